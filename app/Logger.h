@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QFile;
+
+// Where log lines are shown besides the file. The window's log pane
+// implements it; the core library stays free of widgets.
+class LogPane
+{
+public:
+    virtual ~LogPane() = default;
+    // Appends one line as a new paragraph.
+    virtual void appendLine(const QString &line) = 0;
+};
+
+// The event log: every message becomes one timestamped line, appended to a
+// text file and shown in the log pane. Both are optional.
+class Logger : public QObject
+{
+    Q_OBJECT
+public:
+    // A log file larger than this many bytes is deleted when a logger opens it.
+    static constexpr qint64 MaxFileSizeAtStart = 2000000;
+
+    Logger(QObject *parent, const QString &fileName, LogPane *pane);
+    ~Logger() override;
+
+public slots:
+    void write(const QString &value);
+
+private:
+    QFile *file = nullptr;
+    LogPane *pane = nullptr;
+    bool timestamp = true;
+};

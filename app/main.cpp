@@ -1,0 +1,111 @@
+#include "device/Clock.h"
+#include "device/TorvanDRV.h"
+#include "device/TracingTransport.h"
+#include "device/sim/SimulatedBoard.h"
+#include "ui/MainWindow.h"
+#include "ui/MessageBoxDialogs.h"
+
+#include <QApplication>
+#include <QTextStream>
+
+#include <memory>
+
+// The one device object of the process, built before main runs.
+static TorvanDRV Torvan;
+
+namespace {
+
+struct Options
+{
+    bool simulate = false;
+    QString scenario; // after "--simulate="
+    QString traceFile;
+    bool ok = true;
+};
+
+Options parseOptions(const QStringList &args)
+{
+    Options options;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == QLatin1String("--simulate")) {
+            options.simulate = true;
+        } else if (arg.startsWith(QLatin1String("--simulate="))) {
+            options.simulate = true;
+            options.scenario = arg.mid(int(sizeof("--simulate=")) - 1);
+        } else if (arg == QLatin1String("--trace") && i + 1 < args.size()) {
+            options.traceFile = args.at(++i);
+        } else if (arg.startsWith(QLatin1String("--trace="))) {
+            options.traceFile = arg.mid(int(sizeof("--trace=")) - 1);
+        } else {
+            options.ok = false;
+        }
+    }
+    return options;
+}
+
+// Sets a simulated board up for one of the practice scenarios.
+bool applyScenario(SimulatedBoard &board, const QString &scenario)
+{
+    if (scenario.isEmpty())
+        return true;
+    if (scenario == QLatin1String("outdated")) {
+        board.model.apVersionLow = 0x22;
+        return true;
+    }
+    if (scenario == QLatin1String("broken")) {
+        board.model.bootloaderRunning = true;
+        board.model.signatureValid = false;
+        return true;
+    }
+    if (scenario == QLatin1String("bootloader")) {
+        board.model.bootloaderRunning = true;
+        board.model.signatureValid = true;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const Options options = parseOptions(app.arguments());
+    if (!options.ok) {
+        QTextStream(stderr) << "Usage: torvan60 [--simulate[=outdated|broken|bootloader]] [--trace FILE]\n";
+        return 2;
+    }
+
+    SteadyClock clock;
+    std::unique_ptr<SimulatedBus> simulatedBus;
+    std::unique_ptr<HidapiTransport> usb;
+    HidTransport *transport = nullptr;
+    if (options.simulate) {
+        simulatedBus = std::make_unique<SimulatedBus>(clock);
+        if (!applyScenario(simulatedBus->addBoard(), options.scenario)) {
+            QTextStream(stderr) << "Unknown simulation scenario: " << options.scenario << "\n";
+            return 2;
+        }
+        transport = simulatedBus.get();
+    } else {
+        usb = std::make_unique<HidapiTransport>();
+        transport = usb.get();
+    }
+    std::unique_ptr<TracingTransport> tracing;
+    if (!options.traceFile.isEmpty()) {
+        tracing = std::make_unique<TracingTransport>(*transport, clock, options.traceFile);
+        transport = tracing.get();
+    }
+
+    MessageBoxDialogs dialogs;
+    Torvan.SetClock(&clock);
+    Torvan.SetTransport(transport);
+    Torvan.SetDialogs(&dialogs);
+
+    // Nothing is closed or sent at exit: the device object, built before
+    // main, outlives the transports and the clock but no longer runs.
+    MainWindow window(Torvan);
+    window.show();
+    return app.exec();
+}

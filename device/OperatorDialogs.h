@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The questions and notices the link and the firmware check put to the
+// operator. The window supplies message boxes; tests answer by script.
+class OperatorDialogs
+{
+public:
+    virtual ~OperatorDialogs() = default;
+    // Information box with OK and Cancel, Cancel the default. True for OK.
+    virtual bool ask(const QString &title, const QString &text) = 0;
+    // Information box with one OK button.
+    virtual void notice(const QString &title, const QString &text) = 0;
+    // Warning box with one OK button.
+    virtual void warning(const QString &title, const QString &text) = 0;
+};

@@ -1,0 +1,459 @@
+#include "device/TorvanDRV.h"
+
+#include "app/Logger.h"
+#include "device/Scrambler.h"
+
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+HidapiTransport &usbBus()
+{
+    static HidapiTransport transport;
+    return transport;
+}
+
+SteadyClock &steadyClock()
+{
+    static SteadyClock clock;
+    return clock;
+}
+
+uint16_t be16(const unsigned char *p)
+{
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+uint32_t be32(const unsigned char *p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+constexpr int ReceivePeriodMs = 10;
+constexpr int EnumerationPeriodMs = 200;
+constexpr int DeviceInfoPollMs = 600;
+constexpr int32_t Busy = 111;
+
+} // namespace
+
+TorvanDRV::TorvanDRV() : VendorString(QStringLiteral("Nelvar")), transport(&usbBus()), clock(&steadyClock())
+{
+    DrvSettings.TDrive = 0;
+    DrvSettings.IDrive = 0;
+    enumTimer = new QTimer();
+    rxTimer = new QTimer();
+}
+
+TorvanDRV::~TorvanDRV()
+{
+    // The board handle is released with the process; nothing is sent.
+    delete enumTimer;
+    delete rxTimer;
+}
+
+void TorvanDRV::SetTransport(HidTransport *t)
+{
+    transport = t ? t : &usbBus();
+}
+
+void TorvanDRV::SetClock(MonotonicClock *c)
+{
+    clock = c ? c : &steadyClock();
+}
+
+void TorvanDRV::SetDialogs(OperatorDialogs *d)
+{
+    dialogs = d;
+}
+
+void TorvanDRV::SetLogger(Logger *l)
+{
+    logger = l;
+}
+
+void TorvanDRV::log(const QString &text)
+{
+    if (logger)
+        logger->write(text);
+}
+
+bool TorvanDRV::IsReceiveTimerActive() const
+{
+    return rxTimer->isActive();
+}
+
+// ---------------------------------------------------------------------------
+// Connection lifecycle
+
+void TorvanDRV::StartTimers()
+{
+    connect(enumTimer, &QTimer::timeout, this, &TorvanDRV::USBEnumTimerHandler, Qt::UniqueConnection);
+    enumTimer->start(EnumerationPeriodMs);
+    connect(rxTimer, &QTimer::timeout, this, &TorvanDRV::USBRXTimerHandler, Qt::UniqueConnection);
+}
+
+bool TorvanDRV::isMatchingBoard(const HidDeviceEntry &entry) const
+{
+    return entry.vendorId == Report::VendorId && entry.productId == Report::ProductId && entry.hasManufacturer
+           && entry.manufacturer == VendorString;
+}
+
+void TorvanDRV::USBEnumTimerHandler()
+{
+    try {
+        enumerationList = transport->enumerate(0, 0);
+        DeviceFound = false;
+        if (enumerationList.empty())
+            return;
+        for (const HidDeviceEntry &entry : enumerationList) {
+            // The HID layer lists the board this process holds open; it is
+            // not new. Other boards are ignored while one is connected.
+            if (!isMatchingBoard(entry) || Connected)
+                continue;
+            DeviceFound = true;
+            log(QStringLiteral("Torvan60 device found. Serial: ") + entry.serialNumber);
+        }
+        if (DeviceFound)
+            Connect();
+    } catch (...) {
+        if (dialogs)
+            dialogs->notice(QStringLiteral("Error enumerating devices"),
+                            QStringLiteral("Unexpected error occured while enumerating HID devices. Please try "
+                                           "reconnecting device."));
+        log(QStringLiteral("Unexpected error occured while enumerating HID devices."));
+    }
+}
+
+void TorvanDRV::Connect()
+{
+    try {
+        log(QStringLiteral("Trying to connect..."));
+        enumerationList = transport->enumerate(0, 0);
+        const HidDeviceEntry *chosen = nullptr;
+        for (const HidDeviceEntry &entry : enumerationList) {
+            if (isMatchingBoard(entry) && entry.path != openPath) {
+                chosen = &entry;
+                break;
+            }
+        }
+        if (chosen && !Connected) {
+            productString = chosen->product;
+            serialString = chosen->serialNumber;
+            log(QStringLiteral("Connecting to: ") + productString + QStringLiteral(" Serial: ") + serialString
+                + QStringLiteral("..."));
+            handle = transport->openPath(chosen->path);
+            if (!handle) {
+                // Stay without a board; the next enumeration tick tries again.
+                log(QStringLiteral("Could not open: ") + productString + QStringLiteral(" Serial: ") + serialString
+                    + QStringLiteral(". Will retry."));
+                return;
+            }
+            openPath = chosen->path;
+            transport->setNonblocking(handle, 1);
+            Connected = true;
+            log(QStringLiteral("Connected to: ") + productString + QStringLiteral(" Serial: ") + serialString);
+            emit newDriverInfoAvailable();
+            rxTimer->start(ReceivePeriodMs);
+            log(QStringLiteral("RX timer started."));
+        }
+    } catch (...) {
+        const QString text = QStringLiteral(
+            "Unexpected error occured while connecting to a device. Please try reconnecting device.");
+        if (dialogs)
+            dialogs->notice(QStringLiteral("Error connecting Torvan device"), text);
+        log(text);
+        return;
+    }
+    if (Connected) {
+        GetDeviceInfo();
+        if (!DriverInfo.BootloaderActive)
+            EnableRTStream();
+    }
+}
+
+void TorvanDRV::Disconnect()
+{
+    log(QStringLiteral("Disconnecting device..."));
+    rxTimer->stop();
+    if (handle)
+        transport->close(handle);
+    handle = nullptr;
+    openPath.clear();
+    Connected = false;
+    LinkKey = 0;
+    RTData.SupplyVoltage = 0;
+    RTData.Temperature = 0;
+    RTData.MotorCurrent = 0;
+    emit newDriverInfoAvailable();
+    emit newRTDataAvailable();
+    log(QStringLiteral("Torvan device disconnected!"));
+}
+
+int TorvanDRV::readReport()
+{
+    // The HID layer is handed a 65-byte buffer; only the 64 report bytes
+    // reach the input record, whatever the layer returns.
+    unsigned char buffer[Report::OutputSize];
+    const int count = transport->read(handle, buffer, sizeof buffer);
+    if (count > 0)
+        std::memcpy(InputReport, buffer, static_cast<size_t>(std::min(count, Report::InputSize)));
+    return count;
+}
+
+void TorvanDRV::ClearHIDReadBuffer()
+{
+    if (!Connected)
+        return;
+    for (;;) {
+        const int count = readReport();
+        if (count < 0) {
+            Disconnect();
+            return;
+        }
+        if (count != Report::InputSize)
+            return;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Framing
+
+void TorvanDRV::EncodeData(unsigned char *data, unsigned int nKey)
+{
+    const auto randomByte = static_cast<unsigned char>(random() & 0xFF);
+    Scrambler::encode(data, nKey, randomByte);
+}
+
+void TorvanDRV::SendReport()
+{
+    if (!Connected)
+        return;
+    try {
+        InputReport[Report::TypeByte] = 0xFF;
+        EncodeData(OutputReport, LinkKey);
+        if (transport->write(handle, OutputReport, Report::OutputSize) < 0)
+            Disconnect();
+    } catch (...) {
+        if (dialogs)
+            dialogs->notice(QStringLiteral("Error writing to HID device"),
+                            QStringLiteral("Unexpected error occured while ewriting to HID device. Please try "
+                                           "reconnecting device."));
+        log(QStringLiteral("Unexpected error occured while ewriting to HID device."));
+    }
+}
+
+void TorvanDRV::BusyWait(int ms)
+{
+    const qint64 start = clock->nowMs();
+    while (clock->nowMs() - start < ms)
+        clock->spin();
+}
+
+// ---------------------------------------------------------------------------
+// Incoming reports
+
+void TorvanDRV::USBRXTimerHandler()
+{
+    if (!Connected) {
+        rxTimer->stop();
+        log(QStringLiteral("Device disconection detected within RX handler. RX timer stopped."));
+        return;
+    }
+    try {
+        const int count = readReport();
+        if (count < 0) {
+            log(QStringLiteral("HID read count < 0. Disconnecting device."));
+            Disconnect();
+            return;
+        }
+        if (count == Report::InputSize)
+            dispatchInputReport();
+        BusyCode = 0;
+    } catch (...) {
+        rxTimer->stop();
+        const QString text = QStringLiteral(
+            "Unexpected error occured while pull-reading from a device. Please try reconnecting device.");
+        if (dialogs)
+            dialogs->notice(QStringLiteral("Error reading Torvan device"), text);
+        log(text);
+        BusyCode = 0;
+    }
+}
+
+void TorvanDRV::dispatchInputReport()
+{
+    const unsigned char type = InputReport[Report::TypeByte];
+    // Live data and the echoes of motion and PWM commands come often; they
+    // are not logged.
+    if (type != 0x90 && type != 0xA0 && type != 0xB0 && type != 0xB1)
+        log(QStringLiteral("Device HID read OK (64 bytes)."));
+    switch (type) {
+    case Report::RptDriverRegisters:
+        Buffer2DriverRegisters();
+        DriverRegisters2DrvSettings();
+        emit newDriverValuesAvailable();
+        log(QStringLiteral("Values read from driver."));
+        break;
+    case Report::RptOtherSettings:
+        Buffer2OtherSettings();
+        emit newDriverValuesAvailable();
+        break;
+    case Report::RptRTData:
+        Buffer2RTData();
+        emit newRTDataAvailable();
+        break;
+    case Report::RptDriverName: {
+        // Control bytes are skipped, not taken as the end; the bytes are
+        // UTF-8 so that any name the tool wrote comes back unchanged.
+        QByteArray bytes;
+        for (int i = 16; i <= 47; ++i)
+            if (InputReport[i] > 0x1F)
+                bytes.append(static_cast<char>(InputReport[i]));
+        const QString name = QString::fromUtf8(bytes);
+        log(QStringLiteral("Device name: ") + name);
+        DrvSettings.DriverName = name;
+        emit newDriverValuesAvailable();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TorvanDRV::Buffer2RTData()
+{
+    const unsigned char *r = InputReport;
+    RTData.SupplyVoltage = be16(r + 8) * 0.0009765625 * 3.3 * 49.2 / 2.2;
+    RTData.Temperature = (be16(r + 44) * 0.125 + RTData.Temperature) * 0.5;
+    RTData.MotorPowerOK = RTData.SupplyVoltage >= 8.0;
+    VM_T_Filter();
+    RTData.FaultFlags = r[54] & 0x3F;
+    RTData.TrajTickRate = (r[56] | (r[57] << 8)) * 20;
+    RTData.DriverState = r[46];
+    RTData.OperatingMode = r[47];
+    if (RTData.OperatingMode == 6)
+        DrvSettings.AutoRunMode = true;
+    const unsigned char pins = r[6];
+    RTData.InpBootloaderOverride = pins & 0x01;
+    RTData.InpSleep = pins & 0x02;
+    RTData.InpStep = pins & 0x04;
+    RTData.InpDir = pins & 0x08;
+    RTData.InpBin1 = pins & 0x10;
+    RTData.InpBin2 = pins & 0x20;
+    RTData.InpEndSwitch = pins & 0x40;
+    const int gain = CurrentGainTable[r[48] & 3];
+    RTData.MotorCurrent = r[49] * 2.75 / (8.448 * gain) * (RTData.MotorPowerOK ? 1 : 0) * (RTData.InpSleep ? 1 : 0);
+    if (RTData.FaultFlags != 0)
+        RTData.MotorCurrent = 0;
+    RTData.CurrentPosition = static_cast<int32_t>(be32(r + 20));
+    RTData.CurrentSpeed = static_cast<int32_t>(be32(r + 24));
+}
+
+namespace {
+
+// Mean of the middle three of five values.
+double middleMean(const double v[5])
+{
+    double sum = 0, lo = v[0], hi = v[0];
+    for (int i = 0; i < 5; ++i) {
+        sum += v[i];
+        lo = std::min(lo, v[i]);
+        hi = std::max(hi, v[i]);
+    }
+    return (sum - hi - lo) / 3;
+}
+
+} // namespace
+
+void TorvanDRV::VM_T_Filter()
+{
+    for (int i = 4; i > 0; --i) {
+        voltageHistory[i] = voltageHistory[i - 1];
+        temperatureHistory[i] = temperatureHistory[i - 1];
+    }
+    voltageHistory[0] = RTData.SupplyVoltage;
+    temperatureHistory[0] = RTData.Temperature;
+    RTData.FilteredVoltage = middleMean(voltageHistory);
+    RTData.FilteredTemperature = middleMean(temperatureHistory);
+}
+
+void TorvanDRV::decodeDriverInfo()
+{
+    const unsigned char *r = InputReport;
+    DriverInfo.SignatureValid = be32(r + 20) == Report::SignatureWord;
+    DriverInfo.BootloaderActive = r[5] == Report::BootloaderMode;
+    DriverInfo.FirmwareUpToDate = r[3] == 0x01 && r[4] == 0x23;
+    DriverInfo.BLVersionHigh = r[1];
+    DriverInfo.BLVersionLow = r[2];
+    DriverInfo.APVersionHigh = r[3];
+    DriverInfo.APVersionLow = r[4];
+    DriverInfo.DeviceMode = r[5];
+    DriverInfo.UniqueIDText = QString::asprintf(
+        "0x%02X%02X%02X%02X-0x%02X%02X%02X%02X-0x%02X%02X%02X%02X-0x%02X%02X%02X%02X", r[36], r[37], r[38], r[39],
+        r[32], r[33], r[34], r[35], r[28], r[29], r[30], r[31], r[24], r[25], r[26], r[27]);
+    LinkKey = Scrambler::keyFromUniqueId(r + 24);
+    RTData.Temperature = be16(r + 44) * 0.125;
+}
+
+// ---------------------------------------------------------------------------
+// The identity exchange and the live stream
+
+void TorvanDRV::GetDeviceInfo()
+{
+    BusyCode = Busy;
+    log(QStringLiteral("Getting Torvan device info..."));
+    if (!Connected)
+        return;
+    rxTimer->stop();
+    OutputReport[2] = Report::CmdGetDeviceInfo;
+    InputReport[Report::TypeByte] = 0xFF;
+    ReplyReceived = false;
+    InfoAttempts = 0;
+    while (!ReplyReceived && InfoAttempts <= 3 && Connected) {
+        ClearHIDReadBuffer();
+        // Sending scrambles the buffer in place: a repeated request must be
+        // built anew, or a scrambled link would get a garbled command code.
+        OutputReport[2] = Report::CmdGetDeviceInfo;
+        SendReport();
+        BusyWait(50);
+        ++InfoAttempts;
+        const qint64 start = clock->nowMs();
+        while (Connected && clock->nowMs() - start <= DeviceInfoPollMs) {
+            const int count = readReport();
+            if (count < 0) {
+                Disconnect();
+                break;
+            }
+            if (count == Report::InputSize
+                && (InputReport[Report::TypeByte] == Report::RptDeviceInfo
+                    || (InputReport[Report::TypeByte] == 0x00 && InputReport[1] != 0xC0))) {
+                ReplyReceived = true;
+                break;
+            }
+            clock->spin();
+        }
+    }
+    if (ReplyReceived) {
+        decodeDriverInfo();
+        CheckFirmware();
+        BusyWait(50);
+        GetDriverValues();
+        BusyWait(50);
+        GetDriverName();
+    } else {
+        log(QStringLiteral("Error while getting Device info"));
+    }
+    if (Connected)
+        rxTimer->start(ReceivePeriodMs);
+    BusyCode = 0;
+    emit newDriverInfoAvailable();
+}
+
+void TorvanDRV::EnableRTStream()
+{
+    log(QStringLiteral("Enabling real-time data stream."));
+    OutputReport[2] = Report::CmdEnableRTStream;
+    SendReport();
+}

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "config/DriverConfig.h"
+#include "device/Clock.h"
+#include "device/HidTransport.h"
+#include "device/OperatorDialogs.h"
+#include "device/Records.h"
+
+#include <QObject>
+#include <QString>
+
+#include <random>
+#include <vector>
+
+class Logger;
+class QTimer;
+
+// The device object: finds the board on the USB bus, opens it, frames,
+// scrambles and sends command reports, polls and decodes the board's reports
+// into its records and signals when new data is there. There is one for the
+// whole process; everything runs on the GUI thread.
+class TorvanDRV : public QObject
+{
+    Q_OBJECT
+public:
+    TorvanDRV();
+    ~TorvanDRV() override;
+
+    // Seams. By default the device object uses the real USB bus and the
+    // steady clock and answers no questions (every ask is Cancel). The
+    // objects are not owned and must outlive their use.
+    void SetTransport(HidTransport *transport);
+    void SetClock(MonotonicClock *clock);
+    void SetDialogs(OperatorDialogs *dialogs);
+    void SetLogger(Logger *logger);
+    HidTransport &Transport() const { return *transport; }
+    MonotonicClock &Clock() const { return *clock; }
+
+    // ---- Connection lifecycle ----
+    void StartTimers();
+    void Connect();
+    void Disconnect();
+    bool IsConnected() const { return Connected; }
+    bool IsDeviceFound() const { return DeviceFound; }
+    bool IsReceiveTimerActive() const;
+    const QString &ProductString() const { return productString; }
+    const QString &SerialString() const { return serialString; }
+
+    // ---- Framing ----
+    void SendReport();
+    // Spins for ms milliseconds on the clock without serving events.
+    void BusyWait(int ms);
+
+    // ---- Incoming reports ----
+    void Buffer2RTData();
+
+    // ---- Operations ----
+    void GetDeviceInfo();
+    void RestartDevice();
+    void EnableDriver();
+    void SleepDriver();
+    void GetDriverName();
+    void SetDriverName(const QString &name);
+    void GetDriverValues();
+    void WriteDriverValues();
+    void SaveDriverValues();
+    void ResetFaults();
+    int32_t SetStepFrequency(int32_t rate);
+    void WriteTrajectory();
+    void StopTrajectory();
+    void SetHome();
+    void TestButtons();
+    void CalculatePWMTimers();
+    void WritePWMSettings();
+
+    // ---- Driver configuration ----
+    void DrvSettings2DriverRegisters();
+    void DriverRegisters2Buffer();
+    void DriverRegisters2DrvSettings();
+    QString DrvSettings2String() const;
+    void String2DrvSettings(const QString &line);
+    QString DriverRegisters2String() const;
+
+    // ---- Firmware ----
+    void FullUpdate();
+
+    // ---- Records (the window reads and writes them directly) ----
+    DrvSettingsRecord DrvSettings;
+    QString VendorString;
+    unsigned char OutputReport[Report::OutputSize] = {};
+    unsigned char InputReport[Report::InputSize] = {};
+    bool ReplyReceived = false;
+    int32_t BusyCode = 0;
+    RTDataRecord RTData;
+    DriverInfoRecord DriverInfo;
+    int32_t InfoAttempts = 0;
+    int32_t StepFrequency = 0;
+    int32_t StepDirection = 0;
+    int32_t StepReload = 0;
+    TrajectoryDataRecord TrajectoryData;
+    PWMDataRecord PWMData;
+    DriverRegistersRecord DriverRegisters;
+    uint32_t LinkKey = 0;
+    double TimingTable[13] = {400, 450, 650, 850, 43, 250, 500, 1000, 2000, 50, 100, 150, 200};
+
+signals:
+    void newDriverInfoAvailable();
+    void newDriverValuesAvailable();
+    void newRTDataAvailable();
+    void newFWProgressValueAvailable();
+
+private slots:
+    void USBEnumTimerHandler();
+    void USBRXTimerHandler();
+    void EnableRTStream();
+    void EncodeData(unsigned char *data, unsigned int nKey);
+    void ClearHIDReadBuffer();
+    void CheckFirmware();
+    unsigned int CalculateCRC(int nSector, const unsigned char *Flash);
+    void Buffer2DriverRegisters();
+    void Buffer2OtherSettings();
+    void VM_T_Filter();
+
+private:
+    void log(const QString &text);
+    bool isMatchingBoard(const HidDeviceEntry &entry) const;
+    void dispatchInputReport();
+    void decodeDriverInfo();
+    // One non-blocking read into the input record; the HID layer's count.
+    int readReport();
+
+    bool Connected = false;
+    bool DeviceFound = false;
+    QString productString;
+    QString serialString;
+    Logger *logger = nullptr;
+    QTimer *enumTimer = nullptr;
+    QTimer *rxTimer = nullptr;
+    std::vector<HidDeviceEntry> enumerationList;
+    HidHandle *handle = nullptr;
+    std::string openPath; // path of the open board, dropped from the matching walk
+    double voltageHistory[5] = {0, 0, 0, 0, 0};
+    double temperatureHistory[5] = {0, 0, 0, 0, 0};
+
+    HidTransport *transport;
+    MonotonicClock *clock;
+    OperatorDialogs *dialogs = nullptr;
+    std::minstd_rand random; // never seeded: the same sequence in every run
+};

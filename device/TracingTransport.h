@@ -1,0 +1,32 @@
+#pragma once
+
+#include "device/Clock.h"
+#include "device/HidTransport.h"
+
+#include <QFile>
+
+// Passes every call through to another transport and appends one line per
+// write and per read that returned data: milliseconds since start, W or R,
+// and the bytes exactly as handed over or returned, in upper-case hex.
+class TracingTransport : public HidTransport
+{
+public:
+    TracingTransport(HidTransport &inner, MonotonicClock &clock, const QString &fileName);
+
+    bool isOpen() const { return file.isOpen(); }
+
+    std::vector<HidDeviceEntry> enumerate(unsigned short vendorId, unsigned short productId) override;
+    HidHandle *openPath(const std::string &path) override;
+    int setNonblocking(HidHandle *handle, int nonblock) override;
+    int read(HidHandle *handle, unsigned char *data, size_t length) override;
+    int write(HidHandle *handle, const unsigned char *data, size_t length) override;
+    void close(HidHandle *handle) override;
+
+private:
+    void trace(char direction, const unsigned char *data, size_t length);
+
+    HidTransport &inner;
+    MonotonicClock &clock;
+    qint64 startMs;
+    QFile file;
+};

@@ -1,0 +1,317 @@
+#include "device/sim/SimulatedBoard.h"
+
+#include "device/Records.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+// ---------------------------------------------------------------------------
+// SimulatedBoard
+
+namespace {
+
+constexpr size_t QueueCapacity = 64; // reports the HID layer buffers per device
+
+} // namespace
+
+SimulatedBoard::SimulatedBoard(MonotonicClock &clock, int index) : model(index), clock(clock)
+{
+    path = QStringLiteral("sim:torvan60/%1").arg(index);
+    serial = QStringLiteral("SIM60-%1").arg(index + 1, 6, 10, QLatin1Char('0'));
+}
+
+uint32_t SimulatedBoard::linkKey() const
+{
+    return Scrambler::keyFromUniqueId(model.uniqueId.data());
+}
+
+void SimulatedBoard::unplug()
+{
+    plugged = false;
+    offBusUntil = -1;
+    ++sessionGeneration;
+    streamOn = false;
+    queue.clear();
+}
+
+void SimulatedBoard::plug()
+{
+    if (plugged)
+        return;
+    plugged = true;
+    offBusUntil = -1;
+    model.powerUp();
+}
+
+bool SimulatedBoard::isPlugged() const
+{
+    return plugged;
+}
+
+bool SimulatedBoard::listed() const
+{
+    return plugged && !heldElsewhere;
+}
+
+void SimulatedBoard::injectReport(const InputReportBytes &report, int delayMs)
+{
+    queueReply(report, delayMs);
+}
+
+std::vector<unsigned char> SimulatedBoard::receivedCodes() const
+{
+    std::vector<unsigned char> codes;
+    codes.reserve(received.size());
+    for (const ReceivedCommand &command : received)
+        codes.push_back(command.code());
+    return codes;
+}
+
+void SimulatedBoard::queueReply(const InputReportBytes &report, int delayMs)
+{
+    if (queue.size() >= QueueCapacity)
+        return; // a full HID queue drops what comes in
+    const qint64 readyAt = clock.nowMs() + delayMs;
+    auto at = std::upper_bound(queue.begin(), queue.end(), readyAt,
+                               [](qint64 t, const Pending &p) { return t < p.readyAt; });
+    queue.insert(at, Pending{readyAt, report});
+}
+
+void SimulatedBoard::pump()
+{
+    const qint64 now = clock.nowMs();
+    if (!plugged && offBusUntil >= 0 && now >= offBusUntil) {
+        // Back from a restart.
+        plugged = true;
+        offBusUntil = -1;
+    }
+    if (!plugged)
+        return;
+    if (streamOn && liveReportsPerSecond > 0) {
+        const qint64 period = std::max<qint64>(1, 1000 / liveReportsPerSecond);
+        // After a long pause only the newest reports matter: the queue holds
+        // no more than its capacity anyway.
+        const qint64 backlog = static_cast<qint64>(QueueCapacity) * period;
+        if (now - nextLiveAt > backlog)
+            nextLiveAt = now - backlog;
+        while (nextLiveAt <= now) {
+            model.advanceTo(nextLiveAt);
+            InputReportBytes report{};
+            model.fillLiveReport(report);
+            if (queue.size() < QueueCapacity) {
+                auto at = std::upper_bound(queue.begin(), queue.end(), nextLiveAt,
+                                           [](qint64 t, const Pending &p) { return t < p.readyAt; });
+                queue.insert(at, Pending{nextLiveAt, report});
+            }
+            nextLiveAt += period;
+        }
+    }
+    model.advanceTo(now);
+}
+
+int SimulatedBoard::read(unsigned char *data, size_t length)
+{
+    if (throwOnNextRead) {
+        throwOnNextRead = false;
+        throw std::runtime_error("simulated HID read failure");
+    }
+    if (failNextReads > 0) {
+        --failNextReads;
+        return -1;
+    }
+    pump();
+    if (!plugged)
+        return -1;
+    if (queue.empty() || queue.front().readyAt > clock.nowMs())
+        return 0;
+    const size_t count = std::min<size_t>(length, Report::InputSize);
+    std::memcpy(data, queue.front().bytes.data(), count);
+    queue.pop_front();
+    return static_cast<int>(count);
+}
+
+int SimulatedBoard::write(const unsigned char *data, size_t length)
+{
+    if (throwOnNextWrite) {
+        throwOnNextWrite = false;
+        throw std::runtime_error("simulated HID write failure");
+    }
+    if (failNextWrites > 0) {
+        --failNextWrites;
+        return -1;
+    }
+    pump();
+    if (!plugged)
+        return -1;
+    if (acceptIntervalMs > 0) {
+        // One report per interval, as an interrupt endpoint takes them.
+        while (lastAcceptedAt >= 0 && clock.nowMs() - lastAcceptedAt < acceptIntervalMs)
+            clock.spin();
+        lastAcceptedAt = clock.nowMs();
+    }
+    ReceivedCommand command;
+    command.atMs = clock.nowMs();
+    std::memcpy(command.wire.data(), data, std::min<size_t>(length, command.wire.size()));
+    command.plain = command.wire;
+    command.kind = Scrambler::decode(command.plain.data(), linkKey());
+    if (command.kind == Scrambler::Decoded::Corrupt) {
+        ++corruptReports;
+        return static_cast<int>(length);
+    }
+    received.push_back(command);
+    handlePlainCommand(command);
+    if (onCommand)
+        onCommand(*this, received.back());
+    return static_cast<int>(length);
+}
+
+void SimulatedBoard::handlePlainCommand(const ReceivedCommand &command)
+{
+    const qint64 now = clock.nowMs();
+    switch (command.code()) {
+    case Report::CmdGetDeviceInfo:
+        if (answering) {
+            InputReportBytes report{};
+            model.fillDeviceInfo(report);
+            queueReply(report, replyDelayMs);
+        }
+        break;
+    case Report::CmdEnableRTStream:
+        if (!model.bootloaderRunning && !streamOn) {
+            streamOn = true;
+            nextLiveAt = now + std::max(1, 1000 / std::max(1, liveReportsPerSecond));
+        }
+        break;
+    case Report::CmdRestart:
+        // Leaves the bus for a while; open handles die with the session.
+        plugged = false;
+        offBusUntil = now + restartOffBusMs;
+        ++sessionGeneration;
+        streamOn = false;
+        queue.clear();
+        model.restart();
+        break;
+    default: {
+        std::vector<InputReportBytes> replies;
+        model.handleCommand(command.plain.data(), now, replies);
+        if (answering)
+            for (const InputReportBytes &reply : replies)
+                queueReply(reply, replyDelayMs);
+        break;
+    }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// SimulatedBus
+
+struct SimHandle
+{
+    SimulatedBoard *board;
+    int generation;
+    bool closed;
+};
+
+SimulatedBus::SimulatedBus(MonotonicClock &clock) : clock(clock) {}
+
+SimulatedBus::~SimulatedBus() = default;
+
+SimulatedBoard &SimulatedBus::addBoard()
+{
+    boards.push_back(std::make_unique<SimulatedBoard>(clock, static_cast<int>(boards.size())));
+    return *boards.back();
+}
+
+int SimulatedBus::openHandles() const
+{
+    return static_cast<int>(
+        std::count_if(handles.begin(), handles.end(), [](const std::unique_ptr<SimHandle> &h) { return !h->closed; }));
+}
+
+std::vector<HidDeviceEntry> SimulatedBus::enumerate(unsigned short vendorId, unsigned short productId)
+{
+    if (throwOnEnumerate > 0 && --throwOnEnumerate == 0)
+        throw std::runtime_error("simulated HID enumeration failure");
+    std::vector<HidDeviceEntry> list;
+    auto wanted = [&](unsigned short v, unsigned short p) {
+        return (vendorId == 0 || vendorId == v) && (productId == 0 || productId == p);
+    };
+    if (listOtherDevices && wanted(0x1A2B, 0x0001)) {
+        HidDeviceEntry keyboard;
+        keyboard.path = "sim:keyboard";
+        keyboard.vendorId = 0x1A2B;
+        keyboard.productId = 0x0001;
+        keyboard.manufacturer = QStringLiteral("Generic");
+        keyboard.hasManufacturer = true;
+        keyboard.product = QStringLiteral("USB Keyboard");
+        list.push_back(keyboard);
+    }
+    for (const auto &board : boards) {
+        board->pump();
+        if (!board->listed() || !wanted(board->vendorId, board->productId))
+            continue;
+        HidDeviceEntry entry;
+        entry.path = board->path.toStdString();
+        entry.vendorId = board->vendorId;
+        entry.productId = board->productId;
+        entry.serialNumber = board->serial;
+        entry.manufacturer = board->manufacturer;
+        entry.hasManufacturer = !board->manufacturer.isNull();
+        entry.product = board->product;
+        list.push_back(entry);
+    }
+    return list;
+}
+
+HidHandle *SimulatedBus::openPath(const std::string &path)
+{
+    for (const auto &board : boards) {
+        if (board->path.toStdString() != path)
+            continue;
+        board->pump();
+        if (!board->listed())
+            return nullptr;
+        if (board->failNextOpens > 0) {
+            --board->failNextOpens;
+            return nullptr;
+        }
+        handles.push_back(std::make_unique<SimHandle>(SimHandle{board.get(), board->generation(), false}));
+        return reinterpret_cast<HidHandle *>(handles.back().get());
+    }
+    return nullptr;
+}
+
+int SimulatedBus::setNonblocking(HidHandle *, int)
+{
+    return 0;
+}
+
+int SimulatedBus::read(HidHandle *handle, unsigned char *data, size_t length)
+{
+    auto *h = reinterpret_cast<SimHandle *>(handle);
+    if (!h || h->closed)
+        return -1;
+    h->board->pump();
+    if (!h->board->handleValid(h->generation))
+        return -1;
+    return h->board->read(data, length);
+}
+
+int SimulatedBus::write(HidHandle *handle, const unsigned char *data, size_t length)
+{
+    auto *h = reinterpret_cast<SimHandle *>(handle);
+    if (!h || h->closed)
+        return -1;
+    h->board->pump();
+    if (!h->board->handleValid(h->generation))
+        return -1;
+    return h->board->write(data, length);
+}
+
+void SimulatedBus::close(HidHandle *handle)
+{
+    auto *h = reinterpret_cast<SimHandle *>(handle);
+    if (h)
+        h->closed = true;
+}

@@ -1,0 +1,138 @@
+#include "app/Logger.h"
+#include "support/CapturingPane.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestLogger : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    static QByteArray readAll(const QString &fileName)
+    {
+        QFile f(fileName);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
+private slots:
+    void sizeRuleAtStart_data()
+    {
+        QTest::addColumn<qint64>("existing");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("exactly 2,000,000 bytes is appended to") << qint64(2000000) << true;
+        QTest::newRow("2,000,001 bytes starts afresh") << qint64(2000001) << false;
+        QTest::newRow("small file is appended to") << qint64(10) << true;
+    }
+
+    void sizeRuleAtStart()
+    {
+        QFETCH(qint64, existing);
+        QFETCH(bool, kept);
+        const QString name = path(QStringLiteral("size.txt"));
+        {
+            QFile f(name);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(int(existing), 'x'));
+        }
+        {
+            Logger logger(nullptr, name, nullptr);
+            logger.write(QStringLiteral("next"));
+        }
+        const QByteArray content = readAll(name);
+        QCOMPARE(content.startsWith("xxxx"), kept);
+        QVERIFY(content.endsWith(" next\n"));
+        const qint64 lineLength = content.size() - (kept ? existing : 0);
+        QCOMPARE(lineLength, qint64(QByteArray("yyyy.MM.dd. hh:mm:ss next\n").size()));
+    }
+
+    void lineFormatAndOrder()
+    {
+        const QString name = path(QStringLiteral("format.txt"));
+        CapturingPane pane;
+        {
+            Logger logger(nullptr, name, &pane);
+            logger.write(QStringLiteral("first"));
+            // Each line is out in the file when write returns.
+            QCOMPARE(readAll(name).count('\n'), 1);
+            logger.write(QStringLiteral("second"));
+        }
+        const QList<QByteArray> lines = readAll(name).split('\n');
+        QCOMPARE(lines.size(), 3);
+        const QRegularExpression stamp(QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2}\\. \\d{2}:\\d{2}:\\d{2} (first|second)$"));
+        QVERIFY(stamp.match(QString::fromUtf8(lines[0])).hasMatch());
+        QVERIFY(lines[0].endsWith("first"));
+        QVERIFY(lines[1].endsWith("second"));
+        QCOMPARE(pane.lines.size(), 2);
+        QCOMPARE(pane.lines.at(0), QString::fromUtf8(lines[0]));
+    }
+
+    void multiLineMessageCarriesOneTimestamp()
+    {
+        const QString name = path(QStringLiteral("multi.txt"));
+        CapturingPane pane;
+        {
+            Logger logger(nullptr, name, &pane);
+            logger.write(QStringLiteral("head\ntail"));
+        }
+        const QList<QByteArray> lines = readAll(name).split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].endsWith(" head"));
+        QCOMPARE(lines[0].size(), QByteArray("yyyy.MM.dd. hh:mm:ss head").size());
+        QCOMPARE(lines[1], QByteArray("tail"));
+        QCOMPARE(pane.texts(), QStringList{QStringLiteral("head\ntail")});
+    }
+
+    void nonAsciiIsStoredAsUtf8()
+    {
+        const QString name = path(QStringLiteral("utf8.txt"));
+        const QString text = QStringLiteral("Temperatur 85 \u00B0C \u2013 \u00FCber \u6E29\u5EA6");
+        {
+            Logger logger(nullptr, name, nullptr);
+            logger.write(text);
+        }
+        const QByteArray content = readAll(name);
+        QVERIFY(content.endsWith(text.toUtf8() + "\n"));
+    }
+
+    void paneAndFileAreOptional()
+    {
+        // No pane: only the file.
+        const QString name = path(QStringLiteral("nopane.txt"));
+        {
+            Logger logger(nullptr, name, nullptr);
+            logger.write(QStringLiteral("file only"));
+        }
+        QVERIFY(readAll(name).endsWith("file only\n"));
+
+        // No file name: only the pane, and no file appears in the directory.
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const int before = QDir(dir.path()).entryList(QDir::Files).size();
+        CapturingPane pane;
+        {
+            Logger logger(nullptr, QString(), &pane);
+            logger.write(QStringLiteral("pane only"));
+        }
+        QDir::setCurrent(cwd);
+        QCOMPARE(pane.texts(), QStringList{QStringLiteral("pane only")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), before);
+    }
+
+    void unwritableFileStillReachesPane()
+    {
+        CapturingPane pane;
+        Logger logger(nullptr, path(QStringLiteral("missing-dir/log.txt")), &pane);
+        logger.write(QStringLiteral("still shown"));
+        QCOMPARE(pane.texts(), QStringList{QStringLiteral("still shown")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogger)
+#include "tst_logger.moc"
