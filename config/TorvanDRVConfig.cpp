@@ -1,11 +1,45 @@
-// Driver configuration members: placeholders until the conversions land.
+// Driver configuration members of the device object: the conversions of
+// DriverRegisterCodec applied to the object's own records and buffers.
+#include "config/DriverRegisterCodec.h"
 #include "device/TorvanDRV.h"
 
-void TorvanDRV::DrvSettings2DriverRegisters() {}
-void TorvanDRV::DriverRegisters2Buffer() {}
-void TorvanDRV::DriverRegisters2DrvSettings() {}
-QString TorvanDRV::DrvSettings2String() const { return QString(); }
-void TorvanDRV::String2DrvSettings(const QString &) {}
-QString TorvanDRV::DriverRegisters2String() const { return QString(); }
-void TorvanDRV::Buffer2DriverRegisters() {}
-void TorvanDRV::Buffer2OtherSettings() {}
+void TorvanDRV::DrvSettings2DriverRegisters()
+{
+    DriverRegisterCodec::DrvSettings2DriverRegisters(DrvSettings, DriverRegisters);
+}
+
+void TorvanDRV::DriverRegisters2Buffer()
+{
+    DriverRegisterCodec::DriverRegisters2Buffer(DriverRegisters, DrvSettings, OutputReport);
+}
+
+void TorvanDRV::DriverRegisters2DrvSettings()
+{
+    DriverRegisterCodec::DriverRegisters2DrvSettings(DriverRegisters, DrvSettings);
+}
+
+QString TorvanDRV::DrvSettings2String() const
+{
+    return DriverRegisterCodec::DrvSettings2String(DrvSettings);
+}
+
+void TorvanDRV::String2DrvSettings(const QString &line)
+{
+    DriverRegisterCodec::String2DrvSettings(line, DrvSettings);
+}
+
+QString TorvanDRV::DriverRegisters2String() const
+{
+    return DriverRegisterCodec::DriverRegisters2String(DriverRegisters, DrvSettings.I2CAddress);
+}
+
+void TorvanDRV::Buffer2DriverRegisters()
+{
+    DriverRegisterCodec::Buffer2DriverRegisters(InputReport, DriverRegisters, DrvSettings);
+}
+
+void TorvanDRV::Buffer2OtherSettings()
+{
+    DriverRegisterCodec::OtherSettings2TrajectoryData(DriverRegisterCodec::Buffer2OtherSettings(InputReport),
+                                                      TrajectoryData);
+}

@@ -1,19 +1,244 @@
-// Device operations: placeholders until the operations land.
+// Device operations: each fills the command code and its payload bytes into
+// the output buffer and sends it. Bytes an operation does not set keep what
+// the buffer held after the previous send.
 #include "device/TorvanDRV.h"
 
-void TorvanDRV::RestartDevice() {}
-void TorvanDRV::EnableDriver() {}
-void TorvanDRV::SleepDriver() {}
-void TorvanDRV::GetDriverName() {}
-void TorvanDRV::SetDriverName(const QString &) {}
-void TorvanDRV::GetDriverValues() {}
-void TorvanDRV::WriteDriverValues() {}
-void TorvanDRV::SaveDriverValues() {}
-void TorvanDRV::ResetFaults() {}
-int32_t TorvanDRV::SetStepFrequency(int32_t) { return 0; }
-void TorvanDRV::WriteTrajectory() {}
-void TorvanDRV::StopTrajectory() {}
-void TorvanDRV::SetHome() {}
-void TorvanDRV::TestButtons() {}
-void TorvanDRV::CalculatePWMTimers() {}
-void TorvanDRV::WritePWMSettings() {}
+#include <QByteArray>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int ReceivePeriodMs = 10;
+constexpr int32_t Busy = 111;
+
+// The board's step generator and PWM timer count at these rates; both divide
+// with truncation.
+constexpr int64_t StepClockHz = 4800000;
+constexpr int32_t PwmClockHz = 480000;
+
+// The board keeps at most this many name bytes.
+constexpr int NameBytes = 32;
+
+void put32(unsigned char *p, uint32_t v)
+{
+    p[0] = static_cast<unsigned char>(v & 0xFF);
+    p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
+    p[2] = static_cast<unsigned char>((v >> 16) & 0xFF);
+    p[3] = static_cast<unsigned char>((v >> 24) & 0xFF);
+}
+
+void put32(unsigned char *p, int32_t v)
+{
+    put32(p, static_cast<uint32_t>(v));
+}
+
+// The UTF-8 form of a name cut to what the board keeps, never in the middle
+// of a character.
+QByteArray nameBytes(const QString &name)
+{
+    QByteArray bytes = name.toUtf8();
+    if (bytes.size() > NameBytes) {
+        int cut = NameBytes;
+        while (cut > 0 && (static_cast<unsigned char>(bytes.at(cut)) & 0xC0) == 0x80)
+            --cut; // the first byte left out continues a character: drop that character whole
+        bytes.truncate(cut);
+    }
+    return bytes;
+}
+
+} // namespace
+
+void TorvanDRV::RestartDevice()
+{
+    log(QStringLiteral("Restarting device..."));
+    OutputReport[2] = Report::CmdRestart;
+    SendReport();
+}
+
+void TorvanDRV::EnableDriver()
+{
+    log(QStringLiteral("Enabling driver (out of Sleep)."));
+    OutputReport[2] = Report::CmdSetDriverEnable;
+    OutputReport[21] = 1;
+    SendReport();
+}
+
+void TorvanDRV::SleepDriver()
+{
+    log(QStringLiteral("Stopping driver (Sleep)."));
+    OutputReport[2] = Report::CmdSetDriverEnable;
+    OutputReport[21] = 0;
+    SendReport();
+}
+
+void TorvanDRV::GetDriverName()
+{
+    log(QStringLiteral("Getting Torvan driver name..."));
+    // The request goes out twice; sending scrambles the buffer in place, so
+    // the code is written again before each send.
+    for (int i = 0; i < 2; ++i) {
+        OutputReport[2] = Report::CmdGetDriverName;
+        SendReport();
+        BusyWait(20);
+    }
+}
+
+void TorvanDRV::SetDriverName(const QString &name)
+{
+    OutputReport[2] = Report::CmdSetDriverName;
+    std::memset(OutputReport + 3, 0, 61); // bytes 3..63
+    const QByteArray bytes = nameBytes(name);
+    std::memcpy(OutputReport + 3, bytes.constData(), static_cast<size_t>(bytes.size()));
+    // The record and the log hold the name as the board will keep it.
+    const QString sent = QString::fromUtf8(bytes);
+    log(QStringLiteral("Changing device custom name to: ") + sent);
+    SendReport();
+    DrvSettings.DriverName = sent;
+}
+
+void TorvanDRV::GetDriverValues()
+{
+    log(QStringLiteral("Getting Torvan driver values..."));
+    for (int i = 0; i < 2; ++i) {
+        OutputReport[2] = Report::CmdReadDriverRegisters;
+        SendReport();
+        BusyWait(50);
+    }
+    for (int i = 0; i < 2; ++i) {
+        OutputReport[2] = Report::CmdReadOtherSettings;
+        SendReport();
+        BusyWait(50);
+    }
+}
+
+void TorvanDRV::WriteDriverValues()
+{
+    if (BusyCode > 0)
+        return;
+    BusyCode = Busy;
+    log(QStringLiteral("Writing Torvan driver values..."));
+    if (!Connected)
+        return; // stays busy until a receive tick or an identity exchange clears it
+    DrvSettings2DriverRegisters();
+    DriverRegisters2Buffer();
+    rxTimer->stop();
+    OutputReport[2] = Report::CmdWriteDriverValues;
+    InputReport[Report::TypeByte] = 0xFF;
+    ReplyReceived = false;
+    SendReport();
+    if (Connected)
+        rxTimer->start(ReceivePeriodMs);
+    BusyCode = 0;
+}
+
+void TorvanDRV::SaveDriverValues()
+{
+    OutputReport[2] = Report::CmdSaveDriverValues;
+    SendReport();
+    log(QStringLiteral("Saving Torvan driver values..."));
+}
+
+void TorvanDRV::ResetFaults()
+{
+    OutputReport[2] = Report::CmdResetFaults;
+    SendReport();
+}
+
+int32_t TorvanDRV::SetStepFrequency(int32_t rate)
+{
+    // Worked in 64 bits so that the most negative rate has a magnitude. The
+    // step clock cannot step faster than once per tick: a larger magnitude is
+    // sent as that fastest rate rather than dividing by zero.
+    const int64_t magnitude = std::min<int64_t>(rate < 0 ? -int64_t(rate) : int64_t(rate), StepClockHz);
+    StepFrequency = static_cast<int32_t>(magnitude);
+    StepDirection = rate < 0 ? 0 : 1;
+    OutputReport[2] = Report::CmdSetStepFrequency;
+    if (rate == 0) {
+        StepReload = -1;
+        put32(OutputReport + 21, StepReload);
+        OutputReport[25] = 1;
+        SendReport();
+        return 0;
+    }
+    StepReload = static_cast<int32_t>(StepClockHz / magnitude - 1);
+    put32(OutputReport + 21, StepReload);
+    OutputReport[25] = static_cast<unsigned char>(StepDirection);
+    SendReport();
+    const auto produced = static_cast<int32_t>(StepClockHz / (int64_t(StepReload) + 1));
+    return rate < 0 ? -produced : produced;
+}
+
+void TorvanDRV::WriteTrajectory()
+{
+    unsigned char *out = OutputReport;
+    out[2] = Report::CmdWriteTrajectory;
+    out[3] = static_cast<unsigned char>((DrvSettings.AutoRunMode ? 2 : 0) | (DrvSettings.BINxButtonsMode ? 1 : 0));
+    put32(out + 21, TrajectoryData.FinalPosition);
+    put32(out + 25, TrajectoryData.MaxSpeed);
+    put32(out + 29, TrajectoryData.MaxAccel);
+    put32(out + 33, TrajectoryData.MaxDecel);
+    out[37] = static_cast<unsigned char>((TrajectoryData.EnableEndSwitch ? 0x01 : 0) |
+                                         (TrajectoryData.NCTypeSwitch ? 0x02 : 0) |
+                                         (TrajectoryData.AutoRunInvertDirection ? 0x04 : 0));
+    put32(out + 41, TrajectoryData.BIN1Steps);
+    put32(out + 45, TrajectoryData.BIN2Steps);
+    put32(out + 49, TrajectoryData.RequestedSpeed);
+    SendReport();
+}
+
+void TorvanDRV::StopTrajectory()
+{
+    OutputReport[2] = Report::CmdStopTrajectory;
+    SendReport();
+    log(QStringLiteral("Stop trajectory..."));
+}
+
+void TorvanDRV::SetHome()
+{
+    OutputReport[2] = Report::CmdSetHome;
+    SendReport();
+    log(QStringLiteral("Settign home..."));
+}
+
+void TorvanDRV::TestButtons()
+{
+    OutputReport[2] = Report::CmdTestButtons;
+    OutputReport[3] = TrajectoryData.TestButton;
+    SendReport();
+    log(QStringLiteral("Testing buttons..."));
+    TrajectoryData.TestButton = 0;
+}
+
+void TorvanDRV::CalculatePWMTimers()
+{
+    // The timer period is a whole number of timer ticks: at least one tick and
+    // at most one second. A frequency outside that is computed at the nearest
+    // end; the requested value itself is left as the window set it.
+    const int32_t frequency = qBound<int32_t>(1, PWMData.PWMFrequency, PwmClockHz);
+    const int32_t period = PwmClockHz / frequency;
+    PWMData.TimerReload = period - 1;
+    PWMData.ActualFrequency = PwmClockHz / period;
+
+    // Each duty goes out as one byte of percent: it is held within -100..100.
+    const int32_t dutyA = qBound<int32_t>(-100, PWMData.DutyA, 100);
+    const int32_t dutyB = qBound<int32_t>(-100, PWMData.DutyB, 100);
+    PWMData.TimerAForward = dutyA > 0 ? dutyA : 0;
+    PWMData.TimerAReverse = dutyA > 0 ? 0 : -dutyA;
+    PWMData.TimerBForward = dutyB > 0 ? dutyB : 0;
+    PWMData.TimerBReverse = dutyB > 0 ? 0 : -dutyB;
+}
+
+void TorvanDRV::WritePWMSettings()
+{
+    unsigned char *out = OutputReport;
+    out[2] = Report::CmdWritePWMSettings;
+    put32(out + 21, PWMData.TimerReload);
+    out[25] = static_cast<unsigned char>(PWMData.TimerAForward);
+    out[26] = static_cast<unsigned char>(PWMData.TimerAReverse);
+    out[27] = static_cast<unsigned char>(PWMData.TimerBForward);
+    out[28] = static_cast<unsigned char>(PWMData.TimerBReverse);
+    SendReport();
+}
