@@ -1,6 +1,177 @@
-// Firmware members: placeholders until the firmware check and update land.
+// Firmware maintenance members of the device object: the check of what the
+// board runs against the carried image, the sector checksum and the full
+// update of the application region.
+#include "app/Logger.h"
 #include "device/TorvanDRV.h"
+#include "firmware/Checksum.h"
+#include "firmware/FirmwareCheck.h"
+#include "firmware/FirmwareImage.h"
 
-void TorvanDRV::CheckFirmware() {}
-unsigned int TorvanDRV::CalculateCRC(int, const unsigned char *) { return 0; }
-void TorvanDRV::FullUpdate() {}
+#include <QTimer>
+
+#include <algorithm>
+
+QString PendingUpdateDevice;
+
+namespace {
+
+constexpr int ChecksumPauseMs = 20;
+constexpr int ChecksumPollMs = 500;
+constexpr int ChecksumSectorByte = 16;
+constexpr int ApplicationSectors = FlashLayout::SectorCount - FlashLayout::FirstApplicationSector;
+
+const QString CorruptionTitle = QStringLiteral("Device firmware corruption detected.");
+const QString MismatchTitle = QStringLiteral("Device firmware mismatch detected.");
+
+QString mismatchText(const DriverInfoRecord &info, const char *action)
+{
+    return QString::asprintf("Device firmware mismatch detected. Device FW version: 0x%02X%02X, update version: "
+                             "0x%02X%02X. Click OK to %s.",
+                             static_cast<unsigned>(info.APVersionHigh & 0xFF),
+                             static_cast<unsigned>(info.APVersionLow & 0xFF), unsigned(UpdateVersion[0]),
+                             unsigned(UpdateVersion[1]), action);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The check after every device information exchange
+
+void TorvanDRV::CheckFirmware()
+{
+    // The question's text goes to the log whatever the answer; without a
+    // dialog provider every question is answered Cancel.
+    const auto ask = [this](const QString &title, const QString &text) {
+        log(text);
+        return dialogs && dialogs->ask(title, text);
+    };
+    const DriverInfoRecord &info = DriverInfo;
+
+    if (info.BootloaderActive && !info.SignatureValid) {
+        if (ask(CorruptionTitle, QStringLiteral("Device firmware corruption detected. Click OK to update the FW.")))
+            FullUpdate();
+        return;
+    }
+    if (info.BootloaderActive) {
+        if (info.FirmwareUpToDate)
+            return;
+        // The board the operator already agreed to restart for this update
+        // is updated without asking again. An empty pending id matches no
+        // board, not even one whose id text was never read.
+        if (!PendingUpdateDevice.isEmpty() && PendingUpdateDevice == info.UniqueIDText) {
+            FullUpdate();
+            PendingUpdateDevice.clear();
+            return;
+        }
+        if (ask(MismatchTitle, mismatchText(info, "update FW"))) {
+            FullUpdate();
+            PendingUpdateDevice.clear();
+        }
+        return;
+    }
+    const bool versionMatches = info.APVersionHigh == UpdateVersion[0] && info.APVersionLow == UpdateVersion[1];
+    if (!versionMatches && ask(MismatchTitle, mismatchText(info, "restart device and update FW"))) {
+        PendingUpdateDevice = info.UniqueIDText;
+        RestartDevice();
+    }
+}
+
+unsigned int TorvanDRV::CalculateCRC(int nSector, const unsigned char *Flash)
+{
+    return Firmware::sectorChecksum(nSector, Flash);
+}
+
+// ---------------------------------------------------------------------------
+// The full update
+
+void TorvanDRV::FullUpdate()
+{
+    using namespace FlashLayout;
+
+    // The procedure reads the replies itself; the receive tick must not take
+    // them. It stays stopped afterwards, whatever the outcome.
+    rxTimer->stop();
+    log(QStringLiteral("Starting full update..."));
+    log(QStringLiteral("Erasing sectors..."));
+
+    // Sending scrambles the buffer in place, so every report is built anew.
+    for (int sector = SectorCount - 1; sector >= FirstApplicationSector; --sector) {
+        OutputReport[2] = Report::CmdEraseSector;
+        OutputReport[3] = static_cast<unsigned char>(sector);
+        SendReport();
+    }
+    if (!Connected) {
+        log(QStringLiteral("Device disconnected during erase. Please reconnect device."));
+        return;
+    }
+    log(QStringLiteral("Erasing done!"));
+
+    log(QStringLiteral("Uploading new FW..."));
+    for (int address = ApplicationStart; address < FirmwareImageSize && Connected; address += SubsectorSize) {
+        OutputReport[2] = Report::CmdWriteSubsector;
+        OutputReport[3] = static_cast<unsigned char>(address >> 12);
+        OutputReport[4] = static_cast<unsigned char>((address >> 5) & 0x7F);
+        std::copy(FirmwareImage + address, FirmwareImage + address + SubsectorSize, OutputReport + 5);
+        // The window reads the progress from bytes 3 and 4 now, while they
+        // are still plain.
+        emit newFWProgressValueAvailable();
+        SendReport();
+    }
+    if (!Connected) {
+        log(QStringLiteral("Device disconnected during upload. Please reconnect device."));
+        return;
+    }
+    log(QStringLiteral("Uploading OK."));
+
+    ClearHIDReadBuffer();
+    log(QStringLiteral("Reading CRCs..."));
+    int goodSectors = 0;
+    for (int sector = FirstApplicationSector; sector < SectorCount; ++sector) {
+        ClearHIDReadBuffer();
+        InputReport[1] = InputReport[2] = InputReport[3] = InputReport[4] = 0;
+        InputReport[ChecksumSectorByte] = 0xFF;
+        OutputReport[2] = Report::CmdReadSectorCRC;
+        OutputReport[3] = static_cast<unsigned char>(sector);
+        SendReport();
+        BusyWait(ChecksumPauseMs);
+
+        bool replied = false;
+        const qint64 start = clock->nowMs();
+        // A board that went away in the meantime has no handle to read.
+        while (Connected && clock->nowMs() - start <= ChecksumPollMs) {
+            InputReport[ChecksumSectorByte] = 0xFF;
+            const int count = readReport();
+            if (count < 0) {
+                Disconnect();
+                return;
+            }
+            if (count == Report::InputSize && InputReport[ChecksumSectorByte] == sector) {
+                replied = true;
+                break;
+            }
+            clock->spin();
+        }
+        if (!replied)
+            continue;
+        const uint32_t reported = (uint32_t(InputReport[1]) << 24) | (uint32_t(InputReport[2]) << 16) |
+                                  (uint32_t(InputReport[3]) << 8) | uint32_t(InputReport[4]);
+        const bool good = CalculateCRC(sector, FirmwareImage) == reported;
+        if (good)
+            ++goodSectors;
+        log(QString::asprintf("CRC %ld is %s.", static_cast<long>(sector), good ? "OK" : "NOK"));
+    }
+    if (!Connected || goodSectors < ApplicationSectors) {
+        log(QStringLiteral("Device disconnected during CRC check or CRC(s) failed. Please reconnect device."));
+        return;
+    }
+
+    log(QStringLiteral("All CRCs OK."));
+    log(QStringLiteral("Writing signature."));
+    OutputReport[2] = Report::CmdWriteSignature;
+    std::copy(SignatureMarker, SignatureMarker + 4, OutputReport + 8);
+    SendReport();
+
+    log(QStringLiteral("Restarting device..."));
+    OutputReport[2] = Report::CmdRestart;
+    SendReport();
+}

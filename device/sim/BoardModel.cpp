@@ -62,17 +62,43 @@ void BoardModel::fillLiveReport(InputReportBytes &r) const
     r[57] = static_cast<unsigned char>(trajTickRaw >> 8);
 }
 
-void BoardModel::handleCommand(const unsigned char *, qint64, std::vector<InputReportBytes> &) {}
+void BoardModel::handleCommand(const unsigned char *plain, qint64, std::vector<InputReportBytes> &replies)
+{
+    const unsigned char code = plain[2];
+    if (code >= Report::CmdEraseSector && code <= Report::CmdReadSectorCRC) {
+        // The application ignores the flash commands; only the boot loader
+        // obeys them. An erase voids the signature, a signature write sets it.
+        if (bootloaderRunning) {
+            flash.handleCommand(plain, replies);
+            if (code == Report::CmdEraseSector || code == Report::CmdWriteSignature)
+                signatureValid = flash.signatureValid();
+        }
+        return;
+    }
+}
 
 void BoardModel::restart()
 {
     if (!bootloaderRunning)
         bootloaderRunning = true;
     else if (signatureValid)
-        bootloaderRunning = false;
+        startApplication();
+}
+
+void BoardModel::startApplication()
+{
+    bootloaderRunning = false;
+    // A reflashed board runs, and reports, what was flashed.
+    if (flash.reprogrammed()) {
+        apVersionHigh = flash.versionHigh();
+        apVersionLow = flash.versionLow();
+    }
 }
 
 void BoardModel::powerUp()
 {
-    bootloaderRunning = !signatureValid;
+    if (signatureValid)
+        startApplication();
+    else
+        bootloaderRunning = true;
 }

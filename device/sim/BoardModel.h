@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/sim/FlashModel.h"
+
 #include <QtGlobal>
 
 #include <array>
@@ -43,6 +45,9 @@ public:
     bool bootloaderRunning = false;
     bool signatureValid = true;
     static constexpr unsigned char ApplicationMode = 0x01;
+    // The flash and the boot loader's flash commands (erase, write, sector
+    // checksum, signature), obeyed only while the boot loader runs.
+    FlashModel flash;
 
     // ---- Live values (tests may set them) ----
     double supplyVoltage = 24.0;     // volts
@@ -58,5 +63,7 @@ public:
     uint16_t trajTickRaw = 500; // live report carries TrajTickRate / 20
 
 private:
+    void startApplication();
+
     int index;
 };

@@ -1,0 +1,29 @@
+#pragma once
+
+// The firmware image the tool carries for the board, with its version and the
+// signature marker the full update writes last. The image is opaque: the tool
+// sends and checksums its bytes and reads nothing else out of it.
+
+constexpr int FirmwareImageSize = 32768;
+
+// Byte i is what the board's flash is to hold at address i. Generated at
+// build time from resources/firmware.bin.
+extern const unsigned char FirmwareImage[FirmwareImageSize];
+
+// Version of the carried image: high byte, low byte (shown as 0x0123).
+inline constexpr unsigned char UpdateVersion[2] = {0x01, 0x23};
+
+// Written after every sector checksum has been confirmed; the board reports
+// it back in its device information while its application is valid.
+inline constexpr unsigned char SignatureMarker[4] = {0xBA, 0xBE, 0x3D, 0xC2};
+
+// The board's flash layout.
+namespace FlashLayout {
+constexpr int SectorSize = 4096;
+constexpr int SectorCount = 8;
+constexpr int SubsectorSize = 32;
+constexpr int SubsectorsPerSector = SectorSize / SubsectorSize;
+// Sectors 0 and 1 hold the board's boot loader, which the tool never touches.
+constexpr int FirstApplicationSector = 2;
+constexpr int ApplicationStart = FirstApplicationSector * SectorSize;
+} // namespace FlashLayout
