@@ -100,11 +100,26 @@ bool TorvanDRV::isMatchingBoard(const HidDeviceEntry &entry) const
            && entry.manufacturer == VendorString;
 }
 
+bool TorvanDRV::isListed(const std::string &path) const
+{
+    for (const HidDeviceEntry &entry : enumerationList)
+        if (entry.path == path)
+            return true;
+    return false;
+}
+
 void TorvanDRV::USBEnumTimerHandler()
 {
     try {
         enumerationList = transport->enumerate(0, 0);
         DeviceFound = false;
+        if (Connected && !isListed(openPath)) {
+            // The board left the bus while nothing polled it (after a
+            // firmware update, or when the receive tick had stopped): close
+            // it so that it is found again when it comes back.
+            log(QStringLiteral("Connected device is no longer on the bus."));
+            Disconnect();
+        }
         if (enumerationList.empty())
             return;
         for (const HidDeviceEntry &entry : enumerationList) {

@@ -124,6 +124,7 @@ private slots:
 private:
     void log(const QString &text);
     bool isMatchingBoard(const HidDeviceEntry &entry) const;
+    bool isListed(const std::string &path) const;
     void dispatchInputReport();
     void decodeDriverInfo();
     // One non-blocking read into the input record; the HID layer's count.

@@ -179,6 +179,28 @@ private slots:
         QCOMPARE(board().received.front().code(), static_cast<unsigned char>(0x01));
     }
 
+    void boardLeavingTheBusUnpolledIsFoundAgain()
+    {
+        // After a firmware update the receive tick stays stopped; the board
+        // restarts and must still be found again.
+        enumTick();
+        pane->lines.clear();
+        drv->RestartDevice();
+        clock->advance(200);
+        enumTick();
+        QCOMPARE(log(), (QStringList{QStringLiteral("Restarting device..."),
+                                     QStringLiteral("Connected device is no longer on the bus."),
+                                     QStringLiteral("Disconnecting device..."),
+                                     QStringLiteral("Torvan device disconnected!")}));
+        QVERIFY(!drv->IsConnected());
+        QCOMPARE(bus->openHandles(), 0);
+        clock->advance(board().restartOffBusMs);
+        board().received.clear();
+        enumTick();
+        QVERIFY(drv->IsConnected());
+        QCOMPARE(board().received.front().kind, Scrambler::Decoded::Plain);
+    }
+
     void unplugDuringDeviceInfo()
     {
         board().onCommand = [](SimulatedBoard &b, const ReceivedCommand &c) {
