@@ -4,8 +4,7 @@
 #include <QFile>
 #include <QTextStream>
 
-Logger::Logger(QObject *parent, const QString &fileName, LogPane *pane)
-    : QObject(parent), pane(pane), timestamp(true)
+Logger::Logger(QObject *parent, const QString &fileName, LogPane *pane) : QObject(parent), pane(pane), timestamp(true)
 {
     if (fileName.isEmpty())
         return;

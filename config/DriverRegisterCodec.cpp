@@ -1,10 +1,13 @@
 #include "config/DriverRegisterCodec.h"
+#include "device/ByteOrder.h"
 
 #include <QStringList>
 
 #include <cmath>
 
 namespace DriverRegisterCodec {
+
+using namespace ByteOrder;
 
 namespace {
 
@@ -16,23 +19,6 @@ constexpr double CurrentScale = 2.75;
 uint32_t bits(int32_t field, uint32_t mask)
 {
     return static_cast<uint32_t>(field) & mask;
-}
-
-void put16(unsigned char *p, uint32_t v)
-{
-    p[0] = static_cast<unsigned char>(v & 0xFF);
-    p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
-}
-
-uint32_t get16(const unsigned char *p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8);
-}
-
-int32_t get32(const unsigned char *p)
-{
-    return static_cast<int32_t>(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-                                (uint32_t(p[3]) << 24));
 }
 
 bool inList(int32_t index, int32_t last)
@@ -129,12 +115,12 @@ void DrvSettings2DriverRegisters(const DrvSettingsRecord &s, DriverRegistersReco
 void DriverRegisters2Buffer(const DriverRegistersRecord &r, const DrvSettingsRecord &s, unsigned char output[65])
 {
     for (int i = 0; i < 7; ++i)
-        put16(output + WriteRegistersAt + 2 * i, r.Registers[i]);
-    put16(output + WriteRegistersAt + 14, 0); // register 7 is never written
+        putLE16(output + WriteRegistersAt + 2 * i, r.Registers[i]);
+    putLE16(output + WriteRegistersAt + 14, 0); // register 7 is never written
     output[WriteModeByteAt] = ModeByte(s);
     output[WriteTempLimitAt] = static_cast<unsigned char>(r.TempLimitByte & 0xFF);
-    put16(output + WriteTempLimitAt + 1, r.IdleCurrentWord);
-    put16(output + WriteTempLimitAt + 3, r.ReducedCurrentWord);
+    putLE16(output + WriteTempLimitAt + 1, r.IdleCurrentWord);
+    putLE16(output + WriteTempLimitAt + 3, r.ReducedCurrentWord);
     output[WriteTempLimitAt + 5] = static_cast<unsigned char>(bits(s.I2CAddress, 0xFF));
     output[WriteTempLimitAt + 6] = static_cast<unsigned char>(bits(s.ModbusConfig, 7));
 }
@@ -142,10 +128,10 @@ void DriverRegisters2Buffer(const DriverRegistersRecord &r, const DrvSettingsRec
 void Buffer2DriverRegisters(const unsigned char input[64], DriverRegistersRecord &r, DrvSettingsRecord &s)
 {
     for (int i = 0; i < 8; ++i)
-        r.Registers[i] = get16(input + ReplyRegistersAt + 2 * i);
+        r.Registers[i] = getLE16(input + ReplyRegistersAt + 2 * i);
     r.TempLimitByte = input[ReplyTempLimitAt];
-    r.IdleCurrentWord = get16(input + ReplyTempLimitAt + 1);
-    r.ReducedCurrentWord = get16(input + ReplyTempLimitAt + 3);
+    r.IdleCurrentWord = getLE16(input + ReplyTempLimitAt + 1);
+    r.ReducedCurrentWord = getLE16(input + ReplyTempLimitAt + 3);
     s.I2CAddress = input[ReplyTempLimitAt + 5];
     // DC motor mode is not taken from here but from register 2.
     const unsigned char mode = input[ReplyTempLimitAt + 6];
@@ -185,15 +171,15 @@ void DriverRegisters2DrvSettings(const DriverRegistersRecord &r, DrvSettingsReco
 OtherSettings Buffer2OtherSettings(const unsigned char input[64])
 {
     OtherSettings o;
-    o.MaxSpeed = get32(input + OtherSettingsSpeedAt);
-    o.MaxAccel = get32(input + OtherSettingsSpeedAt + 4);
-    o.MaxDecel = get32(input + OtherSettingsSpeedAt + 8);
+    o.MaxSpeed = getLE32Signed(input + OtherSettingsSpeedAt);
+    o.MaxAccel = getLE32Signed(input + OtherSettingsSpeedAt + 4);
+    o.MaxDecel = getLE32Signed(input + OtherSettingsSpeedAt + 8);
     const unsigned char flags = input[OtherSettingsFlagsAt];
     o.EnableEndSwitch = flags & 0x01;
     o.NCTypeSwitch = flags & 0x02;
     o.AutoRunInvertDirection = flags & 0x10;
-    o.BIN1Steps = get32(input + OtherSettingsBinStepsAt);
-    o.BIN2Steps = get32(input + OtherSettingsBinStepsAt + 4);
+    o.BIN1Steps = getLE32Signed(input + OtherSettingsBinStepsAt);
+    o.BIN2Steps = getLE32Signed(input + OtherSettingsBinStepsAt + 4);
     return o;
 }
 

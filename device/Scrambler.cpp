@@ -13,7 +13,7 @@ unsigned char keyByte(uint32_t key, int n)
 // The seven runs of eight bytes over bytes 5 to 60; XOR is its own inverse.
 void xorRuns(unsigned char *d, uint32_t key)
 {
-    const unsigned char masks[7] = {keyByte(key, 0), keyByte(key, 3), FixedMaskA, keyByte(key, 2),
+    const unsigned char masks[7] = {keyByte(key, 0), keyByte(key, 3), FixedMaskA,     keyByte(key, 2),
                                     keyByte(key, 1), FixedMaskB,      keyByte(key, 0)};
     for (int run = 0; run < 7; ++run)
         for (int i = 0; i < 8; ++i)

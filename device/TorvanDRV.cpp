@@ -1,11 +1,14 @@
 #include "device/TorvanDRV.h"
 
 #include "app/Logger.h"
+#include "device/ByteOrder.h"
 #include "device/Scrambler.h"
 
 #include <QTimer>
 
 #include <cstring>
+
+using namespace ByteOrder;
 
 namespace {
 
@@ -21,20 +24,8 @@ SteadyClock &steadyClock()
     return clock;
 }
 
-uint16_t be16(const unsigned char *p)
-{
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-uint32_t be32(const unsigned char *p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-constexpr int ReceivePeriodMs = 10;
 constexpr int EnumerationPeriodMs = 200;
 constexpr int DeviceInfoPollMs = 600;
-constexpr int32_t Busy = 111;
 
 } // namespace
 
@@ -96,8 +87,8 @@ void TorvanDRV::StartTimers()
 
 bool TorvanDRV::isMatchingBoard(const HidDeviceEntry &entry) const
 {
-    return entry.vendorId == Report::VendorId && entry.productId == Report::ProductId && entry.hasManufacturer
-           && entry.manufacturer == VendorString;
+    return entry.vendorId == Report::VendorId && entry.productId == Report::ProductId && entry.hasManufacturer &&
+           entry.manufacturer == VendorString;
 }
 
 bool TorvanDRV::isListed(const std::string &path) const
@@ -156,13 +147,13 @@ void TorvanDRV::Connect()
         if (chosen && !Connected) {
             productString = chosen->product;
             serialString = chosen->serialNumber;
-            log(QStringLiteral("Connecting to: ") + productString + QStringLiteral(" Serial: ") + serialString
-                + QStringLiteral("..."));
+            log(QStringLiteral("Connecting to: ") + productString + QStringLiteral(" Serial: ") + serialString +
+                QStringLiteral("..."));
             handle = transport->openPath(chosen->path);
             if (!handle) {
                 // Stay without a board; the next enumeration tick tries again.
-                log(QStringLiteral("Could not open: ") + productString + QStringLiteral(" Serial: ") + serialString
-                    + QStringLiteral(". Will retry."));
+                log(QStringLiteral("Could not open: ") + productString + QStringLiteral(" Serial: ") + serialString +
+                    QStringLiteral(". Will retry."));
                 return;
             }
             openPath = chosen->path;
@@ -174,8 +165,8 @@ void TorvanDRV::Connect()
             log(QStringLiteral("RX timer started."));
         }
     } catch (...) {
-        const QString text = QStringLiteral(
-            "Unexpected error occured while connecting to a device. Please try reconnecting device.");
+        const QString text =
+            QStringLiteral("Unexpected error occured while connecting to a device. Please try reconnecting device.");
         if (dialogs)
             dialogs->notice(QStringLiteral("Error connecting Torvan device"), text);
         log(text);
@@ -340,8 +331,8 @@ void TorvanDRV::dispatchInputReport()
 void TorvanDRV::Buffer2RTData()
 {
     const unsigned char *r = InputReport;
-    RTData.SupplyVoltage = be16(r + 8) * 0.0009765625 * 3.3 * 49.2 / 2.2;
-    RTData.Temperature = (be16(r + 44) * 0.125 + RTData.Temperature) * 0.5;
+    RTData.SupplyVoltage = getBE16(r + 8) * 0.0009765625 * 3.3 * 49.2 / 2.2;
+    RTData.Temperature = (getBE16(r + 44) * 0.125 + RTData.Temperature) * 0.5;
     RTData.MotorPowerOK = RTData.SupplyVoltage >= 8.0;
     VM_T_Filter();
     RTData.FaultFlags = r[54] & 0x3F;
@@ -362,8 +353,8 @@ void TorvanDRV::Buffer2RTData()
     RTData.MotorCurrent = r[49] * 2.75 / (8.448 * gain) * (RTData.MotorPowerOK ? 1 : 0) * (RTData.InpSleep ? 1 : 0);
     if (RTData.FaultFlags != 0)
         RTData.MotorCurrent = 0;
-    RTData.CurrentPosition = static_cast<int32_t>(be32(r + 20));
-    RTData.CurrentSpeed = static_cast<int32_t>(be32(r + 24));
+    RTData.CurrentPosition = static_cast<int32_t>(getBE32(r + 20));
+    RTData.CurrentSpeed = static_cast<int32_t>(getBE32(r + 24));
 }
 
 namespace {
@@ -397,7 +388,7 @@ void TorvanDRV::VM_T_Filter()
 void TorvanDRV::decodeDriverInfo()
 {
     const unsigned char *r = InputReport;
-    DriverInfo.SignatureValid = be32(r + 20) == Report::SignatureWord;
+    DriverInfo.SignatureValid = getBE32(r + 20) == Report::SignatureWord;
     DriverInfo.BootloaderActive = r[5] == Report::BootloaderMode;
     DriverInfo.FirmwareUpToDate = r[3] == 0x01 && r[4] == 0x23;
     DriverInfo.BLVersionHigh = r[1];
@@ -409,7 +400,7 @@ void TorvanDRV::decodeDriverInfo()
         "0x%02X%02X%02X%02X-0x%02X%02X%02X%02X-0x%02X%02X%02X%02X-0x%02X%02X%02X%02X", r[36], r[37], r[38], r[39],
         r[32], r[33], r[34], r[35], r[28], r[29], r[30], r[31], r[24], r[25], r[26], r[27]);
     LinkKey = Scrambler::keyFromUniqueId(r + 24);
-    RTData.Temperature = be16(r + 44) * 0.125;
+    RTData.Temperature = getBE16(r + 44) * 0.125;
 }
 
 // ---------------------------------------------------------------------------
@@ -441,9 +432,8 @@ void TorvanDRV::GetDeviceInfo()
                 Disconnect();
                 break;
             }
-            if (count == Report::InputSize
-                && (InputReport[Report::TypeByte] == Report::RptDeviceInfo
-                    || (InputReport[Report::TypeByte] == 0x00 && InputReport[1] != 0xC0))) {
+            if (count == Report::InputSize && (InputReport[Report::TypeByte] == Report::RptDeviceInfo ||
+                                               (InputReport[Report::TypeByte] == 0x00 && InputReport[1] != 0xC0))) {
                 ReplyReceived = true;
                 break;
             }

@@ -122,6 +122,9 @@ private slots:
     void VM_T_Filter();
 
 private:
+    static constexpr int ReceivePeriodMs = 10;
+    static constexpr int32_t Busy = 111; // BusyCode while a blocking exchange runs
+
     void log(const QString &text);
     bool isMatchingBoard(const HidDeviceEntry &entry) const;
     bool isListed(const std::string &path) const;

@@ -1,6 +1,7 @@
 // Device operations: each fills the command code and its payload bytes into
 // the output buffer and sends it. Bytes an operation does not set keep what
 // the buffer held after the previous send.
+#include "device/ByteOrder.h"
 #include "device/TorvanDRV.h"
 
 #include <QByteArray>
@@ -9,10 +10,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+using namespace ByteOrder;
 
-constexpr int ReceivePeriodMs = 10;
-constexpr int32_t Busy = 111;
+namespace {
 
 // The board's step generator and PWM timer count at these rates; both divide
 // with truncation.
@@ -21,19 +21,6 @@ constexpr int32_t PwmClockHz = 480000;
 
 // The board keeps at most this many name bytes.
 constexpr int NameBytes = 32;
-
-void put32(unsigned char *p, uint32_t v)
-{
-    p[0] = static_cast<unsigned char>(v & 0xFF);
-    p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
-    p[2] = static_cast<unsigned char>((v >> 16) & 0xFF);
-    p[3] = static_cast<unsigned char>((v >> 24) & 0xFF);
-}
-
-void put32(unsigned char *p, int32_t v)
-{
-    put32(p, static_cast<uint32_t>(v));
-}
 
 // The UTF-8 form of a name cut to what the board keeps, never in the middle
 // of a character.
@@ -158,13 +145,13 @@ int32_t TorvanDRV::SetStepFrequency(int32_t rate)
     OutputReport[2] = Report::CmdSetStepFrequency;
     if (rate == 0) {
         StepReload = -1;
-        put32(OutputReport + 21, StepReload);
+        putLE32(OutputReport + 21, StepReload);
         OutputReport[25] = 1;
         SendReport();
         return 0;
     }
     StepReload = static_cast<int32_t>(StepClockHz / magnitude - 1);
-    put32(OutputReport + 21, StepReload);
+    putLE32(OutputReport + 21, StepReload);
     OutputReport[25] = static_cast<unsigned char>(StepDirection);
     SendReport();
     const auto produced = static_cast<int32_t>(StepClockHz / (int64_t(StepReload) + 1));
@@ -176,16 +163,16 @@ void TorvanDRV::WriteTrajectory()
     unsigned char *out = OutputReport;
     out[2] = Report::CmdWriteTrajectory;
     out[3] = static_cast<unsigned char>((DrvSettings.AutoRunMode ? 2 : 0) | (DrvSettings.BINxButtonsMode ? 1 : 0));
-    put32(out + 21, TrajectoryData.FinalPosition);
-    put32(out + 25, TrajectoryData.MaxSpeed);
-    put32(out + 29, TrajectoryData.MaxAccel);
-    put32(out + 33, TrajectoryData.MaxDecel);
+    putLE32(out + 21, TrajectoryData.FinalPosition);
+    putLE32(out + 25, TrajectoryData.MaxSpeed);
+    putLE32(out + 29, TrajectoryData.MaxAccel);
+    putLE32(out + 33, TrajectoryData.MaxDecel);
     out[37] = static_cast<unsigned char>((TrajectoryData.EnableEndSwitch ? 0x01 : 0) |
                                          (TrajectoryData.NCTypeSwitch ? 0x02 : 0) |
                                          (TrajectoryData.AutoRunInvertDirection ? 0x04 : 0));
-    put32(out + 41, TrajectoryData.BIN1Steps);
-    put32(out + 45, TrajectoryData.BIN2Steps);
-    put32(out + 49, TrajectoryData.RequestedSpeed);
+    putLE32(out + 41, TrajectoryData.BIN1Steps);
+    putLE32(out + 45, TrajectoryData.BIN2Steps);
+    putLE32(out + 49, TrajectoryData.RequestedSpeed);
     SendReport();
 }
 
@@ -235,7 +222,7 @@ void TorvanDRV::WritePWMSettings()
 {
     unsigned char *out = OutputReport;
     out[2] = Report::CmdWritePWMSettings;
-    put32(out + 21, PWMData.TimerReload);
+    putLE32(out + 21, PWMData.TimerReload);
     out[25] = static_cast<unsigned char>(PWMData.TimerAForward);
     out[26] = static_cast<unsigned char>(PWMData.TimerAReverse);
     out[27] = static_cast<unsigned char>(PWMData.TimerBForward);

@@ -1,17 +1,11 @@
 #include "firmware/Checksum.h"
 
+#include "device/ByteOrder.h"
 #include "firmware/FirmwareImage.h"
 
 namespace Firmware {
 
-namespace {
-
-uint32_t le32(const unsigned char *p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
-} // namespace
+using namespace ByteOrder;
 
 uint32_t sectorChecksum(int sector, const unsigned char *flash)
 {
@@ -24,10 +18,10 @@ uint32_t sectorChecksum(int sector, const unsigned char *flash)
         w1 = (w1 >> 1) | (w2 << 31);
         w2 = (w2 >> 1) | (w3 << 31);
         w3 = (w3 >> 1) | (feedback << 31);
-        w0 ^= le32(block);
-        w1 ^= le32(block + 4);
-        w2 ^= le32(block + 8);
-        w3 ^= le32(block + 12);
+        w0 ^= getLE32(block);
+        w1 ^= getLE32(block + 4);
+        w2 ^= getLE32(block + 8);
+        w3 ^= getLE32(block + 12);
     }
     return w0 ^ w1 ^ w2 ^ w3;
 }

@@ -2,6 +2,7 @@
 // board runs against the carried image, the sector checksum and the full
 // update of the application region.
 #include "app/Logger.h"
+#include "device/ByteOrder.h"
 #include "device/TorvanDRV.h"
 #include "firmware/Checksum.h"
 #include "firmware/FirmwareCheck.h"
@@ -153,8 +154,7 @@ void TorvanDRV::FullUpdate()
         }
         if (!replied)
             continue;
-        const uint32_t reported = (uint32_t(InputReport[1]) << 24) | (uint32_t(InputReport[2]) << 16) |
-                                  (uint32_t(InputReport[3]) << 8) | uint32_t(InputReport[4]);
+        const uint32_t reported = ByteOrder::getBE32(InputReport + 1);
         const bool good = CalculateCRC(sector, FirmwareImage) == reported;
         if (good)
             ++goodSectors;

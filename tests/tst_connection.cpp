@@ -209,10 +209,9 @@ private slots:
         };
         enumTick();
         QVERIFY(!drv->IsConnected());
-        QVERIFY(containsInOrder(log(), {QStringLiteral("Getting Torvan device info..."),
-                                        QStringLiteral("Disconnecting device..."),
-                                        QStringLiteral("Torvan device disconnected!"),
-                                        QStringLiteral("Error while getting Device info")}));
+        QVERIFY(containsInOrder(
+            log(), {QStringLiteral("Getting Torvan device info..."), QStringLiteral("Disconnecting device..."),
+                    QStringLiteral("Torvan device disconnected!"), QStringLiteral("Error while getting Device info")}));
         QCOMPARE(countCode(board(), 0x01), 1);
         QVERIFY(!drv->IsReceiveTimerActive());
         QCOMPARE(drv->LinkKey, 0u);
@@ -335,7 +334,8 @@ private slots:
         board().failNextOpens = 1;
         enumTick();
         QVERIFY(!drv->IsConnected());
-        QVERIFY(log().contains(QStringLiteral("Could not open: Torvan60 (simulated) Serial: SIM60-000001. Will retry.")));
+        QVERIFY(
+            log().contains(QStringLiteral("Could not open: Torvan60 (simulated) Serial: SIM60-000001. Will retry.")));
         QVERIFY(!log().contains(QStringLiteral("Getting Torvan device info...")));
         QVERIFY(!drv->IsReceiveTimerActive());
         enumTick();
@@ -375,8 +375,8 @@ private slots:
         pane->lines.clear();
         drv->BusyCode = 111;
         rxTick();
-        QCOMPARE(log(), QStringList{QStringLiteral(
-                            "Device disconection detected within RX handler. RX timer stopped.")});
+        QCOMPARE(log(),
+                 QStringList{QStringLiteral("Device disconection detected within RX handler. RX timer stopped.")});
         QCOMPARE(drv->BusyCode, 111);
     }
 
@@ -385,14 +385,18 @@ private slots:
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("logLine");
-        QTest::newRow("enumeration") << "enumerate" << "Error enumerating devices"
+        QTest::newRow("enumeration") << "enumerate"
+                                     << "Error enumerating devices"
                                      << "Unexpected error occured while enumerating HID devices.";
-        QTest::newRow("connect") << "connect" << "Error connecting Torvan device"
+        QTest::newRow("connect") << "connect"
+                                 << "Error connecting Torvan device"
                                  << "Unexpected error occured while connecting to a device. Please try reconnecting "
                                     "device.";
-        QTest::newRow("write") << "write" << "Error writing to HID device"
+        QTest::newRow("write") << "write"
+                               << "Error writing to HID device"
                                << "Unexpected error occured while ewriting to HID device.";
-        QTest::newRow("read") << "read" << "Error reading Torvan device"
+        QTest::newRow("read") << "read"
+                              << "Error reading Torvan device"
                               << "Unexpected error occured while pull-reading from a device. Please try "
                                  "reconnecting device.";
     }

@@ -65,7 +65,8 @@ private slots:
         }
         const QList<QByteArray> lines = readAll(name).split('\n');
         QCOMPARE(lines.size(), 3);
-        const QRegularExpression stamp(QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2}\\. \\d{2}:\\d{2}:\\d{2} (first|second)$"));
+        const QRegularExpression stamp(
+            QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2}\\. \\d{2}:\\d{2}:\\d{2} (first|second)$"));
         QVERIFY(stamp.match(QString::fromUtf8(lines[0])).hasMatch());
         QVERIFY(lines[0].endsWith("first"));
         QVERIFY(lines[1].endsWith("second"));

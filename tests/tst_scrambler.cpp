@@ -127,10 +127,17 @@ private slots:
     {
         QTest::addColumn<QByteArray>("uniqueId");
         QTest::addColumn<uint>("key");
-        QTest::newRow("groups xor, big-endian")
-            << QByteArray::fromHex("01020304" "10203040" "00000000" "000000FF") << 0x112233BBu;
-        QTest::newRow("equal groups cancel") << QByteArray::fromHex("A1B2C3D4A1B2C3D4" "0000000000000000") << 0u;
-        QTest::newRow("last group only") << QByteArray::fromHex("000000000000000000000000" "DEADBEEF") << 0xDEADBEEFu;
+        QTest::newRow("groups xor, big-endian") << QByteArray::fromHex("01020304"
+                                                                       "10203040"
+                                                                       "00000000"
+                                                                       "000000FF")
+                                                << 0x112233BBu;
+        QTest::newRow("equal groups cancel") << QByteArray::fromHex("A1B2C3D4A1B2C3D4"
+                                                                    "0000000000000000")
+                                             << 0u;
+        QTest::newRow("last group only") << QByteArray::fromHex("000000000000000000000000"
+                                                                "DEADBEEF")
+                                         << 0xDEADBEEFu;
     }
 
     void keyFromUniqueId()

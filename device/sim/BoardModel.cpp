@@ -1,12 +1,15 @@
 #include "device/sim/BoardModel.h"
 
 #include "config/DriverConfig.h"
+#include "device/ByteOrder.h"
 #include "device/Records.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+using namespace ByteOrder;
 
 namespace {
 
@@ -20,47 +23,6 @@ constexpr unsigned char FaultMask = 0x3F;
 // that the temperature crosses its limits close to when it really would.
 constexpr qint64 QuietChunkMs = 1000;
 constexpr uint32_t StepRateStop = 0xFFFFFFFFu;
-
-void putBE16(unsigned char *p, uint16_t v)
-{
-    p[0] = static_cast<unsigned char>(v >> 8);
-    p[1] = static_cast<unsigned char>(v);
-}
-
-void putBE32(unsigned char *p, uint32_t v)
-{
-    p[0] = static_cast<unsigned char>(v >> 24);
-    p[1] = static_cast<unsigned char>(v >> 16);
-    p[2] = static_cast<unsigned char>(v >> 8);
-    p[3] = static_cast<unsigned char>(v);
-}
-
-void putLE16(unsigned char *p, uint16_t v)
-{
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void putLE32(unsigned char *p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-uint16_t getLE16(const unsigned char *p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t getLE32(const unsigned char *p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
-int32_t getSigned32(const unsigned char *p)
-{
-    return static_cast<int32_t>(getLE32(p));
-}
 
 unsigned char modeOfModeByte(unsigned char modeByte)
 {
@@ -467,15 +429,15 @@ void BoardModel::setStepFrequency(const unsigned char *plain)
 void BoardModel::writeTrajectory(const unsigned char *plain)
 {
     OtherSettings &o = settings.other;
-    o.maxSpeed = getSigned32(plain + 25);
-    o.maxAccel = getSigned32(plain + 29);
-    o.maxDecel = getSigned32(plain + 33);
+    o.maxSpeed = getLE32Signed(plain + 25);
+    o.maxAccel = getLE32Signed(plain + 29);
+    o.maxDecel = getLE32Signed(plain + 33);
     o.endSwitchEnabled = plain[37] & 0x01;
     o.ncSwitch = plain[37] & 0x02;
     o.autoRunInvert = plain[37] & 0x04;
-    o.bin1Steps = getSigned32(plain + 41);
-    o.bin2Steps = getSigned32(plain + 45);
-    requestedSpeed = getSigned32(plain + 49);
+    o.bin1Steps = getLE32Signed(plain + 41);
+    o.bin2Steps = getLE32Signed(plain + 45);
+    requestedSpeed = getLE32Signed(plain + 49);
 
     if (operatingMode == 3)
         return; // DC motors: no stepper to move
@@ -488,7 +450,7 @@ void BoardModel::writeTrajectory(const unsigned char *plain)
         enterMode(5);
     } else {
         operatingMode = 4;
-        axis.moveTo(getSigned32(plain + 21));
+        axis.moveTo(getLE32Signed(plain + 21));
     }
 }
 

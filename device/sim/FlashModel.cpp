@@ -1,5 +1,6 @@
 #include "device/sim/FlashModel.h"
 
+#include "device/ByteOrder.h"
 #include "device/Records.h"
 #include "firmware/Checksum.h"
 
@@ -87,10 +88,7 @@ InputReportBytes FlashModel::checksumReply(int sector) const
     if (sector == wrongChecksumSector)
         checksum ^= 0x00010000u;
     InputReportBytes reply{};
-    reply[1] = static_cast<unsigned char>(checksum >> 24);
-    reply[2] = static_cast<unsigned char>(checksum >> 16);
-    reply[3] = static_cast<unsigned char>(checksum >> 8);
-    reply[4] = static_cast<unsigned char>(checksum);
+    ByteOrder::putBE32(&reply[1], checksum);
     reply[Report::TypeByte] = ChecksumReplyType;
     reply[ReplySectorByte] = static_cast<unsigned char>(sector);
     return reply;

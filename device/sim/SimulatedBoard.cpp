@@ -70,11 +70,15 @@ std::vector<unsigned char> SimulatedBoard::receivedCodes() const
 
 void SimulatedBoard::queueReply(const InputReportBytes &report, int delayMs)
 {
+    enqueue(clock.nowMs() + delayMs, report);
+}
+
+void SimulatedBoard::enqueue(qint64 readyAt, const InputReportBytes &report)
+{
     if (queue.size() >= QueueCapacity)
         return; // a full HID queue drops what comes in
-    const qint64 readyAt = clock.nowMs() + delayMs;
-    auto at = std::upper_bound(queue.begin(), queue.end(), readyAt,
-                               [](qint64 t, const Pending &p) { return t < p.readyAt; });
+    auto at =
+        std::upper_bound(queue.begin(), queue.end(), readyAt, [](qint64 t, const Pending &p) { return t < p.readyAt; });
     queue.insert(at, Pending{readyAt, report});
 }
 
@@ -99,11 +103,7 @@ void SimulatedBoard::pump()
             model.advanceTo(nextLiveAt);
             InputReportBytes report{};
             model.fillLiveReport(report);
-            if (queue.size() < QueueCapacity) {
-                auto at = std::upper_bound(queue.begin(), queue.end(), nextLiveAt,
-                                           [](qint64 t, const Pending &p) { return t < p.readyAt; });
-                queue.insert(at, Pending{nextLiveAt, report});
-            }
+            enqueue(nextLiveAt, report);
             nextLiveAt += period;
         }
     }
@@ -213,7 +213,8 @@ struct SimHandle
     bool closed;
 };
 
-SimulatedBus::SimulatedBus(MonotonicClock &clock) : clock(clock) {}
+SimulatedBus::SimulatedBus(MonotonicClock &clock) : clock(clock)
+{}
 
 SimulatedBus::~SimulatedBus() = default;
 

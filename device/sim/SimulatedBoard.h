@@ -54,12 +54,12 @@ public:
 
     // ---- Pace and faults ----
     int liveReportsPerSecond = 50;
-    int replyDelayMs = 2;       // time from a request to its reply
-    bool answering = true;      // false: requests get no reply
-    int failNextReads = 0;      // that many reads return -1 (the board stays)
-    int failNextWrites = 0;     // that many writes return -1 (the board stays)
-    int failNextOpens = 0;      // that many opens fail although the board is listed
-    bool throwOnNextRead = false;  // the HID layer throws: reaches exception paths
+    int replyDelayMs = 2;         // time from a request to its reply
+    bool answering = true;        // false: requests get no reply
+    int failNextReads = 0;        // that many reads return -1 (the board stays)
+    int failNextWrites = 0;       // that many writes return -1 (the board stays)
+    int failNextOpens = 0;        // that many opens fail although the board is listed
+    bool throwOnNextRead = false; // the HID layer throws: reaches exception paths
     bool throwOnNextWrite = false;
     // At most one report taken per this many milliseconds (0: no pacing), as
     // a full-speed interrupt endpoint takes them.
@@ -87,6 +87,7 @@ public:
 
 private:
     void queueReply(const InputReportBytes &report, int delayMs);
+    void enqueue(qint64 readyAt, const InputReportBytes &report);
     void handlePlainCommand(const ReceivedCommand &command);
 
     struct Pending
