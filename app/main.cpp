@@ -1,6 +1,7 @@
 #include "device/Clock.h"
 #include "device/TorvanDRV.h"
 #include "device/TracingTransport.h"
+#include "device/sim/Scenarios.h"
 #include "device/sim/SimulatedBoard.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxDialogs.h"
@@ -44,28 +45,6 @@ Options parseOptions(const QStringList &args)
     return options;
 }
 
-// Sets a simulated board up for one of the practice scenarios.
-bool applyScenario(SimulatedBoard &board, const QString &scenario)
-{
-    if (scenario.isEmpty())
-        return true;
-    if (scenario == QLatin1String("outdated")) {
-        board.model.apVersionLow = 0x22;
-        return true;
-    }
-    if (scenario == QLatin1String("broken")) {
-        board.model.bootloaderRunning = true;
-        board.model.signatureValid = false;
-        return true;
-    }
-    if (scenario == QLatin1String("bootloader")) {
-        board.model.bootloaderRunning = true;
-        board.model.signatureValid = true;
-        return true;
-    }
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -73,7 +52,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const Options options = parseOptions(app.arguments());
     if (!options.ok) {
-        QTextStream(stderr) << "Usage: torvan60 [--simulate[=outdated|broken|bootloader]] [--trace FILE]\n";
+        QTextStream(stderr) << "Usage: torvan60 [--simulate[=" << simulationScenarioNames().join(QLatin1Char('|'))
+                            << "]] [--trace FILE]\n";
         return 2;
     }
 
@@ -83,7 +63,7 @@ int main(int argc, char *argv[])
     HidTransport *transport = nullptr;
     if (options.simulate) {
         simulatedBus = std::make_unique<SimulatedBus>(clock);
-        if (!applyScenario(simulatedBus->addBoard(), options.scenario)) {
+        if (!applySimulationScenario(simulatedBus->addBoard(), options.scenario)) {
             QTextStream(stderr) << "Unknown simulation scenario: " << options.scenario << "\n";
             return 2;
         }

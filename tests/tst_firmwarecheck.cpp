@@ -1,4 +1,5 @@
 #include "FirmwareRig.h"
+#include "device/sim/Scenarios.h"
 
 #include <QtTest>
 
@@ -171,6 +172,36 @@ private slots:
         QVERIFY(rig.board.received.empty());
         QCOMPARE(rig.pane.texts(), QStringList{text});
         QVERIFY(PendingUpdateDevice.isEmpty());
+    }
+
+    // The practice scenarios of the simulated board lead the operator into
+    // the paths they are named after.
+    void practiceScenarios_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("bootloader");
+        QTest::newRow("up to date") << QString() << QString() << false;
+        QTest::newRow("outdated") << QStringLiteral("outdated") << mismatchRestart("0x0122") << false;
+        QTest::newRow("broken") << QStringLiteral("broken") << CorruptionText << true;
+        QTest::newRow("bootloader") << QStringLiteral("bootloader") << QString() << true;
+    }
+
+    void practiceScenarios()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QString, question);
+        QFETCH(bool, bootloader);
+        FirmwareRig rig;
+        QVERIFY(applySimulationScenario(rig.board, scenario));
+        rig.tick();
+        QVERIFY(rig.drv.IsConnected());
+        QCOMPARE(rig.dialogs.shown.size(), question.isEmpty() ? 0 : 1);
+        if (!question.isEmpty())
+            QCOMPARE(rig.dialogs.shown[0].text, question);
+        QCOMPARE(rig.drv.DriverInfo.BootloaderActive, bootloader);
+        QCOMPARE(rig.count(Report::CmdEnableRTStream), bootloader ? 0 : 1);
+        QVERIFY(!applySimulationScenario(rig.board, QStringLiteral("no-such-scenario")));
     }
 
     // The usual update: the application is found out of date, the operator
