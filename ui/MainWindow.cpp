@@ -3,28 +3,437 @@
 #include "app/Logger.h"
 #include "device/TorvanDRV.h"
 #include "ui/AppInfo.h"
+#include "ui/ElapsedTimeTicker.h"
+#include "ui/LiveChart.h"
+#include "ui/MainWindowForm.h"
 #include "ui/PlainTextLogPane.h"
 
-#include <QPlainTextEdit>
+#include <QImage>
+#include <QKeyEvent>
+#include <QPixmap>
 
-MainWindow::MainWindow(TorvanDRV &device, QWidget *parent) : QMainWindow(parent), device(device)
+namespace {
+
+const QString MakerLink = QStringLiteral(
+    "<html><head/><body><p align=\"center\">Visit us at: <a href=\"https://www.torvan-drives.example\"><span style=\" "
+    "text-decoration: underline; color:#0000ff;\">www.torvan-drives.example</span></a></p></body></html>");
+const QString PartnerLink = QStringLiteral(
+    "<html><head/><body><p align=\"center\">Visit us at: <a href=\"https://www.partner.example\"><span style=\" "
+    "text-decoration: underline; color:#0000ff;\">www.partner.example</span></a></p></body></html>");
+
+// The partner's build of the pictures carries a logo of exactly this width.
+constexpr int PartnerLogoWidth = 2000;
+
+const char *const FaultLines[6] = {
+    "Device has entered overtemperature shutdown.",
+    "Channel A overcurrent shutdown. Please check wireing or possible short circuit.",
+    "Channel B overcurrent shutdown. Please check wireing or possible short circuit.",
+    "Channel A predriver fault. Please check driver settings.",
+    "Channel B predriver fault. Please check driver settings.",
+    "Power supply voltage too low.",
+};
+
+// The temperature chart takes one point triple per this many live reports.
+constexpr int TempChartEvery = 20;
+
+// A reading for a four-digit display. The decimal point is drawn small, so it
+// takes no digit position and 120.5 fits; a reading too long even so loses
+// its decimal rather than its leading digits (which would turn 1234.5 into
+// 34.5).
+QString lcdReading(double value)
 {
-    pteLog = new QPlainTextEdit(this);
-    pteLog->setObjectName(QStringLiteral("pteLog"));
-    pteLog->setReadOnly(true);
-    setCentralWidget(pteLog);
-    resize(1118, 724);
+    QString text = QString::asprintf("%0.1f", value);
+    if (text.size() - text.count(QLatin1Char('.')) > 4)
+        text = QString::asprintf("%0.0f", value);
+    return text;
+}
+
+// A value axis whose ticks step by a fixed amount. Multiples of the step are
+// allowed once the axis has grown, so the number of ticks stays bounded
+// however far the live data widens it.
+QSharedPointer<QCPAxisTickerFixed> fixedStepTicker(double step)
+{
+    QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
+    ticker->setTickStep(step);
+    ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+    // Ten ticks' worth of range still uses the step itself (0 to 100 by 10).
+    ticker->setTickCount(10);
+    return ticker;
+}
+
+// What both charts share: time axis, interactions, locale and legend.
+void setUpCommonChart(QCustomPlot *plot, const QFont &windowFont)
+{
+    plot->xAxis->setLabel(QStringLiteral("time / mm:ss"));
+    plot->xAxis->setTicker(QSharedPointer<ElapsedTimeTicker>(new ElapsedTimeTicker));
+    plot->xAxis->setRange(0, 20);
+    plot->yAxis->setRange(0, 100);
+    plot->yAxis2->setRange(0, 10);
+    plot->yAxis2->setVisible(true);
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
+    plot->setLocale(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    plot->legend->setVisible(true);
+    QFont legendFont = windowFont;
+    legendFont.setPointSize(9);
+    plot->legend->setFont(legendFont);
+    plot->legend->setBrush(QBrush(QColor(255, 255, 255, 230)));
+    plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+}
+
+double secondsOf(const QElapsedTimer &clock)
+{
+    return clock.elapsed() / 1000.0;
+}
+
+} // namespace
+
+MainWindow::MainWindow(TorvanDRV &device, QWidget *parent) : QMainWindow(parent), device(device), ui(new MainWindowForm)
+{
+    // The form, with every page built in, then the by-name slot wiring once
+    // for the whole tree.
+    ui->setupUi(this);
+    QMetaObject::connectSlotsByName(this);
+
     setWindowTitle(AppVersion + QStringLiteral(" - No device connected"));
+    ui->lcdTemperature->setEnabled(false);
+    ui->lcdVoltage->setEnabled(false);
+
+    ui->pteAbout->appendPlainText(AppVersion);
+    ui->lblVisitUs->setTextFormat(Qt::RichText);
+    QImage logo;
+    if (logo.load(QStringLiteral("release/Logo.png")))
+        ui->lblLogo->setPixmap(QPixmap::fromImage(logo));
+    ui->lblVisitUs->setText(logo.width() == PartnerLogoWidth ? PartnerLink : MakerLink);
+
+    // The first target position and its recomputation join here with the
+    // position control tab.
+
+    connect(&device, &TorvanDRV::newDriverInfoAvailable, this, &MainWindow::UpdateMainWindowDriverInfo);
+    connect(&device, &TorvanDRV::newRTDataAvailable, this, &MainWindow::DisplayRTData);
+    connect(&device, &TorvanDRV::newFWProgressValueAvailable, this, &MainWindow::UpdateFWProgressBar);
+    // newDriverValuesAvailable joins here with the driver setup tab.
+
+    ui->frmStatus->hide();
+    ui->dialStepSpeed->hide();
+
     device.StartTimers();
-    logPane = new PlainTextLogPane(pteLog);
-    logger = new Logger(this, QStringLiteral("log.txt"), logPane);
+
+    DeveloperMode = IsDeveloperVersion(AppVersion);
+    ShowHideAdvancedControls(DeveloperMode);
+
+    TempChartClock.start();
+    PosChartClock.start();
+
+    logPane = std::make_unique<PlainTextLogPane>(ui->pteLog);
+    logger = new Logger(this, QStringLiteral("log.txt"), logPane.get());
     device.SetLogger(logger);
     logger->write(QStringLiteral("Application started: ") + AppVersion);
+
+    ui->cbStepMode->clear();
+    ui->cbStepMode->addItems({QStringLiteral("Full-step"), QStringLiteral("Half step"), QStringLiteral("1/4 step"),
+                              QStringLiteral("1/8 step"), QStringLiteral("1/16 step"), QStringLiteral("1/32 step"),
+                              QStringLiteral("1/64 step"), QStringLiteral("1/128 step"), QStringLiteral("1/256 step")});
+    ui->cbDecayMode->clear();
+    ui->cbDecayMode->addItems({
+        QStringLiteral("0-Force slow decay at all times"),
+        QStringLiteral("1-Slow decay for increasing current, mixed decay for decreasing current (indexer mode only)"),
+        QStringLiteral("2-Force fast decay at all times"),
+        QStringLiteral("3-Use mixed decay at all times"),
+        QStringLiteral(
+            "4-Slow decay for increasing current, auto mixed decay for decreasing current (indexer mode only)"),
+        QStringLiteral("5-Use auto mixed decay at all times"),
+    });
+
+    // The presets, the control values with their connections and the PWM
+    // values join here, before the charts, with their tabs.
+
+    InitCharts();
 }
 
 MainWindow::~MainWindow()
 {
+    // The device object lives on after the window: it must not keep logging
+    // through a logger that is gone.
     device.SetLogger(nullptr);
     delete logger;
-    delete logPane;
+    logger = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Frame: developer controls, keys, Status page buttons
+
+void MainWindow::ShowHideAdvancedControls(bool show)
+{
+    ui->pteRegistersValues->setVisible(show);
+    ui->cbAutoApplyChanges->setEnabled(show);
+    ui->ptePWMValues->setVisible(show);
+    ui->lblTrajCalcTickRate->setVisible(show);
+    if (!show)
+        ui->cbAutoApplyChanges->setChecked(false);
+    ui->cbAutoResetFaultsOnEnableToggle->setVisible(show);
+    ui->btnTestBIN1->setVisible(show);
+    ui->btnTestBIN2->setVisible(show);
+    const double maxCurrent = show ? 15.0 : 6.0;
+    ui->dsbFSCurrent->setMaximum(maxCurrent);
+    ui->dsbIdleCurrent->setMaximum(maxCurrent);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_F12:
+        DeveloperMode = !DeveloperMode;
+        ShowHideAdvancedControls(DeveloperMode);
+        break;
+    case Qt::Key_Escape:
+        if (device.RTData.OperatingMode == 4)
+            device.StopTrajectory();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::on_btnRunStop_clicked()
+{
+    // Provisional: the next live report shows the board's real state.
+    if (!device.RTData.InpSleep) {
+        ui->btnRunStop->setText(QStringLiteral("Stop"));
+        device.EnableDriver();
+    } else {
+        ui->btnRunStop->setText(QStringLiteral("Run"));
+        device.SleepDriver();
+    }
+}
+
+void MainWindow::on_btnSetDefault_clicked()
+{
+    device.SetStepFrequency(0);
+}
+
+// ---------------------------------------------------------------------------
+// Firmware tab
+
+void MainWindow::on_btnGetDeviceInfo_clicked()
+{
+    device.GetDeviceInfo();
+}
+
+void MainWindow::on_btnRestart_clicked()
+{
+    device.RestartDevice();
+}
+
+void MainWindow::on_btnFullUpdate_clicked()
+{
+    device.FullUpdate();
+}
+
+void MainWindow::UpdateFWProgressBar()
+{
+    ui->pbUploadStatus->setValue(device.OutputReport[3] * 128 + device.OutputReport[4]);
+    // The update holds the event loop until it ends: paint the bar now.
+    ui->pbUploadStatus->repaint();
+}
+
+// ---------------------------------------------------------------------------
+// Live status panel
+
+void MainWindow::DisplayRTData()
+{
+    RTDataRecord &rt = device.RTData;
+
+    ui->lcdVoltage->display(lcdReading(rt.FilteredVoltage));
+    ui->lcdTemperature->display(lcdReading(rt.FilteredTemperature));
+    ui->lblTrajCalcTickRate->setText(QString::asprintf("TCT rate: %d", rt.TrajTickRate));
+
+    ui->cbInpBootloaderOverride->setChecked(rt.InpBootloaderOverride);
+    ui->cbInpSleep->setChecked(rt.InpSleep);
+    ui->btnRunStop->setText(rt.InpSleep ? QStringLiteral("Stop") : QStringLiteral("Run"));
+    ui->cbInpStep->setChecked(rt.InpStep);
+    ui->cbInpDir->setChecked(rt.InpDir);
+    ui->cbInpBin1->setChecked(rt.InpBin1);
+    ui->cbInpBin2->setChecked(rt.InpBin2);
+    ui->cbInpEndSwitch->setChecked(rt.InpEndSwitch);
+
+    if (!rt.MotorPowerOK) {
+        // Without motor power the last fault stays in the box and the lamp.
+        ui->lblFaultsStatus->setText(QStringLiteral("No motor power available."));
+        ui->lblDriverStatus->setText(QString());
+    } else {
+        ui->lblDriverStatus->setText(DriverStateText(rt.DriverState));
+        ui->pteFaults->clear();
+        if (rt.FaultFlags == 0) {
+            ui->lblFaultsStatus->setText(QStringLiteral("Driver OK"));
+            ui->pteFaults->appendPlainText(QStringLiteral("No faults detected!"));
+            ui->frmStatus->hide();
+        } else {
+            ui->lblFaultsStatus->setText(QString::asprintf("Fault no. 0x%0X detected", unsigned(rt.FaultFlags)));
+            for (int bit = 0; bit < 6; ++bit)
+                if (rt.FaultFlags & (1 << bit))
+                    ui->pteFaults->appendPlainText(QLatin1String(FaultLines[bit]));
+            ui->frmStatus->show();
+        }
+    }
+
+    // The radio buttons are one exclusive group: a checked one cannot be
+    // unchecked by itself, so a mode outside 1..6 leaves the last one shown.
+    const int mode = rt.OperatingMode;
+    if (mode == 1)
+        ui->rbMode->setChecked(true);
+    else if (mode == 3)
+        ui->rbMode_3->setChecked(true);
+    else if (mode == 4)
+        ui->rbMode_4->setChecked(true);
+    ui->rbMode_2->setChecked(mode == 2);
+    ui->rbMode_5->setChecked(mode == 5);
+    ui->rbMode_6->setChecked(mode == 6);
+
+    // Counted over every live report since program start; wraps instead of
+    // overflowing.
+    rt.RTSampleCounter = static_cast<int32_t>(static_cast<uint32_t>(rt.RTSampleCounter) + 1u);
+    if (rt.RTSampleCounter % TempChartEvery == 0)
+        addTempChartPoint();
+
+    ui->sbCurPos->setValue(rt.CurrentPosition);
+    ui->sbCurSpeed->setValue(rt.CurrentSpeed);
+
+    if (mode == 4 || mode == 5)
+        addPosChartPoint(false, device.TrajectoryData.FinalPosition);
+    else if (mode == 6)
+        addPosChartPoint(true, device.TrajectoryData.RequestedSpeed);
+}
+
+void MainWindow::UpdateMainWindowDriverInfo()
+{
+    const DriverInfoRecord &info = device.DriverInfo;
+    if (device.IsConnected()) {
+        setWindowTitle(AppVersion + QStringLiteral(" - ") + device.ProductString() + QStringLiteral(". Serial: ") +
+                       device.SerialString() +
+                       QString::asprintf("; BL: 0x%02X%02X, AP: 0x%02X%02X, %02X, %d", unsigned(info.BLVersionHigh),
+                                         unsigned(info.BLVersionLow), unsigned(info.APVersionHigh),
+                                         unsigned(info.APVersionLow), unsigned(info.DeviceMode),
+                                         info.SignatureValid ? 1 : 0));
+        ui->gbFWUpdate->setEnabled(info.BootloaderActive);
+        ui->lcdTemperature->setEnabled(true);
+        ui->lcdVoltage->setEnabled(true);
+    } else {
+        // The displays keep the last readings, greyed; the update group
+        // keeps its state.
+        setWindowTitle(AppVersion + QStringLiteral(" - No device connected"));
+        ui->lcdTemperature->setEnabled(false);
+        ui->lcdVoltage->setEnabled(false);
+    }
+
+    ui->pteFWLog->clear();
+    ui->pteFWLog->appendPlainText(
+        QString::asprintf("BLver: 0x%02X%02X", unsigned(info.BLVersionHigh), unsigned(info.BLVersionLow)));
+    if (info.FirmwareUpToDate)
+        ui->pteFWLog->appendPlainText(
+            QString::asprintf("AP: 0x%02X%02X, FW OK", unsigned(info.APVersionHigh), unsigned(info.APVersionLow)));
+    else
+        ui->pteFWLog->appendPlainText(QString::asprintf("AP: 0x%02X%02X - Update needed", unsigned(info.APVersionHigh),
+                                                        unsigned(info.APVersionLow)));
+    ui->pteFWLog->appendPlainText(QString::asprintf("Mode: %02X", unsigned(info.DeviceMode)));
+    ui->pteFWLog->appendPlainText(QString::asprintf("Sig: %d", info.SignatureValid ? 1 : 0));
+}
+
+// ---------------------------------------------------------------------------
+// Charts
+
+void MainWindow::InitCharts()
+{
+    QCustomPlot *temp = ui->TempPlot;
+    temp->addGraph();
+    temp->graph(0)->setName(QStringLiteral("Temperature"));
+    temp->addGraph(temp->xAxis, temp->yAxis2);
+    temp->graph(1)->setPen(QPen(Qt::red));
+    temp->graph(1)->setName(QStringLiteral("Current"));
+    temp->addGraph();
+    temp->graph(2)->setPen(QPen(Qt::green));
+    temp->graph(2)->setName(QStringLiteral("Voltage"));
+    temp->yAxis->setLabel(QStringLiteral("temperature / °C, voltage / V"));
+    temp->yAxis->setTicker(fixedStepTicker(10));
+    temp->yAxis2->setLabel(QStringLiteral("motor current / A"));
+    temp->yAxis2->setTicker(fixedStepTicker(1));
+    setUpCommonChart(temp, font());
+
+    ui->tabMainTab->setCurrentWidget(ui->tabDriverSetup);
+    ui->tabDriverSetup->show();
+    ui->tabNavigation->setCurrentWidget(ui->tabInternalNavigation);
+
+    QCustomPlot *pos = ui->PositionPlot;
+    pos->addGraph();
+    pos->graph(0)->setName(QStringLiteral("Required position"));
+    pos->addGraph();
+    pos->graph(1)->setPen(QPen(Qt::red));
+    pos->graph(1)->setName(QStringLiteral("Actual position"));
+    pos->addGraph(pos->xAxis, pos->yAxis2);
+    pos->graph(2)->setPen(QPen(Qt::green));
+    pos->graph(2)->setName(QStringLiteral("Speed"));
+    pos->yAxis->setLabel(QStringLiteral("Position / steps"));
+    pos->yAxis2->setLabel(QStringLiteral("Speed / steps/s"));
+    setUpCommonChart(pos, font());
+
+    tempChart = new LiveChart(temp, this);
+    posChart = new LiveChart(pos, this);
+}
+
+void MainWindow::addTempChartPoint()
+{
+    if (!tempChart)
+        return;
+    const RTDataRecord &rt = device.RTData;
+    tempChart->addPoint(0, secondsOf(TempChartClock), rt.FilteredTemperature);
+    tempChart->addPoint(1, secondsOf(TempChartClock), rt.MotorCurrent);
+    tempChart->addPoint(2, secondsOf(TempChartClock), rt.FilteredVoltage);
+    // Only the temperature widens the axes; voltages above the left range
+    // are cut off at the top.
+    tempChart->enlargeAxesToGraph(0);
+    tempChart->requestReplot();
+}
+
+void MainWindow::addPosChartPoint(bool speedMode, double required)
+{
+    if (!posChart)
+        return;
+    QCustomPlot *pos = ui->PositionPlot;
+    QCPGraph *requiredGraph = pos->graph(0);
+    // The required graph keeps its earlier points across a change of mode;
+    // they are drawn against whichever axis it is on now.
+    requiredGraph->setName(speedMode ? QStringLiteral("Required speed") : QStringLiteral("Required position"));
+    requiredGraph->setValueAxis(speedMode ? pos->yAxis2 : pos->yAxis);
+
+    const RTDataRecord &rt = device.RTData;
+    posChart->addPoint(0, secondsOf(PosChartClock), required);
+    posChart->addPoint(1, secondsOf(PosChartClock), rt.CurrentPosition);
+    posChart->addPoint(2, secondsOf(PosChartClock), rt.CurrentSpeed);
+    for (int i = 0; i < 3; ++i)
+        posChart->enlargeAxesToGraph(i);
+    posChart->requestReplot();
+}
+
+void MainWindow::on_btnClearTempLog_clicked()
+{
+    // No redraw: the emptied chart shows with the next point.
+    TempChartClock.restart();
+    QCustomPlot *temp = ui->TempPlot;
+    temp->xAxis->setRange(0, 20);
+    temp->yAxis->setRange(0, 100);
+    temp->yAxis2->setRange(0, 10);
+    for (int i = 0; i < 3; ++i)
+        tempChart->clearGraph(i);
+    temp->xAxis->setRange(0, 10);
+}
+
+void MainWindow::on_btnClearPosGraph_clicked()
+{
+    PosChartClock.restart();
+    QCustomPlot *pos = ui->PositionPlot;
+    pos->xAxis->setRange(0, 20);
+    pos->yAxis->setRange(0, 100);
+    pos->yAxis2->setRange(0, 10);
+    for (int i = 0; i < 3; ++i)
+        posChart->clearGraph(i);
+    pos->xAxis->setRange(0, 10);
 }

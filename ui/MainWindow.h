@@ -2,22 +2,57 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class TorvanDRV;
 class Logger;
-class LogPane;
-class QPlainTextEdit;
+class LiveChart;
+class PlainTextLogPane;
+struct MainWindowForm;
 
-// Bare window holding the log pane until the full form lands.
+// The application's only window. It owns the widget tree of all tabs and the
+// event log, starts the device object's timers and shows what the device
+// object reports through its signals. Slots named on_<object>_<signal> are
+// wired to the form's widgets by name.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
+    // The device object must outlive the window.
     explicit MainWindow(TorvanDRV &device, QWidget *parent = nullptr);
     ~MainWindow() override;
 
+public slots:
+    // Live status panel.
+    void DisplayRTData();
+    void UpdateMainWindowDriverInfo();
+    // Firmware tab.
+    void UpdateFWProgressBar();
+    // Developer controls: shown and enabled with show.
+    void ShowHideAdvancedControls(bool show);
+    // Charts, set up once at the end of construction.
+    void InitCharts();
+
+private slots:
+    void on_btnRunStop_clicked();
+    void on_btnSetDefault_clicked();
+    void on_btnGetDeviceInfo_clicked();
+    void on_btnRestart_clicked();
+    void on_btnFullUpdate_clicked();
+    void on_btnClearTempLog_clicked();
+    void on_btnClearPosGraph_clicked();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
+    void addTempChartPoint();
+    void addPosChartPoint(bool speedMode, double required);
+
     TorvanDRV &device;
-    QPlainTextEdit *pteLog;
-    LogPane *logPane;
-    Logger *logger;
+    std::unique_ptr<MainWindowForm> ui;
+    std::unique_ptr<PlainTextLogPane> logPane;
+    Logger *logger = nullptr; // child of the window
+    LiveChart *tempChart = nullptr;
+    LiveChart *posChart = nullptr;
 };

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "device/TorvanDRV.h"
+#include "device/sim/SimulatedBoard.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+#include "ui/MainWindow.h"
+
+#include <QDir>
+#include <QMetaObject>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+// The window on the device object, the device object on a simulated bus
+// with one board and a manual clock, in a fresh working directory (the
+// window writes log.txt there and reads its pictures from it).
+struct WindowRig
+{
+    QTemporaryDir dir;
+    QString previousDir = QDir::currentPath();
+    ManualClock clock;
+    SimulatedBus bus{clock};
+    SimulatedBoard &board{bus.addBoard()};
+    ScriptedDialogs dialogs;
+    TorvanDRV drv;
+    std::unique_ptr<MainWindow> window;
+
+    // prepare runs in the working directory before the window is built.
+    explicit WindowRig(const std::function<void(const QDir &)> &prepare = {})
+    {
+        QDir::setCurrent(dir.path());
+        if (prepare)
+            prepare(QDir(dir.path()));
+        drv.SetClock(&clock);
+        drv.SetTransport(&bus);
+        drv.SetDialogs(&dialogs);
+        window = std::make_unique<MainWindow>(drv);
+        window->show();
+    }
+    ~WindowRig()
+    {
+        window.reset();
+        QDir::setCurrent(previousDir);
+    }
+
+    template <class T> T *w(const char *name) const
+    {
+        T *widget = window->findChild<T *>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+
+    // Hidden by the window itself, not merely not shown yet.
+    static bool explicitlyHidden(const QWidget *widget)
+    {
+        return widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
+    }
+
+    // ---- Driving the device object ----
+    void enumerationTick() { QMetaObject::invokeMethod(&drv, "USBEnumTimerHandler"); }
+    void receiveTick() { QMetaObject::invokeMethod(&drv, "USBRXTimerHandler"); }
+    // Finds and connects the board, then forgets what it was sent so far.
+    void connectBoard()
+    {
+        enumerationTick();
+        board.received.clear();
+    }
+    // One live report as the device object announces it, from RTData as the
+    // test set it.
+    void announceLive() { emit drv.newRTDataAvailable(); }
+    void announceLive(int times)
+    {
+        for (int i = 0; i < times; ++i)
+            emit drv.newRTDataAvailable();
+    }
+};
