@@ -1,38 +1,15 @@
 #pragma once
 
-#include "app/Logger.h"
-#include "device/TorvanDRV.h"
-#include "device/sim/SimulatedBoard.h"
 #include "firmware/FirmwareCheck.h"
-#include "support/CapturingPane.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
+#include "support/LinkRig.h"
 
-#include <QMetaObject>
+#include <QtTest>
 
-#include <algorithm>
-
-// The device object on a simulated bus with one board, a manual clock,
-// scripted answers and a captured log: what the firmware check and update
-// tests share.
-struct FirmwareRig
+// The link rig with what the firmware check and update tests share: how the
+// board starts, and letting a restarted board come back.
+struct FirmwareRig : LinkRig
 {
-    ManualClock clock;
-    SimulatedBus bus{clock};
-    SimulatedBoard &board{bus.addBoard()};
-    CapturingPane pane;
-    Logger logger{nullptr, QString(), &pane};
-    ScriptedDialogs dialogs;
-    TorvanDRV drv;
-
-    FirmwareRig()
-    {
-        drv.SetClock(&clock);
-        drv.SetTransport(&bus);
-        drv.SetLogger(&logger);
-        drv.SetDialogs(&dialogs);
-        PendingUpdateDevice.clear();
-    }
+    FirmwareRig() { PendingUpdateDevice.clear(); }
     ~FirmwareRig() { PendingUpdateDevice.clear(); }
 
     // ---- How the board starts ----
@@ -43,6 +20,8 @@ struct FirmwareRig
         board.model.signatureValid = true;
         board.model.apVersionLow = versionLow;
         board.model.flash.loadApplication(0x01, versionLow);
+        // The flash must tell the same story as the identity the board reports.
+        QCOMPARE(board.model.flash.holdsCarriedApplication(), versionLow == 0x23);
     }
     // Its boot loader runs over a valid application of this version.
     void bootloaderOverApplication(unsigned char versionLow)
@@ -60,8 +39,7 @@ struct FirmwareRig
     }
 
     // ---- Driving the link ----
-    void tick() { QMetaObject::invokeMethod(&drv, "USBEnumTimerHandler"); }
-    void receiveTick() { QMetaObject::invokeMethod(&drv, "USBRXTimerHandler"); }
+    void tick() { enumerationTick(); }
     // Lets a restarted board come back on the bus, then runs an enumeration
     // tick.
     void tickAfterRestart()
@@ -74,11 +52,5 @@ struct FirmwareRig
         board.received.clear();
         pane.lines.clear();
         dialogs.shown.clear();
-    }
-
-    int count(unsigned char code) const
-    {
-        const auto codes = board.receivedCodes();
-        return int(std::count(codes.begin(), codes.end(), code));
     }
 };

@@ -2,6 +2,7 @@
 // the write command payload, the two configuration replies and the text forms.
 #include "config/DriverRegisterCodec.h"
 #include "device/TorvanDRV.h"
+#include "support/DefaultConfiguration.h"
 
 #include <QtTest>
 
@@ -13,33 +14,6 @@
 namespace Codec = DriverRegisterCodec;
 
 namespace {
-
-// The built-in "Default configuration" with the register codes the driver
-// setup derives from it (predriver speed 1, blanking 1.0 us).
-DrvSettingsRecord defaultConfiguration()
-{
-    DrvSettingsRecord s;
-    s.StepMode = 3;
-    s.FullScaleCurrent = 2.2;
-    s.IdleCurrent = 1.0;
-    s.TemperatureLimit = 85;
-    s.ReducedCurrent = 0.5;
-    s.PredriverSpeed = 1;
-    s.DTime = 1;
-    s.TDrive = 2;
-    s.IDrive = 1;
-    s.DecayMode = 5;
-    s.BlankingTime = 1.0;
-    s.TBlank = 49;
-    s.MixedDecayTime = 0.5;
-    s.TDecay = 0;
-    s.FixedOffTime = 15.0;
-    s.TOff = 29;
-    s.AdaptiveBlanking = 0;
-    s.PWMMode = false;
-    s.I2CAddress = 0;
-    return s;
-}
 
 const std::array<uint32_t, 8> DefaultRegisters = {0x619, 0x787, 0x01D, 0x031, 0x500, 0xF00, 0x5AF, 0x000};
 

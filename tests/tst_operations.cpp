@@ -6,6 +6,7 @@
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
 #include "support/CapturingPane.h"
+#include "support/DefaultConfiguration.h"
 #include "support/ManualClock.h"
 
 #include <QSignalSpy>
@@ -29,23 +30,8 @@ Bytes le32At(int at, int32_t v)
 // The records every operation row starts from.
 void prepareRecords(TorvanDRV &drv)
 {
+    drv.DrvSettings = defaultConfiguration();
     DrvSettingsRecord &s = drv.DrvSettings;
-    s.StepMode = 3;
-    s.FullScaleCurrent = 2.2;
-    s.IdleCurrent = 1.0;
-    s.TemperatureLimit = 85;
-    s.ReducedCurrent = 0.5;
-    s.PredriverSpeed = 1;
-    s.DTime = 1;
-    s.TDrive = 2;
-    s.IDrive = 1;
-    s.DecayMode = 5;
-    s.BlankingTime = 1.0;
-    s.TBlank = 49;
-    s.MixedDecayTime = 0.5;
-    s.TDecay = 0;
-    s.FixedOffTime = 15.0;
-    s.TOff = 29;
     s.I2CAddress = 0x21;
     s.ModbusConfig = 3;
     s.AutoRunMode = true;

@@ -1,11 +1,7 @@
 // The simulated board obeying the driver, motion and PWM commands, driven
 // through the device object over a connected, scrambled link and observed
 // through the live data it decodes.
-#include "app/Logger.h"
-#include "device/TorvanDRV.h"
-#include "device/sim/SimulatedBoard.h"
-#include "support/CapturingPane.h"
-#include "support/ManualClock.h"
+#include "support/LinkRig.h"
 
 #include <QtTest>
 
@@ -18,22 +14,13 @@ namespace {
 
 constexpr int LivePeriodMs = 20; // the board streams 50 reports a second
 
-struct Rig
+struct Rig : LinkRig
 {
-    ManualClock clock;
-    SimulatedBus bus{clock};
-    SimulatedBoard &board{bus.addBoard()};
-    CapturingPane pane;
-    Logger logger{nullptr, QString(), &pane};
-    TorvanDRV drv;
     // Every live report the device object decoded, in order.
     std::vector<RTDataRecord> samples;
 
     Rig()
     {
-        drv.SetClock(&clock);
-        drv.SetTransport(&bus);
-        drv.SetLogger(&logger);
         QObject::connect(&drv, &TorvanDRV::newRTDataAvailable, &drv, [this] { samples.push_back(drv.RTData); });
         connectBoard();
     }
@@ -41,7 +28,7 @@ struct Rig
     // Finds and connects the board and takes in what the connection asked.
     void connectBoard()
     {
-        QMetaObject::invokeMethod(&drv, "USBEnumTimerHandler");
+        enumerationTick();
         QVERIFY(drv.IsConnected());
         run(200);
     }
@@ -52,7 +39,7 @@ struct Rig
         const size_t first = samples.size();
         for (int t = 0; t < ms; t += 10) {
             clock.advance(10);
-            QMetaObject::invokeMethod(&drv, "USBRXTimerHandler");
+            receiveTick();
         }
         return std::vector<RTDataRecord>(samples.begin() + long(first), samples.end());
     }

@@ -1,13 +1,9 @@
 #pragma once
 
-#include "device/TorvanDRV.h"
-#include "device/sim/SimulatedBoard.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
+#include "support/LinkRig.h"
 #include "ui/MainWindow.h"
 
 #include <QDir>
-#include <QMetaObject>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -15,19 +11,13 @@
 #include <functional>
 #include <memory>
 
-// The window on the device object, the device object on a simulated bus
-// with one board and a manual clock, in a fresh working directory (the
+// The window on the link rig's device object, in a fresh working directory (the
 // window writes log.txt there and reads its pictures from it).
-struct WindowRig
+struct WindowRig : LinkRig
 {
     QTemporaryDir dir;
     QString previousDir = QDir::currentPath();
-    ManualClock clock;
-    SimulatedBus bus{clock};
-    SimulatedBoard &board{bus.addBoard()};
-    ScriptedDialogs dialogs;
-    TorvanDRV drv;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<MainWindow> window; // logs through its own logger
 
     // prepare runs in the working directory before the window is built.
     explicit WindowRig(const std::function<void(const QDir &)> &prepare = {})
@@ -35,9 +25,6 @@ struct WindowRig
         QDir::setCurrent(dir.path());
         if (prepare)
             prepare(QDir(dir.path()));
-        drv.SetClock(&clock);
-        drv.SetTransport(&bus);
-        drv.SetDialogs(&dialogs);
         window = std::make_unique<MainWindow>(drv);
         window->show();
     }
@@ -62,12 +49,11 @@ struct WindowRig
     }
 
     // ---- Driving the device object ----
-    void enumerationTick() { QMetaObject::invokeMethod(&drv, "USBEnumTimerHandler"); }
-    void receiveTick() { QMetaObject::invokeMethod(&drv, "USBRXTimerHandler"); }
     // Finds and connects the board, then forgets what it was sent so far.
     void connectBoard()
     {
         enumerationTick();
+        QVERIFY(drv.IsConnected());
         board.received.clear();
     }
     // One live report as the device object announces it, from RTData as the
