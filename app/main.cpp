@@ -75,6 +75,10 @@ int main(int argc, char *argv[])
     std::unique_ptr<TracingTransport> tracing;
     if (!options.traceFile.isEmpty()) {
         tracing = std::make_unique<TracingTransport>(*transport, clock, options.traceFile);
+        if (!tracing->isOpen()) {
+            QTextStream(stderr) << "Cannot open trace file: " << options.traceFile << "\n";
+            return 2;
+        }
         transport = tracing.get();
     }
 

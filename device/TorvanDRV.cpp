@@ -102,15 +102,12 @@ bool TorvanDRV::isListed(const std::string &path) const
 void TorvanDRV::USBEnumTimerHandler()
 {
     try {
+        if (Connected && !rxTimer->isActive())
+            checkUnpolledBoard();
         enumerationList = transport->enumerate(0, 0);
         DeviceFound = false;
-        if (Connected && !isListed(openPath)) {
-            // The board left the bus while nothing polled it (after a
-            // firmware update, or when the receive tick had stopped): close
-            // it so that it is found again when it comes back.
-            log(QStringLiteral("Connected device is no longer on the bus."));
-            Disconnect();
-        }
+        if (!failedOpenPath.empty() && !isListed(failedOpenPath))
+            failedOpenPath.clear();
         if (enumerationList.empty())
             return;
         for (const HidDeviceEntry &entry : enumerationList) {
@@ -119,7 +116,8 @@ void TorvanDRV::USBEnumTimerHandler()
             if (!isMatchingBoard(entry) || Connected)
                 continue;
             DeviceFound = true;
-            log(QStringLiteral("Torvan60 device found. Serial: ") + entry.serialNumber);
+            if (entry.path != failedOpenPath)
+                log(QStringLiteral("Torvan60 device found. Serial: ") + entry.serialNumber);
         }
         if (DeviceFound)
             Connect();
@@ -132,14 +130,29 @@ void TorvanDRV::USBEnumTimerHandler()
     }
 }
 
+void TorvanDRV::checkUnpolledBoard()
+{
+    // Nothing reads a board whose receive tick has stopped (after a firmware
+    // update, or after a read threw). If it has left the bus meanwhile, close
+    // it so that it is found again when it comes back; whatever report is
+    // pending is of no use to anyone.
+    if (readReport() < 0) {
+        log(QStringLiteral("HID read count < 0. Disconnecting device."));
+        Disconnect();
+    }
+}
+
 void TorvanDRV::Connect()
 {
     try {
-        log(QStringLiteral("Trying to connect..."));
+        // Retrying a board that would not open stays quiet.
+        bool retrying = !failedOpenPath.empty();
+        if (!retrying)
+            log(QStringLiteral("Trying to connect..."));
         enumerationList = transport->enumerate(0, 0);
         const HidDeviceEntry *chosen = nullptr;
         for (const HidDeviceEntry &entry : enumerationList) {
-            if (isMatchingBoard(entry) && entry.path != openPath) {
+            if (isMatchingBoard(entry)) {
                 chosen = &entry;
                 break;
             }
@@ -147,22 +160,28 @@ void TorvanDRV::Connect()
         if (chosen && !Connected) {
             productString = chosen->product;
             serialString = chosen->serialNumber;
-            log(QStringLiteral("Connecting to: ") + productString + QStringLiteral(" Serial: ") + serialString +
-                QStringLiteral("..."));
+            const QString id = productString + QStringLiteral(" Serial: ") + serialString;
+            retrying = chosen->path == failedOpenPath;
+            if (!retrying)
+                log(QStringLiteral("Connecting to: ") + id + QStringLiteral("..."));
             handle = transport->openPath(chosen->path);
             if (!handle) {
                 // Stay without a board; the next enumeration tick tries again.
-                log(QStringLiteral("Could not open: ") + productString + QStringLiteral(" Serial: ") + serialString +
-                    QStringLiteral(". Will retry."));
+                if (!retrying)
+                    log(QStringLiteral("Could not open: ") + id + QStringLiteral(". Will retry."));
+                failedOpenPath = chosen->path;
                 return;
             }
-            openPath = chosen->path;
+            failedOpenPath.clear();
             transport->setNonblocking(handle, 1);
             Connected = true;
-            log(QStringLiteral("Connected to: ") + productString + QStringLiteral(" Serial: ") + serialString);
+            log(QStringLiteral("Connected to: ") + id);
             emit newDriverInfoAvailable();
             rxTimer->start(ReceivePeriodMs);
             log(QStringLiteral("RX timer started."));
+            GetDeviceInfo();
+            if (!DriverInfo.BootloaderActive)
+                EnableRTStream();
         }
     } catch (...) {
         const QString text =
@@ -170,12 +189,6 @@ void TorvanDRV::Connect()
         if (dialogs)
             dialogs->notice(QStringLiteral("Error connecting Torvan device"), text);
         log(text);
-        return;
-    }
-    if (Connected) {
-        GetDeviceInfo();
-        if (!DriverInfo.BootloaderActive)
-            EnableRTStream();
     }
 }
 
@@ -186,7 +199,6 @@ void TorvanDRV::Disconnect()
     if (handle)
         transport->close(handle);
     handle = nullptr;
-    openPath.clear();
     Connected = false;
     LinkKey = 0;
     RTData.SupplyVoltage = 0;

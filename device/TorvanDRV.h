@@ -33,8 +33,6 @@ public:
     void SetClock(MonotonicClock *clock);
     void SetDialogs(OperatorDialogs *dialogs);
     void SetLogger(Logger *logger);
-    HidTransport &Transport() const { return *transport; }
-    MonotonicClock &Clock() const { return *clock; }
 
     // ---- Connection lifecycle ----
     void StartTimers();
@@ -128,6 +126,7 @@ private:
     void log(const QString &text);
     bool isMatchingBoard(const HidDeviceEntry &entry) const;
     bool isListed(const std::string &path) const;
+    void checkUnpolledBoard();
     void dispatchInputReport();
     void decodeDriverInfo();
     // One non-blocking read into the input record; the HID layer's count.
@@ -142,7 +141,9 @@ private:
     QTimer *rxTimer = nullptr;
     std::vector<HidDeviceEntry> enumerationList;
     HidHandle *handle = nullptr;
-    std::string openPath; // path of the open board, dropped from the matching walk
+    // A board that could not be opened is tried again on every tick, but
+    // logged only once until it leaves the bus or opens.
+    std::string failedOpenPath;
     double voltageHistory[5] = {0, 0, 0, 0, 0};
     double temperatureHistory[5] = {0, 0, 0, 0, 0};
 

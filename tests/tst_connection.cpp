@@ -179,25 +179,34 @@ private slots:
         QCOMPARE(board().received.front().code(), static_cast<unsigned char>(0x01));
     }
 
-    void boardLeavingTheBusUnpolledIsFoundAgain()
+    void unpolledBoard()
     {
-        // After a firmware update the receive tick stays stopped; the board
-        // restarts and must still be found again.
+        // A read that threw leaves the board connected but unpolled. While
+        // it stays, ticks leave it alone; when it restarts, even back on the
+        // bus before the next tick looks, it is closed and found again.
         enumTick();
+        board().throwOnNextRead = true;
+        rxTick();
+        QVERIFY(!drv->IsReceiveTimerActive());
         pane->lines.clear();
-        drv->RestartDevice();
-        clock->advance(200);
-        enumTick();
-        QCOMPARE(log(), (QStringList{QStringLiteral("Restarting device..."),
-                                     QStringLiteral("Connected device is no longer on the bus."),
-                                     QStringLiteral("Disconnecting device..."),
-                                     QStringLiteral("Torvan device disconnected!")}));
-        QVERIFY(!drv->IsConnected());
-        QCOMPARE(bus->openHandles(), 0);
-        clock->advance(board().restartOffBusMs);
-        board().received.clear();
         enumTick();
         QVERIFY(drv->IsConnected());
+        QVERIFY(log().isEmpty());
+
+        drv->RestartDevice();
+        clock->advance(board().restartOffBusMs + 10);
+        board().received.clear();
+        enumTick();
+        // It restarted into its boot loader, so no live stream is asked for.
+        const QStringList wanted =
+            QStringList{QStringLiteral("Restarting device..."),
+                        QStringLiteral("HID read count < 0. Disconnecting device."),
+                        QStringLiteral("Disconnecting device..."), QStringLiteral("Torvan device disconnected!")} +
+            connectLines(QStringLiteral("SIM60-000001")).mid(0, 6);
+        QCOMPARE(log().mid(0, wanted.size()), wanted);
+        QVERIFY(drv->IsConnected());
+        QVERIFY(drv->IsReceiveTimerActive());
+        QCOMPARE(bus->openHandles(), 1);
         QCOMPARE(board().received.front().kind, Scrambler::Decoded::Plain);
     }
 
@@ -329,17 +338,39 @@ private slots:
         QCOMPARE(bus->openHandles(), 1);
     }
 
-    void failedOpenRetriesOnNextTick()
+    void failedOpenRetriesQuietly()
+    {
+        // A board that will not open (no access rights, say) is retried on
+        // every tick without filling the log five times a second.
+        board().failNextOpens = 3;
+        for (int tick = 0; tick < 3; ++tick)
+            enumTick();
+        QVERIFY(!drv->IsConnected());
+        QVERIFY(!drv->IsReceiveTimerActive());
+        QCOMPARE(log(), (QStringList{QStringLiteral("Torvan60 device found. Serial: SIM60-000001"),
+                                     QStringLiteral("Trying to connect..."),
+                                     QStringLiteral("Connecting to: Torvan60 (simulated) Serial: SIM60-000001..."),
+                                     QStringLiteral("Could not open: Torvan60 (simulated) Serial: SIM60-000001. "
+                                                    "Will retry.")}));
+        QVERIFY(board().received.empty());
+        pane->lines.clear();
+        enumTick();
+        QVERIFY(drv->IsConnected());
+        QCOMPARE(log().first(), QStringLiteral("Connected to: Torvan60 (simulated) Serial: SIM60-000001"));
+        QVERIFY(log().contains(QStringLiteral("Enabling real-time data stream.")));
+    }
+
+    void boardThatWouldNotOpenIsAnnouncedAgainAfterReplug()
     {
         board().failNextOpens = 1;
         enumTick();
-        QVERIFY(!drv->IsConnected());
-        QVERIFY(
-            log().contains(QStringLiteral("Could not open: Torvan60 (simulated) Serial: SIM60-000001. Will retry.")));
-        QVERIFY(!log().contains(QStringLiteral("Getting Torvan device info...")));
-        QVERIFY(!drv->IsReceiveTimerActive());
+        board().unplug();
+        enumTick();
+        board().plug();
+        pane->lines.clear();
         enumTick();
         QVERIFY(drv->IsConnected());
+        QVERIFY(containsInOrder(log(), connectLines(QStringLiteral("SIM60-000001"))));
     }
 
     void failedWriteDisconnects()
@@ -392,6 +423,10 @@ private slots:
                                  << "Error connecting Torvan device"
                                  << "Unexpected error occured while connecting to a device. Please try reconnecting "
                                     "device.";
+        QTest::newRow("identity exchange") << "exchange"
+                                           << "Error connecting Torvan device"
+                                           << "Unexpected error occured while connecting to a device. Please try "
+                                              "reconnecting device.";
         QTest::newRow("write") << "write"
                                << "Error writing to HID device"
                                << "Unexpected error occured while ewriting to HID device.";
@@ -413,6 +448,11 @@ private slots:
             bus->throwOnEnumerate = 2; // the tick's enumeration passes, Connect's throws
             enumTick();
             QVERIFY(board().received.empty()); // no device information request
+        } else if (where == QLatin1String("exchange")) {
+            board().throwOnNextRead = true; // the first read of the identity exchange
+            enumTick();
+            QVERIFY(drv->IsConnected());
+            QVERIFY(!log().contains(QStringLiteral("Enabling real-time data stream.")));
         } else {
             enumTick();
             QVERIFY(drv->IsConnected());
