@@ -86,5 +86,10 @@ enum Type : unsigned char {
     RptOtherSettings = 0x87,
     RptRTData = 0xA0,
     RptDriverName = 0xC0,
+    // Echoes of the step-rate, PWM and trajectory commands: frequent, so
+    // neither logged nor decoded.
+    RptStepFrequencyEcho = 0x90,
+    RptPWMEcho = 0xB0,
+    RptTrajectoryEcho = 0xB1,
 };
 } // namespace Report

@@ -52,8 +52,12 @@ void encode(unsigned char data[ReportSize], uint32_t key, unsigned char randomBy
         check[3] ^= (k2 | KeyMask);
         check[2] ^= check[64];
     }
-    if (std::memcmp(check, plain, 64) != 0)
+    if (std::memcmp(check, plain, 64) != 0) {
+        // Goes out as built, but marked plain: the check byte left over from
+        // the previous scrambled send would make the board unscramble it.
         std::memcpy(data, plain, ReportSize);
+        data[64] = 0;
+    }
 }
 
 Decoded decode(unsigned char data[ReportSize], uint32_t key)

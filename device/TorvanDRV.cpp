@@ -1,6 +1,7 @@
 #include "device/TorvanDRV.h"
 
 #include "app/Logger.h"
+#include "config/DriverRegisterCodec.h"
 #include "device/ByteOrder.h"
 #include "device/Scrambler.h"
 
@@ -240,7 +241,8 @@ void TorvanDRV::ClearHIDReadBuffer()
 
 void TorvanDRV::EncodeData(unsigned char *data, unsigned int nKey)
 {
-    const auto randomByte = static_cast<unsigned char>(random() & 0xFF);
+    // Plain reports take no number from the generator.
+    const auto randomByte = nKey ? static_cast<unsigned char>(random() & 0xFF) : 0;
     Scrambler::encode(data, nKey, randomByte);
 }
 
@@ -305,7 +307,8 @@ void TorvanDRV::dispatchInputReport()
     const unsigned char type = InputReport[Report::TypeByte];
     // Live data and the echoes of motion and PWM commands come often; they
     // are not logged.
-    if (type != 0x90 && type != 0xA0 && type != 0xB0 && type != 0xB1)
+    if (type != Report::RptRTData && type != Report::RptStepFrequencyEcho && type != Report::RptPWMEcho &&
+        type != Report::RptTrajectoryEcho)
         log(QStringLiteral("Device HID read OK (64 bytes)."));
     switch (type) {
     case Report::RptDriverRegisters:
@@ -361,8 +364,8 @@ void TorvanDRV::Buffer2RTData()
     RTData.InpBin1 = pins & 0x10;
     RTData.InpBin2 = pins & 0x20;
     RTData.InpEndSwitch = pins & 0x40;
-    const int gain = CurrentGainTable[r[48] & 3];
-    RTData.MotorCurrent = r[49] * 2.75 / (8.448 * gain) * (RTData.MotorPowerOK ? 1 : 0) * (RTData.InpSleep ? 1 : 0);
+    RTData.MotorCurrent =
+        DriverRegisterCodec::DecodeCurrent(r[49], r[48]) * (RTData.MotorPowerOK ? 1 : 0) * (RTData.InpSleep ? 1 : 0);
     if (RTData.FaultFlags != 0)
         RTData.MotorCurrent = 0;
     RTData.CurrentPosition = static_cast<int32_t>(getBE32(r + 20));
@@ -437,20 +440,10 @@ void TorvanDRV::GetDeviceInfo()
         SendReport();
         BusyWait(50);
         ++InfoAttempts;
-        const qint64 start = clock->nowMs();
-        while (Connected && clock->nowMs() - start <= DeviceInfoPollMs) {
-            const int count = readReport();
-            if (count < 0) {
-                Disconnect();
-                break;
-            }
-            if (count == Report::InputSize && (InputReport[Report::TypeByte] == Report::RptDeviceInfo ||
-                                               (InputReport[Report::TypeByte] == 0x00 && InputReport[1] != 0xC0))) {
-                ReplyReceived = true;
-                break;
-            }
-            clock->spin();
-        }
+        ReplyReceived = pollReply(DeviceInfoPollMs, [this] {
+                            const unsigned char type = InputReport[Report::TypeByte];
+                            return type == Report::RptDeviceInfo || (type == 0x00 && InputReport[1] != 0xC0);
+                        }) == PollResult::Reply;
     }
     if (ReplyReceived) {
         decodeDriverInfo();
@@ -466,6 +459,22 @@ void TorvanDRV::GetDeviceInfo()
         rxTimer->start(ReceivePeriodMs);
     BusyCode = 0;
     emit newDriverInfoAvailable();
+}
+
+TorvanDRV::PollResult TorvanDRV::pollReply(int windowMs, const std::function<bool()> &isReply)
+{
+    const qint64 start = clock->nowMs();
+    while (Connected && clock->nowMs() - start <= windowMs) {
+        const int count = readReport();
+        if (count < 0) {
+            Disconnect();
+            return PollResult::ReadFailed;
+        }
+        if (count == Report::InputSize && isReply())
+            return PollResult::Reply;
+        clock->spin();
+    }
+    return PollResult::NoReply;
 }
 
 void TorvanDRV::EnableRTStream()

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -131,6 +132,10 @@ private:
     void decodeDriverInfo();
     // One non-blocking read into the input record; the HID layer's count.
     int readReport();
+    enum class PollResult { Reply, NoReply, ReadFailed };
+    // Reads without pause until isReply() accepts a 64-byte report or
+    // windowMs have passed (the end included). A failed read disconnects.
+    PollResult pollReply(int windowMs, const std::function<bool()> &isReply);
 
     bool Connected = false;
     bool DeviceFound = false;

@@ -9,6 +9,8 @@ using namespace ByteOrder;
 
 uint32_t sectorChecksum(int sector, const unsigned char *flash)
 {
+    if (sector < 0 || sector >= FlashLayout::SectorCount)
+        return 0; // no such sector: nothing outside the image is read
     const unsigned char *block = flash + sector * FlashLayout::SectorSize;
     const unsigned char *end = block + FlashLayout::SectorSize;
     uint32_t w0 = 0, w1 = 0, w2 = 0, w3 = 0;

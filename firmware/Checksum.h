@@ -11,7 +11,7 @@
 namespace Firmware {
 
 // Checksum of sector `sector` (0 to 7) of a 32 KiB flash image indexed by
-// flash address.
+// flash address; 0 for a sector outside the image.
 uint32_t sectorChecksum(int sector, const unsigned char *flash);
 
 } // namespace Firmware

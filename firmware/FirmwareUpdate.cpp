@@ -136,23 +136,13 @@ void TorvanDRV::FullUpdate()
         SendReport();
         BusyWait(ChecksumPauseMs);
 
-        bool replied = false;
-        const qint64 start = clock->nowMs();
-        // A board that went away in the meantime has no handle to read.
-        while (Connected && clock->nowMs() - start <= ChecksumPollMs) {
-            InputReport[ChecksumSectorByte] = 0xFF;
-            const int count = readReport();
-            if (count < 0) {
-                Disconnect();
-                return;
-            }
-            if (count == Report::InputSize && InputReport[ChecksumSectorByte] == sector) {
-                replied = true;
-                break;
-            }
-            clock->spin();
-        }
-        if (!replied)
+        // Only a whole report is taken, so its sector byte is never a
+        // leftover of an earlier one.
+        const PollResult poll =
+            pollReply(ChecksumPollMs, [this, sector] { return InputReport[ChecksumSectorByte] == sector; });
+        if (poll == PollResult::ReadFailed)
+            return; // the board is gone: the disconnect lines say so
+        if (poll == PollResult::NoReply)
             continue;
         const uint32_t reported = ByteOrder::getBE32(InputReport + 1);
         const bool good = CalculateCRC(sector, FirmwareImage) == reported;
@@ -171,7 +161,5 @@ void TorvanDRV::FullUpdate()
     std::copy(SignatureMarker, SignatureMarker + 4, OutputReport + 8);
     SendReport();
 
-    log(QStringLiteral("Restarting device..."));
-    OutputReport[2] = Report::CmdRestart;
-    SendReport();
+    RestartDevice();
 }

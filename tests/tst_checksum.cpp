@@ -91,6 +91,15 @@ private slots:
         QVERIFY(Firmware::sectorChecksum(4, neighbours.data()) != reference);
     }
 
+    // The slot is reachable by number through the meta-object: a sector
+    // outside the image must not read past it.
+    void sectorsOutsideTheImage()
+    {
+        const Image image = filled(0xFF);
+        for (int sector : {-1, 8, 1 << 20})
+            QCOMPARE(Firmware::sectorChecksum(sector, image.data()), 0u);
+    }
+
     // What the update relies on in the carried image: the version where the
     // simulated board reads it, and application sectors that a checksum can
     // tell apart (a reply for the wrong sector would not pass as good).

@@ -92,13 +92,17 @@ private slots:
     void selfCheckFallsBackToPlainReport()
     {
         // A non-zero byte 63 cannot survive scrambling: the report goes out
-        // exactly as built, check byte included.
+        // as built and marked plain, even when the buffer still holds the
+        // check byte of an earlier scrambled send.
         Report65 plain = patterned(0x90, 3);
         plain[63] = 0x55;
-        plain[64] = 0x17;
+        plain[64] = 0x4B | 0x30;
         Report65 wire = plain;
         Scrambler::encode(wire.data(), 0xCAFEBABE, 0x42);
-        QCOMPARE(wire, plain);
+        QVERIFY(std::equal(wire.begin(), wire.begin() + 64, plain.begin()));
+        QCOMPARE(wire[64], static_cast<unsigned char>(0));
+        Report65 back = wire;
+        QCOMPARE(Scrambler::decode(back.data(), 0xCAFEBABE), Scrambler::Decoded::Plain);
     }
 
     void zeroKeySendsPlain()

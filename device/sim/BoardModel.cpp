@@ -1,6 +1,7 @@
 #include "device/sim/BoardModel.h"
 
 #include "config/DriverConfig.h"
+#include "config/DriverRegisterCodec.h"
 #include "device/ByteOrder.h"
 #include "device/Records.h"
 
@@ -161,7 +162,7 @@ void BoardModel::tick(qint64 ms)
     unsigned char gainCode = 0;
     unsigned char value = 0;
     motorCurrent(gainCode, value);
-    const double amps = value * 2.75 / (8.448 * CurrentGainTable[gainCode & 3]);
+    const double amps = DriverRegisterCodec::DecodeCurrent(value, gainCode);
     const double settled = ambientTemperature + HeatPerAmpSquared * amps * amps;
     temperature = settled + (temperature - settled) * std::exp(-double(ms) / 1000.0 / ThermalTimeConstantS);
     const double limit = settings.driver.tempLimit;
