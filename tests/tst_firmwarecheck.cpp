@@ -54,6 +54,23 @@ class TestFirmwareCheck : public QObject
         rig.forget();
     }
 
+    // After the update's restart the board comes back running what was
+    // flashed, and nothing asks or erases again.
+    static void checkBackOnNewApplication(FirmwareRig &rig)
+    {
+        rig.forget();
+        rig.tickAfterRestart();
+        QVERIFY(rig.drv.IsConnected());
+        QVERIFY(rig.dialogs.shown.isEmpty());
+        QVERIFY(!rig.drv.DriverInfo.BootloaderActive);
+        QVERIFY(rig.drv.DriverInfo.SignatureValid);
+        QVERIFY(rig.drv.DriverInfo.FirmwareUpToDate);
+        QCOMPARE(rig.drv.DriverInfo.APVersionLow, 0x23);
+        QCOMPARE(rig.count(Report::CmdEraseSector), 0);
+        QCOMPARE(rig.count(Report::CmdEnableRTStream), 1);
+        QVERIFY(rig.drv.IsReceiveTimerActive());
+    }
+
 private slots:
     void decisionTable_data()
     {
@@ -235,17 +252,7 @@ private slots:
         QVERIFY(PendingUpdateDevice.isEmpty());
         QVERIFY(rig.board.model.flash.holdsCarriedApplication());
 
-        rig.forget();
-        rig.tickAfterRestart();
-        QVERIFY(rig.drv.IsConnected());
-        QVERIFY(rig.dialogs.shown.isEmpty());
-        QVERIFY(!rig.drv.DriverInfo.BootloaderActive);
-        QVERIFY(rig.drv.DriverInfo.SignatureValid);
-        QVERIFY(rig.drv.DriverInfo.FirmwareUpToDate);
-        QCOMPARE(rig.drv.DriverInfo.APVersionLow, 0x23);
-        QCOMPARE(rig.count(Report::CmdEraseSector), 0);
-        QCOMPARE(rig.count(Report::CmdEnableRTStream), 1);
-        QVERIFY(rig.drv.IsReceiveTimerActive());
+        checkBackOnNewApplication(rig);
     }
 
     // A board that starts in its boot loader over a broken application is
@@ -264,13 +271,7 @@ private slots:
         QVERIFY(PendingUpdateDevice.isEmpty());
         QVERIFY(rig.board.model.flash.signatureValid());
 
-        rig.forget();
-        rig.tickAfterRestart();
-        QVERIFY(rig.drv.IsConnected());
-        QVERIFY(rig.dialogs.shown.isEmpty());
-        QVERIFY(!rig.drv.DriverInfo.BootloaderActive);
-        QVERIFY(rig.drv.DriverInfo.SignatureValid);
-        QCOMPARE(rig.drv.DriverInfo.APVersionLow, 0x23);
+        checkBackOnNewApplication(rig);
     }
 
     // Restarting a board whose flash commands were never obeyed leaves it in

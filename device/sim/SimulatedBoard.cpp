@@ -110,18 +110,23 @@ void SimulatedBoard::pump()
     model.advanceTo(now);
 }
 
-int SimulatedBoard::read(unsigned char *data, size_t length)
+bool SimulatedBoard::linkUsable(bool &throwOnce, int &failCount, const char *what)
 {
-    if (throwOnNextRead) {
-        throwOnNextRead = false;
-        throw std::runtime_error("simulated HID read failure");
+    if (throwOnce) {
+        throwOnce = false;
+        throw std::runtime_error(what);
     }
-    if (failNextReads > 0) {
-        --failNextReads;
-        return -1;
+    if (failCount > 0) {
+        --failCount;
+        return false;
     }
     pump();
-    if (!plugged)
+    return plugged;
+}
+
+int SimulatedBoard::read(unsigned char *data, size_t length)
+{
+    if (!linkUsable(throwOnNextRead, failNextReads, "simulated HID read failure"))
         return -1;
     if (queue.empty() || queue.front().readyAt > clock.nowMs())
         return 0;
@@ -133,16 +138,7 @@ int SimulatedBoard::read(unsigned char *data, size_t length)
 
 int SimulatedBoard::write(const unsigned char *data, size_t length)
 {
-    if (throwOnNextWrite) {
-        throwOnNextWrite = false;
-        throw std::runtime_error("simulated HID write failure");
-    }
-    if (failNextWrites > 0) {
-        --failNextWrites;
-        return -1;
-    }
-    pump();
-    if (!plugged)
+    if (!linkUsable(throwOnNextWrite, failNextWrites, "simulated HID write failure"))
         return -1;
     if (acceptIntervalMs > 0) {
         // One report per interval, as an interrupt endpoint takes them.

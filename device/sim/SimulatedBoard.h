@@ -86,6 +86,9 @@ public:
     void pump();
 
 private:
+    // Applies an injected throw or failure, then brings the board up to the
+    // clock; false when the call must fail.
+    bool linkUsable(bool &throwOnce, int &failCount, const char *what);
     void queueReply(const InputReportBytes &report, int delayMs);
     void enqueue(qint64 readyAt, const InputReportBytes &report);
     void handlePlainCommand(const ReceivedCommand &command);
