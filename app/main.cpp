@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
 
     // Nothing is closed or sent at exit: the device object, built before
     // main, outlives the transports and the clock but no longer runs.
-    MainWindow window(Torvan);
+    MainWindow window(Torvan, clock);
     window.show();
     return app.exec();
 }

@@ -86,7 +86,7 @@ Result measure(int history)
     drv.SetClock(&clock);
     drv.SetTransport(&bus);
 
-    MainWindow window(drv);
+    MainWindow window(drv, clock);
     window.show();
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabMainTab"));
     tabs->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("tabPositionControl")));

@@ -15,6 +15,28 @@ public:
     virtual void spin() = 0;
 };
 
+// Milliseconds since start() or restart() on a monotonic clock: an elapsed
+// timer that tests can drive through the clock they hand in.
+class ElapsedClock
+{
+public:
+    void start(const MonotonicClock &source)
+    {
+        clock = &source;
+        startMs = source.nowMs();
+    }
+    void restart()
+    {
+        if (clock)
+            startMs = clock->nowMs();
+    }
+    qint64 elapsed() const { return clock ? clock->nowMs() - startMs : 0; }
+
+private:
+    const MonotonicClock *clock = nullptr;
+    qint64 startMs = 0;
+};
+
 class SteadyClock : public MonotonicClock
 {
 public:

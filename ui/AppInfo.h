@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "device/Clock.h"
+
 #include <QString>
 
 #include <array>
@@ -40,5 +41,5 @@ inline QString DriverStateText(int32_t state)
 
 // Time bases of the two charts: keys are seconds since the clock was started
 // or restarted (by the chart's clear button).
-inline QElapsedTimer TempChartClock;
-inline QElapsedTimer PosChartClock;
+inline ElapsedClock TempChartClock;
+inline ElapsedClock PosChartClock;

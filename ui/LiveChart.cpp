@@ -119,6 +119,7 @@ void LiveChart::requestReplot()
 
 void LiveChart::replotNow()
 {
+    timer.stop();
     // A chart on a page in the back is drawn when it comes to the front.
     if (!chart->isVisible()) {
         redrawWhenShown = true;

@@ -53,6 +53,10 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+private slots:
+    // The redraw that fell due; a chart not on screen waits to be shown.
+    void replotNow();
+
 private:
     struct Bounds
     {
@@ -63,7 +67,6 @@ private:
 
     Bounds &boundsOf(int index);
     void recomputeBounds(int index);
-    void replotNow();
 
     QCustomPlot *chart;
     QVector<Bounds> bounds;

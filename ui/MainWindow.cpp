@@ -37,9 +37,9 @@ const char *const FaultLines[6] = {
 constexpr int TempChartEvery = 20;
 
 // A reading for a four-digit display. The decimal point is drawn small, so it
-// takes no digit position and 120.5 fits; a reading too long even so loses
-// its decimal rather than its leading digits (which would turn 1234.5 into
-// 34.5).
+// takes no digit position and 120.5 fits; a reading too long even so (only a
+// faulty board sends one) loses its decimal rather than its leading digits,
+// which would show 1234.5 as 234.5.
 QString lcdReading(double value)
 {
     QString text = QString::asprintf("%0.1f", value);
@@ -61,14 +61,20 @@ QSharedPointer<QCPAxisTickerFixed> fixedStepTicker(double step)
     return ticker;
 }
 
+// Twenty seconds, 0 to 100 on the left and 0 to 10 on the right.
+void setStartRanges(QCustomPlot *plot)
+{
+    plot->xAxis->setRange(0, 20);
+    plot->yAxis->setRange(0, 100);
+    plot->yAxis2->setRange(0, 10);
+}
+
 // What both charts share: time axis, interactions, locale and legend.
 void setUpCommonChart(QCustomPlot *plot, const QFont &windowFont)
 {
     plot->xAxis->setLabel(QStringLiteral("time / mm:ss"));
     plot->xAxis->setTicker(QSharedPointer<ElapsedTimeTicker>(new ElapsedTimeTicker));
-    plot->xAxis->setRange(0, 20);
-    plot->yAxis->setRange(0, 100);
-    plot->yAxis2->setRange(0, 10);
+    setStartRanges(plot);
     plot->yAxis2->setVisible(true);
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
     plot->setLocale(QLocale(QLocale::English, QLocale::UnitedKingdom));
@@ -80,14 +86,15 @@ void setUpCommonChart(QCustomPlot *plot, const QFont &windowFont)
     plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 }
 
-double secondsOf(const QElapsedTimer &clock)
+double secondsOf(const ElapsedClock &clock)
 {
     return clock.elapsed() / 1000.0;
 }
 
 } // namespace
 
-MainWindow::MainWindow(TorvanDRV &device, QWidget *parent) : QMainWindow(parent), device(device), ui(new MainWindowForm)
+MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *parent)
+    : QMainWindow(parent), device(device), ui(new MainWindowForm)
 {
     // The form, with every page built in, then the by-name slot wiring once
     // for the whole tree.
@@ -121,8 +128,8 @@ MainWindow::MainWindow(TorvanDRV &device, QWidget *parent) : QMainWindow(parent)
     DeveloperMode = IsDeveloperVersion(AppVersion);
     ShowHideAdvancedControls(DeveloperMode);
 
-    TempChartClock.start();
-    PosChartClock.start();
+    TempChartClock.start(clock);
+    PosChartClock.start(clock);
 
     logPane = std::make_unique<PlainTextLogPane>(ui->pteLog);
     logger = new Logger(this, QStringLiteral("log.txt"), logPane.get());
@@ -381,8 +388,6 @@ void MainWindow::InitCharts()
 
 void MainWindow::addTempChartPoint()
 {
-    if (!tempChart)
-        return;
     const RTDataRecord &rt = device.RTData;
     tempChart->addPoint(0, secondsOf(TempChartClock), rt.FilteredTemperature);
     tempChart->addPoint(1, secondsOf(TempChartClock), rt.MotorCurrent);
@@ -395,8 +400,6 @@ void MainWindow::addTempChartPoint()
 
 void MainWindow::addPosChartPoint(bool speedMode, double required)
 {
-    if (!posChart)
-        return;
     QCustomPlot *pos = ui->PositionPlot;
     QCPGraph *requiredGraph = pos->graph(0);
     // The required graph keeps its earlier points across a change of mode;
@@ -413,27 +416,24 @@ void MainWindow::addPosChartPoint(bool speedMode, double required)
     posChart->requestReplot();
 }
 
-void MainWindow::on_btnClearTempLog_clicked()
+void MainWindow::clearChart(LiveChart *chart, ElapsedClock &chartClock)
 {
     // No redraw: the emptied chart shows with the next point.
-    TempChartClock.restart();
-    QCustomPlot *temp = ui->TempPlot;
-    temp->xAxis->setRange(0, 20);
-    temp->yAxis->setRange(0, 100);
-    temp->yAxis2->setRange(0, 10);
-    for (int i = 0; i < 3; ++i)
-        tempChart->clearGraph(i);
-    temp->xAxis->setRange(0, 10);
+    chartClock.restart();
+    QCustomPlot *plot = chart->plot();
+    setStartRanges(plot);
+    for (int i = 0; i < plot->graphCount(); ++i)
+        chart->clearGraph(i);
+    // Ten seconds of time axis after a clear, against twenty at start.
+    plot->xAxis->setRange(0, 10);
+}
+
+void MainWindow::on_btnClearTempLog_clicked()
+{
+    clearChart(tempChart, TempChartClock);
 }
 
 void MainWindow::on_btnClearPosGraph_clicked()
 {
-    PosChartClock.restart();
-    QCustomPlot *pos = ui->PositionPlot;
-    pos->xAxis->setRange(0, 20);
-    pos->yAxis->setRange(0, 100);
-    pos->yAxis2->setRange(0, 10);
-    for (int i = 0; i < 3; ++i)
-        posChart->clearGraph(i);
-    pos->xAxis->setRange(0, 10);
+    clearChart(posChart, PosChartClock);
 }

@@ -4,8 +4,10 @@
 
 #include <memory>
 
+class MonotonicClock;
 class TorvanDRV;
 class Logger;
+class ElapsedClock;
 class LiveChart;
 class PlainTextLogPane;
 struct MainWindowForm;
@@ -18,8 +20,9 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    // The device object must outlive the window.
-    explicit MainWindow(TorvanDRV &device, QWidget *parent = nullptr);
+    // The device object must outlive the window; clock is the time base of
+    // the charts and must outlive it too.
+    MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *parent = nullptr);
     ~MainWindow() override;
 
 public slots:
@@ -48,6 +51,9 @@ protected:
 private:
     void addTempChartPoint();
     void addPosChartPoint(bool speedMode, double required);
+    // Empties a chart, restarts its time and sets the ranges the clear
+    // buttons leave.
+    void clearChart(LiveChart *chart, ElapsedClock &chartClock);
 
     TorvanDRV &device;
     std::unique_ptr<MainWindowForm> ui;

@@ -25,7 +25,7 @@ struct WindowRig : LinkRig
         QDir::setCurrent(dir.path());
         if (prepare)
             prepare(QDir(dir.path()));
-        window = std::make_unique<MainWindow>(drv);
+        window = std::make_unique<MainWindow>(drv, clock);
         window->show();
     }
     ~WindowRig()
