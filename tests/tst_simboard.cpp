@@ -28,8 +28,7 @@ struct Rig : LinkRig
     // Finds and connects the board and takes in what the connection asked.
     void connectBoard()
     {
-        enumerationTick();
-        QVERIFY(drv.IsConnected());
+        LinkRig::connectBoard();
         run(200);
     }
 

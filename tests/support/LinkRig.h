@@ -8,6 +8,7 @@
 #include "support/ScriptedDialogs.h"
 
 #include <QMetaObject>
+#include <QTest>
 
 #include <algorithm>
 
@@ -33,6 +34,12 @@ struct LinkRig
 
     void enumerationTick() { QMetaObject::invokeMethod(&drv, "USBEnumTimerHandler"); }
     void receiveTick() { QMetaObject::invokeMethod(&drv, "USBRXTimerHandler"); }
+    // Finds the board and connects it: identity exchange and live stream.
+    void connectBoard()
+    {
+        enumerationTick();
+        QVERIFY(drv.IsConnected());
+    }
 
     // How many commands with this code the board took in.
     int count(unsigned char code) const

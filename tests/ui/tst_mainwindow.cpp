@@ -582,8 +582,7 @@ private slots:
         rig.window.reset();
         const int lines = fileLines(log).size();
         // The device object logs on; the window's logger must be out of it.
-        rig.enumerationTick();
-        QVERIFY(rig.drv.IsConnected());
+        rig.LinkRig::connectBoard();
         QCOMPARE(fileLines(log).size(), lines);
     }
 };
