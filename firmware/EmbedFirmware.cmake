@@ -14,8 +14,9 @@ endif()
 
 file(SIZE "${INPUT}" size)
 if(NOT size EQUAL expected_size)
-  message(FATAL_ERROR "Firmware image ${INPUT} is ${size} bytes; it must be exactly ${expected_size} bytes "
-                      "(the board's 32 KiB flash).")
+  # The rule comes first: CMake wraps long messages, and the path may be long.
+  message(FATAL_ERROR "Firmware image must be exactly ${expected_size} bytes (the board's 32 KiB flash): "
+                      "${INPUT} is ${size} bytes.")
 endif()
 
 file(READ "${INPUT}" hex HEX)
