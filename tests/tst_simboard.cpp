@@ -588,6 +588,26 @@ private slots:
         QCOMPARE(r.drv.DrvSettings.DriverName, QString()); // no name reply from the boot loader
         QVERIFY(!(r.board.model.inputs & BoardModel::InSleep));
     }
+
+    // A new open starts with nothing pending: a reply the host never read
+    // does not turn up on the next connection.
+    void closingDropsWhatTheHostDidNotRead()
+    {
+        ManualClock clock;
+        SimulatedBus bus(clock);
+        SimulatedBoard &board = bus.addBoard();
+        const std::string path = board.path.toStdString();
+        HidHandle *first = bus.openPath(path);
+        QVERIFY(first);
+        InputReportBytes stale{};
+        stale[Report::TypeByte] = Report::RptDriverRegisters;
+        board.injectReport(stale);
+        bus.close(first);
+        HidHandle *second = bus.openPath(path);
+        QVERIFY(second);
+        unsigned char buffer[Report::OutputSize];
+        QCOMPARE(bus.read(second, buffer, sizeof buffer), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSimBoard)

@@ -4,6 +4,7 @@
 #include "config/DriverRegisterCodec.h"
 #include "device/ByteOrder.h"
 #include "device/Records.h"
+#include "firmware/FirmwareImage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -100,8 +101,11 @@ void BoardModel::adoptFlashApplication()
     if (!flashRewritten)
         return;
     signatureValid = flash.signatureValid();
-    apVersionHigh = flash.versionHigh();
-    apVersionLow = flash.versionLow();
+    // The carried image is opaque: its version is the one the tool says it
+    // carries, wherever the image keeps it.
+    const bool carried = flash.holdsCarriedApplication();
+    apVersionHigh = carried ? UpdateVersion[0] : flash.versionHigh();
+    apVersionLow = carried ? UpdateVersion[1] : flash.versionLow();
 }
 
 void BoardModel::restart()

@@ -309,6 +309,13 @@ int SimulatedBus::write(HidHandle *handle, const unsigned char *data, size_t len
 void SimulatedBus::close(HidHandle *handle)
 {
     auto *h = reinterpret_cast<SimHandle *>(handle);
-    if (h)
-        h->closed = true;
+    if (!h)
+        return;
+    h->closed = true;
+    // Reports nobody read are gone with the last handle: the next open
+    // starts with nothing pending, as with a real HID layer.
+    for (const auto &other : handles)
+        if (other->board == h->board && !other->closed)
+            return;
+    h->board->dropPendingInput();
 }

@@ -84,6 +84,8 @@ public:
     int write(const unsigned char *data, size_t length);
     // Brings queue, stream and model up to the clock.
     void pump();
+    // The host closed the board: what it had not read is lost.
+    void dropPendingInput() { queue.clear(); }
 
 private:
     // Applies an injected throw or failure, then brings the board up to the
