@@ -1,4 +1,5 @@
 #include "device/Clock.h"
+#include "device/ExclusiveTransport.h"
 #include "device/TorvanDRV.h"
 #include "device/TracingTransport.h"
 #include "device/sim/Scenarios.h"
@@ -21,7 +22,7 @@ struct Options
     bool simulate = false;
     QString scenario; // after "--simulate="
     QString traceFile;
-    bool ok = true;
+    QStringList ignored; // anything else: started as if it were not there
 };
 
 Options parseOptions(const QStringList &args)
@@ -39,7 +40,7 @@ Options parseOptions(const QStringList &args)
         } else if (arg.startsWith(QLatin1String("--trace="))) {
             options.traceFile = arg.mid(int(sizeof("--trace=")) - 1);
         } else {
-            options.ok = false;
+            options.ignored << arg;
         }
     }
     return options;
@@ -51,15 +52,16 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const Options options = parseOptions(app.arguments());
-    if (!options.ok) {
-        QTextStream(stderr) << "Usage: torvan60 [--simulate[=" << simulationScenarioNames().join(QLatin1Char('|'))
-                            << "]] [--trace FILE]\n";
-        return 2;
+    if (!options.ignored.isEmpty()) {
+        QTextStream(stderr) << "Ignoring " << options.ignored.join(QLatin1Char(' '))
+                            << " (options: --simulate[=" << simulationScenarioNames().join(QLatin1Char('|'))
+                            << "] --trace FILE)\n";
     }
 
     SteadyClock clock;
     std::unique_ptr<SimulatedBus> simulatedBus;
     std::unique_ptr<HidapiTransport> usb;
+    std::unique_ptr<ExclusiveTransport> exclusiveUsb;
     HidTransport *transport = nullptr;
     if (options.simulate) {
         simulatedBus = std::make_unique<SimulatedBus>(clock);
@@ -70,7 +72,8 @@ int main(int argc, char *argv[])
         transport = simulatedBus.get();
     } else {
         usb = std::make_unique<HidapiTransport>();
-        transport = usb.get();
+        exclusiveUsb = std::make_unique<ExclusiveTransport>(*usb);
+        transport = exclusiveUsb.get();
     }
     std::unique_ptr<TracingTransport> tracing;
     if (!options.traceFile.isEmpty()) {
