@@ -22,7 +22,9 @@ struct WindowRig : LinkRig
     // prepare runs in the working directory before the window is built.
     explicit WindowRig(const std::function<void(const QDir &)> &prepare = {})
     {
-        QDir::setCurrent(dir.path());
+        // The window writes log.txt where it runs: never into the tree.
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir::setCurrent(dir.path()));
         if (prepare)
             prepare(QDir(dir.path()));
         window = std::make_unique<MainWindow>(drv, clock);
