@@ -1,3 +1,4 @@
+#include "app/Options.h"
 #include "device/Clock.h"
 #include "device/ExclusiveTransport.h"
 #include "device/TorvanDRV.h"
@@ -14,39 +15,6 @@
 
 // The one device object of the process, built before main runs.
 static TorvanDRV Torvan;
-
-namespace {
-
-struct Options
-{
-    bool simulate = false;
-    QString scenario; // after "--simulate="
-    QString traceFile;
-    QStringList ignored; // anything else: started as if it were not there
-};
-
-Options parseOptions(const QStringList &args)
-{
-    Options options;
-    for (int i = 1; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (arg == QLatin1String("--simulate")) {
-            options.simulate = true;
-        } else if (arg.startsWith(QLatin1String("--simulate="))) {
-            options.simulate = true;
-            options.scenario = arg.mid(int(sizeof("--simulate=")) - 1);
-        } else if (arg == QLatin1String("--trace") && i + 1 < args.size()) {
-            options.traceFile = args.at(++i);
-        } else if (arg.startsWith(QLatin1String("--trace="))) {
-            options.traceFile = arg.mid(int(sizeof("--trace=")) - 1);
-        } else {
-            options.ignored << arg;
-        }
-    }
-    return options;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {

@@ -14,4 +14,8 @@ public:
     virtual void notice(const QString &title, const QString &text) = 0;
     // Warning box with one OK button.
     virtual void warning(const QString &title, const QString &text) = 0;
+    // File choosers: the chosen path, or an empty text when cancelled.
+    // filter as the file dialogs take it, e.g. "Setting Files (*.tvs)".
+    virtual QString saveFileName(const QString &caption, const QString &dir, const QString &filter) = 0;
+    virtual QString openFileName(const QString &caption, const QString &dir, const QString &filter) = 0;
 };

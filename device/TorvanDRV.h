@@ -33,6 +33,9 @@ public:
     void SetTransport(HidTransport *transport);
     void SetClock(MonotonicClock *clock);
     void SetDialogs(OperatorDialogs *dialogs);
+    // The dialogs the window puts its own questions and file choosers
+    // through as well; null when none were set.
+    OperatorDialogs *Dialogs() const { return dialogs; }
     void SetLogger(Logger *logger);
 
     // ---- Connection lifecycle ----

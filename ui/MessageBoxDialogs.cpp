@@ -1,5 +1,6 @@
 #include "ui/MessageBoxDialogs.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 bool MessageBoxDialogs::ask(const QString &title, const QString &text)
@@ -19,4 +20,14 @@ void MessageBoxDialogs::warning(const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok);
     box.exec();
+}
+
+QString MessageBoxDialogs::saveFileName(const QString &caption, const QString &dir, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(nullptr, caption, dir, filter);
+}
+
+QString MessageBoxDialogs::openFileName(const QString &caption, const QString &dir, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(nullptr, caption, dir, filter);
 }

@@ -2,11 +2,13 @@
 
 #include "device/OperatorDialogs.h"
 
-// The operator dialogs as message boxes without a parent.
+// The operator dialogs as message boxes and file dialogs without a parent.
 class MessageBoxDialogs : public OperatorDialogs
 {
 public:
     bool ask(const QString &title, const QString &text) override;
     void notice(const QString &title, const QString &text) override;
     void warning(const QString &title, const QString &text) override;
+    QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+    QString openFileName(const QString &caption, const QString &dir, const QString &filter) override;
 };

@@ -1,0 +1,22 @@
+#include "app/Options.h"
+
+Options parseOptions(const QStringList &args)
+{
+    Options options;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == QLatin1String("--simulate")) {
+            options.simulate = true;
+        } else if (arg.startsWith(QLatin1String("--simulate="))) {
+            options.simulate = true;
+            options.scenario = arg.mid(int(sizeof("--simulate=")) - 1);
+        } else if (arg == QLatin1String("--trace") && i + 1 < args.size()) {
+            options.traceFile = args.at(++i);
+        } else if (arg.startsWith(QLatin1String("--trace="))) {
+            options.traceFile = arg.mid(int(sizeof("--trace=")) - 1);
+        } else {
+            options.ignored << arg;
+        }
+    }
+    return options;
+}

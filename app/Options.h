@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The window's command-line options.
+struct Options
+{
+    bool simulate = false;
+    QString scenario; // after "--simulate="
+    QString traceFile;
+    QStringList ignored; // anything else: started as if it were not there
+};
+
+// Reads the options from the program's arguments (args[0] is the program).
+Options parseOptions(const QStringList &args);
