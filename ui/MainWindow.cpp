@@ -112,13 +112,13 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
         ui->lblLogo->setPixmap(QPixmap::fromImage(logo));
     ui->lblVisitUs->setText(logo.width() == PartnerLogoWidth ? PartnerLink : MakerLink);
 
-    // The first target position and its recomputation join here with the
-    // position control tab.
+    device.TrajectoryData.FinalPosition = 0;
+    TrajDataChanged();
 
     connect(&device, &TorvanDRV::newDriverInfoAvailable, this, &MainWindow::UpdateMainWindowDriverInfo);
     connect(&device, &TorvanDRV::newRTDataAvailable, this, &MainWindow::DisplayRTData);
     connect(&device, &TorvanDRV::newFWProgressValueAvailable, this, &MainWindow::UpdateFWProgressBar);
-    // newDriverValuesAvailable joins here with the driver setup tab.
+    connect(&device, &TorvanDRV::newDriverValuesAvailable, this, &MainWindow::DisplayDrvValues);
 
     ui->frmStatus->hide();
     ui->dialStepSpeed->hide();
@@ -151,9 +151,13 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
         QStringLiteral("5-Use auto mixed decay at all times"),
     });
 
-    // The presets, the control values with their connections and the PWM
-    // values join here, before the charts, with their tabs.
+    initPresets();
 
+    ControlValues2DrvSettings();
+    ListValues();
+    ConnectToValueChanged(true);
+    ConnectToPWMValueChanged(true);
+    ControlValues2PWMSettings();
     InitCharts();
 }
 

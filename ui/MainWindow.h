@@ -36,6 +36,25 @@ public slots:
     // Charts, set up once at the end of construction.
     void InitCharts();
 
+    // ---- Driver setup tab (ui/DriverSetupTab.cpp) ----
+    void DisplayDrvValues();
+    void ControlValueChanged();
+    void ControlValues2DrvSettings();
+    void DrvSettings2ControlValues();
+    void ListValues();
+    void CheckEnableConstraints();
+    void ConnectToValueChanged(bool connect);
+
+    // ---- Auto control tab: position control and navigation
+    //      (ui/PositionControlTab.cpp) ----
+    void TrajDataChanged();
+    void ConnectToPositionValueChanged(bool connect);
+
+    // ---- DC motor control tab (ui/DcMotorTab.cpp) ----
+    void ConnectToPWMValueChanged(bool connect);
+    void PWMValueChanged();
+    void ControlValues2PWMSettings();
+
 private slots:
     void on_btnRunStop_clicked();
     void on_btnSetDefault_clicked();
@@ -44,6 +63,58 @@ private slots:
     void on_btnFullUpdate_clicked();
     void on_btnClearTempLog_clicked();
     void on_btnClearPosGraph_clicked();
+
+    // ---- Driver setup tab (ui/DriverSetupTab.cpp) ----
+    void on_hsBlankingTime_valueChanged();
+    void on_dsbBlankingTime_valueChanged(double);
+    void on_hsFixedOffTime_valueChanged();
+    void on_dsbFixedOffTime_valueChanged(double);
+    void on_hsMixedDecayTime_valueChanged();
+    void on_dsbMixedDecayTime_valueChanged(double);
+    void on_btnReadDrvValues_clicked();
+    void on_btnWriteDrvValues_clicked();
+    void on_btnResetFaults_clicked();
+    void on_cbEnableAdvancedDriverSetup_stateChanged(int);
+    void on_pbSaveSettings_clicked();
+    void on_pbLoadSettings_clicked();
+    void on_cbConfigurations_currentIndexChanged();
+
+    // ---- Step control tab (ui/StepControlTab.cpp) ----
+    void on_dialMaxStepSpeed_valueChanged(int);
+    void on_hsStepSpeed_valueChanged(int);
+    void on_btnSetFrequency_clicked();
+    void on_hsStepSpeed_sliderReleased();
+    void on_btnStopStepDir_clicked();
+
+    // ---- Auto control tab (ui/PositionControlTab.cpp) ----
+    void on_vsFinPos_valueChanged();
+    void on_sbFinPos_valueChanged();
+    void on_sbPosLimitUpper_valueChanged();
+    void on_sbPosLimitLower_valueChanged();
+    void on_btnWriteTraj_clicked();
+    void on_btnStopTraj_clicked();
+    void on_btnZeroCurPos_clicked();
+    void on_btnLargDec_clicked();
+    void on_btnSmallDec_clicked();
+    void on_btnSmallInc_clicked();
+    void on_btnLargInc_clicked();
+    void on_btnTestBIN1_clicked();
+    void on_btnTestBIN2_clicked();
+    void on_cbEnableBINxButtonsPosCtrl_toggled(bool checked);
+    void on_hsReqSpeed_valueChanged();
+    void on_sbReqSpeed_valueChanged();
+    void on_cbEnableAutoRunPosCtrl_toggled(bool checked);
+
+    // ---- DC motor control tab (ui/DcMotorTab.cpp) ----
+    void on_sbPWM_A_valueChanged(int);
+    void on_vsPWM_A_valueChanged(int);
+    void on_sbPWM_B_valueChanged(int);
+    void on_vsPWM_B_valueChanged(int);
+    void on_sbPWMFreq_valueChanged(int);
+    void on_dialPWMFreq_valueChanged(int);
+    void on_btnSetPWM_clicked();
+    void on_btnStopPWM_clicked();
+    void on_gbPWMControl_toggled(bool checked);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -54,6 +125,11 @@ private:
     // Empties a chart, restarts its time and sets the ranges the clear
     // buttons leave.
     void clearChart(LiveChart *chart, ElapsedClock &chartClock);
+
+    // Driver setup tab: the built-in presets at start, and filing the
+    // current settings under an entry name of the preset selector.
+    void initPresets();
+    void StorePresetEntry(const QString &name);
 
     TorvanDRV &device;
     std::unique_ptr<MainWindowForm> ui;
