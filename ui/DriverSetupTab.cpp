@@ -14,25 +14,27 @@
 
 #include <QSignalBlocker>
 
+#include <vector>
+
 using namespace DriverControls;
 
 namespace {
 
-// Takes a by-name pair slot off its control while the partner of the pair
-// sets that control, and puts it back afterwards, so a pair does not bounce.
-// By-name connections are made from signatures, so they are undone the same
-// way.
-class PairSlotPause
+// Takes a by-name slot off its control for a while (a pair slot while the
+// partner of the pair sets that control, so a pair does not bounce) and puts
+// it back afterwards. By-name connections are made from signatures, so they
+// are undone the same way.
+class ByNameSlotPause
 {
 public:
-    PairSlotPause(QObject *control, const char *signal, QObject *window, const char *slot)
+    ByNameSlotPause(QObject *control, const char *signal, QObject *window, const char *slot)
         : control(control), signal(signal), window(window), slot(slot)
     {
         QObject::disconnect(control, signal, window, slot);
     }
-    ~PairSlotPause() { QObject::connect(control, signal, window, slot); }
-    PairSlotPause(const PairSlotPause &) = delete;
-    PairSlotPause &operator=(const PairSlotPause &) = delete;
+    ~ByNameSlotPause() { QObject::connect(control, signal, window, slot); }
+    ByNameSlotPause(const ByNameSlotPause &) = delete;
+    ByNameSlotPause &operator=(const ByNameSlotPause &) = delete;
 
 private:
     QObject *control;
@@ -104,20 +106,36 @@ void MainWindow::DrvSettings2ControlValues()
     ui->dsbMixedDecayTime->setValue(s.MixedDecayTime);
     ui->dsbFixedOffTime->setValue(s.FixedOffTime);
 
+    // The two mode boxes of the Auto control tab mirror themselves into the
+    // driver setup boxes; those are set here as well, so the driver setup
+    // shows the flags whatever the mirrors do.
+    const bool binx = s.BINxButtonsMode;
+    const bool autoRun = s.AutoRunMode;
     ui->cbDCMotorMode->setChecked(s.PWMMode);
-    ui->cbEnableBINxUpDown->setChecked(s.BINxButtonsMode);
-    ui->cbEnableAutoRun->setChecked(s.AutoRunMode);
+    ui->cbEnableBINxButtonsPosCtrl->setChecked(binx);
+    ui->cbEnableBINxUpDown->setChecked(binx);
+    ui->cbEnableAutoRunPosCtrl->setChecked(autoRun);
+    ui->cbEnableAutoRun->setChecked(autoRun);
 
     CheckEnableConstraints();
 
+    // DC motor mode excludes the BINx buttons (a preset or file may hold both).
     if (s.PWMMode) {
+        ui->cbEnableBINxButtonsPosCtrl->setChecked(false);
         ui->cbEnableBINxUpDown->setChecked(false);
         ui->cbEnableBINxUpDown->setEnabled(false);
         ui->cbDCMotorMode->setEnabled(true);
     }
     ui->tabPositionControl->setEnabled(!s.PWMMode);
 
+    showTrajectoryData();
+
     ui->cbStepMode->setEnabled(!ui->cbDCMotorMode->isChecked());
+    {
+        // Only the DC motor switch-over of a real change may run.
+        ByNameSlotPause pause(ui->gbPWMControl, SIGNAL(toggled(bool)), this, SLOT(on_gbPWMControl_toggled(bool)));
+        ui->gbPWMControl->setChecked(ui->cbDCMotorMode->isChecked());
+    }
 
     ui->leDriverName->setText(s.DriverName);
     ui->sbI2CAddress->setValue(s.I2CAddress);
@@ -129,6 +147,60 @@ void MainWindow::DrvSettings2ControlValues()
     ListValues();
     ConnectToValueChanged(true);
     ConnectToPositionValueChanged(true);
+    refreshTrajectoryControls();
+}
+
+void MainWindow::showTrajectoryData()
+{
+    const TrajectoryDataRecord &t = device.TrajectoryData;
+    // Set quietly: the Auto control tab takes the whole record at once
+    // afterwards, so no control reads a half-shown record back into it.
+    std::vector<QSignalBlocker> quiet;
+    quiet.reserve(13);
+    for (QObject *control :
+         {static_cast<QObject *>(ui->sbVmax), static_cast<QObject *>(ui->sbAccel), static_cast<QObject *>(ui->sbDecel),
+          static_cast<QObject *>(ui->cbEnableEndSwitch), static_cast<QObject *>(ui->cbNCTypeEndSwitch),
+          static_cast<QObject *>(ui->sbPosLimitLower), static_cast<QObject *>(ui->sbPosLimitUpper),
+          static_cast<QObject *>(ui->sbSmallInc), static_cast<QObject *>(ui->sbLargeInc),
+          static_cast<QObject *>(ui->sbBIN1Steps), static_cast<QObject *>(ui->sbBIN2Steps),
+          static_cast<QObject *>(ui->cbInvDirection), static_cast<QObject *>(ui->hsReqSpeed)})
+        quiet.emplace_back(control);
+
+    ui->sbVmax->setValue(t.MaxSpeed);
+    ui->sbAccel->setValue(t.MaxAccel);
+    ui->sbDecel->setValue(t.MaxDecel);
+    ui->cbEnableEndSwitch->setChecked(t.EnableEndSwitch);
+    ui->cbNCTypeEndSwitch->setChecked(t.NCTypeSwitch);
+    // Each limit box stops at the other one: the new limits go in in the
+    // order that neither of them meets the old other limit on the way.
+    if (t.PosLimitLower > ui->sbPosLimitUpper->value()) {
+        ui->sbPosLimitUpper->setValue(t.PosLimitUpper);
+        ui->sbPosLimitLower->setValue(t.PosLimitLower);
+    } else {
+        ui->sbPosLimitLower->setValue(t.PosLimitLower);
+        ui->sbPosLimitUpper->setValue(t.PosLimitUpper);
+    }
+    ui->sbSmallInc->setValue(t.SmallStep);
+    ui->sbLargeInc->setValue(t.LargeStep);
+    ui->sbBIN1Steps->setValue(t.BIN1Steps);
+    ui->sbBIN2Steps->setValue(t.BIN2Steps);
+    ui->cbInvDirection->setChecked(t.AutoRunInvertDirection);
+    // The speed controls show a magnitude; the sign is the invert flag's.
+    ui->hsReqSpeed->setValue(qAbs(t.RequestedSpeed));
+}
+
+void MainWindow::refreshTrajectoryControls()
+{
+    // Showing values is no change of the operator's: nothing of it is sent,
+    // whether or not the Auto control tab updates the board automatically.
+    const bool autoUpdate = ui->cbAutoUpdatePos->isChecked();
+    {
+        const QSignalBlocker quiet(ui->cbAutoUpdatePos);
+        ui->cbAutoUpdatePos->setChecked(false);
+    }
+    TrajDataChanged();
+    const QSignalBlocker quiet(ui->cbAutoUpdatePos);
+    ui->cbAutoUpdatePos->setChecked(autoUpdate);
 }
 
 void MainWindow::ListValues()
@@ -153,6 +225,7 @@ void MainWindow::CheckEnableConstraints()
     const bool b = device.DrvSettings.BINxButtonsMode;
     const bool a = device.DrvSettings.AutoRunMode;
 
+    ui->gbStepMode->setEnabled(!p && !a);
     ui->cbEnableBINxUpDown->setEnabled(!p && !a);
     ui->cbEnableAutoRun->setEnabled(!p && !b);
     ui->tabStepDirControl->setEnabled(!p && !b && !a);
@@ -162,9 +235,21 @@ void MainWindow::CheckEnableConstraints()
     ui->tabExternalNavigation->setEnabled(!a);
     ui->tabSpeedMode->setEnabled(!b);
 
+    // Not shielded: a change of these runs their own slots (the DC motor
+    // switch-over, the mirrors of the two mode boxes).
+    ui->gbPWMControl->setChecked(p);
+    ui->cbEnableBINxButtonsPosCtrl->setChecked(b);
+    ui->cbEnableAutoRunPosCtrl->setChecked(a);
+
+    // The external buttons or auto run move the motor: no target, limits or
+    // default mode from the window meanwhile.
     const bool external = b || a;
-    ui->btnTestBIN1->setEnabled(external);
-    ui->btnTestBIN2->setEnabled(external);
+    for (QWidget *target : {static_cast<QWidget *>(ui->sbFinPos), static_cast<QWidget *>(ui->sbPosLimitLower),
+                            static_cast<QWidget *>(ui->sbPosLimitUpper), static_cast<QWidget *>(ui->vsFinPos)})
+        target->setEnabled(!external);
+    for (QWidget *buttons : {static_cast<QWidget *>(ui->sbBIN1Steps), static_cast<QWidget *>(ui->sbBIN2Steps),
+                             static_cast<QWidget *>(ui->btnTestBIN1), static_cast<QWidget *>(ui->btnTestBIN2)})
+        buttons->setEnabled(external);
     ui->cbDCMotorMode->setEnabled(!external);
     ui->btnSetDefault->setEnabled(!external && !p);
 }
@@ -215,21 +300,21 @@ void MainWindow::ConnectToValueChanged(bool connect)
 
 void MainWindow::on_hsBlankingTime_valueChanged()
 {
-    PairSlotPause pause(ui->dsbBlankingTime, SIGNAL(valueChanged(double)), this,
-                        SLOT(on_dsbBlankingTime_valueChanged(double)));
+    ByNameSlotPause pause(ui->dsbBlankingTime, SIGNAL(valueChanged(double)), this,
+                          SLOT(on_dsbBlankingTime_valueChanged(double)));
     ui->dsbBlankingTime->setValue(BlankingTime(ui->hsBlankingTime->value()));
 }
 
 void MainWindow::on_dsbBlankingTime_valueChanged(double)
 {
-    PairSlotPause pause(ui->hsBlankingTime, SIGNAL(valueChanged(int)), this, SLOT(on_hsBlankingTime_valueChanged()));
+    ByNameSlotPause pause(ui->hsBlankingTime, SIGNAL(valueChanged(int)), this, SLOT(on_hsBlankingTime_valueChanged()));
     ui->hsBlankingTime->setValue(BlankingSteps(ui->dsbBlankingTime->value()));
 }
 
 void MainWindow::on_hsFixedOffTime_valueChanged()
 {
-    PairSlotPause pause(ui->dsbFixedOffTime, SIGNAL(valueChanged(double)), this,
-                        SLOT(on_dsbFixedOffTime_valueChanged(double)));
+    ByNameSlotPause pause(ui->dsbFixedOffTime, SIGNAL(valueChanged(double)), this,
+                          SLOT(on_dsbFixedOffTime_valueChanged(double)));
     ui->dsbFixedOffTime->setValue(HalfMicroTime(ui->hsFixedOffTime->value()));
     // Lowering the fixed off time drags the mixed decay time down with it.
     if (ui->hsMixedDecayTime->value() > ui->hsFixedOffTime->value())
@@ -238,7 +323,7 @@ void MainWindow::on_hsFixedOffTime_valueChanged()
 
 void MainWindow::on_dsbFixedOffTime_valueChanged(double)
 {
-    PairSlotPause pause(ui->hsFixedOffTime, SIGNAL(valueChanged(int)), this, SLOT(on_hsFixedOffTime_valueChanged()));
+    ByNameSlotPause pause(ui->hsFixedOffTime, SIGNAL(valueChanged(int)), this, SLOT(on_hsFixedOffTime_valueChanged()));
     ui->hsFixedOffTime->setValue(HalfMicroSteps(ui->dsbFixedOffTime->value()));
     if (ui->hsMixedDecayTime->value() > ui->hsFixedOffTime->value())
         ui->hsMixedDecayTime->setValue(ui->hsFixedOffTime->value());
@@ -246,8 +331,8 @@ void MainWindow::on_dsbFixedOffTime_valueChanged(double)
 
 void MainWindow::on_hsMixedDecayTime_valueChanged()
 {
-    PairSlotPause pause(ui->dsbMixedDecayTime, SIGNAL(valueChanged(double)), this,
-                        SLOT(on_dsbMixedDecayTime_valueChanged(double)));
+    ByNameSlotPause pause(ui->dsbMixedDecayTime, SIGNAL(valueChanged(double)), this,
+                          SLOT(on_dsbMixedDecayTime_valueChanged(double)));
     ui->dsbMixedDecayTime->setValue(HalfMicroTime(ui->hsMixedDecayTime->value()));
     // Raising the mixed decay time pushes the fixed off time up.
     if (ui->hsMixedDecayTime->value() > ui->hsFixedOffTime->value())
@@ -256,8 +341,8 @@ void MainWindow::on_hsMixedDecayTime_valueChanged()
 
 void MainWindow::on_dsbMixedDecayTime_valueChanged(double)
 {
-    PairSlotPause pause(ui->hsMixedDecayTime, SIGNAL(valueChanged(int)), this,
-                        SLOT(on_hsMixedDecayTime_valueChanged()));
+    ByNameSlotPause pause(ui->hsMixedDecayTime, SIGNAL(valueChanged(int)), this,
+                          SLOT(on_hsMixedDecayTime_valueChanged()));
     ui->hsMixedDecayTime->setValue(HalfMicroSteps(ui->dsbMixedDecayTime->value()));
     if (ui->hsMixedDecayTime->value() > ui->hsFixedOffTime->value())
         ui->hsFixedOffTime->setValue(ui->hsMixedDecayTime->value());
