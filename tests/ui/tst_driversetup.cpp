@@ -2,6 +2,7 @@
 // record, slider and spin box pairs, enabling rules, automatic apply, the
 // read, write and reset buttons, presets and settings files.
 #include "WindowRig.h"
+#include "support/TextFiles.h"
 
 #include "config/Presets.h"
 #include "device/Records.h"
@@ -80,9 +81,7 @@ struct Rig : WindowRig
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+    QVERIFY(writeTextFile(path, bytes));
 }
 
 // Replaces the value of one key line in an INI text.
@@ -92,12 +91,6 @@ QByteArray withValue(QByteArray text, const QByteArray &key, const QByteArray &v
     Q_ASSERT(at > 0);
     const int end = text.indexOf('\n', at);
     return text.replace(at, end - at, key + "=" + value);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Not disabled by its own flag (a control on a disabled page still counts as
@@ -294,7 +287,7 @@ private slots:
         Rig rig;
         const QString path = file(QStringLiteral("both.tvs"));
         rig.save(path);
-        writeFile(path, withValue(withValue(readAll(path), "PWMMode", "true"), "BINxButtonsMode", "true"));
+        writeFile(path, withValue(withValue(readTextFile(path), "PWMMode", "true"), "BINxButtonsMode", "true"));
         rig.load(path);
         QVERIFY(rig.w<QCheckBox>("cbDCMotorMode")->isChecked());
         QVERIFY(!rig.w<QCheckBox>("cbEnableBINxUpDown")->isChecked());
@@ -569,7 +562,7 @@ private slots:
         Rig rig;
         const QString path = file(QStringLiteral("wild.tvs"));
         rig.save(path);
-        QByteArray text = readAll(path);
+        QByteArray text = readTextFile(path);
         text = withValue(text, "FullScaleCurrent", "20");
         text = withValue(text, "TemperatureLimit", "300");
         text = withValue(text, "StepMode", "12");
@@ -659,7 +652,7 @@ private slots:
         Rig rig;
         const QString first = file(QStringLiteral("p0.tvs"));
         rig.save(first);
-        const QByteArray text = readAll(first);
+        const QByteArray text = readTextFile(first);
         for (int i = 1; i <= 101; ++i) {
             const QString path = file(QStringLiteral("p%1.tvs").arg(i));
             writeFile(path, withValue(withValue(text, "TemperatureLimit", QByteArray::number(i)), "MaxSpeed",
