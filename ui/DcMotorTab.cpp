@@ -43,8 +43,8 @@ void MainWindow::ControlValues2PWMSettings()
     device.CalculatePWMTimers();
 
     ui->ptePWMValues->clear();
-    ui->ptePWMValues->appendPlainText(QString::asprintf("PWM A: % 4d%%, PWM B: % 4d%%, Freq: %d Hz", pwm.DutyA,
-                                                        pwm.DutyB, pwm.PWMFrequency));
+    ui->ptePWMValues->appendPlainText(
+        QString::asprintf("PWM A: % 4d%%, PWM B: % 4d%%, Freq: %d Hz", pwm.DutyA, pwm.DutyB, pwm.PWMFrequency));
     ui->ptePWMValues->appendPlainText(QString::asprintf("TMR_A: % 4d, % 4d, TMR_B: % 4d, % 4d, Actual Freq: %d Hz",
                                                         pwm.TimerAForward, pwm.TimerAReverse, pwm.TimerBForward,
                                                         pwm.TimerBReverse, pwm.ActualFrequency));
@@ -123,7 +123,7 @@ void MainWindow::on_gbPWMControl_toggled(bool checked)
     }
     ui->sbPWM_A->setValue(0);
     ui->sbPWM_B->setValue(0);
-    // ui->cbDCMotorMode->setChecked(checked);
+    ui->cbDCMotorMode->setChecked(checked);
     ui->tabPositionControl->setEnabled(!checked);
     ui->btnSetDefault->setEnabled(!checked);
 

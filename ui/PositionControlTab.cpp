@@ -31,8 +31,8 @@ int64_t producedSpeed(int32_t requested)
 
 int32_t saturated(int64_t value)
 {
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 } // namespace
@@ -82,9 +82,9 @@ void MainWindow::TrajDataChanged()
     const int64_t magnitude = std::min<int64_t>(requested < 0 ? -requested : requested, std::max(traj.MaxSpeed, 0));
     traj.RequestedSpeed = static_cast<int32_t>(traj.AutoRunInvertDirection ? -magnitude : magnitude);
 
-    ui->lblAutoRunActualSpeed->setText(traj.RequestedSpeed == 0
-                                           ? QStringLiteral("AcSp: 0")
-                                           : QStringLiteral("AcSp: ") + QString::number(producedSpeed(traj.RequestedSpeed)));
+    ui->lblAutoRunActualSpeed->setText(
+        traj.RequestedSpeed == 0 ? QStringLiteral("AcSp: 0")
+                                 : QStringLiteral("AcSp: ") + QString::number(producedSpeed(traj.RequestedSpeed)));
 
     device.DrvSettings.AutoRunMode = ui->cbEnableAutoRunPosCtrl->isChecked();
 
@@ -224,7 +224,7 @@ void MainWindow::on_btnTestBIN2_clicked()
 
 void MainWindow::on_cbEnableBINxButtonsPosCtrl_toggled(bool checked)
 {
-    // ui->cbEnableBINxUpDown->setChecked(checked);
+    ui->cbEnableBINxUpDown->setChecked(checked);
 }
 
 // ---- Speed mode
@@ -243,7 +243,7 @@ void MainWindow::on_sbReqSpeed_valueChanged()
 
 void MainWindow::on_cbEnableAutoRunPosCtrl_toggled(bool checked)
 {
-    // ui->cbEnableAutoRun->setChecked(checked);
+    ui->cbEnableAutoRun->setChecked(checked);
     // Leaving auto run stops the motor where it is and makes that the zero.
     if (!checked) {
         device.StopTrajectory();

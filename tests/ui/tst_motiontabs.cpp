@@ -146,62 +146,117 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");
         // Step control
-        QTest::newRow("hsStepSpeed") << "hsStepSpeed" << "-100..100=0 step 1 page 10 ticks 3";
-        QTest::newRow("dialMaxStepSpeed") << "dialMaxStepSpeed" << "100..250000=100 step 1 page 100 notches 100 wrap 0";
-        QTest::newRow("lblFrequency") << "lblFrequency" << "0";
-        QTest::newRow("lblMaxStepSpeed") << "lblMaxStepSpeed" << "100";
-        QTest::newRow("lblPR") << "lblPR" << ".";
-        QTest::newRow("btnSetFrequency") << "btnSetFrequency" << "Set frequency";
-        QTest::newRow("cbAutoUpdate") << "cbAutoUpdate" << "Auto update [x]";
-        QTest::newRow("cbAutoStop") << "cbAutoStop" << "Auto stop [ ]";
-        QTest::newRow("btnStopStepDir") << "btnStopStepDir" << "Stop";
-        QTest::newRow("gbStepMode") << "gbStepMode" << "Step control [ ]";
+        QTest::newRow("hsStepSpeed") << "hsStepSpeed"
+                                     << "-100..100=0 step 1 page 10 ticks 3";
+        QTest::newRow("dialMaxStepSpeed") << "dialMaxStepSpeed"
+                                          << "100..250000=100 step 1 page 100 notches 100 wrap 0";
+        QTest::newRow("lblFrequency") << "lblFrequency"
+                                      << "0";
+        QTest::newRow("lblMaxStepSpeed") << "lblMaxStepSpeed"
+                                         << "100";
+        QTest::newRow("lblPR") << "lblPR"
+                               << ".";
+        QTest::newRow("btnSetFrequency") << "btnSetFrequency"
+                                         << "Set frequency";
+        QTest::newRow("cbAutoUpdate") << "cbAutoUpdate"
+                                      << "Auto update [x]";
+        QTest::newRow("cbAutoStop") << "cbAutoStop"
+                                    << "Auto stop [ ]";
+        QTest::newRow("btnStopStepDir") << "btnStopStepDir"
+                                        << "Stop";
+        QTest::newRow("gbStepMode") << "gbStepMode"
+                                    << "Step control [ ]";
         // Auto control, after the first recomputation
-        QTest::newRow("sbVmax") << "sbVmax" << "0..6000000=10000";
-        QTest::newRow("sbAccel") << "sbAccel" << "0..5000000=2000";
-        QTest::newRow("sbDecel") << "sbDecel" << "0..5000000=2000";
-        QTest::newRow("cbAutoUpdatePos") << "cbAutoUpdatePos" << "Auto update [x]";
-        QTest::newRow("btnWriteTraj") << "btnWriteTraj" << "Send data";
-        QTest::newRow("btnClearPosGraph") << "btnClearPosGraph" << "Clear chart";
-        QTest::newRow("sbPosLimitUpper") << "sbPosLimitUpper" << "0..100000000=100000";
-        QTest::newRow("sbPosLimitLower") << "sbPosLimitLower" << "-100000000..100000=0";
-        QTest::newRow("vsFinPos") << "vsFinPos" << "0..100000=0 step 1 page 10 ticks 3";
-        QTest::newRow("sbFinPos") << "sbFinPos" << "0..100000=0";
-        QTest::newRow("sbCurPos") << "sbCurPos" << "-1000000000..1000000000=0";
-        QTest::newRow("sbCurSpeed") << "sbCurSpeed" << "-1000000..1000000=0";
-        QTest::newRow("cbEnableEndSwitch") << "cbEnableEndSwitch" << "Enable end switch/Run-Stop [x]";
-        QTest::newRow("cbNCTypeEndSwitch") << "cbNCTypeEndSwitch" << "NC type switch [x]";
-        QTest::newRow("btnZeroCurPos") << "btnZeroCurPos" << "Set zero";
-        QTest::newRow("btnStopTraj") << "btnStopTraj" << "Stop";
-        QTest::newRow("gbSpeedProfile") << "gbSpeedProfile" << "Speed profile [ ]";
-        QTest::newRow("gbPositionControl") << "gbPositionControl" << "Position control [ ]";
-        QTest::newRow("sbLargeInc") << "sbLargeInc" << "0..1000000=5000";
-        QTest::newRow("sbSmallInc") << "sbSmallInc" << "0..500000=1000";
-        QTest::newRow("btnLargDec") << "btnLargDec" << "<<";
-        QTest::newRow("btnSmallDec") << "btnSmallDec" << "<";
-        QTest::newRow("btnSmallInc") << "btnSmallInc" << ">";
-        QTest::newRow("btnLargInc") << "btnLargInc" << ">>";
-        QTest::newRow("sbBIN1Steps") << "sbBIN1Steps" << "-100000000..100000000=-1000";
-        QTest::newRow("sbBIN2Steps") << "sbBIN2Steps" << "-100000000..100000000=1000";
-        QTest::newRow("btnTestBIN1") << "btnTestBIN1" << "Test BIN1 (disabled)";
-        QTest::newRow("btnTestBIN2") << "btnTestBIN2" << "Test BIN2 (disabled)";
-        QTest::newRow("cbEnableBINxButtonsPosCtrl") << "cbEnableBINxButtonsPosCtrl" << "Enable BINx buttons [ ]";
-        QTest::newRow("hsReqSpeed") << "hsReqSpeed" << "0..10000=0 step 500 page 5 ticks 3";
-        QTest::newRow("sbReqSpeed") << "sbReqSpeed" << "0..10000=0";
-        QTest::newRow("cbInvDirection") << "cbInvDirection" << "Invert direction [ ]";
-        QTest::newRow("cbEnableAutoRunPosCtrl") << "cbEnableAutoRunPosCtrl" << "Enable Auto run [ ]";
-        QTest::newRow("lblAutoRunActualSpeed") << "lblAutoRunActualSpeed" << "AcSp: 0";
+        QTest::newRow("sbVmax") << "sbVmax"
+                                << "0..6000000=10000";
+        QTest::newRow("sbAccel") << "sbAccel"
+                                 << "0..5000000=2000";
+        QTest::newRow("sbDecel") << "sbDecel"
+                                 << "0..5000000=2000";
+        QTest::newRow("cbAutoUpdatePos") << "cbAutoUpdatePos"
+                                         << "Auto update [x]";
+        QTest::newRow("btnWriteTraj") << "btnWriteTraj"
+                                      << "Send data";
+        QTest::newRow("btnClearPosGraph") << "btnClearPosGraph"
+                                          << "Clear chart";
+        QTest::newRow("sbPosLimitUpper") << "sbPosLimitUpper"
+                                         << "0..100000000=100000";
+        QTest::newRow("sbPosLimitLower") << "sbPosLimitLower"
+                                         << "-100000000..100000=0";
+        QTest::newRow("vsFinPos") << "vsFinPos"
+                                  << "0..100000=0 step 1 page 10 ticks 3";
+        QTest::newRow("sbFinPos") << "sbFinPos"
+                                  << "0..100000=0";
+        QTest::newRow("sbCurPos") << "sbCurPos"
+                                  << "-1000000000..1000000000=0";
+        QTest::newRow("sbCurSpeed") << "sbCurSpeed"
+                                    << "-1000000..1000000=0";
+        QTest::newRow("cbEnableEndSwitch") << "cbEnableEndSwitch"
+                                           << "Enable end switch/Run-Stop [x]";
+        QTest::newRow("cbNCTypeEndSwitch") << "cbNCTypeEndSwitch"
+                                           << "NC type switch [x]";
+        QTest::newRow("btnZeroCurPos") << "btnZeroCurPos"
+                                       << "Set zero";
+        QTest::newRow("btnStopTraj") << "btnStopTraj"
+                                     << "Stop";
+        QTest::newRow("gbSpeedProfile") << "gbSpeedProfile"
+                                        << "Speed profile [ ]";
+        QTest::newRow("gbPositionControl") << "gbPositionControl"
+                                           << "Position control [ ]";
+        QTest::newRow("sbLargeInc") << "sbLargeInc"
+                                    << "0..1000000=5000";
+        QTest::newRow("sbSmallInc") << "sbSmallInc"
+                                    << "0..500000=1000";
+        QTest::newRow("btnLargDec") << "btnLargDec"
+                                    << "<<";
+        QTest::newRow("btnSmallDec") << "btnSmallDec"
+                                     << "<";
+        QTest::newRow("btnSmallInc") << "btnSmallInc"
+                                     << ">";
+        QTest::newRow("btnLargInc") << "btnLargInc"
+                                    << ">>";
+        // The enabling rules ran with the first preset: no external buttons.
+        QTest::newRow("sbBIN1Steps") << "sbBIN1Steps"
+                                     << "-100000000..100000000=-1000 (disabled)";
+        QTest::newRow("sbBIN2Steps") << "sbBIN2Steps"
+                                     << "-100000000..100000000=1000 (disabled)";
+        QTest::newRow("btnTestBIN1") << "btnTestBIN1"
+                                     << "Test BIN1 (disabled)";
+        QTest::newRow("btnTestBIN2") << "btnTestBIN2"
+                                     << "Test BIN2 (disabled)";
+        QTest::newRow("cbEnableBINxButtonsPosCtrl") << "cbEnableBINxButtonsPosCtrl"
+                                                    << "Enable BINx buttons [ ]";
+        QTest::newRow("hsReqSpeed") << "hsReqSpeed"
+                                    << "0..10000=0 step 500 page 5 ticks 3";
+        QTest::newRow("sbReqSpeed") << "sbReqSpeed"
+                                    << "0..10000=0";
+        QTest::newRow("cbInvDirection") << "cbInvDirection"
+                                        << "Invert direction [ ]";
+        QTest::newRow("cbEnableAutoRunPosCtrl") << "cbEnableAutoRunPosCtrl"
+                                                << "Enable Auto run [ ]";
+        QTest::newRow("lblAutoRunActualSpeed") << "lblAutoRunActualSpeed"
+                                               << "AcSp: 0";
         // DC motor control: everything in the unchecked group is disabled
-        QTest::newRow("gbPWMControl") << "gbPWMControl" << "Enable DC motor control [ ]";
-        QTest::newRow("vsPWM_A") << "vsPWM_A" << "-100..100=0 step 1 page 10 ticks 3 (disabled)";
-        QTest::newRow("vsPWM_B") << "vsPWM_B" << "-100..100=0 step 1 page 10 ticks 3 (disabled)";
-        QTest::newRow("sbPWM_A") << "sbPWM_A" << "-100..100=0 (disabled)";
-        QTest::newRow("sbPWM_B") << "sbPWM_B" << "-100..100=0 (disabled)";
-        QTest::newRow("dialPWMFreq") << "dialPWMFreq" << "10..100000=20000 step 1 page 100 notches 100 wrap 0 (disabled)";
-        QTest::newRow("sbPWMFreq") << "sbPWMFreq" << "10..100000=20000 (disabled)";
-        QTest::newRow("cbAutoUpdatePWMs") << "cbAutoUpdatePWMs" << "Auto update [x] (disabled)";
-        QTest::newRow("btnSetPWM") << "btnSetPWM" << "Set PWMs (disabled)";
-        QTest::newRow("btnStopPWM") << "btnStopPWM" << "Stop (disabled)";
+        QTest::newRow("gbPWMControl") << "gbPWMControl"
+                                      << "Enable DC motor control [ ]";
+        QTest::newRow("vsPWM_A") << "vsPWM_A"
+                                 << "-100..100=0 step 1 page 10 ticks 3 (disabled)";
+        QTest::newRow("vsPWM_B") << "vsPWM_B"
+                                 << "-100..100=0 step 1 page 10 ticks 3 (disabled)";
+        QTest::newRow("sbPWM_A") << "sbPWM_A"
+                                 << "-100..100=0 (disabled)";
+        QTest::newRow("sbPWM_B") << "sbPWM_B"
+                                 << "-100..100=0 (disabled)";
+        QTest::newRow("dialPWMFreq") << "dialPWMFreq"
+                                     << "10..100000=20000 step 1 page 100 notches 100 wrap 0 (disabled)";
+        QTest::newRow("sbPWMFreq") << "sbPWMFreq"
+                                   << "10..100000=20000 (disabled)";
+        QTest::newRow("cbAutoUpdatePWMs") << "cbAutoUpdatePWMs"
+                                          << "Auto update [x] (disabled)";
+        QTest::newRow("btnSetPWM") << "btnSetPWM"
+                                   << "Set PWMs (disabled)";
+        QTest::newRow("btnStopPWM") << "btnStopPWM"
+                                    << "Stop (disabled)";
     }
     void controlsAtStart()
     {
@@ -458,13 +513,16 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QList<int>>("targets"); // sent after the typing
-        QTest::newRow("upper limit 500 under a target of 800")
-            << 0 << 800 << "sbPosLimitUpper" << "500" << QList<int>({500});
-        QTest::newRow("target below the lower limit") << 100 << 800 << "sbFinPos" << "5" << QList<int>({100});
-        QTest::newRow("target within the limits") << 0 << 800 << "sbFinPos" << "4321" << QList<int>({4321});
-        QTest::newRow("target above the upper limit stops at its digits")
-            << 0 << 800 << "sbFinPos" << "1000000" << QList<int>({100000});
-        QTest::newRow("lower limit above the target") << 0 << 800 << "sbPosLimitLower" << "900" << QList<int>({900});
+        QTest::newRow("upper limit 500 under a target of 800") << 0 << 800 << "sbPosLimitUpper"
+                                                               << "500" << QList<int>({500});
+        QTest::newRow("target below the lower limit") << 100 << 800 << "sbFinPos"
+                                                      << "5" << QList<int>({100});
+        QTest::newRow("target within the limits") << 0 << 800 << "sbFinPos"
+                                                  << "4321" << QList<int>({4321});
+        QTest::newRow("target above the upper limit stops at its digits") << 0 << 800 << "sbFinPos"
+                                                                          << "1000000" << QList<int>({100000});
+        QTest::newRow("lower limit above the target") << 0 << 800 << "sbPosLimitLower"
+                                                      << "900" << QList<int>({900});
     }
     void typedValuesAreClampedAndSentOnce()
     {
@@ -592,8 +650,9 @@ private slots:
         QCOMPARE(int(rig.board.received.size()), 1);
         const ReceivedCommand &c = rig.board.received[0];
         QCOMPARE(c.code(), Report::CmdWriteTrajectory);
-        QCOMPARE(QList<int>({le32(c, 21), le32(c, 25), le32(c, 29), le32(c, 33), le32(c, 41), le32(c, 45), le32(c, 49)}),
-                 QList<int>({-1234, 12345, 3000, 4000, -77, 88, -2500}));
+        QCOMPARE(
+            QList<int>({le32(c, 21), le32(c, 25), le32(c, 29), le32(c, 33), le32(c, 41), le32(c, 45), le32(c, 49)}),
+            QList<int>({-1234, 12345, 3000, 4000, -77, 88, -2500}));
         QCOMPARE(int(c.plain[37]), 0x02 | 0x04);
         QCOMPARE(int(c.plain[3]), 0);
     }
@@ -648,8 +707,7 @@ private slots:
 
         rig.type("sbVmax", QStringLiteral("4000"));
         QCOMPARE(rig.drv.TrajectoryData.RequestedSpeed, 4000);
-        QCOMPARE(QList<int>({slider->maximum(), slider->singleStep(), slider->value()}),
-                 QList<int>({4000, 200, 4000}));
+        QCOMPARE(QList<int>({slider->maximum(), slider->singleStep(), slider->value()}), QList<int>({4000, 200, 4000}));
         QCOMPARE(rig.w<QSpinBox>("sbReqSpeed")->value(), 4000);
         QCOMPARE(rig.w<QLabel>("lblAutoRunActualSpeed")->text(), QStringLiteral("AcSp: 4000"));
         // Whatever the number of sends, each carries the new pair.
@@ -723,6 +781,152 @@ private slots:
         QCOMPARE(rig.drv.TrajectoryData.RequestedSpeed, inverted ? -requested : requested);
     }
 
+    // ---- Mode switches, through the driver setup's boxes and rules ----
+
+    void leavingAutoRunStopsThenSetsHome_data()
+    {
+        QTest::addColumn<bool>("byOperator"); // else by driver values read from the board
+        QTest::newRow("operator unchecks Enable Auto run") << true;
+        QTest::newRow("driver values arrive without auto run") << false;
+    }
+    void leavingAutoRunStopsThenSetsHome()
+    {
+        QFETCH(bool, byOperator);
+        MotionRig rig;
+        auto *autoRun = rig.w<QCheckBox>("cbEnableAutoRunPosCtrl");
+        rig.w<QSpinBox>("sbReqSpeed")->setValue(2000);
+        autoRun->setChecked(true);
+        QVERIFY(rig.w<QCheckBox>("cbEnableAutoRun")->isChecked());
+        QVERIFY(rig.drv.DrvSettings.AutoRunMode);
+        QVERIFY(!rig.w<QWidget>("tabStepDirControl")->isEnabled());
+        QVERIFY(!rig.w<QWidget>("tabInternalNavigation")->isEnabled());
+        QVERIFY(!rig.w<QWidget>("sbFinPos")->isEnabled());
+        rig.run(2000);
+        QCOMPARE(rig.drv.RTData.OperatingMode, 6);
+        QCOMPARE(rig.liveSpeed(), 2000);
+        QVERIFY(rig.livePosition() > 1000);
+        rig.board.received.clear();
+
+        if (byOperator)
+            autoRun->setChecked(false);
+        else
+            rig.w<QPushButton>("btnReadDrvValues")->click(); // the board holds no auto run
+        for (int i = 0; i < 20 && autoRun->isChecked(); ++i)
+            rig.run(10);
+        QVERIFY(!autoRun->isChecked());
+        QVERIFY(!rig.w<QCheckBox>("cbEnableAutoRun")->isChecked());
+        QVERIFY(!rig.drv.DrvSettings.AutoRunMode);
+
+        std::vector<unsigned char> stopAndHome;
+        for (unsigned char code : rig.board.receivedCodes())
+            if (code == Report::CmdStopTrajectory || code == Report::CmdSetHome)
+                stopAndHome.push_back(code);
+        QCOMPARE(stopAndHome, std::vector<unsigned char>({Report::CmdStopTrajectory, Report::CmdSetHome}));
+        rig.run(500);
+        QCOMPARE(rig.livePosition(), 0);
+        QCOMPARE(rig.liveSpeed(), 0);
+        // The operator's change also sends the trajectory record without auto
+        // run, which takes the board out of it; shown values send nothing.
+        if (byOperator) {
+            QVERIFY(rig.w<QWidget>("tabStepDirControl")->isEnabled());
+            QCOMPARE(rig.drv.RTData.OperatingMode, 4);
+        }
+    }
+
+    void testButtonsMoveTheBoardInBINxMode_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("moved"); // the default BIN1 / BIN2 steps
+        QTest::newRow("Test BIN1") << "btnTestBIN1" << 1 << -1000;
+        QTest::newRow("Test BIN2") << "btnTestBIN2" << 2 << 1000;
+    }
+    void testButtonsMoveTheBoardInBINxMode()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, number);
+        QFETCH(int, moved);
+        MotionRig rig;
+        QTest::keyClick(rig.window.get(), Qt::Key_F12); // the test buttons are developer controls
+        auto *test = rig.w<QPushButton>(button.toLatin1().constData());
+        QVERIFY(!test->isEnabled());
+        rig.w<QCheckBox>("cbEnableBINxButtonsPosCtrl")->setChecked(true);
+        QVERIFY(rig.w<QCheckBox>("cbEnableBINxUpDown")->isChecked());
+        QVERIFY(test->isEnabled());
+        QVERIFY(rig.w<QWidget>("sbBIN1Steps")->isEnabled());
+        QVERIFY(!rig.w<QWidget>("tabSpeedMode")->isEnabled());
+        rig.run(100);
+        QCOMPARE(rig.drv.RTData.OperatingMode, 5);
+        rig.board.received.clear();
+
+        test->click();
+        QCOMPARE(rig.board.receivedCodes(), std::vector<unsigned char>{Report::CmdTestButtons});
+        QCOMPARE(int(rig.board.received[0].plain[3]), number);
+        QCOMPARE(int(rig.drv.TrajectoryData.TestButton), 0);
+        rig.run(3000);
+        QCOMPARE(rig.livePosition(), moved);
+    }
+
+    void dcMotorModeSwitch()
+    {
+        MotionRig rig;
+        auto *group = rig.w<QGroupBox>("gbPWMControl");
+        auto *dcMode = rig.w<QCheckBox>("cbDCMotorMode");
+        const auto modeByteSent = [&rig] {
+            const auto writes = rig.sent(Report::CmdWriteDriverValues);
+            return writes.empty() ? -1 : int(writes.back().plain[38]);
+        };
+
+        group->setChecked(true);
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.dialogs.shown[0].kind, QStringLiteral("notice"));
+        QCOMPARE(rig.dialogs.shown[0].title, QStringLiteral("PWM Information"));
+        QCOMPARE(
+            rig.dialogs.shown[0].text,
+            QStringLiteral("Please make sure DC motor is connected to output terminals!!! Driver will be stopped."));
+        QVERIFY(rig.w<QPlainTextEdit>("pteLog")->toPlainText().contains(QStringLiteral("Enabling PWMs.")));
+        QVERIFY(dcMode->isChecked());
+        QVERIFY(rig.drv.DrvSettings.PWMMode);
+        QVERIFY(!rig.w<QWidget>("tabPositionControl")->isEnabled());
+        QVERIFY(!rig.w<QWidget>("btnSetDefault")->isEnabled());
+        QVERIFY(!rig.w<QWidget>("tabStepDirControl")->isEnabled());
+        QCOMPARE(rig.w<QPushButton>("btnRunStop")->text(), QStringLiteral("Run"));
+        // The driver is put to sleep, then the values go out with DC motor mode.
+        const auto codes = rig.board.receivedCodes();
+        const auto sleep = std::find(codes.begin(), codes.end(), Report::CmdSetDriverEnable);
+        QVERIFY(sleep != codes.end());
+        QCOMPARE(int(rig.sent(Report::CmdSetDriverEnable).back().plain[21]), 0);
+        QCOMPARE(codes.back(), Report::CmdWriteDriverValues);
+        QCOMPARE(modeByteSent(), 3);
+        rig.run(100);
+        QCOMPARE(rig.drv.RTData.OperatingMode, 3);
+
+        // DC motors run.
+        rig.w<QSpinBox>("sbPWM_A")->setValue(60);
+        QCOMPARE(int(rig.board.model.pwm.aForward), 60);
+        rig.board.received.clear();
+
+        group->setChecked(false);
+        QCOMPARE(rig.dialogs.shown.size(), 2);
+        QCOMPARE(rig.dialogs.shown[1].kind, QStringLiteral("warning"));
+        QCOMPARE(rig.dialogs.shown[1].title, QStringLiteral("PWM warning"));
+        QCOMPARE(rig.dialogs.shown[1].text,
+                 QStringLiteral("Please make sure STEPPER MOTOR is now connected to output terminals. DC motor can "
+                                "suddenly move with fast speed. Driver will be stopped."));
+        QVERIFY(rig.w<QPlainTextEdit>("pteLog")->toPlainText().contains(QStringLiteral("Disabling PWMs.")));
+        QVERIFY(!dcMode->isChecked());
+        QVERIFY(!rig.drv.DrvSettings.PWMMode);
+        QVERIFY(rig.w<QWidget>("tabPositionControl")->isEnabled());
+        QVERIFY(rig.w<QWidget>("btnSetDefault")->isEnabled());
+        QCOMPARE(rig.w<QSpinBox>("sbPWM_A")->value(), 0);
+        // The zero duty went out (auto update) before the driver values.
+        QCOMPARE(int(rig.board.model.pwm.aForward), 0);
+        QCOMPARE(rig.board.receivedCodes().front(), Report::CmdWritePWMSettings);
+        QCOMPARE(modeByteSent(), 1);
+        rig.run(100);
+        QCOMPARE(rig.drv.RTData.OperatingMode, 1);
+    }
+
     // ---- DC motor control ----
 
     void pwmValues_data()
@@ -732,11 +936,10 @@ private slots:
         QTest::addColumn<int>("frequency");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<int>("actual"); // what the board's timer puts out
-        QTest::newRow("-40 at 50000 Hz")
-            << -40 << 0 << 50000
-            << QStringList({"PWM A:  -40%, PWM B:    0%, Freq: 50000 Hz",
-                            "TMR_A:    0,   40, TMR_B:    0,    0, Actual Freq: 53333 Hz"})
-            << 53333;
+        QTest::newRow("-40 at 50000 Hz") << -40 << 0 << 50000
+                                         << QStringList({"PWM A:  -40%, PWM B:    0%, Freq: 50000 Hz",
+                                                         "TMR_A:    0,   40, TMR_B:    0,    0, Actual Freq: 53333 Hz"})
+                                         << 53333;
         QTest::newRow("full both ways at 10 Hz")
             << 100 << -100 << 10
             << QStringList({"PWM A:  100%, PWM B: -100%, Freq: 10 Hz",
@@ -795,12 +998,18 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("partner");
         QTest::addColumn<int>("value");
-        QTest::newRow("box A") << "sbPWM_A" << "vsPWM_A" << -40;
-        QTest::newRow("slider A") << "vsPWM_A" << "sbPWM_A" << 33;
-        QTest::newRow("box B") << "sbPWM_B" << "vsPWM_B" << 100;
-        QTest::newRow("slider B") << "vsPWM_B" << "sbPWM_B" << -1;
-        QTest::newRow("frequency box") << "sbPWMFreq" << "dialPWMFreq" << 1000;
-        QTest::newRow("frequency dial") << "dialPWMFreq" << "sbPWMFreq" << 70000;
+        QTest::newRow("box A") << "sbPWM_A"
+                               << "vsPWM_A" << -40;
+        QTest::newRow("slider A") << "vsPWM_A"
+                                  << "sbPWM_A" << 33;
+        QTest::newRow("box B") << "sbPWM_B"
+                               << "vsPWM_B" << 100;
+        QTest::newRow("slider B") << "vsPWM_B"
+                                  << "sbPWM_B" << -1;
+        QTest::newRow("frequency box") << "sbPWMFreq"
+                                       << "dialPWMFreq" << 1000;
+        QTest::newRow("frequency dial") << "dialPWMFreq"
+                                        << "sbPWMFreq" << 70000;
     }
     void pairsFollowEachOtherAndSendOnce()
     {
