@@ -13,6 +13,7 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -161,6 +162,63 @@ private slots:
         QVERIFY(captions >= 18);
         QCOMPARE(rig.w<QLabel>("lblFSCurrentCaption")->buddy(), rig.w<QWidget>("dsbFSCurrent"));
         QCOMPARE(rig.w<QLabel>("lblAiTq_8")->buddy(), rig.w<QWidget>("lcdVoltage"));
+    }
+
+    void everyDriverControlFilesCustomSettings()
+    {
+        Rig rig;
+        rig.developerControls(); // currents up to 15 A
+        // Each of the sixteen controls, changed by the operator, reaches the
+        // record and the selector; the name is taken at the next read of
+        // the controls only.
+        const std::function<void()> changes[] = {
+            [&] { rig.w<QComboBox>("cbStepMode")->setCurrentIndex(5); },
+            [&] { rig.w<QDoubleSpinBox>("dsbFSCurrent")->setValue(7.5); },
+            [&] { rig.w<QDoubleSpinBox>("dsbIdleCurrent")->setValue(0.4); },
+            [&] { rig.w<QSpinBox>("sbTempLimit")->setValue(33); },
+            [&] { rig.w<QDoubleSpinBox>("dsbReducedCurrent")->setValue(0.2); },
+            [&] { rig.w<QSlider>("hsBlankingTime")->setValue(10); },
+            [&] { rig.w<QSlider>("hsMixedDecayTime")->setValue(3); },
+            [&] { rig.w<QSlider>("hsFixedOffTime")->setValue(90); },
+            [&] { rig.w<QComboBox>("cbPredriverSpeed")->setCurrentIndex(2); },
+            [&] { rig.w<QComboBox>("cbAdaptiveBlanking")->setCurrentIndex(1); },
+            [&] { rig.w<QComboBox>("cbDecayMode")->setCurrentIndex(0); },
+            [&] { rig.w<QSpinBox>("sbI2CAddress")->setValue(0x10); },
+            [&] { rig.w<QComboBox>("cbModbusConfig")->setCurrentIndex(3); },
+            [&] { rig.w<QCheckBox>("cbEnableBINxUpDown")->setChecked(true); },
+            [&] { rig.w<QCheckBox>("cbEnableAutoRun")->setChecked(true); },
+            [&] { rig.w<QCheckBox>("cbDCMotorMode")->setChecked(true); },
+        };
+        const auto record = [&rig] {
+            const DrvSettingsRecord &d = rig.drv.DrvSettings;
+            return rig.drv.DrvSettings2String() +
+                   QString::asprintf(" %d %d %d", d.ModbusConfig, d.BINxButtonsMode, d.AutoRunMode);
+        };
+        for (const auto &change : changes) {
+            rig.selector()->setCurrentIndex(0);
+            const QString before = record();
+            change();
+            QCOMPARE(rig.selector()->currentText(), Presets::CustomSettings);
+            QVERIFY2(record() != before, qPrintable(record()));
+        }
+        rig.selector()->setCurrentIndex(0);
+        rig.w<QLineEdit>("leDriverName")->setText(QStringLiteral("renamed"));
+        QCOMPARE(rig.selector()->currentText(), QStringLiteral("Default configuration"));
+        QCOMPARE(rig.drv.DrvSettings.DriverName, QString());
+    }
+
+    void timingPictureFromTheWorkingDirectory()
+    {
+        Rig rig0; // no picture: the label stays empty
+        QVERIFY(rig0.w<QLabel>("lblTimingPicture")->pixmap(Qt::ReturnByValue).isNull());
+        rig0.window.reset();
+        WindowRig rig([](const QDir &dir) {
+            dir.mkpath(QStringLiteral("release"));
+            QImage picture(64, 21, QImage::Format_ARGB32);
+            picture.fill(Qt::green);
+            QVERIFY(picture.save(dir.filePath(QStringLiteral("release/Driver timing.png"))));
+        });
+        QCOMPARE(rig.w<QLabel>("lblTimingPicture")->pixmap(Qt::ReturnByValue).size(), QSize(64, 21));
     }
 
     void sliderAndSpinPairs_data()
