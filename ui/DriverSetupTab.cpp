@@ -89,7 +89,9 @@ void MainWindow::ControlValues2DrvSettings()
 
 void MainWindow::DrvSettings2ControlValues()
 {
-    const DrvSettingsRecord &s = device.DrvSettings;
+    // A copy: the DC motor switch-over below reads the controls back into the
+    // record while they are being set.
+    const DrvSettingsRecord s = device.DrvSettings;
     ConnectToValueChanged(false);
     ConnectToPositionValueChanged(false);
 
@@ -106,6 +108,11 @@ void MainWindow::DrvSettings2ControlValues()
     ui->cbAdaptiveBlanking->setCurrentIndex(ListIndex(s.AdaptiveBlanking, ui->cbAdaptiveBlanking->count()));
     ui->dsbMixedDecayTime->setValue(s.MixedDecayTime);
     ui->dsbFixedOffTime->setValue(s.FixedOffTime);
+    // Before the mode boxes: a DC motor switch-over they start writes the
+    // whole new configuration, not the name and address shown before.
+    ui->leDriverName->setText(s.DriverName);
+    ui->sbI2CAddress->setValue(s.I2CAddress);
+    ui->cbModbusConfig->setCurrentIndex(ListIndex(s.ModbusConfig, ui->cbModbusConfig->count()));
 
     // The two mode boxes of the Auto control tab mirror themselves into the
     // driver setup boxes; those are set here as well, so the driver setup
@@ -138,10 +145,6 @@ void MainWindow::DrvSettings2ControlValues()
         ui->gbPWMControl->setChecked(ui->cbDCMotorMode->isChecked());
     }
 
-    ui->leDriverName->setText(s.DriverName);
-    ui->sbI2CAddress->setValue(s.I2CAddress);
-    ui->cbModbusConfig->setCurrentIndex(ListIndex(s.ModbusConfig, ui->cbModbusConfig->count()));
-
     // The record now holds exactly what the controls hold, clamped as they
     // clamp.
     ControlValues2DrvSettings();
@@ -172,15 +175,13 @@ void MainWindow::showTrajectoryData()
     ui->sbDecel->setValue(t.MaxDecel);
     ui->cbEnableEndSwitch->setChecked(t.EnableEndSwitch);
     ui->cbNCTypeEndSwitch->setChecked(t.NCTypeSwitch);
-    // Each limit box stops at the other one: the new limits go in in the
-    // order that neither of them meets the old other limit on the way.
-    if (t.PosLimitLower > ui->sbPosLimitUpper->value()) {
-        ui->sbPosLimitUpper->setValue(t.PosLimitUpper);
-        ui->sbPosLimitLower->setValue(t.PosLimitLower);
-    } else {
-        ui->sbPosLimitLower->setValue(t.PosLimitLower);
-        ui->sbPosLimitUpper->setValue(t.PosLimitUpper);
-    }
+    // Each limit box is kept from passing the other one; open both to their
+    // full range so the new pair goes in whole (the Auto control tab narrows
+    // them again when it takes the record up).
+    ui->sbPosLimitLower->setMaximum(ui->sbPosLimitUpper->maximum());
+    ui->sbPosLimitUpper->setMinimum(ui->sbPosLimitLower->minimum());
+    ui->sbPosLimitLower->setValue(t.PosLimitLower);
+    ui->sbPosLimitUpper->setValue(t.PosLimitUpper);
     ui->sbSmallInc->setValue(t.SmallStep);
     ui->sbLargeInc->setValue(t.LargeStep);
     ui->sbBIN1Steps->setValue(t.BIN1Steps);

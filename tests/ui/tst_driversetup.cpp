@@ -615,6 +615,44 @@ private slots:
         QCOMPARE(rig.selector()->currentText(), QStringLiteral("axis.tvs"));
     }
 
+    void loadingAFileThatSwitchesToDcMotorMode()
+    {
+        Rig rig;
+        rig.connectAndRead();
+        const QString path = file(QStringLiteral("dc.tvs"));
+        rig.save(path);
+        QByteArray text = readTextFile(path);
+        text = withValue(text, "PWMMode", "true");
+        text = withValue(text, "DriverName", "Pump drive");
+        text = withValue(text, "I2CAddress", "51");
+        text = withValue(text, "ModbusConfig", "2");
+        text = withValue(text, "PosLimitLower", "200000");
+        text = withValue(text, "PosLimitUpper", "300000");
+        writeFile(path, text);
+        rig.board.received.clear();
+        rig.load(path);
+
+        // The switch-over runs once, with its notice, and writes the new
+        // configuration as a whole.
+        QCOMPARE(rig.dialogs.shown.last().title, QStringLiteral("PWM Information"));
+        QCOMPARE(rig.board.receivedCodes().back(), Report::CmdWriteDriverValues);
+        QCOMPARE(rig.count(Report::CmdWriteDriverValues), 1);
+        QCOMPARE(int(rig.board.model.settings.driver.address), 51);
+        QCOMPARE(int(rig.board.model.settings.driver.modbusConfig), 2);
+        QVERIFY(rig.board.model.settings.driver.registers[2] & 0x100);
+        // The file's values stay shown and in the record.
+        QCOMPARE(rig.w<QLineEdit>("leDriverName")->text(), QStringLiteral("Pump drive"));
+        QCOMPARE(rig.w<QSpinBox>("sbI2CAddress")->value(), 51);
+        QCOMPARE(rig.w<QComboBox>("cbModbusConfig")->currentIndex(), 2);
+        QCOMPARE(rig.drv.DrvSettings.DriverName, QStringLiteral("Pump drive"));
+        QCOMPARE(rig.drv.DrvSettings.I2CAddress, 51);
+        // Both limits above the old upper one come in whole.
+        QCOMPARE(rig.w<QSpinBox>("sbPosLimitLower")->value(), 200000);
+        QCOMPARE(rig.w<QSpinBox>("sbPosLimitUpper")->value(), 300000);
+        QCOMPARE(rig.drv.TrajectoryData.PosLimitLower, 200000);
+        QCOMPARE(rig.drv.TrajectoryData.PosLimitUpper, 300000);
+    }
+
     void outOfRangeFileLoadsHeldWithOneLineEach()
     {
         Rig rig;
