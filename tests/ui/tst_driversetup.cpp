@@ -554,6 +554,8 @@ private slots:
         t.BIN1Steps = -250;
         t.SmallStep = 50;
         t.EnableEndSwitch = false;
+        t.AutoRunInvertDirection = true;
+        t.RequestedSpeed = -3000; // running backwards at 3000
         const QString saved = rig.drv.DrvSettings2String();
         QCOMPARE(saved, QStringLiteral("6;11.5;1.3;77;0.9;3;1;0.58;1;6.0;22.5;0;34"));
 
@@ -610,6 +612,10 @@ private slots:
         QCOMPARE(rig.w<QSpinBox>("sbSmallInc")->value(), 50);
         QVERIFY(!rig.w<QCheckBox>("cbEnableEndSwitch")->isChecked());
         QCOMPARE(rig.drv.TrajectoryData.MaxSpeed, 20000);
+        // The speed controls show the magnitude; the speed keeps its sign.
+        QCOMPARE(rig.w<QSlider>("hsReqSpeed")->value(), 3000);
+        QVERIFY(rig.w<QCheckBox>("cbInvDirection")->isChecked());
+        QCOMPARE(rig.drv.TrajectoryData.RequestedSpeed, -3000);
         // The same entry as the save made.
         QCOMPARE(rig.selector()->count(), entries);
         QCOMPARE(rig.selector()->currentText(), QStringLiteral("axis.tvs"));
@@ -700,6 +706,17 @@ private slots:
         QCOMPARE(rig.selector()->currentText(), Presets::CustomSettings);
         QCOMPARE(rig.drv.DrvSettings2String(), settings);
         QCOMPARE(rig.w<QDoubleSpinBox>("dsbFSCurrent")->value(), 3.3);
+    }
+
+    void aSaveThatFailsSaysSo()
+    {
+        Rig rig;
+        rig.w<QSpinBox>("sbTempLimit")->setValue(66);
+        const QStringList entries = rig.entries();
+        rig.save(files.path()); // a folder cannot be written as a file
+        QCOMPARE(rig.windowLog().last(), QStringLiteral("Settings could not be saved to file: ") + files.path());
+        QCOMPARE(rig.entries(), entries);
+        QCOMPARE(rig.selector()->currentText(), Presets::CustomSettings);
     }
 
     void cancelledChoosersOnlyLog()
