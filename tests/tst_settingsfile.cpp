@@ -2,6 +2,7 @@
 // controls would not take are held and reported, and which files are refused.
 #include "support/DefaultConfiguration.h"
 #include "support/LinkRig.h"
+#include "support/TextFiles.h"
 
 #include "config/SettingsFile.h"
 
@@ -60,9 +61,7 @@ DrvSettingsRecord someSettings()
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+    QVERIFY(writeTextFile(path, bytes));
 }
 
 // Every field a settings file carries, for comparing records.
@@ -303,12 +302,7 @@ private slots:
         DrvSettingsRecord base = defaultConfiguration();
         base.I2CAddress = 74;
         QVERIFY(SettingsFile::Save(file, base, someTrajectory()));
-        QByteArray text;
-        {
-            QFile in(file);
-            QVERIFY(in.open(QIODevice::ReadOnly));
-            text = in.readAll();
-        }
+        QByteArray text = readTextFile(file);
         const QByteArray group = line.startsWith('[') ? line.left(line.indexOf('\n') + 1) : "[DriverSettings]\n";
         const QByteArray keyLine = line.mid(line.indexOf('\n') + 1);
         const QByteArray keyName = keyLine.left(keyLine.indexOf('=') + 1);

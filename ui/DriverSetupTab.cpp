@@ -11,6 +11,7 @@
 #include "device/TorvanDRV.h"
 #include "ui/AppInfo.h"
 #include "ui/MainWindowForm.h"
+#include "ui/SignalWiring.h"
 
 #include <QSignalBlocker>
 
@@ -286,10 +287,8 @@ void MainWindow::ConnectToValueChanged(bool connect)
         wire(ui->cbEnableAutoRun, &QCheckBox::stateChanged);
         wire(ui->cbModbusConfig, comboChanged);
     } catch (...) {
-        const QString text = QStringLiteral("Unexpected error occured while connecting signals.");
-        if (OperatorDialogs *dialogs = device.Dialogs())
-            dialogs->notice(QStringLiteral("Error connecting slot/signals"), text);
-        logger->write(text);
+        SignalWiring::reportFailure(device.Dialogs(), logger,
+                                    QStringLiteral("Unexpected error occured while connecting signals."));
     }
 }
 
