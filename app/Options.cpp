@@ -14,6 +14,19 @@ Options parseOptions(const QStringList &args)
             options.traceFile = args.at(++i);
         } else if (arg.startsWith(QLatin1String("--trace="))) {
             options.traceFile = arg.mid(int(sizeof("--trace=")) - 1);
+        } else if (arg == QLatin1String("--serial") && i + 1 < args.size()) {
+            options.serial = args.at(++i);
+        } else if (arg.startsWith(QLatin1String("--serial="))) {
+            options.serial = arg.mid(int(sizeof("--serial=")) - 1);
+        } else if (arg.startsWith(QLatin1String("--simulate-boards="))) {
+            bool ok = false;
+            const int count = arg.mid(int(sizeof("--simulate-boards=")) - 1).toInt(&ok);
+            if (ok && count >= 1 && count <= MaxSimulatedBoards) {
+                options.simulate = true;
+                options.simulatedBoards = count;
+            } else {
+                options.ignored << arg;
+            }
         } else {
             options.ignored << arg;
         }

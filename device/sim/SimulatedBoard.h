@@ -134,8 +134,12 @@ public:
     int read(HidHandle *handle, unsigned char *data, size_t length) override;
     int write(HidHandle *handle, const unsigned char *data, size_t length) override;
     void close(HidHandle *handle) override;
+    // Plugged boards that another program holds (heldElsewhere).
+    std::vector<HidDeviceEntry> enumerateHeld(unsigned short vendorId, unsigned short productId) override;
 
 private:
+    std::vector<HidDeviceEntry> listBoards(unsigned short vendorId, unsigned short productId, bool held);
+
     MonotonicClock &clock;
     std::vector<std::unique_ptr<SimulatedBoard>> boards;
     std::vector<std::unique_ptr<struct SimHandle>> handles;
