@@ -90,6 +90,17 @@ public:
     void String2DrvSettings(const QString &line);
     QString DriverRegisters2String() const;
 
+    // ---- Settings files ----
+    // Writes DrvSettings and TrajectoryData to an INI settings file; false
+    // when it could not be written.
+    bool SaveSettingsToFile(const QString &path);
+    // Reads a settings file into DrvSettings and TrajectoryData, held as the
+    // driver setup controls take the values (currents up to 15 A with
+    // developerCurrents), and logs one line per value that was missing or
+    // adjusted. A file that is no settings file changes nothing, is logged,
+    // and gives false.
+    bool LoadSettingsFromFile(const QString &path, bool developerCurrents = false);
+
     // ---- Firmware ----
     void FullUpdate();
 

@@ -1,51 +1,402 @@
+// Driver setup tab: the controls and the settings record, the slider and spin
+// box pairs, the timing summary, the enabling rules of the three mode flags,
+// presets and settings files, and reading and writing the driver.
 #include "ui/MainWindow.h"
 
+#include "app/Logger.h"
+#include "config/DriverControls.h"
+#include "config/Presets.h"
+#include "config/SettingsFile.h"
+#include "config/TimingSummary.h"
 #include "device/TorvanDRV.h"
+#include "ui/AppInfo.h"
 #include "ui/MainWindowForm.h"
 
-// Driver setup tab: control values, presets and settings files, driver read/write.
-// (scaffolding: the bodies come with the tab)
+#include <QSignalBlocker>
 
-void MainWindow::DisplayDrvValues() {}
+using namespace DriverControls;
 
-void MainWindow::ControlValueChanged() {}
+namespace {
 
-void MainWindow::ControlValues2DrvSettings() {}
+// Takes a by-name pair slot off its control while the partner of the pair
+// sets that control, and puts it back afterwards, so a pair does not bounce.
+// By-name connections are made from signatures, so they are undone the same
+// way.
+class PairSlotPause
+{
+public:
+    PairSlotPause(QObject *control, const char *signal, QObject *window, const char *slot)
+        : control(control), signal(signal), window(window), slot(slot)
+    {
+        QObject::disconnect(control, signal, window, slot);
+    }
+    ~PairSlotPause() { QObject::connect(control, signal, window, slot); }
+    PairSlotPause(const PairSlotPause &) = delete;
+    PairSlotPause &operator=(const PairSlotPause &) = delete;
 
-void MainWindow::DrvSettings2ControlValues() {}
+private:
+    QObject *control;
+    const char *signal;
+    QObject *window;
+    const char *slot;
+};
 
-void MainWindow::ListValues() {}
+bool isSet(const QCheckBox *box)
+{
+    return box->checkState() > Qt::Unchecked; // partially checked counts as set
+}
 
-void MainWindow::CheckEnableConstraints() {}
+} // namespace
 
-void MainWindow::ConnectToValueChanged(bool) {}
+// ---------------------------------------------------------------------------
+// Controls and the settings record
 
-void MainWindow::on_hsBlankingTime_valueChanged() {}
+void MainWindow::ControlValues2DrvSettings()
+{
+    DrvSettingsRecord &s = device.DrvSettings;
+    const PredriverCodes codes = PredriverTable(ui->cbPredriverSpeed->currentIndex());
+    s.DTime = codes.DTime;
+    s.TDrive = codes.TDrive;
+    s.IDrive = codes.IDrive;
 
-void MainWindow::on_dsbBlankingTime_valueChanged(double) {}
+    s.StepMode = ui->cbStepMode->currentIndex();
+    s.FullScaleCurrent = ui->dsbFSCurrent->value();
+    s.IdleCurrent = ui->dsbIdleCurrent->value();
+    s.TemperatureLimit = ui->sbTempLimit->value();
+    s.ReducedCurrent = ui->dsbReducedCurrent->value();
+    s.PredriverSpeed = ui->cbPredriverSpeed->currentIndex();
+    s.DecayMode = ui->cbDecayMode->currentIndex();
+    s.BlankingTime = ui->dsbBlankingTime->value();
+    s.AdaptiveBlanking = ui->cbAdaptiveBlanking->currentIndex();
+    s.MixedDecayTime = ui->dsbMixedDecayTime->value();
+    s.FixedOffTime = ui->dsbFixedOffTime->value();
 
-void MainWindow::on_hsFixedOffTime_valueChanged() {}
+    s.PWMMode = isSet(ui->cbDCMotorMode);
+    s.BINxButtonsMode = isSet(ui->cbEnableBINxUpDown);
+    s.AutoRunMode = isSet(ui->cbEnableAutoRun);
 
-void MainWindow::on_dsbFixedOffTime_valueChanged(double) {}
+    s.TBlank = ui->hsBlankingTime->value();
+    s.TDecay = ui->hsMixedDecayTime->value();
+    s.TOff = ui->hsFixedOffTime->value();
 
-void MainWindow::on_hsMixedDecayTime_valueChanged() {}
+    s.DriverName = ui->leDriverName->text();
+    s.I2CAddress = ui->sbI2CAddress->value();
+    s.ModbusConfig = ui->cbModbusConfig->currentIndex();
+}
 
-void MainWindow::on_dsbMixedDecayTime_valueChanged(double) {}
+void MainWindow::DrvSettings2ControlValues()
+{
+    const DrvSettingsRecord &s = device.DrvSettings;
+    ConnectToValueChanged(false);
+    ConnectToPositionValueChanged(false);
 
-void MainWindow::on_btnReadDrvValues_clicked() {}
+    // A list index outside its list shows no selection.
+    ui->cbStepMode->setCurrentIndex(ListIndex(s.StepMode, ui->cbStepMode->count()));
+    ui->dsbFSCurrent->setValue(s.FullScaleCurrent);
+    ui->dsbIdleCurrent->setValue(s.IdleCurrent);
+    ui->sbTempLimit->setValue(s.TemperatureLimit);
+    ui->dsbReducedCurrent->setValue(s.ReducedCurrent);
+    ui->cbPredriverSpeed->setCurrentIndex(ListIndex(s.PredriverSpeed, ui->cbPredriverSpeed->count()));
+    ui->cbDecayMode->setCurrentIndex(ListIndex(s.DecayMode, ui->cbDecayMode->count()));
+    // The time spin boxes move their sliders through the pair slots.
+    ui->dsbBlankingTime->setValue(s.BlankingTime);
+    ui->cbAdaptiveBlanking->setCurrentIndex(ListIndex(s.AdaptiveBlanking, ui->cbAdaptiveBlanking->count()));
+    ui->dsbMixedDecayTime->setValue(s.MixedDecayTime);
+    ui->dsbFixedOffTime->setValue(s.FixedOffTime);
 
-void MainWindow::on_btnWriteDrvValues_clicked() {}
+    ui->cbDCMotorMode->setChecked(s.PWMMode);
+    ui->cbEnableBINxUpDown->setChecked(s.BINxButtonsMode);
+    ui->cbEnableAutoRun->setChecked(s.AutoRunMode);
 
-void MainWindow::on_btnResetFaults_clicked() {}
+    CheckEnableConstraints();
 
-void MainWindow::on_cbEnableAdvancedDriverSetup_stateChanged(int) {}
+    if (s.PWMMode) {
+        ui->cbEnableBINxUpDown->setChecked(false);
+        ui->cbEnableBINxUpDown->setEnabled(false);
+        ui->cbDCMotorMode->setEnabled(true);
+    }
+    ui->tabPositionControl->setEnabled(!s.PWMMode);
 
-void MainWindow::on_pbSaveSettings_clicked() {}
+    ui->cbStepMode->setEnabled(!ui->cbDCMotorMode->isChecked());
 
-void MainWindow::on_pbLoadSettings_clicked() {}
+    ui->leDriverName->setText(s.DriverName);
+    ui->sbI2CAddress->setValue(s.I2CAddress);
+    ui->cbModbusConfig->setCurrentIndex(ListIndex(s.ModbusConfig, ui->cbModbusConfig->count()));
 
-void MainWindow::on_cbConfigurations_currentIndexChanged() {}
+    // The record now holds exactly what the controls hold, clamped as they
+    // clamp.
+    ControlValues2DrvSettings();
+    ListValues();
+    ConnectToValueChanged(true);
+    ConnectToPositionValueChanged(true);
+}
 
-void MainWindow::initPresets() {}
+void MainWindow::ListValues()
+{
+    ui->pteRegistersValues->clear();
+    for (const QString &line : TimingSummary::Lines(device.DrvSettings, device.TimingTable))
+        ui->pteRegistersValues->appendPlainText(line);
+    ui->pteRegistersValues->appendPlainText(device.DrvSettings2String());
+    device.DrvSettings2DriverRegisters();
+    ui->pteRegistersValues->appendPlainText(device.DriverRegisters2String());
 
-void MainWindow::StorePresetEntry(const QString &) {}
+    const TimingSummary::Labels labels = TimingSummary::PictureLabels(device.DrvSettings, device.TimingTable);
+    ui->lblTblank->setText(labels.Tblank);
+    ui->lblTdecay->setText(labels.Tdecay);
+    ui->lblToff->setText(labels.Toff);
+    ui->lblTon->setText(labels.Ton);
+}
+
+void MainWindow::CheckEnableConstraints()
+{
+    const bool p = device.DrvSettings.PWMMode;
+    const bool b = device.DrvSettings.BINxButtonsMode;
+    const bool a = device.DrvSettings.AutoRunMode;
+
+    ui->cbEnableBINxUpDown->setEnabled(!p && !a);
+    ui->cbEnableAutoRun->setEnabled(!p && !b);
+    ui->tabStepDirControl->setEnabled(!p && !b && !a);
+    ui->tabPositionControl->setEnabled(!p);
+    ui->tabPWMControl->setEnabled(!b && !a);
+    ui->tabInternalNavigation->setEnabled(!a && !b);
+    ui->tabExternalNavigation->setEnabled(!a);
+    ui->tabSpeedMode->setEnabled(!b);
+
+    const bool external = b || a;
+    ui->btnTestBIN1->setEnabled(external);
+    ui->btnTestBIN2->setEnabled(external);
+    ui->cbDCMotorMode->setEnabled(!external);
+    ui->btnSetDefault->setEnabled(!external && !p);
+}
+
+void MainWindow::ConnectToValueChanged(bool connect)
+{
+    void (MainWindow::*const target)() = &MainWindow::ControlValueChanged;
+    const auto comboChanged = qOverload<int>(&QComboBox::currentIndexChanged);
+    const auto realChanged = qOverload<double>(&QDoubleSpinBox::valueChanged);
+    const auto intChanged = qOverload<int>(&QSpinBox::valueChanged);
+    try {
+        // One connection each, in this order; a unique connection, so a
+        // connect without a disconnect before it cannot double the calls.
+        auto wire = [&](auto *control, auto signal) {
+            if (connect)
+                QObject::connect(control, signal, this, target, Qt::UniqueConnection);
+            else
+                QObject::disconnect(control, signal, this, target);
+        };
+        wire(ui->cbStepMode, comboChanged);
+        wire(ui->cbDCMotorMode, &QCheckBox::stateChanged);
+        wire(ui->dsbFSCurrent, realChanged);
+        wire(ui->dsbIdleCurrent, realChanged);
+        wire(ui->sbTempLimit, intChanged);
+        wire(ui->dsbReducedCurrent, realChanged);
+        wire(ui->hsBlankingTime, &QSlider::valueChanged);
+        wire(ui->hsMixedDecayTime, &QSlider::valueChanged);
+        wire(ui->hsFixedOffTime, &QSlider::valueChanged);
+        wire(ui->cbPredriverSpeed, comboChanged);
+        wire(ui->cbAdaptiveBlanking, comboChanged);
+        wire(ui->cbDecayMode, comboChanged);
+        wire(ui->sbI2CAddress, intChanged);
+        wire(ui->cbEnableBINxUpDown, &QCheckBox::stateChanged);
+        wire(ui->cbEnableAutoRun, &QCheckBox::stateChanged);
+        wire(ui->cbModbusConfig, comboChanged);
+    } catch (...) {
+        const QString text = QStringLiteral("Unexpected error occured while connecting signals.");
+        if (OperatorDialogs *dialogs = device.Dialogs())
+            dialogs->notice(QStringLiteral("Error connecting slot/signals"), text);
+        logger->write(text);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Slider and spin box pairs. Register value r is (r + 1) x 0.02 us of
+// blanking time and (r + 1) x 0.5 us of fixed off or mixed decay time; the
+// mixed decay value never exceeds the fixed off value.
+
+void MainWindow::on_hsBlankingTime_valueChanged()
+{
+    PairSlotPause pause(ui->dsbBlankingTime, SIGNAL(valueChanged(double)), this,
+                        SLOT(on_dsbBlankingTime_valueChanged(double)));
+    ui->dsbBlankingTime->setValue(BlankingTime(ui->hsBlankingTime->value()));
+}
+
+void MainWindow::on_dsbBlankingTime_valueChanged(double)
+{
+    PairSlotPause pause(ui->hsBlankingTime, SIGNAL(valueChanged(int)), this, SLOT(on_hsBlankingTime_valueChanged()));
+    ui->hsBlankingTime->setValue(BlankingSteps(ui->dsbBlankingTime->value()));
+}
+
+void MainWindow::on_hsFixedOffTime_valueChanged()
+{
+    PairSlotPause pause(ui->dsbFixedOffTime, SIGNAL(valueChanged(double)), this,
+                        SLOT(on_dsbFixedOffTime_valueChanged(double)));
+    ui->dsbFixedOffTime->setValue(HalfMicroTime(ui->hsFixedOffTime->value()));
+    // Lowering the fixed off time drags the mixed decay time down with it.
+    if (ui->hsMixedDecayTime->value() > ui->hsFixedOffTime->value())
+        ui->hsMixedDecayTime->setValue(ui->hsFixedOffTime->value());
+}
+
+void MainWindow::on_dsbFixedOffTime_valueChanged(double)
+{
+    PairSlotPause pause(ui->hsFixedOffTime, SIGNAL(valueChanged(int)), this, SLOT(on_hsFixedOffTime_valueChanged()));
+    ui->hsFixedOffTime->setValue(HalfMicroSteps(ui->dsbFixedOffTime->value()));
+    if (ui->hsMixedDecayTime->value() > ui->hsFixedOffTime->value())
+        ui->hsMixedDecayTime->setValue(ui->hsFixedOffTime->value());
+}
+
+void MainWindow::on_hsMixedDecayTime_valueChanged()
+{
+    PairSlotPause pause(ui->dsbMixedDecayTime, SIGNAL(valueChanged(double)), this,
+                        SLOT(on_dsbMixedDecayTime_valueChanged(double)));
+    ui->dsbMixedDecayTime->setValue(HalfMicroTime(ui->hsMixedDecayTime->value()));
+    // Raising the mixed decay time pushes the fixed off time up.
+    if (ui->hsMixedDecayTime->value() > ui->hsFixedOffTime->value())
+        ui->hsFixedOffTime->setValue(ui->hsMixedDecayTime->value());
+}
+
+void MainWindow::on_dsbMixedDecayTime_valueChanged(double)
+{
+    PairSlotPause pause(ui->hsMixedDecayTime, SIGNAL(valueChanged(int)), this,
+                        SLOT(on_hsMixedDecayTime_valueChanged()));
+    ui->hsMixedDecayTime->setValue(HalfMicroSteps(ui->dsbMixedDecayTime->value()));
+    if (ui->hsMixedDecayTime->value() > ui->hsFixedOffTime->value())
+        ui->hsFixedOffTime->setValue(ui->hsMixedDecayTime->value());
+}
+
+// ---------------------------------------------------------------------------
+// Changes, driver values, buttons
+
+void MainWindow::ControlValueChanged()
+{
+    ConnectToValueChanged(false);
+    ControlValues2DrvSettings();
+    CheckEnableConstraints();
+    if (ui->cbAutoApplyChanges->isChecked())
+        device.WriteDriverValues(); // registers only: no name, nothing saved in the driver
+    ListValues();
+    StorePresetEntry(Presets::CustomSettings);
+    ConnectToValueChanged(true);
+}
+
+void MainWindow::DisplayDrvValues()
+{
+    DrvSettings2ControlValues();
+    ListValues();
+    StorePresetEntry(Presets::DriverValues);
+}
+
+void MainWindow::on_btnReadDrvValues_clicked()
+{
+    ui->leDriverName->clear();
+    // The arriving values visibly replace the old ones.
+    ConnectToValueChanged(false);
+    ui->dsbFSCurrent->setValue(0.0);
+    ConnectToValueChanged(true);
+    device.BusyWait(50);
+    device.GetDriverValues();
+    device.BusyWait(50);
+    device.GetDriverName();
+}
+
+void MainWindow::on_btnWriteDrvValues_clicked()
+{
+    ControlValues2DrvSettings();
+    device.WriteDriverValues();
+    device.SetDriverName(ui->leDriverName->text());
+    device.SaveDriverValues();
+    StorePresetEntry(Presets::DriverValues);
+}
+
+void MainWindow::on_btnResetFaults_clicked()
+{
+    device.ResetFaults();
+}
+
+void MainWindow::on_cbEnableAdvancedDriverSetup_stateChanged(int state)
+{
+    ui->gbAdvancedDriverSetup->setEnabled(state != Qt::Unchecked);
+}
+
+// ---------------------------------------------------------------------------
+// Presets and settings files
+
+void MainWindow::initPresets()
+{
+    PresetList = Presets::BuiltIns();
+    PresetTrajectoryTable.assign(static_cast<size_t>(PresetList.size()), device.TrajectoryData);
+    // Adding the first name makes it current, which applies it.
+    for (const QString &line : PresetList)
+        ui->cbConfigurations->addItem(Presets::NameOf(line));
+    ui->cbConfigurations->setCurrentIndex(0);
+}
+
+void MainWindow::on_cbConfigurations_currentIndexChanged()
+{
+    const int i = ui->cbConfigurations->currentIndex();
+    if (i < 0 || i >= PresetList.size())
+        return;
+    device.String2DrvSettings(PresetList.at(i));
+    device.TrajectoryData = PresetTrajectoryTable.at(static_cast<size_t>(i));
+    DrvSettings2ControlValues();
+    CheckEnableConstraints();
+}
+
+void MainWindow::StorePresetEntry(const QString &name)
+{
+    const QSignalBlocker selectionHandlerOff(ui->cbConfigurations);
+    int i = ui->cbConfigurations->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0) {
+        ui->cbConfigurations->addItem(name);
+        i = ui->cbConfigurations->count() - 1;
+        Presets::Put(-1, name, device.DrvSettings2String(), device.TrajectoryData);
+    } else {
+        Presets::Put(i, name, device.DrvSettings2String(), device.TrajectoryData);
+    }
+    ui->cbConfigurations->setCurrentIndex(i);
+}
+
+void MainWindow::on_pbSaveSettings_clicked()
+{
+    OperatorDialogs *dialogs = device.Dialogs();
+    const QString path = dialogs ? dialogs->saveFileName(QStringLiteral("Save settings to file..."), QString(),
+                                                         SettingsFile::DialogFilter)
+                                 : QString();
+    if (path.isEmpty()) {
+        logger->write(QStringLiteral("Saving settings to file canceled."));
+        return;
+    }
+    ControlValues2DrvSettings();
+    if (!device.SaveSettingsToFile(path)) {
+        logger->write(QStringLiteral("Settings could not be saved to file: ") + path);
+        return;
+    }
+    logger->write(QStringLiteral("Settings saved to file: ") + path);
+    {
+        const QSignalBlocker selectionHandlerOff(ui->cbConfigurations);
+        const int custom =
+            ui->cbConfigurations->findText(Presets::CustomSettings, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (custom >= 0) {
+            ui->cbConfigurations->removeItem(custom);
+            Presets::Remove(custom);
+        }
+    }
+    StorePresetEntry(Presets::FileEntryName(path));
+}
+
+void MainWindow::on_pbLoadSettings_clicked()
+{
+    OperatorDialogs *dialogs = device.Dialogs();
+    const QString path = dialogs ? dialogs->openFileName(QStringLiteral("Load settings from file..."), QString(),
+                                                         SettingsFile::DialogFilter)
+                                 : QString();
+    if (path.isEmpty()) {
+        logger->write(QStringLiteral("Loading settings from file canceled."));
+        return;
+    }
+    // Values outside the controls' ranges are held and logged, one line each.
+    if (!device.LoadSettingsFromFile(path, DeveloperMode))
+        return;
+    DrvSettings2ControlValues();
+    logger->write(QStringLiteral("Settings loaded from file: ") + path);
+    StorePresetEntry(Presets::FileEntryName(path));
+}
