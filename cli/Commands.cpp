@@ -3,6 +3,8 @@
 #include "cli/Output.h"
 #include "cli/Session.h"
 #include "cli/Status.h"
+#include "config/DriverControls.h"
+#include "config/SettingsFile.h"
 #include "device/Records.h"
 #include "firmware/FirmwareImage.h"
 
@@ -177,24 +179,166 @@ int cmdStatus(Session &session, CommandArgs &args)
 // ---------------------------------------------------------------------------
 // settings
 
+void printSettings(const TorvanDRV &drv)
+{
+    Out::line(QStringLiteral("name: ") + drv.DrvSettings.DriverName);
+    Out::line(QStringLiteral("settings: ") + drv.DrvSettings2String());
+    Out::line(QStringLiteral("registers: ") + drv.DriverRegisters2String());
+    const TrajectoryDataRecord &t = drv.TrajectoryData;
+    Out::line(QStringLiteral("motion: max-speed=%1 accel=%2 decel=%3 end-switch=%4 nc-switch=%5 invert=%6 bin1=%7 "
+                             "bin2=%8")
+                  .arg(t.MaxSpeed)
+                  .arg(t.MaxAccel)
+                  .arg(t.MaxDecel)
+                  .arg(int(t.EnableEndSwitch))
+                  .arg(int(t.NCTypeSwitch))
+                  .arg(int(t.AutoRunInvertDirection))
+                  .arg(t.BIN1Steps)
+                  .arg(t.BIN2Steps));
+}
+
+// What the board keeps of a configuration, to compare a write with its read-back.
+QString keptSettings(const TorvanDRV &drv)
+{
+    const TrajectoryDataRecord &t = drv.TrajectoryData;
+    const DrvSettingsRecord &s = drv.DrvSettings;
+    return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8|%9|%10")
+        .arg(drv.DriverRegisters2String())
+        .arg(s.ModbusConfig)
+        .arg(int(s.BINxButtonsMode))
+        .arg(int(s.AutoRunMode))
+        .arg(t.MaxSpeed)
+        .arg(t.MaxAccel)
+        .arg(t.MaxDecel)
+        .arg(QStringLiteral("%1%2%3")
+                 .arg(int(t.EnableEndSwitch))
+                 .arg(int(t.NCTypeSwitch))
+                 .arg(int(t.AutoRunInvertDirection)))
+        .arg(t.BIN1Steps)
+        .arg(t.BIN2Steps);
+}
+
+int settingsGet(Session &session, CommandArgs &args)
+{
+    const QString file = args.next();
+    if (!args.done())
+        return argsError(args);
+    if (const int code = session.connectBoard(Need::Settings))
+        return code;
+    TorvanDRV &drv = session.drv;
+    if (file.isEmpty()) {
+        printSettings(drv);
+        return Exit::Ok;
+    }
+    // The board does not keep the window's position limits, jog steps and
+    // speed-mode speed: the file gets the values the window starts with.
+    TrajectoryDataRecord &t = drv.TrajectoryData;
+    t.PosLimitLower = 0;
+    t.PosLimitUpper = 100000;
+    t.SmallStep = 1000;
+    t.LargeStep = 5000;
+    t.RequestedSpeed = 0;
+    // The values decoded from the registers are then held as the window's
+    // controls show them (currents to 0.1 A, times on their steps), so that
+    // the file loads without adjustments, as one the window saved.
+    DrvSettingsRecord shown = drv.DrvSettings;
+    if (!SettingsFile::Save(file, shown, t) || !SettingsFile::Load(file, shown, t).loaded ||
+        !SettingsFile::Save(file, shown, t)) {
+        Out::error(QStringLiteral("cannot write %1").arg(file));
+        return Exit::Failed;
+    }
+    return Exit::Ok;
+}
+
+// The register codes the window's controls derive from the settings: the
+// predriver codes from the predriver speed, the time steps from the times.
+void deriveRegisterCodes(DrvSettingsRecord &s)
+{
+    using namespace DriverControls;
+    const PredriverCodes codes = PredriverTable(s.PredriverSpeed);
+    s.DTime = codes.DTime;
+    s.TDrive = codes.TDrive;
+    s.IDrive = codes.IDrive;
+    s.TBlank = BlankingSteps(s.BlankingTime);
+    s.TDecay = HalfMicroSteps(s.MixedDecayTime);
+    s.TOff = HalfMicroSteps(s.FixedOffTime);
+}
+
+int settingsSet(Session &session, CommandArgs &args)
+{
+    const bool save = args.flag(QStringLiteral("--save"));
+    SettingsFile::LoadRules rules;
+    rules.developerCurrents = args.flag(QStringLiteral("--developer-currents"));
+    const QString file = args.next();
+    if (!args.done())
+        return argsError(args);
+    if (file.isEmpty())
+        return usageError(QStringLiteral("settings set needs a settings file"));
+    // The file is checked before the board is touched; its adjustments are
+    // told once.
+    DrvSettingsRecord checkSettings;
+    TrajectoryDataRecord checkTrajectory;
+    const SettingsFile::LoadResult check = SettingsFile::Load(file, checkSettings, checkTrajectory, rules);
+    if (!check.loaded)
+        return usageError(QStringLiteral("%1 is not a settings file: %2").arg(file, check.refusal));
+    for (const QString &adjustment : check.adjustments)
+        Out::warning(adjustment);
+
+    if (const int code = session.connectBoard(Need::Live))
+        return code;
+    TorvanDRV &drv = session.drv;
+    if (drv.RTData.CurrentSpeed != 0) {
+        Out::error(QStringLiteral("the motor is moving; stop it first"));
+        return Exit::Failed;
+    }
+    // Loaded over what the board reported, so fields the file does not carry
+    // (register codes it has no control for) stay the board's.
+    const QString boardName = drv.DrvSettings.DriverName;
+    SettingsFile::Load(file, drv.DrvSettings, drv.TrajectoryData, rules);
+    deriveRegisterCodes(drv.DrvSettings);
+    const bool sendName = !drv.DrvSettings.DriverName.isEmpty();
+    if (!sendName)
+        drv.DrvSettings.DriverName = boardName;
+
+    drv.WriteDriverValues();
+    if (sendName)
+        drv.SetDriverName(drv.DrvSettings.DriverName);
+    // The motion settings travel with a trajectory command; it holds the
+    // present position and asks for no speed, so nothing moves.
+    TrajectoryDataRecord &t = drv.TrajectoryData;
+    t.FinalPosition = drv.RTData.CurrentPosition;
+    t.RequestedSpeed = 0;
+    drv.WriteTrajectory();
+    const QString written = keptSettings(drv);
+    const QString writtenName = drv.DrvSettings.DriverName;
+    if (save)
+        drv.SaveDriverValues();
+
+    session.clearSettingsSeen();
+    drv.GetDriverValues();
+    drv.GetDriverName();
+    if (!session.waitSettings(VerifyTimeoutMs)) {
+        if (!drv.IsConnected())
+            return lostError(session);
+        Out::error(QStringLiteral("the board did not report its settings after the write"));
+        return Exit::Failed;
+    }
+    const QString readBack = keptSettings(drv);
+    if (readBack != written || drv.DrvSettings.DriverName != writtenName) {
+        Out::error(QStringLiteral("the board did not take the settings: wrote %1, reads %2").arg(written, readBack));
+        return Exit::Failed;
+    }
+    printSettings(drv);
+    return Exit::Ok;
+}
+
 int cmdSettings(Session &session, CommandArgs &args)
 {
     const QString action = args.next();
-    if (action == QLatin1String("get")) {
-        const QString file = args.next();
-        if (!args.done())
-            return argsError(args);
-        if (!file.isEmpty())
-            return usageError(QStringLiteral("settings get FILE is not available in this build"));
-        if (const int code = session.connectBoard(Need::Settings))
-            return code;
-        Out::line(QStringLiteral("name: ") + session.drv.DrvSettings.DriverName);
-        Out::line(QStringLiteral("settings: ") + session.drv.DrvSettings2String());
-        Out::line(QStringLiteral("registers: ") + session.drv.DriverRegisters2String());
-        return Exit::Ok;
-    }
+    if (action == QLatin1String("get"))
+        return settingsGet(session, args);
     if (action == QLatin1String("set"))
-        return usageError(QStringLiteral("settings set is not available in this build"));
+        return settingsSet(session, args);
     return usageError(action.isEmpty() ? QStringLiteral("settings needs get or set")
                                        : QStringLiteral("unknown settings action \"%1\"").arg(action));
 }
@@ -720,7 +864,13 @@ Commands:
   status [--json]         identity, firmware and one live snapshot
   status --watch [--csv] [--count N]
                           one line per live report until Ctrl-C (or N lines)
-  settings get            name, settings line and register dump
+  settings get [FILE.tvs] name, settings line, register dump and motion
+                          settings, or saved to a settings file
+  settings set FILE.tvs [--save] [--developer-currents]
+                          load a settings file (values outside the controls'
+                          ranges are adjusted, with a warning each), write it
+                          to the board, read it back; --save keeps it over
+                          restarts
   enable | sleep          wake the driver or put it to sleep
   reset-faults            clear the fault flags (fails if a fault remains)
   restart                 restart the board and wait until it is back
