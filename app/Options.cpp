@@ -14,7 +14,8 @@ Options parseOptions(const QStringList &args)
             options.traceFile = args.at(++i);
         } else if (arg.startsWith(QLatin1String("--trace="))) {
             options.traceFile = arg.mid(int(sizeof("--trace=")) - 1);
-        } else if (arg == QLatin1String("--serial") && i + 1 < args.size()) {
+        } else if (arg == QLatin1String("--serial") && i + 1 < args.size() &&
+                   !args.at(i + 1).startsWith(QLatin1String("--"))) {
             options.serial = args.at(++i);
         } else if (arg.startsWith(QLatin1String("--serial="))) {
             options.serial = arg.mid(int(sizeof("--serial=")) - 1);

@@ -16,7 +16,8 @@ bool takeValue(const QStringList &args, int &i, const QString &name, QString &ou
         error = QStringLiteral("%1 needs a value").arg(name);
         return false;
     }
-    if (out.isEmpty()) {
+    // An option never takes the next option as its value.
+    if (out.isEmpty() || out.startsWith(QLatin1String("--"))) {
         error = QStringLiteral("%1 needs a value").arg(name);
         return false;
     }

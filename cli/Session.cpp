@@ -199,8 +199,10 @@ int Session::connectBoard(Need need)
     const Wait connected =
         waitUntil([this] { return drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty(); },
                   ConnectTimeoutMs, false);
-    if (connected == Wait::Interrupted)
+    if (connected == Wait::Interrupted) {
+        Out::error(QStringLiteral("interrupted"));
         return Exit::Failed;
+    }
     if (connected != Wait::Done) {
         Out::error(drv.IsConnected() ? QStringLiteral("board %1 does not answer").arg(serial)
                                      : QStringLiteral("board %1 could not be opened").arg(serial));

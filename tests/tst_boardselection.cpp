@@ -74,6 +74,8 @@ private slots:
                                           << QStringLiteral("A1") << 1 << false << QStringList();
         QTest::newRow("serial, joined") << QStringList{QStringLiteral("--serial=A1")} << QStringLiteral("A1") << 1
                                         << false << QStringList();
+        QTest::newRow("serial takes no option") << QStringList{QStringLiteral("--serial"), QStringLiteral("--simulate")}
+                                                << QString() << 1 << true << QStringList{QStringLiteral("--serial")};
         QTest::newRow("boards imply simulate")
             << QStringList{QStringLiteral("--simulate-boards=3")} << QString() << 3 << true << QStringList();
         QTest::newRow("boards out of range") << QStringList{QStringLiteral("--simulate-boards=0")} << QString() << 1

@@ -114,6 +114,8 @@ private slots:
                                                        QStringLiteral("10"), QStringLiteral("--bogus")};
         QTest::newRow("serial without value")
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("list"), QStringLiteral("--serial")};
+        QTest::newRow("serial swallowing an option")
+            << QStringList{QStringLiteral("--serial"), QStringLiteral("--simulate"), QStringLiteral("list")};
         QTest::newRow("empty scenario") << QStringList{QStringLiteral("--simulate="), QStringLiteral("list")};
         QTest::newRow("unknown scenario") << QStringList{QStringLiteral("--simulate=nope"), QStringLiteral("list")};
         QTest::newRow("no boards") << QStringList{QStringLiteral("--simulate-boards=0"), QStringLiteral("list")};
