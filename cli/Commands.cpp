@@ -851,7 +851,8 @@ Options (anywhere before a "--"):
   -d, --serial SERIAL     use the board with this USB serial number (needed
                           when several boards are connected)
   --simulate[=SCENARIO]   use a simulated board instead of the USB bus;
-                          scenarios: outdated, broken, bootloader, held, stall
+                          scenarios: outdated, broken, bootloader, held,
+                          stall, glitch
   --simulate-boards=N     put N simulated boards on the bus (implies
                           --simulate; the scenario applies to the first)
   --trace FILE            append every HID write and read to FILE

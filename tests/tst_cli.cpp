@@ -347,6 +347,21 @@ private slots:
         QVERIFY(codes.lastIndexOf(Report::CmdStopTrajectory) > codes.indexOf(Report::CmdWriteTrajectory));
     }
 
+    void boardLostDuringAMoveIsStoppedWhenItComesBack()
+    {
+        const QString trace = path(QStringLiteral("glitch.trace"));
+        const Result result =
+            run({QStringLiteral("--simulate=glitch"), QStringLiteral("--trace"), trace, QStringLiteral("move"),
+                 QStringLiteral("100000"), QStringLiteral("--max-speed"), QStringLiteral("1000")});
+        QCOMPARE(result.code, 3);
+        QVERIFY2(result.err.contains(QLatin1String("it came back and was stopped")), qPrintable(result.err));
+        const QList<int> codes = tracedCommands(trace, simulatedKey(0));
+        const int moved = codes.indexOf(Report::CmdWriteTrajectory);
+        // Connected anew (identity exchange), then stopped.
+        QVERIFY(codes.indexOf(Report::CmdGetDeviceInfo, moved) > moved);
+        QVERIFY(codes.lastIndexOf(Report::CmdStopTrajectory) > codes.indexOf(Report::CmdGetDeviceInfo, moved));
+    }
+
     void interruptedMoveIsStopped()
     {
         const QString trace = path(QStringLiteral("interrupt.trace"));

@@ -5,8 +5,8 @@
 
 QStringList simulationScenarioNames()
 {
-    return {QStringLiteral("outdated"), QStringLiteral("broken"), QStringLiteral("bootloader"), QStringLiteral("held"),
-            QStringLiteral("stall")};
+    return {QStringLiteral("outdated"), QStringLiteral("broken"), QStringLiteral("bootloader"),
+            QStringLiteral("held"),     QStringLiteral("stall"),  QStringLiteral("glitch")};
 }
 
 bool applySimulationScenario(SimulatedBoard &board, const QString &name)
@@ -39,6 +39,15 @@ bool applySimulationScenario(SimulatedBoard &board, const QString &name)
         board.onCommand = [](SimulatedBoard &b, const ReceivedCommand &command) {
             if (command.code() == Report::CmdWriteTrajectory)
                 b.model.faultFlags |= 0x02;
+        };
+        return true;
+    }
+    if (name == QLatin1String("glitch")) {
+        // A loose cable: the board drops off the bus for a second whenever a
+        // move starts, and keeps moving meanwhile.
+        board.onCommand = [](SimulatedBoard &b, const ReceivedCommand &command) {
+            if (command.code() == Report::CmdWriteTrajectory)
+                b.leaveBusFor(1000);
         };
         return true;
     }

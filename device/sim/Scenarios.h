@@ -10,7 +10,8 @@ class SimulatedBoard;
 // loader over a broken application (no signature), "bootloader" runs its
 // boot loader over a valid current application, "held" is held open by
 // another program (present but not listed, cannot be opened), "stall" shuts
-// channel A down for overcurrent whenever a move starts. The empty name is
+// channel A down for overcurrent whenever a move starts, "glitch" drops off
+// the bus for a second whenever a move starts. The empty name is
 // a board that is up to date. False for an unknown name (the board is left
 // alone).
 bool applySimulationScenario(SimulatedBoard &board, const QString &name);

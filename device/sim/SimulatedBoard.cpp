@@ -44,6 +44,15 @@ void SimulatedBoard::plug()
     model.powerUp();
 }
 
+void SimulatedBoard::leaveBusFor(int ms)
+{
+    plugged = false;
+    offBusUntil = clock.nowMs() + ms;
+    ++sessionGeneration;
+    streamOn = false;
+    queue.clear();
+}
+
 bool SimulatedBoard::isPlugged() const
 {
     return plugged;
@@ -181,11 +190,7 @@ void SimulatedBoard::handlePlainCommand(const ReceivedCommand &command)
         break;
     case Report::CmdRestart:
         // Leaves the bus for a while; open handles die with the session.
-        plugged = false;
-        offBusUntil = now + restartOffBusMs;
-        ++sessionGeneration;
-        streamOn = false;
-        queue.clear();
+        leaveBusFor(restartOffBusMs);
         model.restart();
         break;
     default: {

@@ -47,6 +47,9 @@ public:
     void unplug();
     void plug();
     bool isPlugged() const;
+    // Leaves the bus for ms milliseconds, as with a loose cable: open
+    // handles die, the board itself (and any motion) carries on.
+    void leaveBusFor(int ms);
     // Held open with no sharing by another program: not listed, cannot be opened.
     bool heldElsewhere = false;
     // How long a restart keeps the board off the bus.
