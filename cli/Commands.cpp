@@ -10,10 +10,9 @@
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
-
 #include <QRegularExpression>
-#include <cmath>
 
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <limits>
@@ -197,25 +196,24 @@ void printSettings(const TorvanDRV &drv)
                   .arg(t.BIN2Steps));
 }
 
-// What the board keeps of a configuration, to compare a write with its read-back.
+// What the board keeps of a configuration, to compare a write with its
+// read-back: registers 0 to 6 (7 is never written), the side words, the
+// address and mode settings, and the motion settings.
 QString keptSettings(const TorvanDRV &drv)
 {
-    const TrajectoryDataRecord &t = drv.TrajectoryData;
+    const DriverRegistersRecord &r = drv.DriverRegisters;
     const DrvSettingsRecord &s = drv.DrvSettings;
-    return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8|%9|%10")
-        .arg(drv.DriverRegisters2String())
-        .arg(s.ModbusConfig)
-        .arg(int(s.BINxButtonsMode))
-        .arg(int(s.AutoRunMode))
-        .arg(t.MaxSpeed)
-        .arg(t.MaxAccel)
-        .arg(t.MaxDecel)
-        .arg(QStringLiteral("%1%2%3")
-                 .arg(int(t.EnableEndSwitch))
-                 .arg(int(t.NCTypeSwitch))
-                 .arg(int(t.AutoRunInvertDirection)))
-        .arg(t.BIN1Steps)
-        .arg(t.BIN2Steps);
+    const TrajectoryDataRecord &t = drv.TrajectoryData;
+    QStringList kept;
+    for (int i = 0; i < 7; ++i)
+        kept << QString::number(r.Registers[i], 16);
+    for (const qint64 value :
+         {qint64(r.TempLimitByte), qint64(r.IdleCurrentWord), qint64(r.ReducedCurrentWord), qint64(s.I2CAddress),
+          qint64(s.ModbusConfig), qint64(s.BINxButtonsMode), qint64(s.AutoRunMode), qint64(t.MaxSpeed),
+          qint64(t.MaxAccel), qint64(t.MaxDecel), qint64(t.EnableEndSwitch), qint64(t.NCTypeSwitch),
+          qint64(t.AutoRunInvertDirection), qint64(t.BIN1Steps), qint64(t.BIN2Steps)})
+        kept << QString::number(value);
+    return kept.join(QLatin1Char(';'));
 }
 
 int settingsGet(Session &session, CommandArgs &args)
@@ -356,14 +354,9 @@ int cmdEnableSleep(Session &session, CommandArgs &args, bool enable)
     else
         drv.SleepDriver();
     // The sleep input reads high while the driver is enabled.
-    const Session::Wait wait = session.waitUntil(
-        [&] { return drv.RTData.InpSleep == enable && drv.RTData.DriverState != 0; }, VerifyTimeoutMs);
-    if (wait == Session::Wait::Timeout && drv.RTData.DriverState == 0 && enable) {
-        Out::error(QStringLiteral("the board has no motor power"));
-        return Exit::Failed;
-    }
-    if (wait == Session::Wait::Timeout && drv.RTData.InpSleep == enable)
-        return Exit::Ok; // no motor power, but the driver is as asked
+    const Session::Wait wait = session.waitUntil([&] { return drv.RTData.InpSleep == enable; }, VerifyTimeoutMs);
+    if (wait == Session::Wait::Done && enable && !drv.RTData.MotorPowerOK)
+        Out::warning(QStringLiteral("the driver is enabled, but the board has no motor power"));
     return waitFailure(session, wait,
                        enable ? QStringLiteral("the board did not enable its driver")
                               : QStringLiteral("the board did not put its driver to sleep"));
@@ -421,7 +414,7 @@ int cmdName(Session &session, CommandArgs &args)
         return argsError(args);
     if (name.isEmpty())
         return usageError(QStringLiteral("name needs the new name"));
-    if (name.toUtf8().contains('\0') || name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1F]"))))
+    if (name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1F]"))))
         return usageError(QStringLiteral("a name cannot hold control characters"));
     if (const int code = session.connectBoard(Need::Settings))
         return code;
