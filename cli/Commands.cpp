@@ -23,7 +23,7 @@ namespace {
 // The board's range for positions, speeds and profile values.
 constexpr qint64 MaxInt32 = 2147483647;
 constexpr qint64 MinInt32 = -MaxInt32 - 1;
-constexpr int VerifyTimeoutMs = 3000;
+constexpr int VerifyTimeoutMs = 5000;
 constexpr int StopTimeoutMs = 10000;
 // A board that restarts leaves the bus for a moment and must be back within this.
 constexpr int RestartTimeoutMs = 15000;
