@@ -189,11 +189,16 @@ int Session::selectBoard(QString &serial)
 
 int Session::connectBoard(Need need)
 {
-    QString serial;
-    if (const int code = selectBoard(serial))
-        return code;
-    drv.SetSerialFilter(serial);
-    drv.StartTimers();
+    // Once connected, the board is not chosen again: the exclusive open
+    // shows a board this program holds as held.
+    if (!drv.IsConnected()) {
+        QString serial;
+        if (const int code = selectBoard(serial))
+            return code;
+        drv.SetSerialFilter(serial);
+        drv.StartTimers();
+    }
+    const QString serial = drv.SerialFilter();
     // The identity is read inside the connection itself; the signal after
     // it carries the unique id.
     const Wait connected =
