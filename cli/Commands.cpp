@@ -888,7 +888,8 @@ Exit codes:
   0  done
   1  the board refused, an operation failed or was interrupted, or the
      firmware needs an update (firmware check)
-  2  usage error, or several boards and no --serial
+  2  usage error, a file that is not a settings file, or several boards
+     and no --serial
   3  no board, the board is held by another program, or it was lost
 )");
 }
