@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -308,6 +309,22 @@ private slots:
         QCOMPARE(lines.value(1), QStringLiteral("settings: ") + DriverRegisterCodec::DrvSettings2String(settings));
         QVERIFY(lines.value(3).contains(QLatin1String("max-speed=25000")));
         QVERIFY(lines.value(3).contains(QLatin1String("bin2=333")));
+    }
+
+    void settingsOutsideTheControlsAreAdjustedWithOneWarningEach()
+    {
+        const QString file = path(QStringLiteral("hot.tvs"));
+        QCOMPARE(run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("get"), file}).code, 0);
+        QSettings ini(file, QSettings::IniFormat);
+        ini.setValue(QStringLiteral("DriverSettings/FullScaleCurrent"), 9.0); // the controls stop at 6 A
+        ini.sync();
+
+        const Result result =
+            run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("set"), file});
+        QCOMPARE(result.code, 0);
+        QCOMPARE(result.err.count(QLatin1String("warning:")), 1);
+        QVERIFY(result.err.contains(QLatin1String("DriverSettings/FullScaleCurrent")));
+        QVERIFY2(result.lines().value(1).startsWith(QLatin1String("settings: 3;6.0;")), qPrintable(result.out));
     }
 
     void settingsGetShowsWhatItSaves()
