@@ -37,6 +37,13 @@ public:
     // through as well; null when none were set.
     OperatorDialogs *Dialogs() const { return dialogs; }
     void SetLogger(Logger *logger);
+    // Only the board with this USB serial number is connected; others on
+    // the bus are ignored. Empty (the default): the first board found.
+    void SetSerialFilter(const QString &serial) { serialFilter = serial; }
+    const QString &SerialFilter() const { return serialFilter; }
+    // Whether an enumeration entry is a Torvan60 board by its USB identity
+    // (ids and manufacturer), whatever the serial filter says.
+    bool IsTorvanBoard(const HidDeviceEntry &entry) const;
 
     // ---- Connection lifecycle ----
     void StartTimers();
@@ -155,6 +162,7 @@ private:
     bool DeviceFound = false;
     QString productString;
     QString serialString;
+    QString serialFilter;
     Logger *logger = nullptr;
     QTimer *enumTimer = nullptr;
     QTimer *rxTimer = nullptr;

@@ -25,15 +25,6 @@ const QString PartnerLink = QStringLiteral(
 // The partner's build of the pictures carries a logo of exactly this width.
 constexpr int PartnerLogoWidth = 2000;
 
-const char *const FaultLines[6] = {
-    "Device has entered overtemperature shutdown.",
-    "Channel A overcurrent shutdown. Please check wireing or possible short circuit.",
-    "Channel B overcurrent shutdown. Please check wireing or possible short circuit.",
-    "Channel A predriver fault. Please check driver settings.",
-    "Channel B predriver fault. Please check driver settings.",
-    "Power supply voltage too low.",
-};
-
 // The temperature chart takes one point triple per this many live reports.
 constexpr int TempChartEvery = 20;
 
