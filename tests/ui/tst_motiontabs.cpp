@@ -991,6 +991,38 @@ private slots:
         QCOMPARE(rig.w<QSpinBox>("sbPWM_B")->value(), 0);
     }
 
+    void stopSendsZeroDutiesOnce_data()
+    {
+        QTest::addColumn<bool>("autoUpdate");
+        QTest::newRow("auto update") << true;
+        QTest::newRow("auto update off") << false;
+    }
+    void stopSendsZeroDutiesOnce()
+    {
+        QFETCH(bool, autoUpdate);
+        MotionRig rig;
+        rig.w<QGroupBox>("gbPWMControl")->setChecked(true);
+        rig.w<QSlider>("vsPWM_A")->setValue(-70);
+        rig.w<QSlider>("vsPWM_B")->setValue(25);
+        rig.w<QDial>("dialPWMFreq")->setValue(1000);
+        rig.w<QPushButton>("btnSetPWM")->click();
+        QCOMPARE(int(rig.board.model.pwm.aReverse), 70);
+        rig.w<QCheckBox>("cbAutoUpdatePWMs")->setChecked(autoUpdate);
+        rig.board.received.clear();
+
+        rig.w<QPushButton>("btnStopPWM")->click();
+        QCOMPARE(rig.board.receivedCodes(), std::vector<unsigned char>{Report::CmdWritePWMSettings});
+        const BoardModel::PwmOutputs &out = rig.board.model.pwm;
+        QCOMPARE(QList<int>({out.aForward, out.aReverse, out.bForward, out.bReverse}), QList<int>({0, 0, 0, 0}));
+        QCOMPARE(out.frequencyHz(), 1000);
+        QCOMPARE(QList<int>({rig.w<QSpinBox>("sbPWM_A")->value(), rig.w<QSlider>("vsPWM_B")->value()}),
+                 QList<int>({0, 0}));
+        // Wired as before: the next change goes out once with auto update.
+        rig.board.received.clear();
+        rig.w<QSlider>("vsPWM_A")->setValue(10);
+        QCOMPARE(int(rig.board.received.size()), autoUpdate ? 1 : 0);
+    }
+
     // Each change of a pair sends once and moves its partner, which does not
     // echo it back.
     void pairsFollowEachOtherAndSendOnce_data()
