@@ -4,7 +4,8 @@
 
 QStringList simulationScenarioNames()
 {
-    return {QStringLiteral("outdated"), QStringLiteral("broken"), QStringLiteral("bootloader")};
+    return {QStringLiteral("outdated"), QStringLiteral("broken"), QStringLiteral("bootloader"),
+            QStringLiteral("faults")};
 }
 
 bool applySimulationScenario(SimulatedBoard &board, const QString &name)
@@ -24,6 +25,10 @@ bool applySimulationScenario(SimulatedBoard &board, const QString &name)
         model.bootloaderRunning = true;
         model.signatureValid = false;
         model.flash.breakApplication();
+        return true;
+    }
+    if (name == QLatin1String("faults")) {
+        model.overcurrentAfterMs = 30000;
         return true;
     }
     if (name == QLatin1String("bootloader")) {

@@ -8,8 +8,11 @@ class SimulatedBoard;
 // Practice scenarios for the simulated board, chosen with --simulate=NAME:
 // "outdated" runs an older application (0x0122), "broken" runs its boot
 // loader over a broken application (no signature), "bootloader" runs its
-// boot loader over a valid current application. The empty name is a board
-// that is up to date. False for an unknown name (the board is left alone).
+// boot loader over a valid current application, "faults" trips a channel A
+// over-current fault 30 seconds after it was last free of faults, so it
+// trips again about every 30 seconds once the faults are reset. The empty
+// name is a board that is up to date. False for an unknown name (the board
+// is left alone).
 bool applySimulationScenario(SimulatedBoard &board, const QString &name);
 
 QStringList simulationScenarioNames();
