@@ -1,5 +1,7 @@
 #include "record/Csv.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -32,34 +34,69 @@ void CsvLine::separate()
     firstField = false;
 }
 
+void CsvLine::appendField(char *text, char *end)
+{
+    // text[-1] is free for the separator: one append per field.
+    char *from = text;
+    if (!firstField)
+        *--from = ',';
+    firstField = false;
+    bytes.append(from, int(end - from));
+}
+
 CsvLine &CsvLine::addText(const QString &text)
 {
+    return addField(quoted(text));
+}
+
+CsvLine &CsvLine::addField(const QByteArray &field)
+{
     separate();
-    bytes.append(quoted(text));
+    bytes.append(field);
     return *this;
 }
 
 CsvLine &CsvLine::addNumber(double value, int decimals)
 {
-    separate();
-    // QByteArray's number formatting is the C locale's, never the process's.
-    if (std::isfinite(value))
-        bytes.append(QByteArray::number(value, 'f', decimals));
+    // std::to_chars never looks at the locale. Room for any double written
+    // out in full.
+    char buffer[400];
+    char *text = buffer + 1;
+    char *end = text;
+    if (std::isfinite(value)) {
+        const std::to_chars_result r =
+            decimals < 0
+                ? std::to_chars(text, buffer + sizeof buffer, value, std::chars_format::fixed)
+                : std::to_chars(text, buffer + sizeof buffer, value, std::chars_format::fixed, std::min(decimals, 60));
+        if (r.ec == std::errc())
+            end = r.ptr;
+    }
+    appendField(text, end);
     return *this;
 }
 
 CsvLine &CsvLine::addInteger(qint64 value)
 {
-    separate();
-    bytes.append(QByteArray::number(value));
+    char buffer[24];
+    char *text = buffer + 1;
+    appendField(text, std::to_chars(text, buffer + sizeof buffer, value).ptr);
     return *this;
 }
 
 CsvLine &CsvLine::addHex(quint64 value, int digits)
 {
-    separate();
-    bytes.append("0x");
-    bytes.append(QByteArray::number(value, 16).toUpper().rightJustified(digits, '0'));
+    char digitsText[16];
+    const char *digitsEnd = std::to_chars(digitsText, digitsText + sizeof digitsText, value, 16).ptr;
+    char buffer[40];
+    char *text = buffer + 1;
+    char *out = text;
+    *out++ = '0';
+    *out++ = 'x';
+    for (int n = int(digitsEnd - digitsText); n < std::min(digits, 16); ++n)
+        *out++ = '0';
+    for (const char *c = digitsText; c != digitsEnd; ++c)
+        *out++ = *c >= 'a' ? char(*c - 'a' + 'A') : *c;
+    appendField(text, out);
     return *this;
 }
 

@@ -8,20 +8,23 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 class QIODevice;
 
 // Records live reports to a CSV file (columns: record/LiveCsv.h), one line per
-// report, from start() until stop(). Lines are held in memory and written out
-// at least once a second (time on the monotonic clock seam), and the file is
-// then synced to the disk, so a crash or a power cut loses at most the last
-// second. When the file cannot be written (disk full, medium gone) the
-// recording ends, keeping what was written, and failed() says why.
+// report, from start() until stop(). Lines are held in memory and handed to
+// the operating system every FlushIntervalMs (time on the monotonic clock
+// seam), and a thread beside the GUI thread syncs the file to the disk as
+// often (the GUI thread never waits for the disk): a crash of the tool loses
+// at most the last half second, a power cut about a second. When the file
+// cannot be written (disk full, medium gone) the recording ends, keeping what
+// was written, and failed() says why.
 class LiveRecorder : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int FlushIntervalMs = 1000;
+    static constexpr int FlushIntervalMs = 500;
 
     // clock must outlive the recorder.
     explicit LiveRecorder(const MonotonicClock &clock, QObject *parent = nullptr);
@@ -62,11 +65,16 @@ private:
     const MonotonicClock &clock;
     std::unique_ptr<QIODevice> device;
     QString name;
-    QByteArray pending;
+    bool hasPending() const { return !held.empty() || !pending.isEmpty(); }
+
+    std::vector<LiveSample> held; // reports not yet written out
+    QByteArray pending;           // text not yet written out
     CsvLine line;
     qint64 startMs = 0;
     qint64 lastFlushMs = 0;
     qint64 rows = 0;
     // Writes out the last lines when reports stop coming.
     QTimer flushTimer;
+    class BackgroundSync;
+    std::unique_ptr<BackgroundSync> syncer;
 };

@@ -23,12 +23,25 @@ public:
     virtual WallTime now() const = 0;
 };
 
+// The system's clock in the system's time zone. The offset from UTC is asked
+// for once a minute (time zones change it on whole minutes), so a reading
+// costs no more than the clock itself.
 class SystemWallClock : public WallClock
 {
 public:
     WallTime now() const override
     {
-        const QDateTime local = QDateTime::currentDateTime();
-        return {local.toMSecsSinceEpoch(), local.offsetFromUtc()};
+        const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+        if (ms < offsetFromMs || ms >= offsetUntilMs) {
+            offsetS = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+            offsetFromMs = ms - ms % 60000;
+            offsetUntilMs = offsetFromMs + 60000;
+        }
+        return {ms, offsetS};
     }
+
+private:
+    mutable qint64 offsetFromMs = 0;
+    mutable qint64 offsetUntilMs = 0;
+    mutable int offsetS = 0;
 };

@@ -53,10 +53,7 @@ enum Column {
 class FillingDevice : public QBuffer
 {
 public:
-    FillingDevice(QByteArray *store, const qint64 *limit) : QBuffer(store), limit(limit)
-    {
-        open(QIODevice::WriteOnly);
-    }
+    FillingDevice(QByteArray *store, const qint64 *limit) : QBuffer(store), limit(limit) { open(QIODevice::WriteOnly); }
 
 protected:
     qint64 writeData(const char *data, qint64 length) override
@@ -191,7 +188,7 @@ private slots:
 
         // A whole live row: every number with a dot, none split by a comma.
         LiveSample s = sampleAt(1500);
-        s.rt.SupplyVoltage = 24.0625;
+        s.rt.SupplyVoltage = 24.0626;
         s.rt.FilteredTemperature = 31.5;
         s.rt.MotorCurrent = 1.25;
         CsvLine row;
@@ -262,8 +259,10 @@ private slots:
 
     // ---- Recording ----
 
-    void recordingWritesAtLeastOnceASecond()
+    void recordingIsWrittenOutWithinTheFlushInterval()
     {
+        QVERIFY(LiveRecorder::FlushIntervalMs <= 1000); // at least once a second
+        const int perInterval = LiveRecorder::FlushIntervalMs / 10;
         ManualClock clock;
         LiveRecorder recorder(clock);
         const QString path = QStringLiteral("rec.csv");
@@ -273,30 +272,30 @@ private slots:
         QCOMPARE(readCsvFile(path).size(), 1);
 
         const qint64 start = clock.now;
-        for (int i = 1; i <= 99; ++i) {
+        for (int i = 1; i < perInterval; ++i) {
             clock.advance(10);
             recorder.append(sampleAt(clock.now));
         }
-        // 990 ms: held in memory, not yet written.
+        // Just short of the interval: held in memory, not yet written.
         QCOMPARE(readCsvFile(path).size(), 1);
         clock.advance(10);
         recorder.append(sampleAt(clock.now));
-        // A second has passed: every row is in the file.
+        // The interval has passed: every row is in the file.
         QList<QStringList> records = readCsvFile(path);
-        QCOMPARE(records.size(), 101);
-        QCOMPARE(records.last()[ColPosition], QString::number(start + 1000));
-        QCOMPARE(records.last()[ColElapsed], QStringLiteral("1.000"));
+        QCOMPARE(records.size(), 1 + perInterval);
+        QCOMPARE(records.last()[ColPosition], QString::number(start + LiveRecorder::FlushIntervalMs));
+        QCOMPARE(records.last()[ColElapsed], QString::number(LiveRecorder::FlushIntervalMs / 1000.0, 'f', 3));
 
         clock.advance(10);
         recorder.append(sampleAt(clock.now));
-        QCOMPARE(recorder.rowCount(), 101);
+        QCOMPARE(recorder.rowCount(), perInterval + 1);
         QVERIFY(recorder.stop());
         QVERIFY(!recorder.isRecording());
-        QCOMPARE(readCsvFile(path).size(), 102);
+        QCOMPARE(readCsvFile(path).size(), perInterval + 2);
         // Reports after the stop are not recorded.
         recorder.append(sampleAt(clock.now + 10));
-        QCOMPARE(readCsvFile(path).size(), 102);
-        QCOMPARE(recorder.rowCount(), 101);
+        QCOMPARE(readCsvFile(path).size(), perInterval + 2);
+        QCOMPARE(recorder.rowCount(), perInterval + 1);
     }
 
     void recordingThatCannotStart_data()

@@ -119,7 +119,7 @@ bool ChartExport::saveData(const QString &path)
         line.clear();
         for (const QVector<QCPGraphData> &points : graphs) {
             if (row < points.size())
-                line.addNumber(points[row].key, 3).addNumber(points[row].value, QLocale::FloatingPointShortest);
+                line.addNumber(points[row].key, 3).addNumber(points[row].value, CsvLine::ShortestDecimals);
             else
                 line.addText(QString()).addText(QString());
         }

@@ -27,7 +27,7 @@ class LiveRecording : public QObject
 public:
     // The recording's row count on the buttons is brought up to date this
     // often while reports come in.
-    static constexpr int CountRefreshMs = 250;
+    static constexpr int CountRefreshMs = 1000;
     static inline const QString FaultFolder = QStringLiteral("faults");
 
     // logChartsButton is the page's button from the form; a button of the
