@@ -257,6 +257,31 @@ private slots:
         QCOMPARE(readCsv(liveCsvRow(line, s, 60000))[0][ColStateText], QString());
     }
 
+    void timeStampsAreQtsIsoText_data()
+    {
+        QTest::addColumn<int>("offsetS");
+        QTest::newRow("UTC") << 0;
+        QTest::newRow("one hour ahead") << 3600;
+        QTest::newRow("five and a half hours behind") << -19800;
+        QTest::newRow("twelve and three quarter hours ahead") << 45900;
+    }
+    void timeStampsAreQtsIsoText()
+    {
+        QFETCH(int, offsetS);
+        // Moments from 1970 to 2100: every month end, leap days, centuries.
+        CsvLine line;
+        LiveSample s;
+        const qint64 last = QDateTime(QDate(2100, 3, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+        for (qint64 ms = 0; ms < last; ms += 86400000LL * 7 + 3600000LL * 5 + 60000LL * 7 + 1234) {
+            s.wall = {ms, offsetS};
+            const QString expected =
+                QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offsetS).toString(Qt::ISODateWithMs);
+            const QString actual = readCsv(liveCsvRow(line, s, 0)).value(0).value(ColTime);
+            if (actual != expected)
+                QFAIL(qPrintable(QStringLiteral("%1 at %2: %3").arg(expected).arg(ms).arg(actual)));
+        }
+    }
+
     // ---- Recording ----
 
     void recordingIsWrittenOutWithinTheFlushInterval()
@@ -504,6 +529,26 @@ private slots:
         expected.sort();
         QCOMPARE(after, expected);
         QVERIFY(QFileInfo::exists(QStringLiteral("faults/notes.txt")));
+    }
+
+    void faultRecordThatCannotBeWrittenIsLogged()
+    {
+        QFile blocker(QStringLiteral("faults")); // a file where the folder belongs
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        ManualClock clock;
+        clock.now = 0;
+        CapturingPane pane;
+        Logger logger(nullptr, QString(), &pane);
+        FaultBlackBox box(clock, QStringLiteral("faults"), &logger);
+        QSignalSpy saved(&box, &FaultBlackBox::recordSaved);
+        feed(box, clock, 100, [] { return 0x20; });
+        feed(box, clock, 5100, [] { return 0x20; });
+        QCOMPARE(saved.count(), 0);
+        QCOMPARE(pane.texts().size(), 1);
+        QVERIFY2(pane.texts().first().startsWith(QStringLiteral("Fault record could not be saved: faults/fault-")),
+                 qPrintable(pane.texts().first()));
+        QVERIFY(!box.recordPending());
     }
 
     // ---- Practice scenario ----
