@@ -3,6 +3,7 @@
 // black box, and the simulated board's practice scenario of repeated faults.
 #include "support/CapturingPane.h"
 #include "support/CsvReader.h"
+#include "support/FillingDevice.h"
 #include "support/LinkRig.h"
 #include "support/ManualClock.h"
 #include "support/TestWallClock.h"
@@ -45,28 +46,6 @@ enum Column {
     ColPosition = 19,
     ColSpeed = 20,
     ColTickRate = 21,
-};
-
-// A device that takes bytes into store until it holds limit of them, then
-// fails every write, as a disk that fills up does. The recorder owns the
-// device; the test keeps store and limit.
-class FillingDevice : public QBuffer
-{
-public:
-    FillingDevice(QByteArray *store, const qint64 *limit) : QBuffer(store), limit(limit) { open(QIODevice::WriteOnly); }
-
-protected:
-    qint64 writeData(const char *data, qint64 length) override
-    {
-        if (size() + length > *limit) {
-            setErrorString(QStringLiteral("No space left on device"));
-            return -1;
-        }
-        return QBuffer::writeData(data, length);
-    }
-
-private:
-    const qint64 *limit;
 };
 
 LiveSample sampleAt(qint64 ms, int32_t flags = 0)

@@ -4,6 +4,7 @@
 #include "WindowRig.h"
 
 #include "support/CsvReader.h"
+#include "support/FillingDevice.h"
 #include "support/TestWallClock.h"
 
 #include "ui/LiveChart.h"
@@ -198,6 +199,38 @@ private slots:
         rig.logChartsButton()->click();
         QVERIFY(rig.recording->recorder().isRecording());
         QCOMPARE(rig.shownOf(QStringLiteral("warning")).size(), 1);
+    }
+
+    void diskFillingUpStopsTheRecordingWithOneMessage()
+    {
+        RecordingRig rig;
+        rig.connectBoard();
+        // A recording onto a medium that takes a few seconds of rows.
+        QByteArray store;
+        const qint64 limit = 6000;
+        QVERIFY(rig.recording->recorder().start(std::make_unique<FillingDevice>(&store, &limit),
+                                                QStringLiteral("stick.csv"), nullptr));
+        rig.runFor(10000);
+
+        QVERIFY(!rig.recording->recorder().isRecording());
+        QCOMPARE(rig.shownOf(QStringLiteral("warning")), QStringList({QStringLiteral("Recording stopped")}));
+        QVERIFY(rig.dialogs.shown.last().text.contains(QStringLiteral("No space left on device")));
+        QVERIFY(rig.logged().contains(
+            QStringLiteral("Recording stopped: writing stick.csv failed: No space left on device")));
+        for (QPushButton *button : {rig.logChartsButton(), rig.autoControlButton()}) {
+            QVERIFY(!button->isChecked());
+            QCOMPARE(button->text(), QStringLiteral("Record…"));
+        }
+        // What was written stays: whole lines only, the header first.
+        const QList<QStringList> kept = readCsv(store);
+        QVERIFY(kept.size() > 1);
+        QCOMPARE(kept.first().first(), QStringLiteral("time (ISO 8601)"));
+        QVERIFY(store.endsWith("\r\n"));
+        // The live display goes on.
+        QVERIFY(rig.drv.IsConnected());
+        const int counted = rig.drv.RTData.RTSampleCounter;
+        rig.runFor(100);
+        QVERIFY(rig.drv.RTData.RTSampleCounter > counted);
     }
 
     void cancelledFileChoiceRecordsNothing()
