@@ -14,7 +14,7 @@
 // Syncs a file to the disk on a thread of its own: a sync waits for the disk
 // (milliseconds, more on a busy or slow medium) and the live reports must not
 // wait with it. request() asks for one sync of everything written so far;
-// requests made while one runs or sooner than MinSyncIntervalMs after the
+// requests made while one runs or sooner than MinSyncInterval after the
 // last one fold into one sync when the interval is over, so the disk is not
 // kept busy by the syncs themselves. Destroying it syncs at once what was
 // asked for and waits for that.

@@ -69,9 +69,8 @@ void LiveRecording::startRecording()
     QString error;
     if (!liveRecorder.start(path, &error)) {
         log(QStringLiteral("Recording not started: cannot write ") + path + QStringLiteral(": ") + error);
-        warn(QStringLiteral("Recording not started"), QStringLiteral("The file %1 cannot be written: %2.\nNothing is "
-                                                                     "being recorded.")
-                                                          .arg(QDir::toNativeSeparators(path), error));
+        const QString text = QStringLiteral("The file %1 cannot be written: %2.\nNothing is being recorded.");
+        warn(QStringLiteral("Recording not started"), text.arg(QDir::toNativeSeparators(path), error));
         return;
     }
     log(QStringLiteral("Recording started: ") + path);
