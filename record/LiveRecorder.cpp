@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -11,20 +12,24 @@
 #include <unistd.h>
 #endif
 
-// Syncs a file to the disk on a thread of its own: a sync waits for the disk
-// (milliseconds, more on a busy or slow medium) and the live reports must not
-// wait with it. request() asks for one sync of everything written so far;
-// requests made while one runs or sooner than MinSyncInterval after the
-// last one fold into one sync when the interval is over, so the disk is not
-// kept busy by the syncs themselves. Destroying it syncs at once what was
-// asked for and waits for that.
-class LiveRecorder::BackgroundSync
+// Writes the recording's text to its device and syncs the file to the disk,
+// on a thread of its own: a write to a slow medium, and a sync (milliseconds,
+// more on a busy disk), would otherwise hold up the live reports. Syncs come
+// at most once per MinSyncInterval: text written meanwhile is synced with the
+// next. After a failed write it writes nothing more, so the file never has a
+// hole. Destroying it writes and syncs what it was given, at once.
+class LiveRecorder::Writer
 {
 public:
     static constexpr std::chrono::milliseconds MinSyncInterval{LiveRecorder::FlushIntervalMs};
 
-    explicit BackgroundSync(int fd) : fd(fd), worker([this] { run(); }) {}
-    ~BackgroundSync()
+    explicit Writer(QIODevice *device) : device(device)
+    {
+        if (auto *file = qobject_cast<QFileDevice *>(device))
+            fd = file->handle();
+        worker = std::thread([this] { run(); });
+    }
+    ~Writer()
     {
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -33,41 +38,101 @@ public:
         wake.notify_one();
         worker.join();
     }
-    void request()
+
+    void handOver(const QByteArray &text)
     {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            requested = true;
+            queued.append(text);
         }
         wake.notify_one();
+    }
+    void waitUntilWritten()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        idle.wait(lock, [this] { return queued.isEmpty() && !writing; });
+    }
+    // Checked on every report: no lock.
+    bool hasFailed() const { return failedFlag.load(std::memory_order_acquire); }
+    QString error() const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return errorText;
     }
 
 private:
     void run()
     {
         std::unique_lock<std::mutex> lock(mutex);
-        auto allowedAt = std::chrono::steady_clock::now();
+        auto syncAllowedAt = std::chrono::steady_clock::now();
+        bool syncDue = false;
         for (;;) {
-            wake.wait(lock, [this] { return requested || stopping; });
-            if (!requested)
-                return;
-            wake.wait_until(lock, allowedAt, [this] { return stopping; });
-            requested = false;
-            allowedAt = std::chrono::steady_clock::now() + MinSyncInterval;
-            lock.unlock();
+            wake.wait(lock, [&] { return !queued.isEmpty() || stopping || syncDue; });
+            if (!queued.isEmpty()) {
+                QByteArray text;
+                text.swap(queued);
+                writing = true;
+                lock.unlock();
+                QString failure;
+                if (!write(text, &failure))
+                    failure = failure.isEmpty() ? QStringLiteral("write error") : failure;
+                lock.lock();
+                writing = false;
+                if (!failure.isEmpty() && !failedFlag.load()) {
+                    errorText = failure;
+                    failedFlag.store(true, std::memory_order_release);
+                }
+                syncDue = syncDue || failure.isEmpty();
+                idle.notify_all();
+            } else if (syncDue) {
+                if (!stopping && std::chrono::steady_clock::now() < syncAllowedAt) {
+                    wake.wait_until(lock, syncAllowedAt, [this] { return stopping || !queued.isEmpty(); });
+                    continue;
+                }
+                syncDue = false;
+                syncAllowedAt = std::chrono::steady_clock::now() + MinSyncInterval;
+                lock.unlock();
 #ifdef Q_OS_UNIX
-            ::fsync(fd);
+                // Handed to the operating system is not yet on the disk: a
+                // power cut would lose what its cache holds.
+                if (fd >= 0)
+                    ::fsync(fd);
 #endif
-            lock.lock();
+                lock.lock();
+            } else {
+                return; // stopping, all written and synced
+            }
         }
     }
 
-    const int fd;
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool requested = false;
+    bool write(const QByteArray &text, QString *failure)
+    {
+        if (failedFlag.load(std::memory_order_acquire))
+            return true; // nothing more after a failure; already reported
+        if (device->write(text) != text.size()) {
+            *failure = device->errorString();
+            return false;
+        }
+        if (auto *file = qobject_cast<QFileDevice *>(device)) {
+            if (!file->flush()) {
+                *failure = file->errorString();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    QIODevice *const device;
+    int fd = -1;
+    mutable std::mutex mutex;
+    std::condition_variable wake; // text to write, or stop
+    std::condition_variable idle; // all text written
+    QByteArray queued;
+    bool writing = false;
     bool stopping = false;
-    std::thread worker; // last: starts when the rest is ready
+    std::atomic<bool> failedFlag{false};
+    QString errorText;
+    std::thread worker;
 };
 
 LiveRecorder::LiveRecorder(const MonotonicClock &clock, QObject *parent) : QObject(parent), clock(clock)
@@ -75,17 +140,18 @@ LiveRecorder::LiveRecorder(const MonotonicClock &clock, QObject *parent) : QObje
     held.reserve(FlushIntervalMs / 10 * 2); // an interval at 100 reports a second, twice over
     flushTimer.setInterval(FlushIntervalMs);
     connect(&flushTimer, &QTimer::timeout, this, [this] {
-        if (hasPending())
-            flush();
+        if (!checkWriter())
+            return;
+        if (hasHeld())
+            handOver();
     });
 }
 
 LiveRecorder::~LiveRecorder()
 {
     // A tool closed while recording keeps the lines it had.
-    QString ignored;
-    if (device && hasPending())
-        writeOut(&ignored);
+    if (writer && hasHeld())
+        handOver();
     close();
 }
 
@@ -103,20 +169,21 @@ bool LiveRecorder::start(const QString &path, QString *error)
 bool LiveRecorder::start(std::unique_ptr<QIODevice> sink, const QString &fileName, QString *error)
 {
     stop();
+    // The header is written here, at once: a file that takes nothing is
+    // known before the first report.
+    const QByteArray header = liveCsvHeader();
+    auto *file = qobject_cast<QFileDevice *>(sink.get());
+    if (sink->write(header) != header.size() || (file && !file->flush())) {
+        if (error)
+            *error = sink->errorString();
+        sink->close();
+        return false;
+    }
     device = std::move(sink);
+    writer = std::make_unique<Writer>(device.get());
     name = fileName;
     rows = 0;
     startMs = lastFlushMs = clock.nowMs();
-    pending = liveCsvHeader();
-    // Written at once: a file that takes nothing is known before the first
-    // report.
-    QString why;
-    if (!writeOut(&why)) {
-        close();
-        if (error)
-            *error = why;
-        return false;
-    }
     flushTimer.start();
     return true;
 }
@@ -125,7 +192,9 @@ bool LiveRecorder::stop()
 {
     if (!device)
         return false;
-    if (hasPending() && !flush())
+    if (hasHeld())
+        handOver();
+    if (!waitUntilWritten())
         return false; // failed() told why; the device is closed
     close();
     return true;
@@ -133,65 +202,52 @@ bool LiveRecorder::stop()
 
 void LiveRecorder::append(const LiveSample &sample)
 {
-    if (!device)
+    if (!device || !checkWriter())
         return;
-    // Formatted when written out: the live path only keeps a copy.
+    // Formatted when handed over: the live path only keeps a copy.
     held.push_back(sample);
     ++rows;
     if (sample.monotonicMs - lastFlushMs >= FlushIntervalMs)
-        flush();
+        handOver();
 }
 
-bool LiveRecorder::flush()
-{
-    if (!device)
-        return false;
-    QString why;
-    if (!writeOut(&why)) {
-        fail(why);
-        return false;
-    }
-    return true;
-}
-
-bool LiveRecorder::writeOut(QString *error)
+void LiveRecorder::handOver()
 {
     lastFlushMs = clock.nowMs();
+    QByteArray text;
     for (const LiveSample &sample : held)
-        pending.append(liveCsvRow(line, sample, startMs));
+        text.append(liveCsvRow(line, sample, startMs));
     held.clear();
-    if (device->write(pending) != pending.size()) {
-        *error = device->errorString();
+    writer->handOver(text);
+}
+
+bool LiveRecorder::waitUntilWritten()
+{
+    if (!writer)
         return false;
-    }
-    pending.resize(0);
-    if (auto *file = qobject_cast<QFileDevice *>(device.get())) {
-        if (!file->flush()) {
-            *error = file->errorString();
-            return false;
-        }
-        // Handed to the operating system is not yet on the disk: a power cut
-        // would lose what its cache holds.
-        if (!syncer && file->handle() >= 0)
-            syncer = std::make_unique<BackgroundSync>(file->handle());
-        if (syncer)
-            syncer->request();
-    }
-    return true;
+    writer->waitUntilWritten();
+    return checkWriter();
+}
+
+bool LiveRecorder::checkWriter()
+{
+    if (!writer || !writer->hasFailed())
+        return true;
+    fail(writer->error());
+    return false;
 }
 
 void LiveRecorder::fail(const QString &error)
 {
-    pending.clear();
     held.clear();
     close();
-    emit failed(error.isEmpty() ? QStringLiteral("write error") : error);
+    emit failed(error);
 }
 
 void LiveRecorder::close()
 {
     flushTimer.stop();
-    syncer.reset(); // before the file it syncs is closed
+    writer.reset(); // writes what it has, then lets go of the device
     if (device)
         device->close();
     device.reset();

@@ -13,13 +13,15 @@
 class QIODevice;
 
 // Records live reports to a CSV file (columns: record/LiveCsv.h), one line per
-// report, from start() until stop(). Lines are held in memory and handed to
-// the operating system every FlushIntervalMs (time on the monotonic clock
-// seam), and a thread beside the GUI thread syncs the file to the disk as
-// often (the GUI thread never waits for the disk): a crash of the tool loses
-// at most the last half second, a power cut about a second. When the file
-// cannot be written (disk full, medium gone) the recording ends, keeping what
-// was written, and failed() says why.
+// report, from start() until stop(). The live path only keeps a copy of each
+// report; every FlushIntervalMs (time on the monotonic clock seam) the lines
+// are formatted and handed to a thread of the recorder's own, which writes
+// them to the file and syncs it to the disk as often, so the GUI thread never
+// waits for the medium: a crash of the tool loses at most the last half
+// second, a power cut about a second. When the file cannot be written (disk
+// full, medium gone) the recording ends, keeping what was written, and
+// failed() says why (at the next report, or at the latest when the timer that
+// writes out the last lines runs).
 class LiveRecorder : public QObject
 {
     Q_OBJECT
@@ -48,33 +50,36 @@ public:
 
     // Records one report.
     void append(const LiveSample &sample);
-    // Writes the lines held to the file and syncs it. False (the recording
-    // ended, failed() emitted) when that fails.
-    bool flush();
+    // Waits until the lines handed to the writing thread are in the file
+    // (for a clean stop, and for tests). False (the recording ended,
+    // failed() emitted) when writing failed.
+    bool waitUntilWritten();
 
 signals:
     // The recording ended because its file could not be written.
     void failed(const QString &error);
 
 private:
-    // Writes the lines held and syncs; false with *error set on failure.
-    bool writeOut(QString *error);
+    class Writer;
+
+    bool hasHeld() const { return !held.empty(); }
+    // Formats the reports held and hands them to the writer.
+    void handOver();
+    // Ends the recording when the writer found the file unwritable; false
+    // then.
+    bool checkWriter();
     void fail(const QString &error);
     void close();
 
     const MonotonicClock &clock;
     std::unique_ptr<QIODevice> device;
+    std::unique_ptr<Writer> writer; // uses device; goes first
     QString name;
-    bool hasPending() const { return !held.empty() || !pending.isEmpty(); }
-
-    std::vector<LiveSample> held; // reports not yet written out
-    QByteArray pending;           // text not yet written out
+    std::vector<LiveSample> held; // reports not yet handed over
     CsvLine line;
     qint64 startMs = 0;
     qint64 lastFlushMs = 0;
     qint64 rows = 0;
     // Writes out the last lines when reports stop coming.
     QTimer flushTimer;
-    class BackgroundSync;
-    std::unique_ptr<BackgroundSync> syncer;
 };

@@ -280,11 +280,13 @@ private slots:
             clock.advance(10);
             recorder.append(sampleAt(clock.now));
         }
-        // Just short of the interval: held in memory, not yet written.
+        // Just short of the interval: held in memory, not yet handed over.
+        QVERIFY(recorder.waitUntilWritten());
         QCOMPARE(readCsvFile(path).size(), 1);
         clock.advance(10);
         recorder.append(sampleAt(clock.now));
         // The interval has passed: every row is in the file.
+        QVERIFY(recorder.waitUntilWritten());
         QList<QStringList> records = readCsvFile(path);
         QCOMPARE(records.size(), 1 + perInterval);
         QCOMPARE(records.last()[ColPosition], QString::number(start + LiveRecorder::FlushIntervalMs));
@@ -339,6 +341,7 @@ private slots:
             clock.advance(10);
             recorder.append(sampleAt(clock.now));
         }
+        QVERIFY(recorder.waitUntilWritten());
         const QByteArray written = store;
         QVERIFY(written.size() > header);
         QCOMPARE(failed.count(), 0);
@@ -348,6 +351,7 @@ private slots:
             clock.advance(10);
             recorder.append(sampleAt(clock.now));
         }
+        QVERIFY(!recorder.waitUntilWritten());
         QCOMPARE(failed.count(), 1);
         QCOMPARE(failed.first().first().toString(), QStringLiteral("No space left on device"));
         QVERIFY(!recorder.isRecording());

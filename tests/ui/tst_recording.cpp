@@ -205,12 +205,18 @@ private slots:
     {
         RecordingRig rig;
         rig.connectBoard();
-        // A recording onto a medium that takes a few seconds of rows.
+        // A recording onto a medium that fills up after two seconds of rows.
         QByteArray store;
-        const qint64 limit = 6000;
+        qint64 limit = 1 << 30;
         QVERIFY(rig.recording->recorder().start(std::make_unique<FillingDevice>(&store, &limit),
                                                 QStringLiteral("stick.csv"), nullptr));
-        rig.runFor(10000);
+        rig.runFor(2000);
+        QVERIFY(rig.recording->recorder().waitUntilWritten());
+        const QByteArray written = store;
+        limit = written.size() + 100;
+        rig.runFor(2000);
+        // The writing thread may not have had its turn yet on a busy machine.
+        rig.recording->recorder().waitUntilWritten();
 
         QVERIFY(!rig.recording->recorder().isRecording());
         QCOMPARE(rig.shownOf(QStringLiteral("warning")), QStringList({QStringLiteral("Recording stopped")}));
@@ -221,11 +227,9 @@ private slots:
             QVERIFY(!button->isChecked());
             QCOMPARE(button->text(), QStringLiteral("Record…"));
         }
-        // What was written stays: whole lines only, the header first.
-        const QList<QStringList> kept = readCsv(store);
-        QVERIFY(kept.size() > 1);
-        QCOMPARE(kept.first().first(), QStringLiteral("time (ISO 8601)"));
-        QVERIFY(store.endsWith("\r\n"));
+        // What was written stays as it was.
+        QCOMPARE(store, written);
+        QVERIFY(readCsv(store).size() > 40);
         // The live display goes on.
         QVERIFY(rig.drv.IsConnected());
         const int counted = rig.drv.RTData.RTSampleCounter;
