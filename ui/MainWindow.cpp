@@ -4,10 +4,12 @@
 #include "config/DriverControls.h"
 #include "device/TorvanDRV.h"
 #include "ui/AppInfo.h"
+#include "ui/ChartExport.h"
 #include "ui/ElapsedTimeTicker.h"
 #include "ui/LiveChart.h"
 #include "ui/MainWindowForm.h"
 #include "ui/PlainTextLogPane.h"
+#include "ui/Recording.h"
 
 #include <QImage>
 #include <QKeyEvent>
@@ -142,6 +144,11 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     ConnectToPWMValueChanged(true);
     ControlValues2PWMSettings();
     InitCharts();
+
+    // Live data files: recording, the fault black box, chart export.
+    new LiveRecording(device, clock, logger, ui->btnRecord, ui->chartButtonsLayout, this);
+    new ChartExport(tempChart, device, logger, this);
+    new ChartExport(posChart, device, logger, this);
 }
 
 MainWindow::~MainWindow()

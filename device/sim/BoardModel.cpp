@@ -156,7 +156,22 @@ void BoardModel::advanceTo(qint64 nowMs)
         }
         tick(ms);
     }
+    tripOvercurrent(nowMs);
     settle();
+}
+
+void BoardModel::tripOvercurrent(qint64 nowMs)
+{
+    if (overcurrentAfterMs <= 0)
+        return;
+    if (faultFlags & FaultMask) {
+        overcurrentAtMs = -1;
+    } else if (overcurrentAtMs < 0) {
+        overcurrentAtMs = nowMs + overcurrentAfterMs;
+    } else if (nowMs >= overcurrentAtMs) {
+        faultFlags |= 0x02; // channel A over-current
+        overcurrentAtMs = -1;
+    }
 }
 
 void BoardModel::tick(qint64 ms)

@@ -171,6 +171,10 @@ public:
     int32_t speed = 0;
     // The profile is computed every millisecond: TrajTickRate 1000 / 20.
     uint16_t trajTickRaw = 50;
+    // When not 0: channel A trips an over-current fault once the board has
+    // run this long without a fault (counted again after every reset of the
+    // faults).
+    qint64 overcurrentAfterMs = 0;
 
     // Above the temperature limit the driver counts as overheated until it
     // has cooled this far below it.
@@ -184,6 +188,7 @@ private:
     void tick(qint64 ms);
     void settle();
     void handleInputEdges();
+    void tripOvercurrent(qint64 nowMs);
     void enterMode(unsigned char mode);
     void writeDriverValues(const unsigned char *plain);
     void setStepFrequency(const unsigned char *plain);
@@ -200,6 +205,7 @@ private:
     int index;
     qint64 lastMs = -1; // not yet synchronised with the clock
     qint64 lastActivityMs = 0;
+    qint64 overcurrentAtMs = -1; // the next trip; -1: not scheduled
     unsigned char lastInputs = InEndSwitch;
     bool overheated = false;
     bool flashRewritten = false;

@@ -6,7 +6,8 @@
 QStringList simulationScenarioNames()
 {
     return {QStringLiteral("outdated"), QStringLiteral("broken"), QStringLiteral("bootloader"),
-            QStringLiteral("held"),     QStringLiteral("stall"),  QStringLiteral("glitch")};
+            QStringLiteral("held"),     QStringLiteral("stall"),  QStringLiteral("glitch"),
+            QStringLiteral("faults")};
 }
 
 bool applySimulationScenario(SimulatedBoard &board, const QString &name)
@@ -26,6 +27,10 @@ bool applySimulationScenario(SimulatedBoard &board, const QString &name)
         model.bootloaderRunning = true;
         model.signatureValid = false;
         model.flash.breakApplication();
+        return true;
+    }
+    if (name == QLatin1String("faults")) {
+        model.overcurrentAfterMs = 30000;
         return true;
     }
     if (name == QLatin1String("bootloader")) {

@@ -11,9 +11,11 @@ class SimulatedBoard;
 // boot loader over a valid current application, "held" is held open by
 // another program (present but not listed, cannot be opened), "stall" shuts
 // channel A down for overcurrent whenever a move starts, "glitch" drops off
-// the bus for a second whenever a move starts. The empty name is
-// a board that is up to date. False for an unknown name (the board is left
-// alone).
+// the bus for a second whenever a move starts, "faults" trips a channel A
+// over-current fault 30 seconds after it was last free of faults, so it
+// trips again about every 30 seconds once the faults are reset. The empty
+// name is a board that is up to date. False for an unknown name (the board
+// is left alone).
 bool applySimulationScenario(SimulatedBoard &board, const QString &name);
 
 QStringList simulationScenarioNames();

@@ -1,0 +1,143 @@
+#include "ui/ChartExport.h"
+
+#include "device/TorvanDRV.h"
+#include "record/Csv.h"
+#include "ui/LiveChart.h"
+#include "ui/SaveFileChoice.h"
+
+#include <qcustomplot.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMenu>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace {
+
+// Every point the graph holds, oldest first: what "Save data…" writes. The
+// chart's own accessor of its full data belongs here once it has one; what
+// the library draws may then be a reduced view of it.
+QVector<QCPGraphData> storedPoints(const LiveChart &chart, int graph)
+{
+    const QCPGraph *g = chart.plot()->graph(graph);
+    QVector<QCPGraphData> points;
+    if (!g)
+        return points;
+    points.reserve(g->dataCount());
+    for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
+        points << *it;
+    return points;
+}
+
+bool isPdf(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+ChartExport::ChartExport(LiveChart *chart, TorvanDRV &device, Logger *logger, QObject *parent)
+    : QObject(parent), chart(chart), device(device), logger(logger)
+{
+    QCustomPlot *plot = chart->plot();
+    plot->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(plot, &QWidget::customContextMenuRequested, this, &ChartExport::showMenu);
+}
+
+QMenu *ChartExport::createMenu(QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    connect(menu->addAction(QStringLiteral("Save image…")), &QAction::triggered, this, [this] { askImage(1); });
+    connect(menu->addAction(QStringLiteral("Save image at double size…")), &QAction::triggered, this,
+            [this] { askImage(2); });
+    connect(menu->addAction(QStringLiteral("Save data…")), &QAction::triggered, this, &ChartExport::askData);
+    return menu;
+}
+
+void ChartExport::showMenu(const QPoint &pos)
+{
+    QMenu *menu = createMenu(chart->plot());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(chart->plot()->mapToGlobal(pos));
+}
+
+void ChartExport::askImage(double scale)
+{
+    const QString path =
+        chooseSaveFile(device.Dialogs(), QStringLiteral("Save chart image"),
+                       QStringLiteral("PNG image (*.png);;PDF document (*.pdf)"), QStringLiteral("png"));
+    if (path.isEmpty())
+        return;
+    if (saveImage(path, scale))
+        log(QStringLiteral("Chart image saved: ") + path);
+    else
+        failed(QStringLiteral("Error saving image"), QStringLiteral("The chart image"), path);
+}
+
+void ChartExport::askData()
+{
+    const QString path = chooseSaveFile(device.Dialogs(), QStringLiteral("Save chart data"),
+                                        QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    if (path.isEmpty())
+        return;
+    if (saveData(path))
+        log(QStringLiteral("Chart data saved: ") + path);
+    else
+        failed(QStringLiteral("Error saving data"), QStringLiteral("The chart data"), path);
+}
+
+bool ChartExport::saveImage(const QString &path, double scale)
+{
+    QCustomPlot *plot = chart->plot();
+    // A chart never laid out (its page not yet shown) still gets a page.
+    const QSize size = plot->width() > 1 && plot->height() > 1 ? plot->size() : QSize(800, 600);
+    if (isPdf(path))
+        return plot->savePdf(path, size.width(), size.height());
+    return plot->savePng(path, size.width(), size.height(), std::max(1.0, scale));
+}
+
+bool ChartExport::saveData(const QString &path)
+{
+    QCustomPlot *plot = chart->plot();
+    QVector<QVector<QCPGraphData>> graphs;
+    CsvLine line;
+    int rows = 0;
+    for (int g = 0; g < plot->graphCount(); ++g) {
+        graphs << storedPoints(*chart, g);
+        rows = std::max(rows, graphs.last().size());
+        const QString name = plot->graph(g)->name();
+        line.addText(name + QStringLiteral(": elapsed / s")).addText(name);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(line.finish());
+    for (int row = 0; row < rows; ++row) {
+        line.clear();
+        for (const QVector<QCPGraphData> &points : graphs) {
+            if (row < points.size())
+                line.addNumber(points[row].key, 3).addNumber(points[row].value, CsvLine::ShortestDecimals);
+            else
+                line.addText(QString()).addText(QString());
+        }
+        file.write(line.finish());
+    }
+    return file.commit();
+}
+
+void ChartExport::failed(const QString &title, const QString &what, const QString &path)
+{
+    log(what + QStringLiteral(" could not be saved to ") + path);
+    if (OperatorDialogs *dialogs = device.Dialogs())
+        dialogs->warning(title, what + QStringLiteral(" could not be saved to ") + QDir::toNativeSeparators(path) +
+                                    QLatin1Char('.'));
+}
+
+void ChartExport::log(const QString &text)
+{
+    if (logger)
+        logger->write(text);
+}

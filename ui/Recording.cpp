@@ -1,0 +1,121 @@
+#include "ui/Recording.h"
+
+#include "app/Logger.h"
+#include "device/TorvanDRV.h"
+#include "ui/SaveFileChoice.h"
+
+#include <QBoxLayout>
+#include <QDir>
+#include <QPushButton>
+
+namespace {
+
+const QString RecordText = QStringLiteral("Record…");
+const QString RecordToolTip = QStringLiteral("Record the live data to a CSV file");
+
+} // namespace
+
+LiveRecording::LiveRecording(TorvanDRV &device, const MonotonicClock &clock, Logger *logger,
+                             QPushButton *logChartsButton, QBoxLayout *autoControlButtons, QObject *parent)
+    : QObject(parent), device(device), clock(clock), logger(logger), liveRecorder(clock),
+      faultBox(clock, FaultFolder, logger)
+{
+    if (logChartsButton)
+        recordButtons << logChartsButton;
+    if (autoControlButtons) {
+        auto *button = new QPushButton(autoControlButtons->parentWidget());
+        button->setObjectName(QStringLiteral("btnRecordPosCtrl"));
+        autoControlButtons->insertWidget(1, button);
+        recordButtons << button;
+    }
+    for (QPushButton *button : recordButtons) {
+        button->setCheckable(true);
+        connect(button, &QPushButton::clicked, this, &LiveRecording::toggleRecording);
+    }
+    showState();
+
+    connect(&device, &TorvanDRV::newRTDataAvailable, this, &LiveRecording::takeReport);
+    connect(&liveRecorder, &LiveRecorder::failed, this, &LiveRecording::recordingFailed);
+}
+
+void LiveRecording::takeReport()
+{
+    if (!device.IsConnected())
+        return;
+    const LiveSample sample{clock.nowMs(), wall->now(), device.RTData};
+    faultBox.append(sample);
+    if (!liveRecorder.isRecording())
+        return;
+    liveRecorder.append(sample);
+    if (sample.monotonicMs - shownAtMs >= CountRefreshMs)
+        showState();
+}
+
+void LiveRecording::toggleRecording()
+{
+    if (liveRecorder.isRecording())
+        stopRecording();
+    else
+        startRecording();
+    showState();
+}
+
+void LiveRecording::startRecording()
+{
+    const QString path = chooseSaveFile(device.Dialogs(), QStringLiteral("Record live data"),
+                                        QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!liveRecorder.start(path, &error)) {
+        log(QStringLiteral("Recording not started: cannot write ") + path + QStringLiteral(": ") + error);
+        const QString text = QStringLiteral("The file %1 cannot be written: %2.\nNothing is being recorded.");
+        warn(QStringLiteral("Recording not started"), text.arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    log(QStringLiteral("Recording started: ") + path);
+}
+
+void LiveRecording::stopRecording()
+{
+    const QString path = liveRecorder.fileName();
+    // A failure while writing the last lines has said so already.
+    if (liveRecorder.stop())
+        log(QStringLiteral("Recording stopped: %1, %2 rows").arg(path).arg(liveRecorder.rowCount()));
+}
+
+void LiveRecording::recordingFailed(const QString &error)
+{
+    const QString path = liveRecorder.fileName();
+    showState();
+    log(QStringLiteral("Recording stopped: writing ") + path + QStringLiteral(" failed: ") + error);
+    warn(QStringLiteral("Recording stopped"),
+         QStringLiteral("Writing %1 failed: %2.\nThe recording has stopped; what was written before is kept.")
+             .arg(QDir::toNativeSeparators(path), error));
+}
+
+void LiveRecording::showState()
+{
+    shownAtMs = clock.nowMs();
+    const bool on = liveRecorder.isRecording();
+    const QString text = on ? QStringLiteral("Stop recording (%1 rows)").arg(liveRecorder.rowCount()) : RecordText;
+    const QString tip =
+        on ? QStringLiteral("Recording to %1; press to stop").arg(liveRecorder.fileName()) : RecordToolTip;
+    for (QPushButton *button : recordButtons) {
+        button->setChecked(on);
+        button->setText(text);
+        button->setToolTip(tip);
+    }
+}
+
+void LiveRecording::warn(const QString &title, const QString &text)
+{
+    if (OperatorDialogs *dialogs = device.Dialogs())
+        dialogs->warning(title, text);
+}
+
+void LiveRecording::log(const QString &text)
+{
+    if (logger)
+        logger->write(text);
+}
