@@ -109,6 +109,21 @@ void LiveChart::clearGraph(int index)
     graph->rescaleAxes(false);
 }
 
+void LiveChart::forEachPoint(int index, const std::function<void(double, double)> &fn) const
+{
+    const QCPGraph *graph = chart->graph(index);
+    if (!graph)
+        return;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        fn(it->key, it->value);
+}
+
+int LiveChart::pointCount(int index) const
+{
+    const QCPGraph *graph = chart->graph(index);
+    return graph ? graph->dataCount() : 0;
+}
+
 void LiveChart::requestReplot()
 {
     if (timer.isActive())

@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QVector>
 
+#include <functional>
+
 class QCPAxis;
 class QCustomPlot;
 
@@ -42,6 +44,13 @@ public:
     // Removes all points of the graph, then rescales its axes to it as the
     // library does (an empty graph leaves them unchanged).
     void clearGraph(int index);
+
+    // Every point the chart holds for graph index, oldest first, as (key,
+    // value): the stored data, not what a redraw draws from it. For saving
+    // a chart's data.
+    void forEachPoint(int index, const std::function<void(double key, double value)> &fn) const;
+    // The number of points forEachPoint hands out.
+    int pointCount(int index) const;
 
     // Asks for a redraw with the refresh-hint priority; several requests
     // within one frame interval give one redraw.
