@@ -124,6 +124,19 @@ int LiveChart::pointCount(int index) const
     return graph ? graph->dataCount() : 0;
 }
 
+qint64 LiveChart::memoryBytes() const
+{
+    qint64 bytes = 0;
+    for (int i = 0; i < chart->graphCount(); ++i)
+        bytes += qint64(chart->graph(i)->dataCount()) * qint64(sizeof(QCPGraphData));
+    return bytes;
+}
+
+qint64 LiveChart::ceilingBytes()
+{
+    return 0;
+}
+
 void LiveChart::requestReplot()
 {
     if (timer.isActive())

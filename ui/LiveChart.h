@@ -52,6 +52,11 @@ public:
     // The number of points forEachPoint hands out.
     int pointCount(int index) const;
 
+    // Bytes the chart's stored points take, all graphs together.
+    qint64 memoryBytes() const;
+    // The most memoryBytes() can reach per graph, however long the chart runs.
+    static qint64 ceilingBytes();
+
     // Asks for a redraw with the refresh-hint priority; several requests
     // within one frame interval give one redraw.
     void requestReplot();
