@@ -26,7 +26,8 @@
 //   against the ceiling, and what clearing frees.
 //
 // Arguments: the histories to run in hours (default: 0 1 24) and "week"
-// (default on); "--seconds N" sets the run time of each scenario (default 3).
+// (default on); "--seconds N" sets the run time of each scenario (default 3);
+// "--paints" lists the paint events per widget.
 // Run from anywhere (it works in a temporary directory); with no display it
 // uses the offscreen platform, where widgets still paint into the raster
 // backing store.
@@ -109,13 +110,20 @@ class PaintCounter : public QObject
 {
 public:
     int paints = 0;
-    bool eventFilter(QObject *, QEvent *event) override
+    QMap<QString, int> byWidget;
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             ++paints;
+            if (listPaints)
+                ++byWidget[QString::fromLatin1(watched->metaObject()->className()) + QLatin1Char(' ') +
+                           watched->objectName()];
+        }
         return false;
     }
+    static bool listPaints;
 };
+bool PaintCounter::listPaints = false;
 
 // History before time 0: positions that ramp back and forth with a spike
 // now and then, speeds that follow, temperatures and voltages that drift.
@@ -253,6 +261,9 @@ Result measure(const Scenario &scenario)
     result.redrawsPerSecond = redraws / seconds;
     result.msPerRedraw = redraws ? drawMs / redraws : 0;
     qApp->removeEventFilter(&paints);
+    for (auto it = paints.byWidget.cbegin(); it != paints.byWidget.cend(); ++it)
+        QTextStream(stdout) << QString::asprintf("    %6.1f paints/s  %s\n", it.value() / seconds,
+                                                 qPrintable(it.key()));
     result.chartMB = chartBytes(window) / (1024.0 * 1024.0);
 
     if (scenario.positionPage) {
@@ -320,6 +331,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--seconds") && i + 1 < args.size())
             runSeconds = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--paints"))
+            PaintCounter::listPaints = true;
         else if (args[i] == QLatin1String("week"))
             runWeek = true;
         else
