@@ -139,7 +139,7 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     QMetaObject::connectSlotsByName(this);
     // Live reports change widgets up to a hundred times a second; the
     // window shows them no faster than the screen does.
-    pacer = new RepaintPacer(this, clock, RepaintPacer::screenFrameIntervalMs());
+    pacer = new RepaintPacer(this, clock, RepaintPacer::frameIntervalMs());
 
     setWindowTitle(AppVersion + QStringLiteral(" - No device connected"));
     ui->lcdTemperature->setEnabled(false);

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 RepaintPacer::RepaintPacer(QWidget *window, const MonotonicClock &clock, int intervalMs)
@@ -16,12 +17,13 @@ RepaintPacer::RepaintPacer(QWidget *window, const MonotonicClock &clock, int int
     window->installEventFilter(this);
 }
 
-int RepaintPacer::screenFrameIntervalMs()
+int RepaintPacer::frameIntervalMs()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     const double rate = screen ? screen->refreshRate() : 0;
     // A screen that reports no sensible rate is taken for a 60 Hz one.
-    return rate >= 10 && rate <= 500 ? int(std::ceil(1000.0 / rate)) : 17;
+    const int screenFrame = rate >= 10 && rate <= 500 ? int(std::ceil(1000.0 / rate)) : 17;
+    return std::max(screenFrame, ShortestIntervalMs);
 }
 
 bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)

@@ -21,8 +21,14 @@ public:
     // Paces window on clock, one repaint per intervalMs at most.
     RepaintPacer(QWidget *window, const MonotonicClock &clock, int intervalMs);
 
-    // The frame interval of the screen the window starts on.
-    static int screenFrameIntervalMs();
+    // Numbers and curves that change with every report still move smoothly
+    // to the eye at this interval, half the frame rate of a common screen;
+    // repainting the window at every screen frame would double what it
+    // costs for nothing an operator can read.
+    static constexpr int ShortestIntervalMs = 33;
+    // The interval to pace at: a frame of the primary screen, and no
+    // shorter than ShortestIntervalMs.
+    static int frameIntervalMs();
 
     // Paints widget at once, whatever the pace: for a widget that must show
     // progress while the event loop is held.

@@ -431,7 +431,7 @@ private slots:
                                  "lblFaultsStatus", "btnRunStop"})
             counter.watch(rig.w<QWidget>(name));
         const auto frame = [&] {
-            rig.clock.advance(RepaintPacer::screenFrameIntervalMs());
+            rig.clock.advance(RepaintPacer::frameIntervalMs());
             QMetaObject::invokeMethod(pacer, "release");
             QCoreApplication::processEvents();
         };
