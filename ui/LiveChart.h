@@ -44,7 +44,7 @@ public:
     // of the time, so that a chart taking live data stays a small load
     // wherever it runs, and no more often than the newest point moves on by
     // a pixel along the time axis (long histories).
-    static constexpr int DrawTimeShare = 80;
+    static constexpr int DrawTimeShare = 120;
     static constexpr int SlowestFrameIntervalMs = 250;
     // A graph with up to this many points is drawn from all of them, with
     // antialiased lines; beyond, from its level-of-detail view without
