@@ -140,6 +140,10 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     // Live reports change widgets up to a hundred times a second; the
     // window shows them no faster than the screen does.
     pacer = new RepaintPacer(this, clock, RepaintPacer::frameIntervalMs());
+    connect(pacer, &RepaintPacer::frameDue, this, [this] {
+        if (motionPending)
+            writeMotion();
+    });
 
     setWindowTitle(AppVersion + QStringLiteral(" - No device connected"));
     ui->lcdTemperature->setEnabled(false);
@@ -337,13 +341,33 @@ void MainWindow::DisplayRTData()
     if (rt.RTSampleCounter % TempChartEvery == 0)
         addTempChartPoint();
 
-    setValue(ui->sbCurPos, rt.CurrentPosition);
-    setValue(ui->sbCurSpeed, rt.CurrentSpeed);
+    showMotion();
 
     if (mode == 4 || mode == 5)
         addPosChartPoint(false, device.TrajectoryData.FinalPosition);
     else if (mode == 6)
         addPosChartPoint(true, device.TrajectoryData.RequestedSpeed);
+}
+
+void MainWindow::showMotion()
+{
+    // Position and speed change with every report while the motor moves,
+    // and writing a box lays out its text anew: within a frame that has
+    // been painted already, the boxes take the newest values when the frame
+    // ends, just before they are painted.
+    if (pacer->withinFrame()) {
+        motionPending = true;
+        pacer->awaitFrameEnd();
+    } else {
+        writeMotion();
+    }
+}
+
+void MainWindow::writeMotion()
+{
+    motionPending = false;
+    setValue(ui->sbCurPos, device.RTData.CurrentPosition);
+    setValue(ui->sbCurSpeed, device.RTData.CurrentSpeed);
 }
 
 void MainWindow::showFaults(int flags)

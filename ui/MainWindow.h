@@ -124,6 +124,9 @@ private:
     // Status label, lamp and Faults box for the fault flags of a report
     // with motor power.
     void showFaults(int flags);
+    // Current position and speed boxes, at most once per painted frame.
+    void showMotion();
+    void writeMotion();
     void addTempChartPoint();
     void addPosChartPoint(bool speedMode, double required);
     // Empties a chart, restarts its time and sets the ranges the clear
@@ -150,4 +153,5 @@ private:
         int faultsRevision = -1;      // ...as long as its document is at this revision
     };
     ShownStatus shown;
+    bool motionPending = false; // the boxes wait for the end of the frame
 };

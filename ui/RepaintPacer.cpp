@@ -13,6 +13,7 @@ RepaintPacer::RepaintPacer(QWidget *window, const MonotonicClock &clock, int int
     : QObject(window), window(window), clock(clock), interval(intervalMs)
 {
     timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer); // never before the interval is over
     connect(&timer, &QTimer::timeout, this, &RepaintPacer::release);
     window->installEventFilter(this);
 }
@@ -57,10 +58,31 @@ void RepaintPacer::paintNow(QWidget *widget)
     immediate = false;
 }
 
+bool RepaintPacer::withinFrame() const
+{
+    return repainted && clock.nowMs() - lastRepaintMs < interval;
+}
+
+void RepaintPacer::awaitFrameEnd()
+{
+    if (held || !withinFrame())
+        return;
+    held = true;
+    timer.start(int(interval - (clock.nowMs() - lastRepaintMs)));
+}
+
 void RepaintPacer::release()
 {
     if (!held)
         return;
+    // The interval is over by the clock the pacer runs on, not by the
+    // timer's account alone.
+    const qint64 left = interval - (clock.nowMs() - lastRepaintMs);
+    if (left > 0) {
+        timer.start(int(left));
+        return;
+    }
+    emit frameDue();
     releasing = true;
     QCoreApplication::postEvent(window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
 }

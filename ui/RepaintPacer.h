@@ -36,6 +36,17 @@ public:
 
     // A repaint is being held back until the frame interval is over.
     bool holding() const { return held; }
+    // The window repainted less than a frame interval ago: what changes now
+    // is painted at the end of the interval.
+    bool withinFrame() const;
+    // Makes the end of this frame interval come with frameDue(), whether a
+    // repaint is held or not.
+    void awaitFrameEnd();
+
+signals:
+    // The frame interval is over and the held repaint is about to go
+    // ahead: the moment to write widgets whose writing waited for it.
+    void frameDue();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
