@@ -422,6 +422,10 @@ int main(int argc, char *argv[])
         if (position.size() > 1) {
             const Result &first = position.first().second, &last = position.last().second;
             const double outside = last.usPerReportOutside / std::max(1e-9, first.usPerReportOutside);
+            out << QString::asprintf("redraw at %.0f h: %.2fx the redraw of the %.0f h chart (its live points only)\n",
+                                     position.last().first,
+                                     last.msPerForcedRedraw / std::max(1e-9, first.msPerForcedRedraw),
+                                     position.first().first);
             out << QString::asprintf("cost outside drawing at %.0f h: %.2fx the cost at %.0f h (budget 2x): %s\n",
                                      position.last().first, outside, position.first().first,
                                      outside <= 2.0 ? "ok" : "OVER");
