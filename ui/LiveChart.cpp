@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -27,8 +28,8 @@ void enlargeAxis(QCPAxis *axis, double lower, double upper)
 // The view is made for a key axis of at most this many pixels, which bounds
 // its buckets...
 constexpr int MaxViewPixels = 4096;
-// ...to this many: one per one or two pixels, with room to pan and grow.
-constexpr int MaxViewBuckets = (MaxViewPixels + 2) * 11 / 8 + 3;
+// ...to this many: one or two per pixel, with room to pan and grow.
+constexpr int MaxViewBuckets = (2 * MaxViewPixels + 2) * 11 / 8 + 3;
 // Narrower buckets than this (seconds) tell nothing apart.
 constexpr double NarrowestBucket = 1.0 / (1 << 20);
 
@@ -271,7 +272,7 @@ qint64 LiveChart::memoryBytes() const
 
 qint64 LiveChart::ceilingBytes()
 {
-    const qint64 view = std::max<qint64>(MirroredPoints, 2 * MaxViewBuckets + 2) * qint64(sizeof(QCPGraphData));
+    const qint64 view = std::max<qint64>(MirroredPoints, 4 * MaxViewBuckets + 2) * qint64(sizeof(QCPGraphData));
     return dequeBytes(FullResolutionPoints + 1, sizeof(Point)) + qint64(ThinnedPoints) * qint64(sizeof(Point)) +
            qint64(MaxViewBuckets) * qint64(sizeof(Bucket)) + view;
 }
@@ -294,10 +295,12 @@ void LiveChart::updateView(int index)
     if (pixels < 16)
         pixels = std::max(16, chart->width()); // not laid out yet
     pixels = std::min(pixels, MaxViewPixels);
-    // Buckets a power of two seconds wide, one or two pixels each.
-    const double width = std::exp2(std::ceil(std::log2(std::max(range.size() / pixels, NarrowestBucket))));
+    // Buckets a power of two seconds wide, one or two to a pixel column, so
+    // that every column has the stroke from the lowest to the highest point
+    // in it.
+    const double width = std::exp2(std::floor(std::log2(std::max(range.size() / pixels, NarrowestBucket))));
     const double lower = std::floor(range.lower / width), upper = std::floor(range.upper / width);
-    if (!(std::abs(lower) < 1e15 && std::abs(upper) < 1e15 && upper - lower < MaxViewPixels + 2))
+    if (!(std::abs(lower) < 1e15 && std::abs(upper) < 1e15 && upper - lower < 2 * MaxViewPixels + 2))
         return;
     const qint64 firstSeen = s.added - qint64(s.recent.size());
     const bool covered = s.viewValid && width == s.width && qint64(lower) >= s.first &&
@@ -346,9 +349,10 @@ void LiveChart::addToBucket(Series &s, const Point &p)
         return;
     }
     if (b.count++ == 0) {
-        b.low = b.high = p;
+        b.first = b.low = b.high = b.last = p;
         return;
     }
+    b.last = p;
     if (p.value < b.low.value)
         b.low = p;
     if (p.value > b.high.value)
@@ -358,7 +362,7 @@ void LiveChart::addToBucket(Series &s, const Point &p)
 void LiveChart::writeView(QCPGraph *graph, Series &s)
 {
     QVector<QCPGraphData> view;
-    view.reserve(int(2 * s.buckets.size() + 2));
+    view.reserve(int(4 * s.buckets.size() + 2));
     const auto append = [&view](const Point &p) { view.append(QCPGraphData(p.key, p.value)); };
     // The stored points just outside the buckets, so that the lines run on
     // to them as the library draws on to the points beyond the axis.
@@ -375,21 +379,12 @@ void LiveChart::writeView(QCPGraph *graph, Series &s)
                 append(b.low);
             continue;
         }
-        if (b.low.key == b.high.key && b.low.value == b.high.value) {
-            append(b.low);
-            continue;
-        }
-        // Two points in key order; of a bucket that stands for more, the
-        // one nearer the line so far first, so that each bucket's stroke
-        // from lowest to highest is drawn once and not twice (the bucket is
-        // at most a pixel wide: the order within it does not show).
-        bool lowFirst = b.low.key <= b.high.key;
-        if (b.count > 2 && !view.isEmpty()) {
-            const double last = view.constLast().value;
-            lowFirst = std::abs(b.low.value - last) <= std::abs(b.high.value - last);
-        }
-        append(lowFirst ? b.low : b.high);
-        append(lowFirst ? b.high : b.low);
+        // In key order, each point once.
+        Point points[4] = {b.first, b.low, b.high, b.last};
+        std::sort(std::begin(points), std::end(points), [](const Point &x, const Point &y) { return x.key < y.key; });
+        for (int i = 0; i < 4; ++i)
+            if (i == 0 || points[i].key != points[i - 1].key || points[i].value != points[i - 1].value)
+                append(points[i]);
     }
     const auto thinnedTo = firstAtOrAfter(s.thinned.begin(), s.thinned.end(), to);
     if (thinnedTo != s.thinned.end()) {

@@ -26,8 +26,9 @@ class QCustomPlot;
 //   and every spike stays in the data;
 // - the graph itself holds what is drawn: every stored point while there
 //   are up to MirroredPoints, beyond that a level-of-detail view of the
-//   visible key range, the lowest and highest point of each of one or two
-//   buckets per pixel column, brought up to date before each redraw (new
+//   visible key range, the first, lowest, highest and last point of each of
+//   one or two buckets per pixel column (what the library itself draws a
+//   column of many points from), brought up to date before each redraw (new
 //   points go into their bucket; a zoom, a pan or a resize that leaves the
 //   buckets computed rebuilds them from the stored points), so a redraw
 //   costs about the same at an hour and at a week of data; zoomed in far
@@ -116,10 +117,11 @@ private:
         bool found = false; // any point with a value (not NaN)
         double keyLower = 0, keyUpper = 0, valueLower = 0, valueUpper = 0;
     };
-    // Lowest and highest point of one bucket of the view.
+    // First, lowest, highest and last point of one bucket of the view:
+    // what the library draws a pixel column of many points from.
     struct Bucket
     {
-        Point low{0, 0}, high{0, 0};
+        Point first{0, 0}, low{0, 0}, high{0, 0}, last{0, 0};
         int count = 0; // points with a value
         bool gap = false;
     };
