@@ -405,18 +405,20 @@ void LiveChart::requestReplot()
     if (timer.isActive())
         return;
     // Within a share of the time however long a redraw takes here...
-    double interval = chart->replotTime(true) * DrawTimeShare;
+    double interval =
+        qBound(double(FrameIntervalMs), chart->replotTime(true) * DrawTimeShare, double(SlowestFrameIntervalMs));
     // ...and no more often than the newest points move on by a pixel: with
     // hours on the time axis, a point in a second changes nothing a screen
-    // shows.
+    // shows but the last column.
     if (const QCPGraph *graph = chart->graph(0)) {
         if (const QCPAxis *keyAxis = graph->keyAxis()) {
             const int pixels = keyAxis->axisRect() ? keyAxis->axisRect()->width() : 0;
             if (pixels > 0)
-                interval = std::max(interval, keyAxis->range().size() * 1000.0 / pixels);
+                interval = std::max(interval,
+                                    std::min(keyAxis->range().size() * 1000.0 / pixels, double(StillFrameIntervalMs)));
         }
     }
-    timer.start(int(std::ceil(qBound(double(FrameIntervalMs), interval, double(SlowestFrameIntervalMs)))));
+    timer.start(int(std::ceil(interval)));
 }
 
 void LiveChart::replotNow()

@@ -47,6 +47,9 @@ public:
     // a pixel along the time axis (long histories).
     static constexpr int DrawTimeShare = 120;
     static constexpr int SlowestFrameIntervalMs = 250;
+    // A chart whose time axis holds hours still redraws this often, for
+    // the newest column of points.
+    static constexpr int StillFrameIntervalMs = 1000;
     // A graph with up to this many points is drawn from all of them, with
     // antialiased lines; beyond, from its level-of-detail view without
     // antialiasing: with that many points the lines are columns of
