@@ -33,6 +33,10 @@ class QCustomPlot;
 //   buckets computed rebuilds them from the stored points), so a redraw
 //   costs about the same at an hour and at a week of data; zoomed in far
 //   enough, a bucket holds single points and they are drawn as they are;
+//   (points put into a graph's data directly are taken over while it
+//   mirrors the stored points; beyond, its data is the view, rewritten at
+//   each redraw: add points through addPoint, read them through
+//   forEachPoint)
 // - it coalesces redraw requests to at most one per frame interval and draws
 //   nothing while the chart is not on screen (it catches up when shown).
 class LiveChart : public QObject
