@@ -17,18 +17,13 @@
 
 namespace {
 
-// Every point the graph holds, oldest first: what "Save data…" writes. The
-// chart's own accessor of its full data belongs here once it has one; what
-// the library draws may then be a reduced view of it.
+// Every point the chart keeps for a graph, oldest first: what it stores, not
+// the thinned view it draws from.
 QVector<QCPGraphData> storedPoints(const LiveChart &chart, int graph)
 {
-    const QCPGraph *g = chart.plot()->graph(graph);
     QVector<QCPGraphData> points;
-    if (!g)
-        return points;
-    points.reserve(g->dataCount());
-    for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
-        points << *it;
+    points.reserve(chart.pointCount(graph));
+    chart.forEachPoint(graph, [&points](double key, double value) { points.append(QCPGraphData(key, value)); });
     return points;
 }
 

@@ -10,10 +10,12 @@
 #include "ui/MainWindowForm.h"
 #include "ui/PlainTextLogPane.h"
 #include "ui/Recording.h"
+#include "ui/RepaintPacer.h"
 
 #include <QImage>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QTextDocument>
 
 namespace {
 
@@ -80,6 +82,41 @@ void setUpCommonChart(QCustomPlot *plot, const QFont &windowFont)
     plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 }
 
+// Writers that leave a widget alone when it already shows the value, so
+// that it is not repainted for nothing.
+void setText(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void setText(QAbstractButton *button, const QString &text)
+{
+    if (button->text() != text)
+        button->setText(text);
+}
+
+void setChecked(QAbstractButton *button, bool checked)
+{
+    if (button->isChecked() != checked)
+        button->setChecked(checked);
+}
+
+void setValue(QSpinBox *box, int value)
+{
+    if (box->value() != qBound(box->minimum(), value, box->maximum()))
+        box->setValue(value);
+}
+
+// A display cannot tell the text it shows: shownText remembers it.
+void setLcdText(QLCDNumber *lcd, QString &shownText, const QString &text)
+{
+    if (shownText == text)
+        return;
+    lcd->display(text);
+    shownText = text;
+}
+
 double secondsOf(const ElapsedClock &clock)
 {
     return clock.elapsed() / 1000.0;
@@ -94,6 +131,13 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     // for the whole tree.
     ui->setupUi(this);
     QMetaObject::connectSlotsByName(this);
+    // Live reports change widgets up to a hundred times a second; the
+    // window shows them no faster than the screen does.
+    pacer = new RepaintPacer(this, clock, RepaintPacer::frameIntervalMs());
+    connect(pacer, &RepaintPacer::frameDue, this, [this] {
+        if (motionPending)
+            writeMotion();
+    });
 
     setWindowTitle(AppVersion + QStringLiteral(" - No device connected"));
     ui->lcdTemperature->setEnabled(false);
@@ -241,7 +285,7 @@ void MainWindow::UpdateFWProgressBar()
 {
     ui->pbUploadStatus->setValue(device.OutputReport[3] * 128 + device.OutputReport[4]);
     // The update holds the event loop until it ends: paint the bar now.
-    ui->pbUploadStatus->repaint();
+    pacer->paintNow(ui->pbUploadStatus);
 }
 
 // ---------------------------------------------------------------------------
@@ -251,51 +295,42 @@ void MainWindow::DisplayRTData()
 {
     RTDataRecord &rt = device.RTData;
 
-    ui->lcdVoltage->display(lcdReading(rt.FilteredVoltage));
-    ui->lcdTemperature->display(lcdReading(rt.FilteredTemperature));
-    ui->lblTrajCalcTickRate->setText(QString::asprintf("TCT rate: %d", rt.TrajTickRate));
+    // Every widget is written only when what it shows changes: a write
+    // repaints the widget, and most of a report repeats the one before.
+    setLcdText(ui->lcdVoltage, shown.voltage, lcdReading(rt.FilteredVoltage));
+    setLcdText(ui->lcdTemperature, shown.temperature, lcdReading(rt.FilteredTemperature));
+    setText(ui->lblTrajCalcTickRate, QString::asprintf("TCT rate: %d", rt.TrajTickRate));
 
-    ui->cbInpBootloaderOverride->setChecked(rt.InpBootloaderOverride);
-    ui->cbInpSleep->setChecked(rt.InpSleep);
-    ui->btnRunStop->setText(rt.InpSleep ? QStringLiteral("Stop") : QStringLiteral("Run"));
-    ui->cbInpStep->setChecked(rt.InpStep);
-    ui->cbInpDir->setChecked(rt.InpDir);
-    ui->cbInpBin1->setChecked(rt.InpBin1);
-    ui->cbInpBin2->setChecked(rt.InpBin2);
-    ui->cbInpEndSwitch->setChecked(rt.InpEndSwitch);
+    setChecked(ui->cbInpBootloaderOverride, rt.InpBootloaderOverride);
+    setChecked(ui->cbInpSleep, rt.InpSleep);
+    setText(ui->btnRunStop, rt.InpSleep ? QStringLiteral("Stop") : QStringLiteral("Run"));
+    setChecked(ui->cbInpStep, rt.InpStep);
+    setChecked(ui->cbInpDir, rt.InpDir);
+    setChecked(ui->cbInpBin1, rt.InpBin1);
+    setChecked(ui->cbInpBin2, rt.InpBin2);
+    setChecked(ui->cbInpEndSwitch, rt.InpEndSwitch);
 
     if (!rt.MotorPowerOK) {
         // Without motor power the last fault stays in the box and the lamp.
-        ui->lblFaultsStatus->setText(QStringLiteral("No motor power available."));
-        ui->lblDriverStatus->setText(QString());
+        setText(ui->lblFaultsStatus, QStringLiteral("No motor power available."));
+        setText(ui->lblDriverStatus, QString());
     } else {
-        ui->lblDriverStatus->setText(DriverStateText(rt.DriverState));
-        ui->pteFaults->clear();
-        if (rt.FaultFlags == 0) {
-            ui->lblFaultsStatus->setText(QStringLiteral("Driver OK"));
-            ui->pteFaults->appendPlainText(QStringLiteral("No faults detected!"));
-            ui->frmStatus->hide();
-        } else {
-            ui->lblFaultsStatus->setText(QString::asprintf("Fault no. 0x%0X detected", unsigned(rt.FaultFlags)));
-            for (int bit = 0; bit < 6; ++bit)
-                if (rt.FaultFlags & (1 << bit))
-                    ui->pteFaults->appendPlainText(QLatin1String(FaultLines[bit]));
-            ui->frmStatus->show();
-        }
+        setText(ui->lblDriverStatus, DriverStateText(rt.DriverState));
+        showFaults(rt.FaultFlags);
     }
 
     // The radio buttons are one exclusive group: a checked one cannot be
     // unchecked by itself, so a mode outside 1..6 leaves the last one shown.
     const int mode = rt.OperatingMode;
     if (mode == 1)
-        ui->rbMode->setChecked(true);
+        setChecked(ui->rbMode, true);
     else if (mode == 3)
-        ui->rbMode_3->setChecked(true);
+        setChecked(ui->rbMode_3, true);
     else if (mode == 4)
-        ui->rbMode_4->setChecked(true);
-    ui->rbMode_2->setChecked(mode == 2);
-    ui->rbMode_5->setChecked(mode == 5);
-    ui->rbMode_6->setChecked(mode == 6);
+        setChecked(ui->rbMode_4, true);
+    setChecked(ui->rbMode_2, mode == 2);
+    setChecked(ui->rbMode_5, mode == 5);
+    setChecked(ui->rbMode_6, mode == 6);
 
     // Counted over every live report since program start; wraps instead of
     // overflowing.
@@ -303,13 +338,59 @@ void MainWindow::DisplayRTData()
     if (rt.RTSampleCounter % TempChartEvery == 0)
         addTempChartPoint();
 
-    ui->sbCurPos->setValue(rt.CurrentPosition);
-    ui->sbCurSpeed->setValue(rt.CurrentSpeed);
+    showMotion();
 
     if (mode == 4 || mode == 5)
         addPosChartPoint(false, device.TrajectoryData.FinalPosition);
     else if (mode == 6)
         addPosChartPoint(true, device.TrajectoryData.RequestedSpeed);
+}
+
+void MainWindow::showMotion()
+{
+    // Position and speed change with every report while the motor moves,
+    // and writing a box lays out its text anew: within a frame that has
+    // been painted already, the boxes take the newest values when the frame
+    // ends, just before they are painted.
+    if (pacer->withinFrame()) {
+        motionPending = true;
+        pacer->awaitFrameEnd();
+    } else {
+        writeMotion();
+    }
+}
+
+void MainWindow::writeMotion()
+{
+    motionPending = false;
+    setValue(ui->sbCurPos, device.RTData.CurrentPosition);
+    setValue(ui->sbCurSpeed, device.RTData.CurrentSpeed);
+}
+
+void MainWindow::showFaults(int flags)
+{
+    if (flags == 0) {
+        setText(ui->lblFaultsStatus, QStringLiteral("Driver OK"));
+        if (!ui->frmStatus->isHidden())
+            ui->frmStatus->hide();
+    } else {
+        setText(ui->lblFaultsStatus, QString::asprintf("Fault no. 0x%0X detected", unsigned(flags)));
+        if (ui->frmStatus->isHidden())
+            ui->frmStatus->show();
+    }
+    // The box is rewritten when the flags change, or when something else
+    // wrote to it since (its document's revision tells).
+    QTextDocument *faults = ui->pteFaults->document();
+    if (flags == shown.faultFlags && faults->revision() == shown.faultsRevision)
+        return;
+    ui->pteFaults->clear();
+    if (flags == 0)
+        ui->pteFaults->appendPlainText(QStringLiteral("No faults detected!"));
+    for (int bit = 0; bit < 6; ++bit)
+        if (flags & (1 << bit))
+            ui->pteFaults->appendPlainText(QLatin1String(FaultLines[bit]));
+    shown.faultFlags = flags;
+    shown.faultsRevision = faults->revision();
 }
 
 void MainWindow::UpdateMainWindowDriverInfo()

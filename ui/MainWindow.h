@@ -10,6 +10,7 @@ class Logger;
 class ElapsedClock;
 class LiveChart;
 class PlainTextLogPane;
+class RepaintPacer;
 struct MainWindowForm;
 
 // The application's only window. It owns the widget tree of all tabs and the
@@ -120,6 +121,12 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Status label, lamp and Faults box for the fault flags of a report
+    // with motor power.
+    void showFaults(int flags);
+    // Current position and speed boxes, at most once per painted frame.
+    void showMotion();
+    void writeMotion();
     void addTempChartPoint();
     void addPosChartPoint(bool speedMode, double required);
     // Empties a chart, restarts its time and sets the ranges the clear
@@ -142,4 +149,14 @@ private:
     Logger *logger = nullptr; // child of the window
     LiveChart *tempChart = nullptr;
     LiveChart *posChart = nullptr;
+    RepaintPacer *pacer = nullptr; // child of the window
+    // What the live status panel wrote last, where the widget cannot tell.
+    struct ShownStatus
+    {
+        QString voltage, temperature; // texts of the two displays
+        int faultFlags = -1;          // the Faults box lists these...
+        int faultsRevision = -1;      // ...as long as its document is at this revision
+    };
+    ShownStatus shown;
+    bool motionPending = false; // the boxes wait for the end of the frame
 };

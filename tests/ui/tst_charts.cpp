@@ -8,6 +8,7 @@
 #include <qcustomplot.h>
 
 #include <QPushButton>
+#include <QSet>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -106,6 +107,59 @@ private:
     QByteArray previous;
     bool hadPrevious;
 };
+
+// A stored or drawn point: key, value.
+using Point = QPair<double, double>;
+
+// A chart of three graphs on its own, 600 by 300 pixels, driven by a
+// LiveChart.
+struct StandaloneChart
+{
+    QCustomPlot plot;
+    LiveChart chart{&plot};
+    StandaloneChart()
+    {
+        plot.resize(600, 300);
+        for (int g = 0; g < 3; ++g)
+            plot.addGraph();
+    }
+    // Redraws, laid out once before, so that the views are made for the
+    // real width of the axis.
+    void redraw()
+    {
+        plot.replot();
+        plot.replot();
+    }
+    QVector<Point> view(int g) const
+    {
+        QVector<Point> out;
+        for (auto it = plot.graph(g)->data()->constBegin(); it != plot.graph(g)->data()->constEnd(); ++it)
+            out << Point{it->key, it->value};
+        return out;
+    }
+    QVector<Point> stored(int g) const
+    {
+        QVector<Point> out;
+        chart.forEachPoint(g, [&out](double key, double value) { out << Point{key, value}; });
+        return out;
+    }
+    // Seconds of key per pixel of the time axis.
+    double secondsPerPixel() const { return plot.xAxis->range().size() / plot.axisRect()->width(); }
+};
+
+// A noisy signal with a spike every now and then, n points from key 0 on at
+// 100 points a second.
+void fillNoisy(LiveChart &chart, int graph, int n, unsigned seed = 1)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> noise(-1, 1);
+    for (int i = 0; i < n; ++i) {
+        double value = 10 * std::sin(i / 500.0) + noise(random);
+        if (i % 7919 == 3001)
+            value += i % 2 ? 300 : -300;
+        chart.addPoint(graph, i * 0.01, value);
+    }
+}
 
 } // namespace
 
@@ -403,6 +457,143 @@ private slots:
                 return;
         }
         QVERIFY(pos->graph(0)->dataCount() > 100);
+    }
+
+    // With many points a graph is drawn from a view a few points per pixel
+    // column wide, made of stored points, in which every stored point within
+    // a pixel has one at least as high and one at least as low: no spike is
+    // lost, the curve does not change.
+    void viewOfManyPointsKeepsEverySpike_data()
+    {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::newRow("all of it") << -100.0 << 700.0;
+        QTest::newRow("zoomed to a minute") << 250.0 << 310.0;
+        QTest::newRow("panned past the start") << -40.0 << 20.0;
+    }
+    void viewOfManyPointsKeepsEverySpike()
+    {
+        QFETCH(double, from);
+        QFETCH(double, to);
+        StandaloneChart c;
+        fillNoisy(c.chart, 0, 60000); // ten minutes
+        c.plot.xAxis->setRange(from, to);
+        c.redraw();
+
+        const QVector<Point> view = c.view(0), stored = c.stored(0);
+        QCOMPARE(stored.size(), 60000);
+        // At most four points a bucket, one or two buckets a pixel, and
+        // some room beyond either end of the axis: bounded by the width,
+        // whatever the number of points.
+        QVERIFY2(view.size() <= 11 * c.plot.axisRect()->width() + 16, qPrintable(QString::number(view.size())));
+        QSet<Point> storedSet;
+        for (const Point &p : stored)
+            storedSet.insert(p);
+        for (const Point &q : view)
+            QVERIFY(storedSet.contains(q));
+
+        const double reach = c.secondsPerPixel();
+        int checked = 0;
+        for (const Point &p : stored) {
+            if (p.first < from || p.first > to)
+                continue;
+            ++checked;
+            bool higher = false, lower = false;
+            for (const Point &q : view) {
+                if (std::abs(q.first - p.first) > reach)
+                    continue;
+                higher = higher || q.second >= p.second;
+                lower = lower || q.second <= p.second;
+            }
+            if (!higher || !lower)
+                QFAIL(qPrintable(QStringLiteral("point %1, %2 not covered").arg(p.first).arg(p.second)));
+        }
+        QVERIFY(checked > 0);
+        // The line runs on past both ends of the axis where there are points.
+        if (from > 0)
+            QVERIFY(view.first().first < from);
+        QVERIFY(view.last().first > to || stored.last().first <= to);
+    }
+
+    // Zoomed in until the points are pixels apart, the view is the points
+    // themselves, wherever the operator drags to; new points show in it
+    // with the next redraw.
+    void zoomedInTheViewIsThePoints()
+    {
+        StandaloneChart c;
+        fillNoisy(c.chart, 1, 30000);
+        c.plot.xAxis->setRange(0, 300);
+        c.redraw();
+        QVERIFY(c.view(1).size() < c.chart.pointCount(1) / 2); // a view, not the points
+
+        const auto pointsWithin = [](const QVector<Point> &points, double from, double to) {
+            QVector<Point> out;
+            for (const Point &p : points)
+                if (p.first >= from && p.first <= to)
+                    out << p;
+            return out;
+        };
+        for (double start : {100.0, 100.5, 299.0, 37.25}) {
+            c.plot.xAxis->setRange(start, start + 1.5);
+            c.redraw();
+            QCOMPARE(pointsWithin(c.view(1), start, start + 1.5), pointsWithin(c.stored(1), start, start + 1.5));
+        }
+
+        // A spike arrives at the end while zoomed out again.
+        c.plot.xAxis->setRange(0, 301);
+        c.redraw();
+        c.chart.addPoint(1, 300.5, 5000);
+        c.chart.addPoint(1, 300.51, 0);
+        c.redraw();
+        QVERIFY(c.view(1).contains(Point(300.5, 5000)));
+    }
+
+    // The stored data has a ceiling: the newest points as they came, older
+    // ones thinned to the lowest and highest of each stretch of time, the
+    // spikes kept; clearing frees it all.
+    void storedPointsHaveACeiling()
+    {
+        StandaloneChart c;
+        const int hour = 360000, total = 6 * hour;
+        double lowest = 0, highest = 0;
+        for (int i = 0; i < total; ++i) {
+            double value = std::sin(i / 3000.0) * 100;
+            if (i == 12345)
+                value = -7777; // spikes in the first hour
+            if (i == 23456)
+                value = 8888;
+            lowest = std::min(lowest, value);
+            highest = std::max(highest, value);
+            c.chart.addPoint(0, i * 0.01, value);
+        }
+        QVERIFY(c.chart.memoryBytes() <= LiveChart::ceilingBytes());
+        const QVector<Point> stored = c.stored(0);
+        QCOMPARE(stored.size(), c.chart.pointCount(0));
+        QVERIFY2(stored.size() <= LiveChart::FullResolutionPoints + LiveChart::ThinnedPoints,
+                 qPrintable(QString::number(stored.size())));
+        QVERIFY(stored.size() < total / 4);
+        // In key order, the spikes among them.
+        for (int i = 1; i < stored.size(); ++i)
+            QVERIFY(stored[i - 1].first <= stored[i].first);
+        QVERIFY(stored.contains(Point(123.45, -7777)));
+        QVERIFY(stored.contains(Point(234.56, 8888)));
+        // The newest points are all there as they came.
+        const int newest = LiveChart::FullResolutionPoints * 3 / 4;
+        for (int i = 0; i < newest; ++i) {
+            const int n = total - newest + i;
+            QCOMPARE(stored[stored.size() - newest + i], Point(n * 0.01, std::sin(n / 3000.0) * 100));
+        }
+        // The axes still take in every point ever added.
+        c.plot.xAxis->setRange(0, 1);
+        c.plot.yAxis->setRange(0, 1);
+        c.chart.enlargeAxesToGraph(0);
+        QVERIFY(same(c.plot.xAxis->range(), QCPRange(0, (total - 1) * 0.01)));
+        QVERIFY(same(c.plot.yAxis->range(), QCPRange(lowest, highest)));
+
+        c.chart.clearGraph(0);
+        QCOMPARE(c.chart.pointCount(0), 0);
+        QCOMPARE(c.chart.memoryBytes(), qint64(0));
+        QCOMPARE(c.plot.graph(0)->dataCount(), 0);
     }
 
     void timeLabelsAreElapsedMinutesAndSeconds()

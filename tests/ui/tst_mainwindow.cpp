@@ -4,6 +4,7 @@
 
 #include "device/Records.h"
 #include "ui/AppInfo.h"
+#include "ui/RepaintPacer.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -81,6 +82,26 @@ QStringList fileLines(const QString &path)
         return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
+
+// Counts the paint events of the widgets it watches.
+struct PaintCounter : QObject
+{
+    QMap<QObject *, int> paints;
+    void watch(QWidget *widget) { widget->installEventFilter(this); }
+    int total() const
+    {
+        int sum = 0;
+        for (int n : paints)
+            sum += n;
+        return sum;
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints[watched];
+        return false;
+    }
+};
 
 const QString DeviceTitle =
     QStringLiteral("Torvan60 1.23 - Torvan60 (simulated). Serial: SIM60-000001; BL: 0x0105, AP: 0x0123, 01, 1");
@@ -363,6 +384,106 @@ private slots:
         QCOMPARE(paneLines(rig.w<QPlainTextEdit>("pteFaults")), faultLines);
         QCOMPARE(!rig.w<QWidget>("frmStatus")->isHidden(), lamp);
         QCOMPARE(checkedMode(rig), mode);
+    }
+
+    // Most reports repeat the one before: the Faults box is rewritten only
+    // when the faults change, or when something else wrote to it.
+    void faultsBoxIsRewrittenOnlyWhenTheFaultsChange()
+    {
+        WindowRig rig;
+        auto *pane = rig.w<QPlainTextEdit>("pteFaults");
+        const QString overA = "Channel A overcurrent shutdown. Please check wireing or possible short circuit.";
+        Live live{true, 0x21, 4, 1};
+        apply(rig.drv.RTData, live);
+        rig.announceLive();
+        const int revision = pane->document()->revision();
+        rig.announceLive(5);
+        QCOMPARE(pane->document()->revision(), revision);
+
+        live.faults = 0x02;
+        apply(rig.drv.RTData, live);
+        rig.announceLive();
+        QCOMPARE(paneLines(pane), QStringList{overA});
+
+        pane->appendPlainText(QStringLiteral("a note"));
+        rig.announceLive();
+        QCOMPARE(paneLines(pane), QStringList{overA});
+
+        // Back to the faults shown before the last change.
+        live.faults = 0x21;
+        apply(rig.drv.RTData, live);
+        rig.announceLive();
+        QCOMPARE(paneLines(pane).size(), 2);
+        QCOMPARE(rig.w<QLabel>("lblFaultsStatus")->text(), QStringLiteral("Fault no. 0x21 detected"));
+    }
+
+    // Widgets repaint when what they show changes, at most once per frame;
+    // what they hold is up to date at once, but for the current position
+    // and speed, which take the newest report at the end of a frame that
+    // was painted already.
+    void repaintsFollowChangesAtScreenPace()
+    {
+        WindowRig rig;
+        rig.w<QTabWidget>("tabMainTab")->setCurrentWidget(rig.w<QWidget>("tabPositionControl"));
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+        auto *pacer = rig.window->findChild<RepaintPacer *>();
+        QVERIFY(pacer);
+        PaintCounter counter;
+        for (const char *name : {"sbCurPos", "sbCurSpeed", "lcdVoltage", "lcdTemperature", "lblDriverStatus",
+                                 "lblFaultsStatus", "btnRunStop"})
+            counter.watch(rig.w<QWidget>(name));
+        const auto frame = [&] {
+            rig.clock.advance(RepaintPacer::frameIntervalMs());
+            QMetaObject::invokeMethod(pacer, "release");
+            QCoreApplication::processEvents();
+        };
+        Live live{true, 0, 2, 1}; // no position chart in mode 1
+        live.position = 100;
+        live.speed = 20;
+        apply(rig.drv.RTData, live);
+        rig.announceLive();
+        frame();
+        QVERIFY(counter.total() > 0);
+        // Whatever the first paints left to paint (the boxes wait for the
+        // end of a frame that was painted already): until two frames in a
+        // row paint nothing.
+        for (int i = 0, quiet = 0; i < 8 && quiet < 2; ++i) {
+            counter.paints.clear();
+            frame();
+            quiet = counter.total() == 0 ? quiet + 1 : 0;
+        }
+
+        // The same report again and again: nothing to repaint.
+        counter.paints.clear();
+        rig.announceLive(10);
+        frame();
+        QCOMPARE(counter.total(), 0);
+
+        // A new position repaints its box...
+        live.position = 101;
+        apply(rig.drv.RTData, live);
+        rig.announceLive();
+        frame();
+        QVERIFY(counter.paints.value(rig.w<QWidget>("sbCurPos")) > 0);
+
+        // ...and changes within the same frame wait for its end, together.
+        counter.paints.clear();
+        for (int i = 0; i < 5; ++i) {
+            live.position = 102 + i;
+            live.speed = 21 + i;
+            apply(rig.drv.RTData, live);
+            rig.announceLive();
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(counter.total(), 0);
+        QVERIFY(pacer->holding());
+        QCOMPARE(rig.w<QSpinBox>("sbCurPos")->value(), 101);
+        frame();
+        QCOMPARE(rig.w<QSpinBox>("sbCurPos")->value(), 106);
+        QCOMPARE(rig.w<QSpinBox>("sbCurSpeed")->value(), 25);
+        QVERIFY(counter.paints.value(rig.w<QWidget>("sbCurPos")) > 0);
+        QVERIFY(counter.paints.value(rig.w<QWidget>("sbCurSpeed")) > 0);
+        QVERIFY(!pacer->holding());
     }
 
     void liveValues_data()

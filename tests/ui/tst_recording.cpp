@@ -352,7 +352,12 @@ private slots:
             rig.announceLive(20); // one point triple on the 20th
         }
         QCustomPlot *plot = rig.w<QCustomPlot>("TempPlot");
-        plot->graph(0)->addData(9.5, -1.25); // the temperature graph one longer
+        LiveChart *chart = nullptr;
+        for (LiveChart *c : rig.window->findChildren<LiveChart *>())
+            if (c->plot() == plot)
+                chart = c;
+        QVERIFY(chart);
+        chart->addPoint(0, 9.5, -1.25); // the temperature graph one longer
 
         const QString path = rig.dir.filePath(QStringLiteral("data.csv"));
         rig.dialogs.files << path;
