@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
+#include <QVector>
 
 #include <memory>
 
@@ -24,6 +26,15 @@ public:
     // the charts and must outlive it too.
     MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // A picture the window read at start: its name relative to the working
+    // directory and the file it was loaded from, empty when it did not load.
+    struct PictureSource
+    {
+        QString name;
+        QString file;
+    };
+    const QVector<PictureSource> &pictureSources() const { return pictures; }
 
 public slots:
     // Live status panel.
@@ -120,6 +131,11 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The pictures and the icon, found through picturePath; each remembers
+    // where it came from in pictures.
+    QPixmap loadPicture(const QString &name);
+    QIcon loadIcon(const QString &name);
+
     void addTempChartPoint();
     void addPosChartPoint(bool speedMode, double required);
     // Empties a chart, restarts its time and sets the ranges the clear
@@ -137,4 +153,5 @@ private:
     Logger *logger = nullptr; // child of the window
     LiveChart *tempChart = nullptr;
     LiveChart *posChart = nullptr;
+    QVector<PictureSource> pictures;
 };

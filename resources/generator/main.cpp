@@ -1,5 +1,6 @@
-// Draws the tool's pictures: the window icon, the two logos of the About page
-// and the wiring diagram of the Connection diagrams page. Usage:
+// Draws the tool's pictures: the window icon, the two logos of the About page,
+// the wiring diagram of the Connection diagrams page and the application icon
+// of the desktop menu at the sizes of the icon theme. Usage:
 //   draw_pictures <resources directory>
 #include <QDir>
 #include <QFont>
@@ -345,5 +346,11 @@ int main(int argc, char *argv[])
     ok &= save(drawLogo(false), out.filePath(QStringLiteral("release/TorvanLogo.png")), "png");
     ok &= save(drawLogo(true), out.filePath(QStringLiteral("release/Logo.png")), "png");
     ok &= save(drawConnectionDiagram(), out.filePath(QStringLiteral("release/Connection diagram.png")), "png");
+    // The same icon, drawn at each size rather than scaled, for the menu.
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("icons/hicolor/%1x%1/apps").arg(size);
+        out.mkpath(dir);
+        ok &= save(drawIcon(size), out.filePath(dir + QStringLiteral("/torvan60.png")), "png");
+    }
     return ok ? 0 : 1;
 }
