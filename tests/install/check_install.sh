@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the built project into a temporary prefix and checks the tree and
 # that the installed tool, started from anywhere, finds its pictures and logs
-# where it should. Usage: check_install.sh BUILD_DIR SOURCE_DIR
+# where it should. Usage: check_install.sh BUILD_DIR SOURCE_DIR WITH_CTL
+# (WITH_CTL 1: the command-line companion is built and must be installed too).
 set -euo pipefail
 build="$1"
 source="$2"
+with_ctl="$3"
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools desktop-file-validate
 
@@ -15,6 +17,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 bin="$prefix/bin/torvan60"
 data="$prefix/share/torvan60"
 [ -x "$bin" ] || fail "no executable $bin"
+if [ "$with_ctl" = 1 ]; then
+    [ -x "$prefix/bin/torvan60ctl" ] || fail "torvan60ctl is built but not installed"
+fi
 
 # The desktop entry: valid, starts the installed tool, names an icon the
 # theme holds at every size, each PNG really of its folder's size.

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the built project and checks its file list,
 # its Depends (worked out by dpkg-shlibdeps), its udev trigger, and that the
-# unpacked tool finds its pictures. Usage: check_package.sh BUILD_DIR QT_MAJOR
+# unpacked tool finds its pictures.
+# Usage: check_package.sh BUILD_DIR QT_MAJOR WITH_CTL (as for check_install.sh)
 set -euo pipefail
 build="$1"
 qt="$2"
+with_ctl="$3"
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools cpack dpkg-deb dpkg-shlibdeps file
 
@@ -30,6 +32,9 @@ for f in ./usr/bin/torvan60 ./usr/share/applications/torvan60.desktop \
     "./usr/share/torvan60/release/Connection diagram.png" ./usr/lib/udev/rules.d/70-torvan60.rules; do
     grep -qxF "$f" "$work/files" || fail "$f not in the package: $(cat "$work/files")"
 done
+if [ "$with_ctl" = 1 ]; then
+    grep -qxF ./usr/bin/torvan60ctl "$work/files" || fail "torvan60ctl is built but not in the package"
+fi
 if grep -v -e '^\./$' -e '^\./usr/' "$work/files" | grep -q . || grep -q '^\./usr/local' "$work/files"; then
     fail "files outside /usr: $(cat "$work/files")"
 fi
