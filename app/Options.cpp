@@ -2,6 +2,33 @@
 
 #include <QDir>
 
+// The options that choose the board: "--serial SERIAL" (or "=SERIAL"; a
+// following option is never taken as the serial) and "--simulate-boards=N",
+// which implies --simulate. False when args[i] is none of them or its value
+// is unusable; i moves past a separate value.
+static bool parseBoardOption(const QStringList &args, int &i, Options &options)
+{
+    const QString &arg = args.at(i);
+    if (arg == QLatin1String("--serial") && i + 1 < args.size() && !args.at(i + 1).startsWith(QLatin1String("--"))) {
+        options.serial = args.at(++i);
+        return true;
+    }
+    if (arg.startsWith(QLatin1String("--serial="))) {
+        options.serial = arg.mid(int(sizeof("--serial=")) - 1);
+        return true;
+    }
+    if (arg.startsWith(QLatin1String("--simulate-boards="))) {
+        bool ok = false;
+        const int count = arg.mid(int(sizeof("--simulate-boards=")) - 1).toInt(&ok);
+        if (!ok || count < 1 || count > MaxSimulatedBoards)
+            return false;
+        options.simulate = true;
+        options.simulatedBoards = count;
+        return true;
+    }
+    return false;
+}
+
 Options parseOptions(const QStringList &args)
 {
     Options options;
@@ -20,7 +47,7 @@ Options parseOptions(const QStringList &args)
             options.userDir = true;
         } else if (arg == QLatin1String("--check")) {
             options.check = true;
-        } else {
+        } else if (!parseBoardOption(args, i, options)) {
             options.ignored << arg;
         }
     }

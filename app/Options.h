@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+// The most boards a simulated bus is given from the command line.
+constexpr int MaxSimulatedBoards = 16;
+
 // The window's command-line options.
 struct Options
 {
@@ -17,7 +20,9 @@ struct Options
     // from and where the log is written, and exit instead of showing the
     // window.
     bool check = false;
-    QStringList ignored; // anything else: started as if it were not there
+    QString serial;          // "--serial SERIAL": connect only to this board
+    int simulatedBoards = 1; // "--simulate-boards=N" (implies --simulate)
+    QStringList ignored;     // anything else: started as if it were not there
 };
 
 // Reads the options from the program's arguments (args[0] is the program).

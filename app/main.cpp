@@ -69,7 +69,7 @@ int main(int argc, char *argv[])
     HidTransport *transport = nullptr;
     if (options.simulate) {
         simulatedBus = std::make_unique<SimulatedBus>(clock);
-        if (!applySimulationScenario(simulatedBus->addBoard(), options.scenario)) {
+        if (!addSimulatedBoards(*simulatedBus, options.simulatedBoards, options.scenario)) {
             QTextStream(stderr) << "Unknown simulation scenario: " << options.scenario << "\n";
             return 2;
         }
@@ -93,6 +93,7 @@ int main(int argc, char *argv[])
     Torvan.SetClock(&clock);
     Torvan.SetTransport(transport);
     Torvan.SetDialogs(&dialogs);
+    Torvan.SetSerialFilter(options.serial);
 
     // Nothing is closed or sent at exit: the device object, built before
     // main, outlives the transports and the clock but no longer runs.

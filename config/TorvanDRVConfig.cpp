@@ -1,6 +1,7 @@
 // Driver configuration members of the device object: the conversions of
 // DriverRegisterCodec applied to the object's own records and buffers.
 #include "config/DriverRegisterCodec.h"
+#include "config/SettingsFile.h"
 #include "device/TorvanDRV.h"
 
 void TorvanDRV::DrvSettings2DriverRegisters()
@@ -42,4 +43,23 @@ void TorvanDRV::Buffer2OtherSettings()
 {
     DriverRegisterCodec::OtherSettings2TrajectoryData(DriverRegisterCodec::Buffer2OtherSettings(InputReport),
                                                       TrajectoryData);
+}
+
+bool TorvanDRV::SaveSettingsToFile(const QString &path)
+{
+    return SettingsFile::Save(path, DrvSettings, TrajectoryData);
+}
+
+bool TorvanDRV::LoadSettingsFromFile(const QString &path, bool developerCurrents)
+{
+    SettingsFile::LoadRules rules;
+    rules.developerCurrents = developerCurrents;
+    const SettingsFile::LoadResult result = SettingsFile::Load(path, DrvSettings, TrajectoryData, rules);
+    if (!result.loaded) {
+        log(QStringLiteral("Not a settings file (%1), nothing loaded: %2").arg(result.refusal, path));
+        return false;
+    }
+    for (const QString &line : result.adjustments)
+        log(line);
+    return true;
 }

@@ -48,18 +48,34 @@ ExclusiveTransport::~ExclusiveTransport()
         unlockNode(entry.second);
 }
 
+namespace {
+
+// A board whose node another open holds locked (this program's own open
+// included).
+bool lockedByAnother(const HidDeviceEntry &entry)
+{
+    if (!isBoard(entry))
+        return false;
+    const int fd = lockNode(entry.path);
+    unlockNode(fd);
+    return fd == Busy;
+}
+
+} // namespace
+
 std::vector<HidDeviceEntry> ExclusiveTransport::enumerate(unsigned short vendorId, unsigned short productId)
 {
     std::vector<HidDeviceEntry> list = inner.enumerate(vendorId, productId);
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [](const HidDeviceEntry &entry) {
-                                  if (!isBoard(entry))
-                                      return false;
-                                  const int fd = lockNode(entry.path);
-                                  unlockNode(fd);
-                                  return fd == Busy;
-                              }),
-               list.end());
+    list.erase(std::remove_if(list.begin(), list.end(), lockedByAnother), list.end());
+    return list;
+}
+
+std::vector<HidDeviceEntry> ExclusiveTransport::enumerateHeld(unsigned short vendorId, unsigned short productId)
+{
+    std::vector<HidDeviceEntry> list = inner.enumerate(vendorId, productId);
+    list.erase(
+        std::remove_if(list.begin(), list.end(), [](const HidDeviceEntry &entry) { return !lockedByAnother(entry); }),
+        list.end());
     return list;
 }
 

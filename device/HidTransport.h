@@ -42,6 +42,16 @@ public:
     // data[0] is the report id. Returns the count written or -1.
     virtual int write(HidHandle *handle, const unsigned char *data, size_t length) = 0;
     virtual void close(HidHandle *handle) = 0;
+
+    // Boards present on the bus that another program holds open, which
+    // enumerate() leaves out (same id filter). Empty where the layer cannot
+    // tell them apart.
+    virtual std::vector<HidDeviceEntry> enumerateHeld(unsigned short vendorId, unsigned short productId)
+    {
+        (void)vendorId;
+        (void)productId;
+        return {};
+    }
 };
 
 // The real USB bus, through hidapi (hidraw back end).

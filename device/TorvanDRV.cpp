@@ -86,10 +86,15 @@ void TorvanDRV::StartTimers()
     connect(rxTimer, &QTimer::timeout, this, &TorvanDRV::USBRXTimerHandler, Qt::UniqueConnection);
 }
 
-bool TorvanDRV::isMatchingBoard(const HidDeviceEntry &entry) const
+bool TorvanDRV::IsTorvanBoard(const HidDeviceEntry &entry) const
 {
     return entry.vendorId == Report::VendorId && entry.productId == Report::ProductId && entry.hasManufacturer &&
            entry.manufacturer == VendorString;
+}
+
+bool TorvanDRV::isMatchingBoard(const HidDeviceEntry &entry) const
+{
+    return IsTorvanBoard(entry) && (serialFilter.isEmpty() || entry.serialNumber == serialFilter);
 }
 
 bool TorvanDRV::isListed(const std::string &path) const

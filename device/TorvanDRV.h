@@ -37,6 +37,13 @@ public:
     // through as well; null when none were set.
     OperatorDialogs *Dialogs() const { return dialogs; }
     void SetLogger(Logger *logger);
+    // Only the board with this USB serial number is connected; others on
+    // the bus are ignored. Empty (the default): the first board found.
+    void SetSerialFilter(const QString &serial) { serialFilter = serial; }
+    const QString &SerialFilter() const { return serialFilter; }
+    // Whether an enumeration entry is a Torvan60 board by its USB identity
+    // (ids and manufacturer), whatever the serial filter says.
+    bool IsTorvanBoard(const HidDeviceEntry &entry) const;
 
     // ---- Connection lifecycle ----
     void StartTimers();
@@ -82,6 +89,17 @@ public:
     QString DrvSettings2String() const;
     void String2DrvSettings(const QString &line);
     QString DriverRegisters2String() const;
+
+    // ---- Settings files ----
+    // Writes DrvSettings and TrajectoryData to an INI settings file; false
+    // when it could not be written.
+    bool SaveSettingsToFile(const QString &path);
+    // Reads a settings file into DrvSettings and TrajectoryData, held as the
+    // driver setup controls take the values (currents up to 15 A with
+    // developerCurrents), and logs one line per value that was missing or
+    // adjusted. A file that is no settings file changes nothing, is logged,
+    // and gives false.
+    bool LoadSettingsFromFile(const QString &path, bool developerCurrents = false);
 
     // ---- Firmware ----
     void FullUpdate();
@@ -144,6 +162,7 @@ private:
     bool DeviceFound = false;
     QString productString;
     QString serialString;
+    QString serialFilter;
     Logger *logger = nullptr;
     QTimer *enumTimer = nullptr;
     QTimer *rxTimer = nullptr;

@@ -13,6 +13,11 @@ std::vector<HidDeviceEntry> TracingTransport::enumerate(unsigned short vendorId,
     return inner.enumerate(vendorId, productId);
 }
 
+std::vector<HidDeviceEntry> TracingTransport::enumerateHeld(unsigned short vendorId, unsigned short productId)
+{
+    return inner.enumerateHeld(vendorId, productId);
+}
+
 HidHandle *TracingTransport::openPath(const std::string &path)
 {
     return inner.openPath(path);

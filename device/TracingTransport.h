@@ -21,6 +21,7 @@ public:
     int read(HidHandle *handle, unsigned char *data, size_t length) override;
     int write(HidHandle *handle, const unsigned char *data, size_t length) override;
     void close(HidHandle *handle) override;
+    std::vector<HidDeviceEntry> enumerateHeld(unsigned short vendorId, unsigned short productId) override;
 
 private:
     void trace(char direction, const unsigned char *data, size_t length);

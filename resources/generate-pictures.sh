@@ -4,6 +4,7 @@
 #   release/TorvanLogo.png           logo of the About page (form picture)
 #   release/Logo.png                 logo shown over it at start-up
 #   release/Connection diagram.png   wiring diagram of the board
+#   release/Driver timing.png        chopper timing of the advanced driver setup
 #   icons/hicolor/NxN/apps/torvan60.png  desktop menu icon, several sizes
 # They are drawn by a small Qt program (generator/main.cpp) and kept in the
 # repository; run this after changing the drawings.

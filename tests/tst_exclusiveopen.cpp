@@ -80,6 +80,7 @@ private slots:
         QCOMPARE(paths(second.enumerate(0, 0)), QStringList{QString::fromStdString(b)});
         QCOMPARE(paths(first.enumerate(0, 0)), QStringList{QString::fromStdString(b)}); // its own, too
         QVERIFY(!second.openPath(a));
+        QCOMPARE(paths(second.enumerateHeld(0, 0)), QStringList{QString::fromStdString(a)}); // listed apart
         QVERIFY(second.openPath(b));
         QCOMPARE(paths(first.enumerate(0, 0)), QStringList());
 

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "device/Clock.h"
+#include "device/StatusTexts.h"
 
 #include <QString>
-
-#include <array>
-#include <cstdint>
 
 // Product name and version: window title, About box, first log line.
 inline const QString AppVersion = QStringLiteral("Torvan60 1.23");
@@ -19,24 +17,6 @@ inline bool DeveloperMode = false;
 inline bool IsDeveloperVersion(const QString &version)
 {
     return version.contains(QLatin1String("developer"), Qt::CaseSensitive);
-}
-
-// Texts of the board's driver states, indexed by RTData.DriverState.
-inline const std::array<QString, 6> DriverStateTexts = {
-    QStringLiteral("No motor power available"),
-    QStringLiteral("Driver Disabled (Sleep)"),
-    QStringLiteral("Driver Active"),
-    QStringLiteral("Driver IDLE"),
-    QStringLiteral("Driver Overheated"),
-    QStringLiteral("Driver in PWM mode"),
-};
-
-// The text for a driver state; a state the table does not know shows blank.
-inline QString DriverStateText(int32_t state)
-{
-    if (state < 0 || state >= static_cast<int32_t>(DriverStateTexts.size()))
-        return QString();
-    return DriverStateTexts[static_cast<size_t>(state)];
 }
 
 // Time bases of the two charts: keys are seconds since the clock was started

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "app/Logger.h"
+#include "config/DriverControls.h"
 #include "device/TorvanDRV.h"
 #include "ui/AppInfo.h"
 #include "ui/ElapsedTimeTicker.h"
@@ -24,15 +25,6 @@ const QString PartnerLink = QStringLiteral(
 
 // The partner's build of the pictures carries a logo of exactly this width.
 constexpr int PartnerLogoWidth = 2000;
-
-const char *const FaultLines[6] = {
-    "Device has entered overtemperature shutdown.",
-    "Channel A overcurrent shutdown. Please check wireing or possible short circuit.",
-    "Channel B overcurrent shutdown. Please check wireing or possible short circuit.",
-    "Channel A predriver fault. Please check driver settings.",
-    "Channel B predriver fault. Please check driver settings.",
-    "Power supply voltage too low.",
-};
 
 // The temperature chart takes one point triple per this many live reports.
 constexpr int TempChartEvery = 20;
@@ -117,6 +109,7 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     if (!logo.isNull())
         ui->lblLogo->setPixmap(logo);
     ui->lblVisitUs->setText(logo.width() == PartnerLogoWidth ? PartnerLink : MakerLink);
+    ui->lblTimingPicture->setPixmap(loadPicture(QStringLiteral("release/Driver timing.png")));
 
     device.TrajectoryData.FinalPosition = 0;
     TrajDataChanged();
@@ -143,19 +136,9 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     logger->write(QStringLiteral("Application started: ") + AppVersion);
 
     ui->cbStepMode->clear();
-    ui->cbStepMode->addItems({QStringLiteral("Full-step"), QStringLiteral("Half step"), QStringLiteral("1/4 step"),
-                              QStringLiteral("1/8 step"), QStringLiteral("1/16 step"), QStringLiteral("1/32 step"),
-                              QStringLiteral("1/64 step"), QStringLiteral("1/128 step"), QStringLiteral("1/256 step")});
+    ui->cbStepMode->addItems(DriverControls::StepModes());
     ui->cbDecayMode->clear();
-    ui->cbDecayMode->addItems({
-        QStringLiteral("0-Force slow decay at all times"),
-        QStringLiteral("1-Slow decay for increasing current, mixed decay for decreasing current (indexer mode only)"),
-        QStringLiteral("2-Force fast decay at all times"),
-        QStringLiteral("3-Use mixed decay at all times"),
-        QStringLiteral(
-            "4-Slow decay for increasing current, auto mixed decay for decreasing current (indexer mode only)"),
-        QStringLiteral("5-Use auto mixed decay at all times"),
-    });
+    ui->cbDecayMode->addItems(DriverControls::DecayModes());
 
     initPresets();
 
@@ -204,6 +187,11 @@ void MainWindow::ShowHideAdvancedControls(bool show)
     if (!show)
         ui->cbAutoApplyChanges->setChecked(false);
     ui->cbAutoResetFaultsOnEnableToggle->setVisible(show);
+    // Like automatic apply: usable only while shown, and never left acting
+    // unseen.
+    ui->cbAutoResetFaultsOnEnableToggle->setEnabled(show);
+    if (!show)
+        ui->cbAutoResetFaultsOnEnableToggle->setChecked(false);
     ui->btnTestBIN1->setVisible(show);
     ui->btnTestBIN2->setVisible(show);
     const double maxCurrent = show ? 15.0 : 6.0;
@@ -232,6 +220,8 @@ void MainWindow::on_btnRunStop_clicked()
     // Provisional: the next live report shows the board's real state.
     if (!device.RTData.InpSleep) {
         ui->btnRunStop->setText(QStringLiteral("Stop"));
+        if (ui->cbAutoResetFaultsOnEnableToggle->isChecked())
+            device.ResetFaults();
         device.EnableDriver();
     } else {
         ui->btnRunStop->setText(QStringLiteral("Run"));

@@ -146,6 +146,11 @@ private:
     // current settings under an entry name of the preset selector.
     void initPresets();
     void StorePresetEntry(const QString &name);
+    // Shows the motion record in the Auto control tab's controls without
+    // reacting to it, then lets that tab take it up (ranges, sign of the
+    // speed) without sending anything.
+    void showTrajectoryData();
+    void refreshTrajectoryControls();
 
     TorvanDRV &device;
     std::unique_ptr<MainWindowForm> ui;

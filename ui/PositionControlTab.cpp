@@ -2,44 +2,251 @@
 
 #include "device/TorvanDRV.h"
 #include "ui/MainWindowForm.h"
+#include "ui/SignalWiring.h"
 
-// Auto control tab: position control, navigation, external buttons, speed mode.
-// (scaffolding: the bodies come with the tab)
+#include <algorithm>
+#include <limits>
 
-void MainWindow::TrajDataChanged() {}
+// Auto control tab: position control along the board's speed profile, jog
+// navigation, the board's external buttons and speed mode. Every control
+// feeds the one trajectory record through TrajDataChanged.
 
-void MainWindow::ConnectToPositionValueChanged(bool) {}
+namespace {
 
-void MainWindow::on_vsFinPos_valueChanged() {}
+// The board's step timer base: speed mode runs at a whole fraction of it.
+constexpr int64_t StepClockHz = 4800000;
 
-void MainWindow::on_sbFinPos_valueChanged() {}
+// The speed the step timer really produces for a requested signed speed. A
+// magnitude above the timer base is produced as the fastest rate, one step
+// per timer tick, rather than dividing by a zero quotient.
+int64_t producedSpeed(int32_t requested)
+{
+    if (requested == 0)
+        return 0;
+    int64_t ticks = StepClockHz / requested;
+    if (ticks == 0)
+        ticks = requested > 0 ? 1 : -1;
+    return StepClockHz / ticks;
+}
 
-void MainWindow::on_sbPosLimitUpper_valueChanged() {}
+int32_t saturated(int64_t value)
+{
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
 
-void MainWindow::on_sbPosLimitLower_valueChanged() {}
+} // namespace
 
-void MainWindow::on_btnWriteTraj_clicked() {}
+void MainWindow::TrajDataChanged()
+{
+    TrajectoryDataRecord &traj = device.TrajectoryData;
 
-void MainWindow::on_btnStopTraj_clicked() {}
+    // The widget updates below must not come back in through these.
+    ConnectToPositionValueChanged(false);
 
-void MainWindow::on_btnZeroCurPos_clicked() {}
+    traj.MaxSpeed = ui->sbVmax->value();
+    traj.MaxAccel = ui->sbAccel->value();
+    traj.MaxDecel = ui->sbDecel->value();
+    traj.PosLimitUpper = ui->sbPosLimitUpper->value();
+    traj.PosLimitLower = ui->sbPosLimitLower->value();
+    traj.SmallStep = ui->sbSmallInc->value();
+    traj.LargeStep = ui->sbLargeInc->value();
 
-void MainWindow::on_btnLargDec_clicked() {}
+    // Neither limit can pass the other, and the target lies between them.
+    // A limit box clamped here runs its own slot, and so this, once more.
+    ui->vsFinPos->setMaximum(traj.PosLimitUpper);
+    ui->sbFinPos->setMaximum(traj.PosLimitUpper);
+    ui->sbPosLimitLower->setMaximum(traj.PosLimitUpper);
+    ui->vsFinPos->setMinimum(traj.PosLimitLower);
+    ui->sbFinPos->setMinimum(traj.PosLimitLower);
+    ui->sbPosLimitUpper->setMinimum(traj.PosLimitLower);
 
-void MainWindow::on_btnSmallDec_clicked() {}
+    ui->cbNCTypeEndSwitch->setEnabled(ui->cbEnableEndSwitch->isChecked());
 
-void MainWindow::on_btnSmallInc_clicked() {}
+    // Read back through the box: a target outside the limits (a jog past
+    // one) becomes the nearer limit.
+    ui->sbFinPos->setValue(traj.FinalPosition);
+    ui->vsFinPos->setValue(traj.FinalPosition);
+    traj.FinalPosition = ui->sbFinPos->value();
 
-void MainWindow::on_btnLargInc_clicked() {}
+    traj.EnableEndSwitch = ui->cbEnableEndSwitch->isChecked();
+    traj.NCTypeSwitch = ui->cbNCTypeEndSwitch->isChecked();
+    device.DrvSettings.BINxButtonsMode = ui->cbEnableBINxButtonsPosCtrl->isChecked();
+    traj.BIN1Steps = ui->sbBIN1Steps->value();
+    traj.BIN2Steps = ui->sbBIN2Steps->value();
 
-void MainWindow::on_btnTestBIN1_clicked() {}
+    // The speed controls show a magnitude; the direction box gives the sign.
+    // The magnitude never exceeds MaxSpeed, whatever the record was given.
+    traj.AutoRunInvertDirection = ui->cbInvDirection->isChecked();
+    const int64_t requested = traj.RequestedSpeed;
+    const int64_t magnitude = std::min<int64_t>(requested < 0 ? -requested : requested, std::max(traj.MaxSpeed, 0));
+    traj.RequestedSpeed = static_cast<int32_t>(traj.AutoRunInvertDirection ? -magnitude : magnitude);
 
-void MainWindow::on_btnTestBIN2_clicked() {}
+    ui->lblAutoRunActualSpeed->setText(
+        traj.RequestedSpeed == 0 ? QStringLiteral("AcSp: 0")
+                                 : QStringLiteral("AcSp: ") + QString::number(producedSpeed(traj.RequestedSpeed)));
 
-void MainWindow::on_cbEnableBINxButtonsPosCtrl_toggled(bool) {}
+    device.DrvSettings.AutoRunMode = ui->cbEnableAutoRunPosCtrl->isChecked();
 
-void MainWindow::on_hsReqSpeed_valueChanged() {}
+    // Lowering MaxSpeed below the requested speed clamps the speed controls,
+    // whose slots store the clamped magnitude and recompute.
+    ui->hsReqSpeed->setMaximum(traj.MaxSpeed);
+    ui->sbReqSpeed->setMaximum(traj.MaxSpeed);
+    ui->hsReqSpeed->setSingleStep(traj.MaxSpeed / 20);
+    ui->hsReqSpeed->setValue(std::abs(traj.RequestedSpeed));
+    ui->sbReqSpeed->setValue(std::abs(traj.RequestedSpeed));
 
-void MainWindow::on_sbReqSpeed_valueChanged() {}
+    ConnectToPositionValueChanged(true);
 
-void MainWindow::on_cbEnableAutoRunPosCtrl_toggled(bool) {}
+    if (ui->cbAutoUpdatePos->isChecked())
+        device.WriteTrajectory();
+}
+
+void MainWindow::ConnectToPositionValueChanged(bool connect)
+{
+    const char *const valueChanged = SIGNAL(valueChanged(int));
+    const char *const stateChanged = SIGNAL(stateChanged(int));
+    const char *const recompute = SLOT(TrajDataChanged());
+    // The first two are also wired by name when the form is built; rewiring
+    // by signature replaces that connection, so a change runs its slot once.
+    const bool wired = SignalWiring::rewire(this,
+                                            {
+                                                {ui->vsFinPos, valueChanged, SLOT(on_vsFinPos_valueChanged())},
+                                                {ui->sbFinPos, valueChanged, SLOT(on_sbFinPos_valueChanged())},
+                                                {ui->sbVmax, valueChanged, recompute},
+                                                {ui->sbAccel, valueChanged, recompute},
+                                                {ui->sbDecel, valueChanged, recompute},
+                                                {ui->cbEnableEndSwitch, stateChanged, recompute},
+                                                {ui->cbNCTypeEndSwitch, stateChanged, recompute},
+                                                {ui->cbEnableBINxButtonsPosCtrl, stateChanged, recompute},
+                                                {ui->cbEnableAutoRunPosCtrl, stateChanged, recompute},
+                                                {ui->sbBIN1Steps, valueChanged, recompute},
+                                                {ui->sbBIN2Steps, valueChanged, recompute},
+                                                {ui->sbSmallInc, valueChanged, recompute},
+                                                {ui->sbLargeInc, valueChanged, recompute},
+                                                {ui->cbInvDirection, stateChanged, recompute},
+                                                {ui->hsReqSpeed, valueChanged, recompute},
+                                            },
+                                            connect);
+    if (!wired)
+        SignalWiring::reportFailure(
+            device.Dialogs(), logger,
+            QStringLiteral("Unexpected error occured while connecting signals for position changed."));
+}
+
+void MainWindow::on_vsFinPos_valueChanged()
+{
+    device.TrajectoryData.FinalPosition = ui->vsFinPos->value();
+    TrajDataChanged();
+}
+
+void MainWindow::on_sbFinPos_valueChanged()
+{
+    device.TrajectoryData.FinalPosition = ui->sbFinPos->value();
+    TrajDataChanged();
+}
+
+void MainWindow::on_sbPosLimitUpper_valueChanged()
+{
+    TrajDataChanged();
+}
+
+void MainWindow::on_sbPosLimitLower_valueChanged()
+{
+    TrajDataChanged();
+}
+
+void MainWindow::on_btnWriteTraj_clicked()
+{
+    device.WriteTrajectory();
+}
+
+void MainWindow::on_btnStopTraj_clicked()
+{
+    device.StopTrajectory();
+}
+
+void MainWindow::on_btnZeroCurPos_clicked()
+{
+    // The target goes to 0, or to the nearer limit, before the board's
+    // present position becomes 0.
+    ui->sbFinPos->setValue(0);
+    device.SetHome();
+}
+
+// ---- Navigation: jogs by the increment shown now; TrajDataChanged stops
+// the target at a limit.
+
+namespace {
+void jog(TrajectoryDataRecord &traj, int increment)
+{
+    traj.FinalPosition = saturated(int64_t(traj.FinalPosition) + increment);
+}
+} // namespace
+
+void MainWindow::on_btnLargDec_clicked()
+{
+    jog(device.TrajectoryData, -ui->sbLargeInc->value());
+    TrajDataChanged();
+}
+
+void MainWindow::on_btnSmallDec_clicked()
+{
+    jog(device.TrajectoryData, -ui->sbSmallInc->value());
+    TrajDataChanged();
+}
+
+void MainWindow::on_btnSmallInc_clicked()
+{
+    jog(device.TrajectoryData, ui->sbSmallInc->value());
+    TrajDataChanged();
+}
+
+void MainWindow::on_btnLargInc_clicked()
+{
+    jog(device.TrajectoryData, ui->sbLargeInc->value());
+    TrajDataChanged();
+}
+
+// ---- External buttons
+
+void MainWindow::on_btnTestBIN1_clicked()
+{
+    device.TrajectoryData.TestButton = 1;
+    device.TestButtons();
+}
+
+void MainWindow::on_btnTestBIN2_clicked()
+{
+    device.TrajectoryData.TestButton = 2;
+    device.TestButtons();
+}
+
+void MainWindow::on_cbEnableBINxButtonsPosCtrl_toggled(bool checked)
+{
+    ui->cbEnableBINxUpDown->setChecked(checked);
+}
+
+// ---- Speed mode
+
+void MainWindow::on_hsReqSpeed_valueChanged()
+{
+    device.TrajectoryData.RequestedSpeed = ui->hsReqSpeed->value();
+    TrajDataChanged();
+}
+
+void MainWindow::on_sbReqSpeed_valueChanged()
+{
+    device.TrajectoryData.RequestedSpeed = ui->sbReqSpeed->value();
+    TrajDataChanged();
+}
+
+void MainWindow::on_cbEnableAutoRunPosCtrl_toggled(bool checked)
+{
+    ui->cbEnableAutoRun->setChecked(checked);
+    // Leaving auto run stops the motor where it is and makes that the zero.
+    if (!checked) {
+        device.StopTrajectory();
+        device.SetHome();
+    }
+}

@@ -1,10 +1,12 @@
 #include "device/sim/Scenarios.h"
 
+#include "device/Records.h"
 #include "device/sim/SimulatedBoard.h"
 
 QStringList simulationScenarioNames()
 {
-    return {QStringLiteral("outdated"), QStringLiteral("broken"), QStringLiteral("bootloader")};
+    return {QStringLiteral("outdated"), QStringLiteral("broken"), QStringLiteral("bootloader"),
+            QStringLiteral("held"),     QStringLiteral("stall"),  QStringLiteral("glitch")};
 }
 
 bool applySimulationScenario(SimulatedBoard &board, const QString &name)
@@ -31,5 +33,37 @@ bool applySimulationScenario(SimulatedBoard &board, const QString &name)
         model.signatureValid = true;
         return true;
     }
+    if (name == QLatin1String("stall")) {
+        // Every move ends at once in a channel A overcurrent shutdown, as a
+        // blocked motor would; resetting the faults clears it until the next.
+        board.onCommand = [](SimulatedBoard &b, const ReceivedCommand &command) {
+            if (command.code() == Report::CmdWriteTrajectory)
+                b.model.faultFlags |= 0x02;
+        };
+        return true;
+    }
+    if (name == QLatin1String("glitch")) {
+        // A loose cable: the board drops off the bus for a second whenever a
+        // move starts, and keeps moving meanwhile.
+        board.onCommand = [](SimulatedBoard &b, const ReceivedCommand &command) {
+            if (command.code() == Report::CmdWriteTrajectory)
+                b.leaveBusFor(1000);
+        };
+        return true;
+    }
+    if (name == QLatin1String("held")) {
+        board.heldElsewhere = true;
+        return true;
+    }
     return false;
+}
+
+bool addSimulatedBoards(SimulatedBus &bus, int count, const QString &scenario)
+{
+    if (!simulationScenarioNames().contains(scenario) && !scenario.isEmpty())
+        return false;
+    applySimulationScenario(bus.addBoard(), scenario);
+    for (int i = 1; i < count; ++i)
+        bus.addBoard();
+    return true;
 }

@@ -8,8 +8,18 @@ class SimulatedBoard;
 // Practice scenarios for the simulated board, chosen with --simulate=NAME:
 // "outdated" runs an older application (0x0122), "broken" runs its boot
 // loader over a broken application (no signature), "bootloader" runs its
-// boot loader over a valid current application. The empty name is a board
-// that is up to date. False for an unknown name (the board is left alone).
+// boot loader over a valid current application, "held" is held open by
+// another program (present but not listed, cannot be opened), "stall" shuts
+// channel A down for overcurrent whenever a move starts, "glitch" drops off
+// the bus for a second whenever a move starts. The empty name is
+// a board that is up to date. False for an unknown name (the board is left
+// alone).
 bool applySimulationScenario(SimulatedBoard &board, const QString &name);
 
 QStringList simulationScenarioNames();
+
+class SimulatedBus;
+
+// Puts count boards on the bus; the first plays the scenario, the others are
+// up to date. False for an unknown scenario (the bus is left empty).
+bool addSimulatedBoards(SimulatedBus &bus, int count, const QString &scenario);

@@ -44,6 +44,15 @@ void SimulatedBoard::plug()
     model.powerUp();
 }
 
+void SimulatedBoard::leaveBusFor(int ms)
+{
+    plugged = false;
+    offBusUntil = clock.nowMs() + ms;
+    ++sessionGeneration;
+    streamOn = false;
+    queue.clear();
+}
+
 bool SimulatedBoard::isPlugged() const
 {
     return plugged;
@@ -181,11 +190,7 @@ void SimulatedBoard::handlePlainCommand(const ReceivedCommand &command)
         break;
     case Report::CmdRestart:
         // Leaves the bus for a while; open handles die with the session.
-        plugged = false;
-        offBusUntil = now + restartOffBusMs;
-        ++sessionGeneration;
-        streamOn = false;
-        queue.clear();
+        leaveBusFor(restartOffBusMs);
         model.restart();
         break;
     default: {
@@ -244,9 +249,25 @@ std::vector<HidDeviceEntry> SimulatedBus::enumerate(unsigned short vendorId, uns
         keyboard.product = QStringLiteral("USB Keyboard");
         list.push_back(keyboard);
     }
+    const std::vector<HidDeviceEntry> found = listBoards(vendorId, productId, false);
+    list.insert(list.end(), found.begin(), found.end());
+    return list;
+}
+
+std::vector<HidDeviceEntry> SimulatedBus::enumerateHeld(unsigned short vendorId, unsigned short productId)
+{
+    return listBoards(vendorId, productId, true);
+}
+
+std::vector<HidDeviceEntry> SimulatedBus::listBoards(unsigned short vendorId, unsigned short productId, bool held)
+{
+    std::vector<HidDeviceEntry> list;
     for (const auto &board : boards) {
         board->pump();
-        if (!board->listed() || !wanted(board->vendorId, board->productId))
+        const bool shown = held ? board->isPlugged() && board->heldElsewhere : board->listed();
+        const bool wanted =
+            (vendorId == 0 || vendorId == board->vendorId) && (productId == 0 || productId == board->productId);
+        if (!shown || !wanted)
             continue;
         HidDeviceEntry entry;
         entry.path = board->path.toStdString();

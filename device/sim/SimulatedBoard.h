@@ -47,6 +47,9 @@ public:
     void unplug();
     void plug();
     bool isPlugged() const;
+    // Leaves the bus for ms milliseconds, as with a loose cable: open
+    // handles die, the board itself (and any motion) carries on.
+    void leaveBusFor(int ms);
     // Held open with no sharing by another program: not listed, cannot be opened.
     bool heldElsewhere = false;
     // How long a restart keeps the board off the bus.
@@ -134,8 +137,12 @@ public:
     int read(HidHandle *handle, unsigned char *data, size_t length) override;
     int write(HidHandle *handle, const unsigned char *data, size_t length) override;
     void close(HidHandle *handle) override;
+    // Plugged boards that another program holds (heldElsewhere).
+    std::vector<HidDeviceEntry> enumerateHeld(unsigned short vendorId, unsigned short productId) override;
 
 private:
+    std::vector<HidDeviceEntry> listBoards(unsigned short vendorId, unsigned short productId, bool held);
+
     MonotonicClock &clock;
     std::vector<std::unique_ptr<SimulatedBoard>> boards;
     std::vector<std::unique_ptr<struct SimHandle>> handles;

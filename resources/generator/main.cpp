@@ -1,6 +1,7 @@
 // Draws the tool's pictures: the window icon, the two logos of the About page,
-// the wiring diagram of the Connection diagrams page and the application icon
-// of the desktop menu at the sizes of the icon theme. Usage:
+// the wiring diagram of the Connection diagrams page, the chopper timing
+// picture of the advanced driver setup and the application icon of the
+// desktop menu at the sizes of the icon theme. Usage:
 //   draw_pictures <resources directory>
 #include <QDir>
 #include <QFont>
@@ -320,6 +321,96 @@ QImage drawConnectionDiagram()
     return image;
 }
 
+// A dimension line with arrow heads from x0 to x1 at height y.
+void span(QPainter &p, double x0, double x1, double y, const QColor &colour)
+{
+    p.save();
+    p.setPen(QPen(colour, 2));
+    p.setBrush(colour);
+    p.drawLine(QPointF(x0, y), QPointF(x1, y));
+    for (const auto &end : {std::pair<double, double>{x0, 1}, std::pair<double, double>{x1, -1}}) {
+        QPolygonF head;
+        head << QPointF(end.first, y) << QPointF(end.first + end.second * 8, y - 4)
+             << QPointF(end.first + end.second * 8, y + 4);
+        p.drawPolygon(head);
+    }
+    p.restore();
+}
+
+// One chopping cycle of the motor current: the on time starts with the
+// blanking time, the off time starts with the mixed decay time. Below it the
+// four names stand in four equal columns, over the labels the tool puts under
+// the picture.
+QImage drawTimingDiagram()
+{
+    const int width = 640;
+    QImage image(width, 210, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    prepare(p);
+
+    const QColor on = WireA1;
+    const QColor blank = WireB1;
+    const QColor off = WireA2;
+    const QColor decay = WireB2;
+    const double left = 30;
+    const double onEnd = 250;
+    const double blankEnd = 110;
+    const double decayEnd = 370;
+    const double right = 600;
+    const double trip = 40;
+    const double valley = 105;
+    const double base = 140;
+
+    // Axes and the trip level.
+    p.setPen(QPen(Ink, 1.5));
+    p.drawLine(QPointF(left - 12, base), QPointF(width - 14, base));
+    p.drawLine(QPointF(left - 12, base), QPointF(left - 12, 14));
+    p.setPen(QPen(Ink, 1, Qt::DashLine));
+    p.drawLine(QPointF(left - 12, trip), QPointF(width - 14, trip));
+    text(p, QRectF(left - 8, 14, 200, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("I trip"), font(12));
+
+    // Blanking window at the start of the on time.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(blank.red(), blank.green(), blank.blue(), 45));
+    p.drawRect(QRectF(left, trip - 8, blankEnd - left, base - trip + 8));
+
+    // The current: rising while on, falling fast in mixed decay, slowly after.
+    QPainterPath current(QPointF(left, valley));
+    current.lineTo(onEnd, trip);
+    QPainterPath fast(QPointF(onEnd, trip));
+    fast.lineTo(decayEnd, 85);
+    QPainterPath slow(QPointF(decayEnd, 85));
+    slow.lineTo(right, valley);
+    slow.lineTo(width - 20, 80);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(on, 3.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawPath(current);
+    p.setPen(QPen(decay, 3.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawPath(fast);
+    p.setPen(QPen(off, 3.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawPath(slow);
+
+    // The four times.
+    span(p, left, onEnd, 156, on);
+    span(p, left, blankEnd, 122, blank);
+    span(p, onEnd, right, 156, off);
+    span(p, onEnd, decayEnd, 122, decay);
+
+    const QString names[4] = {QStringLiteral("Ton"), QStringLiteral("Tblank"), QStringLiteral("Toff"),
+                              QStringLiteral("Tdecay")};
+    const QColor colours[4] = {on, blank, off, decay};
+    const double column = width / 4.0;
+    for (int i = 0; i < 4; ++i) {
+        const QRectF cell(i * column, 172, column, 30);
+        p.setPen(Qt::NoPen);
+        p.setBrush(colours[i]);
+        p.drawRoundedRect(QRectF(cell.center().x() - 44, cell.center().y() - 6, 12, 12), 2, 2);
+        text(p, cell.adjusted(20, 0, 0, 0), Qt::AlignCenter, names[i], font(14, true), Ink);
+    }
+    return image;
+}
+
 bool save(const QImage &image, const QString &path, const char *format)
 {
     QImageWriter writer(path, format);
@@ -346,6 +437,7 @@ int main(int argc, char *argv[])
     ok &= save(drawLogo(false), out.filePath(QStringLiteral("release/TorvanLogo.png")), "png");
     ok &= save(drawLogo(true), out.filePath(QStringLiteral("release/Logo.png")), "png");
     ok &= save(drawConnectionDiagram(), out.filePath(QStringLiteral("release/Connection diagram.png")), "png");
+    ok &= save(drawTimingDiagram(), out.filePath(QStringLiteral("release/Driver timing.png")), "png");
     // The same icon, drawn at each size rather than scaled, for the menu.
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString dir = QStringLiteral("icons/hicolor/%1x%1/apps").arg(size);

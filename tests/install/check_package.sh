@@ -27,10 +27,12 @@ field() { dpkg-deb -f "$deb" "$1"; }
 dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }' >"$work/files"
 for f in ./usr/bin/torvan60 ./usr/share/applications/torvan60.desktop \
     ./usr/share/icons/hicolor/16x16/apps/torvan60.png ./usr/share/icons/hicolor/48x48/apps/torvan60.png \
-    ./usr/share/icons/hicolor/256x256/apps/torvan60.png ./usr/share/torvan60/Torvan-IFU-Graphics2.ico \
-    ./usr/share/torvan60/release/Logo.png ./usr/share/torvan60/release/TorvanLogo.png \
-    "./usr/share/torvan60/release/Connection diagram.png" ./usr/lib/udev/rules.d/70-torvan60.rules; do
+    ./usr/share/icons/hicolor/256x256/apps/torvan60.png \
+    ./usr/lib/udev/rules.d/70-torvan60.rules; do
     grep -qxF "$f" "$work/files" || fail "$f not in the package: $(cat "$work/files")"
+done
+for f in "${PICTURES[@]}"; do
+    grep -qxF "./usr/share/torvan60/$f" "$work/files" || fail "picture $f not in the package"
 done
 if [ "$with_ctl" = 1 ]; then
     grep -qxF ./usr/bin/torvan60ctl "$work/files" || fail "torvan60ctl is built but not in the package"

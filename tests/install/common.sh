@@ -35,12 +35,17 @@ picture_file() {
     sed -n "s|^picture $1: ||p" "$work/report"
 }
 
-# expect_pictures_from DATADIR: every picture of the last report was loaded,
-# from DATADIR, and there were all four of them.
+# The pictures the window reads, by their names relative to where it runs.
+PICTURES=(Torvan-IFU-Graphics2.ico release/TorvanLogo.png "release/Connection diagram.png" release/Logo.png
+    "release/Driver timing.png")
+
+# expect_pictures_from DATADIR: the last report lists every picture, each
+# loaded from DATADIR.
 expect_pictures_from() {
     local data="$1" name
-    [ "$(grep -c '^picture ' "$work/report")" -eq 4 ] || fail "expected four pictures in: $(cat "$work/report")"
-    for name in Torvan-IFU-Graphics2.ico release/TorvanLogo.png "release/Connection diagram.png" release/Logo.png; do
+    [ "$(grep -c '^picture ' "$work/report")" -eq ${#PICTURES[@]} ] ||
+        fail "expected ${#PICTURES[@]} pictures in: $(cat "$work/report")"
+    for name in "${PICTURES[@]}"; do
         [ "$(picture_file "$name")" = "$data/$name" ] ||
             fail "$name: expected $data/$name, report: $(cat "$work/report")"
     done

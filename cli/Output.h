@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Data goes to stdout, one line per call; errors to stderr as one line
+// prefixed with the program's name. Both are flushed at once so that a
+// reader of a pipe sees each line when it is written.
+namespace Out {
+// False once stdout can no longer be written (a closed pipe).
+bool line(const QString &text);
+// Writes text without a line end (progress on a terminal).
+void raw(const QString &text);
+void error(const QString &text);
+void warning(const QString &text);
+bool stdoutIsTerminal();
+bool stdinIsTerminal();
+} // namespace Out

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+class TorvanDRV;
+
+// The board's state as the tool prints it: identity, firmware and live data.
+namespace Status {
+
+QStringList faultTexts(int flags);
+QString version(int high, int low);
+// One snapshot for status --json; live is false for a board in its boot
+// loader, which sends no live data (the live members are then absent).
+QJsonObject snapshot(const TorvanDRV &drv, bool live);
+// The same as "key: value" lines.
+QStringList snapshotLines(const TorvanDRV &drv, bool live);
+// One line of status --watch, or its CSV row and header.
+QString watchLine(const TorvanDRV &drv, qint64 ms);
+QString csvHeader();
+QString csvRow(const TorvanDRV &drv, qint64 ms);
+
+} // namespace Status

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "config/DriverConfig.h"
+
+#include <QString>
+#include <QStringList>
+
+// Settings files: INI files (extension "tvs") with the driver settings under
+// "DriverSettings" and the motion settings under "TrajectorySettings". QtCore
+// only, shared by every front end.
+namespace SettingsFile {
+
+// What the file choosers offer.
+inline const QString DialogFilter = QStringLiteral("Torvan Setting Files (*.tvs)");
+
+// Writes the 30 keys in their order. Other keys an existing file holds are
+// kept. False when the file could not be written.
+bool Save(const QString &path, const DrvSettingsRecord &settings, const TrajectoryDataRecord &trajectory);
+
+// How the values are held on load: as the window's controls take them.
+struct LoadRules
+{
+    // Full-scale and idle current up to 15 A instead of 6 A (the developer
+    // controls are shown).
+    bool developerCurrents = false;
+};
+
+struct LoadResult
+{
+    // False: the file is not a settings file (unreadable, empty, binary, or
+    // without any key of ours); nothing was changed.
+    bool loaded = false;
+    QString refusal; // why not, when not loaded
+    // One text per value that was missing, did not convert or lay outside
+    // what its control takes, naming the key and the value used instead.
+    QStringList adjustments;
+};
+
+// Reads the file into the records. A missing key gives its load default,
+// a value that does not convert gives 0, false or empty, and every value is
+// then held as its control holds it: within its range, rounded to its
+// decimals, times on their register steps, the mixed decay time at most the
+// fixed off time, the lower position limit at most the upper one, a list
+// index outside its list as -1 (no selection). "DriverSettings/ModbusConfig"
+// is applied when present; without it the record keeps its value. Fields the
+// file does not carry (register codes, final position) are left alone.
+LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
+                const LoadRules &rules = {});
+
+} // namespace SettingsFile

@@ -1,0 +1,489 @@
+// The command-line tool, run as the real executable against its simulated
+// boards. These run in real time: waits are generous and nothing asserts on
+// how long a command took.
+#include "config/DriverRegisterCodec.h"
+#include "config/SettingsFile.h"
+#include "device/Records.h"
+#include "device/Scrambler.h"
+#include "device/sim/SimulatedBoard.h"
+#include "support/ManualClock.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int FinishMs = 90000;
+
+struct Result
+{
+    int code = -1;
+    QString out;
+    QString err;
+    QStringList lines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+};
+
+void start(QProcess &process, const QStringList &args, const QString &dir)
+{
+    process.setProgram(QStringLiteral(TORVAN60CTL));
+    process.setArguments(args);
+    process.setWorkingDirectory(dir);
+    process.start();
+}
+
+Result finish(QProcess &process)
+{
+    Result result;
+    if (!process.waitForFinished(FinishMs)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+// The link key of the simulated board with this index.
+uint32_t simulatedKey(int index)
+{
+    ManualClock clock;
+    SimulatedBus bus(clock);
+    for (int i = 0; i < index; ++i)
+        bus.addBoard();
+    return bus.addBoard().linkKey();
+}
+
+// The writes of a trace that decode with the key (plain reports, sent
+// before the key is known, decode with any), in order.
+QList<QByteArray> tracedWrites(const QString &traceFile, uint32_t key)
+{
+    QList<QByteArray> reports;
+    QFile file(traceFile);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return reports;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() != 3 || parts.at(1) != "W")
+            continue;
+        QByteArray bytes = QByteArray::fromHex(parts.at(2));
+        if (bytes.size() == Scrambler::ReportSize &&
+            Scrambler::decode(reinterpret_cast<unsigned char *>(bytes.data()), key) != Scrambler::Decoded::Corrupt)
+            reports << bytes;
+    }
+    return reports;
+}
+
+// The command codes of those writes.
+QList<int> tracedCommands(const QString &traceFile, uint32_t key)
+{
+    QList<int> codes;
+    for (const QByteArray &report : tracedWrites(traceFile, key))
+        codes << static_cast<unsigned char>(report.at(2));
+    return codes;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    Result run(const QStringList &args)
+    {
+        QProcess process;
+        start(process, args, dir.path());
+        return finish(process);
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+private slots:
+    void usageErrorsExitTwoWithOneLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no command") << QStringList{QStringLiteral("--simulate")};
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("--simulate"), QStringLiteral("frob")};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"),
+                                                       QStringLiteral("10"), QStringLiteral("--bogus")};
+        QTest::newRow("serial without value")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("list"), QStringLiteral("--serial")};
+        QTest::newRow("serial swallowing an option")
+            << QStringList{QStringLiteral("--serial"), QStringLiteral("--simulate"), QStringLiteral("list")};
+        QTest::newRow("empty scenario") << QStringList{QStringLiteral("--simulate="), QStringLiteral("list")};
+        QTest::newRow("unknown scenario") << QStringList{QStringLiteral("--simulate=nope"), QStringLiteral("list")};
+        QTest::newRow("no boards") << QStringList{QStringLiteral("--simulate-boards=0"), QStringLiteral("list")};
+        QTest::newRow("move without target") << QStringList{QStringLiteral("--simulate"), QStringLiteral("move")};
+        QTest::newRow("target not a number")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("far")};
+        QTest::newRow("target beyond 32 bits")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("2147483648")};
+        QTest::newRow("duty beyond 100") << QStringList{QStringLiteral("--simulate"), QStringLiteral("pwm"),
+                                                        QStringLiteral("--a"), QStringLiteral("101")};
+        QTest::newRow("option value swallowed")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("--accel"),
+                           QStringLiteral("--decel"), QStringLiteral("5")};
+        QTest::newRow("csv without watch")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("--csv")};
+        QTest::newRow("settings without action")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("settings")};
+        QTest::newRow("not a settings file")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("set"),
+                           QStringLiteral("tst_cli_nonexistent.tvs")};
+        QTest::newRow("firmware without action")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("firmware")};
+    }
+
+    void usageErrorsExitTwoWithOneLine()
+    {
+        QFETCH(QStringList, args);
+        const Result result = run(args);
+        QCOMPARE(result.code, 2);
+        QCOMPARE(result.out, QString());
+        QCOMPARE(result.err.count(QLatin1Char('\n')), 1);
+        QVERIFY(result.err.startsWith(QLatin1String("torvan60ctl: ")));
+    }
+
+    void helpAndVersionGoToStdout()
+    {
+        const Result help = run({QStringLiteral("--help")});
+        QCOMPARE(help.code, 0);
+        for (const char *command :
+             {"list", "status", "settings get", "settings set", "enable", "sleep", "reset-faults", "restart", "name",
+              "move", "run", "stop", "home", "pwm", "firmware check", "firmware update", "Exit codes"})
+            QVERIFY2(help.out.contains(QLatin1String(command)), command);
+        const Result version = run({QStringLiteral("--version")});
+        QCOMPARE(version.code, 0);
+        QVERIFY(version.out.startsWith(QLatin1String("torvan60ctl 1.23")));
+    }
+
+    void listShowsEveryBoardAndWhichAreHeld()
+    {
+        const Result three = run({QStringLiteral("--simulate-boards=3"), QStringLiteral("list")});
+        QCOMPARE(three.code, 0);
+        QCOMPARE(three.lines(),
+                 (QStringList{QStringLiteral("SIM60-000001\tTorvan60 (simulated)\tsim:torvan60/0\tfree"),
+                              QStringLiteral("SIM60-000002\tTorvan60 (simulated)\tsim:torvan60/1\tfree"),
+                              QStringLiteral("SIM60-000003\tTorvan60 (simulated)\tsim:torvan60/2\tfree")}));
+
+        const Result held =
+            run({QStringLiteral("--simulate=held"), QStringLiteral("--simulate-boards=2"), QStringLiteral("list")});
+        QCOMPARE(held.code, 0);
+        QCOMPARE(held.lines().size(), 2);
+        QVERIFY(held.lines().at(1).startsWith(QLatin1String("SIM60-000001\t")));
+        QVERIFY(held.lines().at(1).endsWith(QLatin1String("\theld")));
+    }
+
+    void serialPicksTheSecondBoardAndItsKey()
+    {
+        const QString trace = path(QStringLiteral("second.trace"));
+        const Result result =
+            run({QStringLiteral("--simulate-boards=3"), QStringLiteral("-d"), QStringLiteral("SIM60-000002"),
+                 QStringLiteral("--trace"), trace, QStringLiteral("name"), QStringLiteral("Bench 7")});
+        QCOMPARE(result.code, 0); // the board read the name back: it unscrambled it
+        // The name report decodes with the second board's key only.
+        const auto nameSent = [&](int board) {
+            for (const QByteArray &report : tracedWrites(trace, simulatedKey(board)))
+                if (report.at(2) == char(Report::CmdSetDriverName) && report.mid(3, 8) == QByteArray("Bench 7\0", 8))
+                    return true;
+            return false;
+        };
+        QVERIFY(nameSent(1));
+        QVERIFY(!nameSent(0));
+    }
+
+    void boardSelectionErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("serial absent") << QStringList{QStringLiteral("--simulate-boards=2"), QStringLiteral("-d"),
+                                                      QStringLiteral("NOPE"), QStringLiteral("status")}
+                                       << 3 << QStringLiteral("found: SIM60-000001, SIM60-000002");
+        QTest::newRow("several, none named")
+            << QStringList{QStringLiteral("--simulate-boards=2"), QStringLiteral("status")} << 2
+            << QStringLiteral("SIM60-000001, SIM60-000002");
+        QTest::newRow("named board held")
+            << QStringList{QStringLiteral("--simulate=held"), QStringLiteral("--serial=SIM60-000001"),
+                           QStringLiteral("status")}
+            << 3 << QStringLiteral("held by another program");
+        QTest::newRow("only board held") << QStringList{QStringLiteral("--simulate=held"), QStringLiteral("move"),
+                                                        QStringLiteral("10")}
+                                         << 3 << QStringLiteral("SIM60-000001 (held)");
+    }
+
+    void boardSelectionErrors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        const Result result = run(args);
+        QCOMPARE(result.code, code);
+        QCOMPARE(result.out, QString());
+        QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    }
+
+    void statusJsonCarriesIdentityAndLiveData()
+    {
+        const Result result = run({QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("--json")});
+        QCOMPARE(result.code, 0);
+        const QJsonObject s = QJsonDocument::fromJson(result.out.toUtf8()).object();
+        QCOMPARE(s.value(QLatin1String("name")).toString(), QStringLiteral("Torvan60 simulated"));
+        QCOMPARE(s.value(QLatin1String("application_version")).toString(), QStringLiteral("0x0123"));
+        QCOMPARE(s.value(QLatin1String("firmware")).toString(), QStringLiteral("up to date"));
+        QVERIFY(s.value(QLatin1String("unique_id")).toString().startsWith(QLatin1String("0x")));
+        // The filtered voltage has settled on the board's 24 V.
+        QVERIFY(qAbs(s.value(QLatin1String("voltage")).toDouble() - 24.0) < 0.1);
+        QVERIFY(s.value(QLatin1String("temperature")).toDouble() > 20.0);
+        QCOMPARE(s.value(QLatin1String("driver_state_text")).toString(), QStringLiteral("Driver Disabled (Sleep)"));
+        QCOMPARE(s.value(QLatin1String("faults")).toInt(-1), 0);
+        QCOMPARE(s.value(QLatin1String("operating_mode")).toInt(), 1);
+        QVERIFY(s.value(QLatin1String("inputs")).toObject().value(QLatin1String("end_switch")).toBool());
+        QVERIFY(s.contains(QLatin1String("position")) && s.contains(QLatin1String("speed")) &&
+                s.contains(QLatin1String("current")));
+
+        // A board in its boot loader sends no live data: identity only.
+        const Result loader =
+            run({QStringLiteral("--simulate=bootloader"), QStringLiteral("status"), QStringLiteral("--json")});
+        QCOMPARE(loader.code, 0);
+        const QJsonObject l = QJsonDocument::fromJson(loader.out.toUtf8()).object();
+        QCOMPARE(l.value(QLatin1String("firmware")).toString(), QStringLiteral("boot loader"));
+        QVERIFY(!l.contains(QLatin1String("voltage")));
+    }
+
+    void watchPrintsOneRowPerReportAndEndsCleanlyOnInterrupt()
+    {
+        const Result counted = run({QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("--watch"),
+                                    QStringLiteral("--csv"), QStringLiteral("--count"), QStringLiteral("3")});
+        QCOMPARE(counted.code, 0);
+        QCOMPARE(counted.lines().size(), 4);
+        QVERIFY(counted.lines().at(0).startsWith(QLatin1String("ms,voltage,")));
+        for (const QString &row : counted.lines().mid(1))
+            QCOMPARE(row.count(QLatin1Char(',')), counted.lines().at(0).count(QLatin1Char(',')));
+
+        QProcess watching;
+        start(watching, {QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("--watch")},
+              dir.path());
+        QString seen;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (seen += QString::fromUtf8(watching.readAllStandardOutput())).count(QLatin1Char('\n')) >= 2, 30000);
+        watching.terminate(); // as Ctrl-C
+        const Result ended = finish(watching);
+        QCOMPARE(ended.code, 0);
+        QVERIFY((seen + ended.out).endsWith(QLatin1Char('\n')));
+        QCOMPARE(ended.err, QString());
+    }
+
+    void settingsFromAWindowFileAreWrittenAndReadBack()
+    {
+        // A file as the window saves it, with values other than the board's.
+        DrvSettingsRecord settings;
+        TrajectoryDataRecord motion;
+        const QString factory = path(QStringLiteral("factory.tvs"));
+        QCOMPARE(run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("get"), factory}).code,
+                 0);
+        QVERIFY(SettingsFile::Load(factory, settings, motion).adjustments.isEmpty());
+        settings.FullScaleCurrent = 3.5;
+        settings.TemperatureLimit = 70;
+        settings.PredriverSpeed = 3;
+        settings.BlankingTime = 2.5;
+        settings.DriverName = QStringLiteral("Line 4");
+        motion.MaxSpeed = 25000;
+        motion.BIN2Steps = 333;
+        const QString file = path(QStringLiteral("line4.tvs"));
+        QVERIFY(SettingsFile::Save(file, settings, motion));
+
+        const Result result =
+            run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("set"), file});
+        QCOMPARE(result.code, 0);
+        QCOMPARE(result.err, QString()); // nothing adjusted
+        const QStringList lines = result.lines();
+        QCOMPARE(lines.value(0), QStringLiteral("name: Line 4"));
+        QCOMPARE(lines.value(1), QStringLiteral("settings: ") + DriverRegisterCodec::DrvSettings2String(settings));
+        QVERIFY(lines.value(3).contains(QLatin1String("max-speed=25000")));
+        QVERIFY(lines.value(3).contains(QLatin1String("bin2=333")));
+    }
+
+    void settingsOutsideTheControlsAreAdjustedWithOneWarningEach()
+    {
+        const QString file = path(QStringLiteral("hot.tvs"));
+        QCOMPARE(run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("get"), file}).code, 0);
+        QSettings ini(file, QSettings::IniFormat);
+        ini.setValue(QStringLiteral("DriverSettings/FullScaleCurrent"), 9.0); // the controls stop at 6 A
+        ini.sync();
+
+        const Result result =
+            run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("set"), file});
+        QCOMPARE(result.code, 0);
+        QCOMPARE(result.err.count(QLatin1String("warning:")), 1);
+        QVERIFY(result.err.contains(QLatin1String("DriverSettings/FullScaleCurrent")));
+        QVERIFY2(result.lines().value(1).startsWith(QLatin1String("settings: 3;6.0;")), qPrintable(result.out));
+    }
+
+    void settingsGetShowsWhatItSaves()
+    {
+        const QString file = path(QStringLiteral("got.tvs"));
+        const Result shown = run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("get")});
+        QCOMPARE(shown.code, 0);
+        QCOMPARE(run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("get"), file}).code, 0);
+        DrvSettingsRecord settings;
+        TrajectoryDataRecord motion;
+        const SettingsFile::LoadResult loaded = SettingsFile::Load(file, settings, motion);
+        QVERIFY(loaded.loaded);
+        QCOMPARE(loaded.adjustments, QStringList());
+        QCOMPARE(shown.lines().value(0), QStringLiteral("name: ") + settings.DriverName);
+        QCOMPARE(shown.lines().value(1),
+                 QStringLiteral("settings: ") + DriverRegisterCodec::DrvSettings2String(settings));
+    }
+
+    void moveReachesItsTarget()
+    {
+        const Result result = run({QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("-3000"),
+                                   QStringLiteral("--max-speed"), QStringLiteral("50000"), QStringLiteral("--accel"),
+                                   QStringLiteral("200000"), QStringLiteral("--decel"), QStringLiteral("200000")});
+        QCOMPARE(result.code, 0);
+        QCOMPARE(result.out, QStringLiteral("position -3000 reached\n"));
+    }
+
+    void moveEndedByAFaultFailsAndStops()
+    {
+        const QString trace = path(QStringLiteral("stall.trace"));
+        const Result result = run({QStringLiteral("--simulate=stall"), QStringLiteral("--trace"), trace,
+                                   QStringLiteral("move"), QStringLiteral("5000")});
+        QCOMPARE(result.code, 1);
+        QVERIFY2(result.err.contains(QLatin1String("Channel A overcurrent shutdown")), qPrintable(result.err));
+        const QList<int> codes = tracedCommands(trace, simulatedKey(0));
+        QVERIFY(codes.contains(Report::CmdWriteTrajectory));
+        QVERIFY(codes.lastIndexOf(Report::CmdStopTrajectory) > codes.indexOf(Report::CmdWriteTrajectory));
+    }
+
+    void boardLostDuringAMoveIsStoppedWhenItComesBack()
+    {
+        const QString trace = path(QStringLiteral("glitch.trace"));
+        const Result result =
+            run({QStringLiteral("--simulate=glitch"), QStringLiteral("--trace"), trace, QStringLiteral("move"),
+                 QStringLiteral("100000"), QStringLiteral("--max-speed"), QStringLiteral("1000")});
+        QCOMPARE(result.code, 3);
+        QVERIFY2(result.err.contains(QLatin1String("it came back and was stopped")), qPrintable(result.err));
+        const QList<int> codes = tracedCommands(trace, simulatedKey(0));
+        const int moved = codes.indexOf(Report::CmdWriteTrajectory);
+        // Connected anew (identity exchange), then stopped.
+        QVERIFY(codes.indexOf(Report::CmdGetDeviceInfo, moved) > moved);
+        QVERIFY(codes.lastIndexOf(Report::CmdStopTrajectory) > codes.indexOf(Report::CmdGetDeviceInfo, moved));
+    }
+
+    void interruptedMoveIsStopped()
+    {
+        const QString trace = path(QStringLiteral("interrupt.trace"));
+        QProcess moving;
+        start(moving,
+              {QStringLiteral("--simulate"), QStringLiteral("--trace"), trace, QStringLiteral("move"),
+               QStringLiteral("1000000"), QStringLiteral("--max-speed"), QStringLiteral("1000")},
+              dir.path());
+        QTRY_VERIFY_WITH_TIMEOUT(tracedCommands(trace, simulatedKey(0)).contains(Report::CmdWriteTrajectory), 30000);
+        moving.terminate(); // as Ctrl-C
+        const Result result = finish(moving);
+        QCOMPARE(result.code, 1);
+        QVERIFY2(result.err.contains(QLatin1String("interrupted; stopped at position")), qPrintable(result.err));
+        const QList<int> codes = tracedCommands(trace, simulatedKey(0));
+        QVERIFY(codes.lastIndexOf(Report::CmdStopTrajectory) > codes.indexOf(Report::CmdWriteTrajectory));
+    }
+
+    void commandsSucceedOnTheSimulatedBoard_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("enable") << QStringList{QStringLiteral("enable")} << QString();
+        QTest::newRow("sleep") << QStringList{QStringLiteral("sleep")} << QString();
+        QTest::newRow("reset-faults") << QStringList{QStringLiteral("reset-faults")} << QString();
+        QTest::newRow("restart") << QStringList{QStringLiteral("restart")}
+                                 << QStringLiteral("restarted: boot loader running\n");
+        QTest::newRow("name") << QStringList{QStringLiteral("name"), QStringLiteral("Bench 7"),
+                                             QStringLiteral("--save")}
+                              << QString();
+        QTest::newRow("run") << QStringList{QStringLiteral("run"), QStringLiteral("-500")} << QString();
+        QTest::newRow("stop") << QStringList{QStringLiteral("stop")} << QStringLiteral("stopped at position 0\n");
+        QTest::newRow("home") << QStringList{QStringLiteral("home")} << QString();
+        QTest::newRow("pwm") << QStringList{QStringLiteral("pwm"), QStringLiteral("--freq"), QStringLiteral("50000"),
+                                            QStringLiteral("--a"), QStringLiteral("-40")}
+                             << QStringLiteral("PWM A:  -40%, PWM B:    0%, Freq: 50000 Hz\n"
+                                               "TMR_A:    0,   40, TMR_B:    0,    0, Actual Freq: 53333 Hz\n");
+        QTest::newRow("pwm stop") << QStringList{QStringLiteral("pwm"), QStringLiteral("stop")} << QString();
+        QTest::newRow("pwm off") << QStringList{QStringLiteral("pwm"), QStringLiteral("off")} << QString();
+    }
+
+    void commandsSucceedOnTheSimulatedBoard()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, output);
+        const Result result = run(QStringList{QStringLiteral("--simulate")} + args);
+        QVERIFY2(result.code == 0, qPrintable(result.err));
+        QCOMPARE(result.out, output);
+    }
+
+    void firmware_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("lastLine");
+        const QString check = QStringLiteral("check"), update = QStringLiteral("update");
+        QTest::newRow("check current") << QStringList{QStringLiteral("--simulate"), check} << 0
+                                       << QStringLiteral("firmware: up to date");
+        QTest::newRow("check outdated") << QStringList{QStringLiteral("--simulate=outdated"), check} << 1
+                                        << QStringLiteral("firmware: update needed");
+        QTest::newRow("update outdated") << QStringList{QStringLiteral("--simulate=outdated"), update,
+                                                        QStringLiteral("--yes")}
+                                         << 0 << QStringLiteral("firmware updated to 0x0123");
+        QTest::newRow("update broken") << QStringList{QStringLiteral("--simulate=broken"), update,
+                                                      QStringLiteral("--yes")}
+                                       << 0 << QStringLiteral("firmware updated to 0x0123");
+        QTest::newRow("update not confirmed")
+            << QStringList{QStringLiteral("--simulate=outdated"), update} << 1 << QString();
+        QTest::newRow("update current") << QStringList{QStringLiteral("--simulate"), update, QStringLiteral("--yes")}
+                                        << 0 << QStringLiteral("firmware 0x0123 is up to date");
+    }
+
+    void firmware()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, lastLine);
+        args.insert(1, QStringLiteral("firmware"));
+        const Result result = run(args);
+        QVERIFY2(result.code == code, qPrintable(result.err));
+        QCOMPARE(result.lines().value(result.lines().size() - 1), lastLine);
+        if (result.out.contains(QLatin1String("updated"))) {
+            // Plain percentage lines, rising to 100, when not on a terminal.
+            const QStringList progress = result.lines().filter(QStringLiteral("%"));
+            QVERIFY(progress.size() >= 2);
+            QCOMPARE(progress.last(), QStringLiteral("100%"));
+        }
+    }
+
+    void logFileOnlyWithLog()
+    {
+        QTemporaryDir quiet, logged;
+        QProcess plain;
+        start(plain, {QStringLiteral("--simulate"), QStringLiteral("status")}, quiet.path());
+        QCOMPARE(finish(plain).code, 0);
+        QCOMPARE(QDir(quiet.path()).entryList(QDir::Files), QStringList());
+
+        QProcess withLog;
+        start(withLog, {QStringLiteral("--simulate"), QStringLiteral("--log"), QStringLiteral("status")},
+              logged.path());
+        QCOMPARE(finish(withLog).code, 0);
+        QFile log(QDir(logged.path()).filePath(QStringLiteral("log.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("Connected to: Torvan60 (simulated) Serial: SIM60-000001"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
