@@ -32,7 +32,12 @@ void Logger::write(const QString &value)
         line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd. hh:mm:ss ")) + value;
     if (file && file->isOpen()) {
         QTextStream stream(file);
+        // UTF-8 whatever the locale; Qt 6 names the encoding differently.
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
         stream.setCodec("UTF-8");
+#else
+        stream.setEncoding(QStringConverter::Utf8);
+#endif
         stream << line << "\n";
         stream.flush();
         file->flush();

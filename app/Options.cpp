@@ -1,5 +1,7 @@
 #include "app/Options.h"
 
+#include <QDir>
+
 // The options that choose the board: "--serial SERIAL" (or "=SERIAL"; a
 // following option is never taken as the serial) and "--simulate-boards=N",
 // which implies --simulate. False when args[i] is none of them or its value
@@ -41,9 +43,31 @@ Options parseOptions(const QStringList &args)
             options.traceFile = args.at(++i);
         } else if (arg.startsWith(QLatin1String("--trace="))) {
             options.traceFile = arg.mid(int(sizeof("--trace=")) - 1);
+        } else if (arg == QLatin1String("--user-dir")) {
+            options.userDir = true;
+        } else if (arg == QLatin1String("--check")) {
+            options.check = true;
         } else if (!parseBoardOption(args, i, options)) {
             options.ignored << arg;
         }
     }
     return options;
+}
+
+QString userFolder(const QString &xdgStateHome, const QString &home)
+{
+    // A relative XDG_STATE_HOME is invalid and must be ignored.
+    QString base;
+    if (QDir::isAbsolutePath(xdgStateHome))
+        base = xdgStateHome;
+    else if (QDir::isAbsolutePath(home))
+        base = home + QLatin1String("/.local/state");
+    else
+        return QString();
+    return QDir::cleanPath(base + QLatin1String("/torvan60"));
+}
+
+QString userFolder()
+{
+    return userFolder(qEnvironmentVariable("XDG_STATE_HOME"), qEnvironmentVariable("HOME"));
 }

@@ -12,6 +12,14 @@ struct Options
     bool simulate = false;
     QString scenario; // after "--simulate="
     QString traceFile;
+    // --user-dir: run in the per-user folder (userFolder()), so the log lands
+    // there; what the desktop entry starts. Otherwise the tool runs, and logs,
+    // where it was started.
+    bool userDir = false;
+    // --check: start as usual, then report where every picture was loaded
+    // from and where the log is written, and exit instead of showing the
+    // window.
+    bool check = false;
     QString serial;          // "--serial SERIAL": connect only to this board
     int simulatedBoards = 1; // "--simulate-boards=N" (implies --simulate)
     QStringList ignored;     // anything else: started as if it were not there
@@ -19,3 +27,9 @@ struct Options
 
 // Reads the options from the program's arguments (args[0] is the program).
 Options parseOptions(const QStringList &args);
+
+// The per-user folder of --user-dir, from the environment: torvan60 under
+// XDG_STATE_HOME when that is an absolute path, else under HOME's
+// .local/state. Empty when neither gives an absolute path.
+QString userFolder(const QString &xdgStateHome, const QString &home);
+QString userFolder();

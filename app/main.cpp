@@ -9,6 +9,8 @@
 #include "ui/MessageBoxDialogs.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <memory>
@@ -16,15 +18,49 @@
 // The one device object of the process, built before main runs.
 static TorvanDRV Torvan;
 
+// --user-dir: the tool runs, and logs, in the per-user folder, made if need
+// be. A relative trace file still means the folder the command was given in.
+// Should the folder be unusable the tool runs where it was started.
+static void enterUserFolder(Options &options)
+{
+    if (!options.traceFile.isEmpty())
+        options.traceFile = QFileInfo(options.traceFile).absoluteFilePath();
+    const QString folder = userFolder();
+    if (folder.isEmpty() || !QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
+        QTextStream(stderr) << "Cannot run in the folder \"" << folder << "\" (from XDG_STATE_HOME or HOME); "
+                            << "the log goes to " << QDir::currentPath() << "\n";
+    }
+}
+
+// --check: where each picture came from and where the log goes. Succeeds
+// only when every picture loaded.
+static int reportStart(const MainWindow &window)
+{
+    QTextStream out(stdout);
+    bool allLoaded = true;
+    for (const MainWindow::PictureSource &picture : window.pictureSources()) {
+        const bool loaded = !picture.file.isEmpty();
+        allLoaded = allLoaded && loaded;
+        out << "picture " << picture.name << ": "
+            << (loaded ? QFileInfo(picture.file).absoluteFilePath() : QStringLiteral("not loaded")) << "\n";
+    }
+    out << "log: " << QDir::current().absoluteFilePath(QStringLiteral("log.txt")) << "\n";
+    return allLoaded ? 0 : 1;
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const Options options = parseOptions(app.arguments());
+    // Desktops match the window to the installed desktop entry (and its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("torvan60"));
+    Options options = parseOptions(app.arguments());
     if (!options.ignored.isEmpty()) {
         QTextStream(stderr) << "Ignoring " << options.ignored.join(QLatin1Char(' '))
                             << " (options: --simulate[=" << simulationScenarioNames().join(QLatin1Char('|'))
-                            << "] --trace FILE)\n";
+                            << "] --trace FILE --user-dir --check)\n";
     }
+    if (options.userDir)
+        enterUserFolder(options);
 
     SteadyClock clock;
     std::unique_ptr<SimulatedBus> simulatedBus;
@@ -62,6 +98,8 @@ int main(int argc, char *argv[])
     // Nothing is closed or sent at exit: the device object, built before
     // main, outlives the transports and the clock but no longer runs.
     MainWindow window(Torvan, clock);
+    if (options.check)
+        return reportStart(window);
     window.show();
     return app.exec();
 }

@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tool and the tests need.
+# Installs the Debian packages the build, the tool and the tests need; with
+# --qt6 (or TORVAN_QT=6 in the environment) those of the Qt 6 build too.
 # Idempotent: only packages that are missing are installed, and the package
 # lists are refreshed once, only when something has to be installed.
 set -euo pipefail
+
+qt="${TORVAN_QT:-5}"
+for arg in "$@"; do
+  case "$arg" in
+    --qt6) qt=6 ;;
+    *) echo "usage: $0 [--qt6]" >&2; exit 2 ;;
+  esac
+done
 
 packages=(
   build-essential
@@ -13,7 +22,16 @@ packages=(
   libqcustomplot-dev
   libhidapi-dev
   libbenchmark-dev
+  # Installation and packaging tests: desktop entry check, Debian package
+  # with its dependencies worked out from the executable.
+  desktop-file-utils
+  dpkg-dev
+  file
 )
+if [ "$qt" = 6 ]; then
+  # The chart library's Qt 6 build comes with libqcustomplot-dev.
+  packages+=(qt6-base-dev qt6-base-dev-tools libqcustomplot2.1-qt6)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,11 +8,12 @@
 #include "ui/ElapsedTimeTicker.h"
 #include "ui/LiveChart.h"
 #include "ui/MainWindowForm.h"
+#include "ui/Pictures.h"
 #include "ui/PlainTextLogPane.h"
 #include "ui/Recording.h"
 #include "ui/RepaintPacer.h"
 
-#include <QImage>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QTextDocument>
@@ -145,11 +146,16 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
 
     ui->pteAbout->appendPlainText(AppVersion);
     ui->lblVisitUs->setTextFormat(Qt::RichText);
-    QImage logo;
-    if (logo.load(QStringLiteral("release/Logo.png")))
-        ui->lblLogo->setPixmap(QPixmap::fromImage(logo));
+    // The window icon and the pictures, read at run time; the form names none,
+    // so they come from nowhere else.
+    setWindowIcon(loadIcon(QStringLiteral("Torvan-IFU-Graphics2.ico")));
+    ui->lblLogo->setPixmap(loadPicture(QStringLiteral("release/TorvanLogo.png")));
+    ui->lblLogo_2->setPixmap(loadPicture(QStringLiteral("release/Connection diagram.png")));
+    const QPixmap logo = loadPicture(QStringLiteral("release/Logo.png"));
+    if (!logo.isNull())
+        ui->lblLogo->setPixmap(logo);
     ui->lblVisitUs->setText(logo.width() == PartnerLogoWidth ? PartnerLink : MakerLink);
-    ui->lblTimingPicture->setPixmap(QPixmap(QStringLiteral("release/Driver timing.png")));
+    ui->lblTimingPicture->setPixmap(loadPicture(QStringLiteral("release/Driver timing.png")));
 
     device.TrajectoryData.FinalPosition = 0;
     TrajDataChanged();
@@ -202,6 +208,22 @@ MainWindow::~MainWindow()
     device.SetLogger(nullptr);
     delete logger;
     logger = nullptr;
+}
+
+QPixmap MainWindow::loadPicture(const QString &name)
+{
+    const QString file = picturePath(name);
+    QPixmap picture(file);
+    pictures.append({name, picture.isNull() ? QString() : file});
+    return picture;
+}
+
+QIcon MainWindow::loadIcon(const QString &name)
+{
+    const QString file = picturePath(name);
+    QIcon icon(file);
+    pictures.append({name, icon.availableSizes().isEmpty() ? QString() : file});
+    return icon;
 }
 
 // ---------------------------------------------------------------------------

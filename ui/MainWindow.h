@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
+#include <QVector>
 
 #include <memory>
 
@@ -25,6 +27,15 @@ public:
     // the charts and must outlive it too.
     MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // A picture the window read at start: its name relative to the working
+    // directory and the file it was loaded from, empty when it did not load.
+    struct PictureSource
+    {
+        QString name;
+        QString file;
+    };
+    const QVector<PictureSource> &pictureSources() const { return pictures; }
 
 public slots:
     // Live status panel.
@@ -127,6 +138,11 @@ private:
     // Current position and speed boxes, at most once per painted frame.
     void showMotion();
     void writeMotion();
+    // The pictures and the icon, found through picturePath; each remembers
+    // where it came from in pictures.
+    QPixmap loadPicture(const QString &name);
+    QIcon loadIcon(const QString &name);
+
     void addTempChartPoint();
     void addPosChartPoint(bool speedMode, double required);
     // Empties a chart, restarts its time and sets the ranges the clear
@@ -159,4 +175,5 @@ private:
     };
     ShownStatus shown;
     bool motionPending = false; // the boxes wait for the end of the frame
+    QVector<PictureSource> pictures;
 };

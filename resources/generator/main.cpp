@@ -1,6 +1,7 @@
 // Draws the tool's pictures: the window icon, the two logos of the About page,
-// the wiring diagram of the Connection diagrams page and the chopper timing
-// picture of the advanced driver setup. Usage:
+// the wiring diagram of the Connection diagrams page, the chopper timing
+// picture of the advanced driver setup and the application icon of the
+// desktop menu at the sizes of the icon theme. Usage:
 //   draw_pictures <resources directory>
 #include <QDir>
 #include <QFont>
@@ -437,5 +438,11 @@ int main(int argc, char *argv[])
     ok &= save(drawLogo(true), out.filePath(QStringLiteral("release/Logo.png")), "png");
     ok &= save(drawConnectionDiagram(), out.filePath(QStringLiteral("release/Connection diagram.png")), "png");
     ok &= save(drawTimingDiagram(), out.filePath(QStringLiteral("release/Driver timing.png")), "png");
+    // The same icon, drawn at each size rather than scaled, for the menu.
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("icons/hicolor/%1x%1/apps").arg(size);
+        out.mkpath(dir);
+        ok &= save(drawIcon(size), out.filePath(dir + QStringLiteral("/torvan60.png")), "png");
+    }
     return ok ? 0 : 1;
 }

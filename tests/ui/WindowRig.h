@@ -4,6 +4,8 @@
 #include "ui/MainWindow.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QPixmap>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -42,6 +44,17 @@ struct WindowRig : LinkRig
         if (!widget)
             qFatal("no widget %s", name);
         return widget;
+    }
+
+    // A label's picture, null when it has none; Qt 6 returns it by value
+    // and retires the Qt 5 spelling.
+    QPixmap picture(const char *label) const
+    {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+        return w<QLabel>(label)->pixmap(Qt::ReturnByValue);
+#else
+        return w<QLabel>(label)->pixmap();
+#endif
     }
 
     // Hidden by the window itself, not merely not shown yet.

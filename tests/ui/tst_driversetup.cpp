@@ -210,7 +210,7 @@ private slots:
     void timingPictureFromTheWorkingDirectory()
     {
         Rig rig0; // no picture: the label stays empty
-        QVERIFY(rig0.w<QLabel>("lblTimingPicture")->pixmap(Qt::ReturnByValue).isNull());
+        QVERIFY(rig0.picture("lblTimingPicture").isNull());
         rig0.window.reset();
         WindowRig rig([](const QDir &dir) {
             dir.mkpath(QStringLiteral("release"));
@@ -218,7 +218,7 @@ private slots:
             picture.fill(Qt::green);
             QVERIFY(picture.save(dir.filePath(QStringLiteral("release/Driver timing.png"))));
         });
-        QCOMPARE(rig.w<QLabel>("lblTimingPicture")->pixmap(Qt::ReturnByValue).size(), QSize(64, 21));
+        QCOMPARE(rig.picture("lblTimingPicture").size(), QSize(64, 21));
     }
 
     void sliderAndSpinPairs_data()

@@ -243,17 +243,17 @@ private slots:
         QVERIFY(link.contains(QStringLiteral("Visit us at: ")));
         QVERIFY(link.contains(QStringLiteral("color:#0000ff")));
         // The start-up logo replaces the form's picture when it loads.
-        const QPixmap logo = rig.w<QLabel>("lblLogo")->pixmap(Qt::ReturnByValue);
+        const QPixmap logo = rig.picture("lblLogo");
         QCOMPARE(logo.width(), logoWidth > 0 ? logoWidth : 40);
-        QCOMPARE(rig.w<QLabel>("lblLogo_2")->pixmap(Qt::ReturnByValue).size(), QSize(40, 20));
+        QCOMPARE(rig.picture("lblLogo_2").size(), QSize(40, 20));
         QVERIFY(!rig.window->windowIcon().availableSizes().isEmpty());
     }
 
     void missingPicturesAreTolerated()
     {
         WindowRig rig;
-        QVERIFY(rig.w<QLabel>("lblLogo")->pixmap(Qt::ReturnByValue).isNull());
-        QVERIFY(rig.w<QLabel>("lblLogo_2")->pixmap(Qt::ReturnByValue).isNull());
+        QVERIFY(rig.picture("lblLogo").isNull());
+        QVERIFY(rig.picture("lblLogo_2").isNull());
         QVERIFY(rig.window->windowIcon().availableSizes().isEmpty());
         QVERIFY(rig.w<QLabel>("lblVisitUs")->text().contains(QStringLiteral("https://www.torvan-drives.example")));
     }

@@ -1,0 +1,47 @@
+# What `cmake --install` puts in place, relative to the prefix:
+#   bin/torvan60 (and bin/torvan60ctl, the command-line companion, when built)
+#   share/applications/torvan60.desktop        desktop menu entry
+#   share/icons/hicolor/NxN/apps/torvan60.png  its icon, several sizes
+#   share/torvan60/                            the pictures the window reads
+#   lib/udev/rules.d/70-torvan60.rules         board access for the user
+# The window finds share/torvan60 from its own folder (ui/Pictures.cpp), so
+# the tree works under any prefix. Included last by the top-level list, after
+# every executable target is defined.
+
+install(TARGETS torvan60 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET torvan60ctl)
+  install(TARGETS torvan60ctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+set(TORVAN_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
+install(FILES ${TORVAN_RESOURCES}/torvan60.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(DIRECTORY ${TORVAN_RESOURCES}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons
+        FILES_MATCHING PATTERN "*.png")
+install(FILES ${TORVAN_RESOURCES}/Torvan-IFU-Graphics2.ico DESTINATION ${TORVAN_DATA_DIR})
+install(DIRECTORY ${TORVAN_RESOURCES}/release DESTINATION ${TORVAN_DATA_DIR}
+        FILES_MATCHING PATTERN "*.png")
+# udev reads lib/udev/rules.d under /usr and /usr/local alike.
+install(FILES ${PROJECT_SOURCE_DIR}/scripts/udev/70-torvan60.rules DESTINATION lib/udev/rules.d)
+
+# The Debian package (scripts/package.sh): the same tree under /usr. Its
+# dependencies are worked out from the executables by dpkg-shlibdeps.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME torvan60)
+set(CPACK_PACKAGE_VENDOR "Torvan Drives")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Operator tool for the Torvan60 USB motor driver board")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Finds the Torvan60 stepper and DC motor driver board on the USB bus, shows its live state, "
+  "sets up its driver, moves the motor, runs DC motors, charts everything, keeps a log and "
+  "updates the board's firmware. Includes a udev rule that lets the logged-in user open the board.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Torvan60 tool maintainers <tools@torvan-drives.example>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.torvan-drives.example")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/scripts/debian/postinst ${PROJECT_SOURCE_DIR}/scripts/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the built project and checks its file list,
+# its Depends (worked out by dpkg-shlibdeps), its udev trigger, and that the
+# unpacked tool finds its pictures.
+# Usage: check_package.sh BUILD_DIR QT_MAJOR WITH_CTL (as for check_install.sh)
+set -euo pipefail
+build="$1"
+qt="$2"
+with_ctl="$3"
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+need_tools cpack dpkg-deb dpkg-shlibdeps file
+
+work="$(realpath "$(mktemp -d)")"
+trap 'rm -rf "$work"' EXIT
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+    fail "cpack failed: $(cat "$work/cpack.log")"
+debs=("$work"/out/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, got: ${debs[*]}"
+deb="${debs[0]}"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = torvan60 ] || fail "Package: $(field Package)"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
+[[ "$(field Version)" == 1.23-* ]] || fail "Version: $(field Version)"
+
+# Files: everything under /usr, nothing in /usr/local.
+dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }' >"$work/files"
+for f in ./usr/bin/torvan60 ./usr/share/applications/torvan60.desktop \
+    ./usr/share/icons/hicolor/16x16/apps/torvan60.png ./usr/share/icons/hicolor/48x48/apps/torvan60.png \
+    ./usr/share/icons/hicolor/256x256/apps/torvan60.png \
+    ./usr/lib/udev/rules.d/70-torvan60.rules; do
+    grep -qxF "$f" "$work/files" || fail "$f not in the package: $(cat "$work/files")"
+done
+for f in "${PICTURES[@]}"; do
+    grep -qxF "./usr/share/torvan60/$f" "$work/files" || fail "picture $f not in the package"
+done
+if [ "$with_ctl" = 1 ]; then
+    grep -qxF ./usr/bin/torvan60ctl "$work/files" || fail "torvan60ctl is built but not in the package"
+fi
+if grep -v -e '^\./$' -e '^\./usr/' "$work/files" | grep -q . || grep -q '^\./usr/local' "$work/files"; then
+    fail "files outside /usr: $(cat "$work/files")"
+fi
+
+# Depends: the libraries the executable links, as Debian names them.
+depends="$(field Depends)"
+if [ "$qt" = 6 ]; then
+    expected=(libqt6core6 libqt6widgets6 libqcustomplot2.1-qt6)
+else
+    expected=(libqt5core5a libqt5widgets5 libqcustomplot2.1)
+fi
+expected+=(libhidapi-hidraw0 libc6 libstdc++6)
+for package in "${expected[@]}"; do
+    [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] ||
+        fail "Depends lacks $package: $depends"
+done
+
+# The udev rule takes effect on install.
+dpkg-deb -e "$deb" "$work/control"
+[ -x "$work/control/postinst" ] || fail "no executable postinst"
+grep -q "udevadm trigger" "$work/control/postinst" || fail "postinst does not trigger udev"
+sh -n "$work/control/postinst" || fail "postinst is not valid sh"
+
+# Unpacked anywhere, the tool finds the pictures the package carries.
+dpkg-deb -x "$deb" "$work/root"
+mkdir -p "$work/home" "$work/elsewhere"
+start_check "$work/elsewhere" "$work/root/usr/bin/torvan60" ||
+    fail "--check failed: $(cat "$work/report" "$work/stderr")"
+expect_pictures_from "$work/root/usr/share/torvan60"
+expect_log_in "$work/elsewhere"
+echo "Debian package $(basename "$deb"): OK"
