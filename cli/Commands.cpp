@@ -7,6 +7,7 @@
 #include "config/SettingsFile.h"
 #include "device/Records.h"
 #include "firmware/FirmwareImage.h"
+#include "record/LiveCsv.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -120,7 +121,11 @@ int watchStatus(Session &session, bool csv, qint64 count)
 {
     QElapsedTimer started;
     started.start();
-    if (csv && !Out::line(Status::csvHeader()))
+    // The CSV is a live recording's, header, columns and number format alike,
+    // so the same tools read both; its time begins when watching does.
+    SystemWallClock wallClock;
+    CsvLine csvLine;
+    if (csv && !Out::bytes(liveCsvHeader()))
         return Exit::Ok;
     qint64 written = 0;
     bool outputClosed = false;
@@ -128,7 +133,8 @@ int watchStatus(Session &session, bool csv, qint64 count)
         if (outputClosed || (count > 0 && written >= count))
             return;
         const qint64 ms = started.elapsed();
-        outputClosed = !Out::line(csv ? Status::csvRow(session.drv, ms) : Status::watchLine(session.drv, ms));
+        outputClosed = !(csv ? Out::bytes(liveCsvRow(csvLine, {ms, wallClock.now(), session.drv.RTData}, 0))
+                             : Out::line(Status::watchLine(session.drv, ms)));
         ++written;
     };
     const Session::Wait wait = session.waitUntil([&] { return outputClosed || (count > 0 && written >= count); },

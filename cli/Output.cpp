@@ -8,8 +8,12 @@ namespace Out {
 
 bool line(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    return bytes(text.toUtf8() + '\n');
+}
+
+bool bytes(const QByteArray &data)
+{
+    std::fwrite(data.constData(), 1, static_cast<size_t>(data.size()), stdout);
     std::fflush(stdout);
     return !std::ferror(stdout);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Data goes to stdout, one line per call; errors to stderr as one line
@@ -8,6 +9,8 @@
 namespace Out {
 // False once stdout can no longer be written (a closed pipe).
 bool line(const QString &text);
+// Writes bytes as they are (lines with their own ends); false as line().
+bool bytes(const QByteArray &data);
 // Writes text without a line end (progress on a terminal).
 void raw(const QString &text);
 void error(const QString &text);

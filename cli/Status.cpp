@@ -158,14 +158,4 @@ QString watchLine(const TorvanDRV &drv, qint64 ms)
     return pairs.join(QLatin1Char(' '));
 }
 
-QString csvHeader()
-{
-    return LiveFieldNames.join(QLatin1Char(','));
-}
-
-QString csvRow(const TorvanDRV &drv, qint64 ms)
-{
-    return liveFields(drv, ms).join(QLatin1Char(','));
-}
-
 } // namespace Status

@@ -16,9 +16,8 @@ QString version(int high, int low);
 QJsonObject snapshot(const TorvanDRV &drv, bool live);
 // The same as "key: value" lines.
 QStringList snapshotLines(const TorvanDRV &drv, bool live);
-// One line of status --watch, or its CSV row and header.
+// One line of status --watch as text; --csv writes the rows of a live
+// recording instead (record/LiveCsv.h).
 QString watchLine(const TorvanDRV &drv, qint64 ms);
-QString csvHeader();
-QString csvRow(const TorvanDRV &drv, qint64 ms);
 
 } // namespace Status

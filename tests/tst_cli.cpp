@@ -6,6 +6,8 @@
 #include "device/Records.h"
 #include "device/Scrambler.h"
 #include "device/sim/SimulatedBoard.h"
+#include "record/LiveCsv.h"
+#include "support/CsvReader.h"
 #include "support/ManualClock.h"
 
 #include <QFile>
@@ -28,8 +30,10 @@ struct Result
     QStringList lines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 };
 
-void start(QProcess &process, const QStringList &args, const QString &dir)
+void start(QProcess &process, const QStringList &args, const QString &dir,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
+    process.setProcessEnvironment(environment);
     process.setProgram(QStringLiteral(TORVAN60CTL));
     process.setArguments(args);
     process.setWorkingDirectory(dir);
@@ -97,10 +101,11 @@ class TestCli : public QObject
 
     QTemporaryDir dir;
 
-    Result run(const QStringList &args)
+    Result run(const QStringList &args,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         QProcess process;
-        start(process, args, dir.path());
+        start(process, args, dir.path(), environment);
         return finish(process);
     }
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -258,15 +263,64 @@ private slots:
         QVERIFY(!l.contains(QLatin1String("voltage")));
     }
 
-    void watchPrintsOneRowPerReportAndEndsCleanlyOnInterrupt()
+    // Qt takes the number format of the process from these variables whether
+    // or not the C library has the locale installed.
+    void watchCsvIsALiveRecording_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("C") << QStringLiteral("LC_ALL") << QStringLiteral("C");
+        QTest::newRow("German, decimal comma") << QStringLiteral("LC_ALL") << QStringLiteral("de_DE.UTF-8");
+        QTest::newRow("French numbers only") << QStringLiteral("LC_NUMERIC") << QStringLiteral("fr_FR.UTF-8");
+    }
+    void watchCsvIsALiveRecording()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, locale);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("LC_ALL"));
+        environment.insert(variable, locale);
+        const Result counted = run({QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("--watch"),
+                                    QStringLiteral("--csv"), QStringLiteral("--count"), QStringLiteral("3")},
+                                   environment);
+        QCOMPARE(counted.code, 0);
+        QCOMPARE(counted.err, QString());
+        const QByteArray out = counted.out.toUtf8();
+        QVERIFY2(out.startsWith(liveCsvHeader()), out.left(200).constData());
+        QCOMPARE(out.count("\r\n"), 4); // lines end as in a recording file
+
+        const QList<QStringList> records = readCsv(out);
+        QCOMPARE(records.size(), 4);
+        const QStringList header = records.at(0);
+        const QRegularExpression decimal(QStringLiteral("^-?[0-9]+\\.[0-9]+$"));
+        const QRegularExpression integer(QStringLiteral("^-?[0-9]+$"));
+        double lastElapsed = -1;
+        for (const QStringList &row : records.mid(1)) {
+            QCOMPARE(row.size(), header.size());
+            QVERIFY2(QDateTime::fromString(row.at(0), Qt::ISODateWithMs).isValid(), qPrintable(row.at(0)));
+            // Elapsed time, voltages, temperatures and current: dot decimals.
+            for (int column = 1; column <= 6; ++column)
+                QVERIFY2(decimal.match(row.at(column)).hasMatch(),
+                         qPrintable(header.at(column) + QStringLiteral(": ") + row.at(column)));
+            const double elapsed = row.at(1).toDouble();
+            QVERIFY(elapsed >= lastElapsed);
+            lastElapsed = elapsed;
+            QVERIFY(row.at(9).startsWith(QLatin1String("0x")));
+            for (int column = 11; column < header.size(); ++column)
+                QVERIFY2(integer.match(row.at(column)).hasMatch(),
+                         qPrintable(header.at(column) + QStringLiteral(": ") + row.at(column)));
+        }
+    }
+
+    void watchPrintsOneLinePerReportAndEndsCleanlyOnInterrupt()
     {
         const Result counted = run({QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("--watch"),
-                                    QStringLiteral("--csv"), QStringLiteral("--count"), QStringLiteral("3")});
+                                    QStringLiteral("--count"), QStringLiteral("3")});
         QCOMPARE(counted.code, 0);
-        QCOMPARE(counted.lines().size(), 4);
-        QVERIFY(counted.lines().at(0).startsWith(QLatin1String("ms,voltage,")));
-        for (const QString &row : counted.lines().mid(1))
-            QCOMPARE(row.count(QLatin1Char(',')), counted.lines().at(0).count(QLatin1Char(',')));
+        QCOMPARE(counted.lines().size(), 3);
+        for (const QString &line : counted.lines())
+            QVERIFY2(line.startsWith(QLatin1String("ms=")) && line.contains(QLatin1String(" voltage=")),
+                     qPrintable(line));
 
         QProcess watching;
         start(watching, {QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("--watch")},
