@@ -225,7 +225,11 @@ void TorvanDRV::ClearHIDReadBuffer()
 {
     if (!Connected)
         return;
-    for (;;) {
+    // The HID layer queues a few dozen reports per device. A board that
+    // keeps sending would refill it as fast as it is read, so the drain
+    // stops after more than a full queue: what is left is newer than the
+    // request about to go out, and the poll for its answer skips it.
+    for (int drained = 0; drained < MaxDrainedReports; ++drained) {
         const int count = readReport();
         if (count < 0) {
             Disconnect();

@@ -125,7 +125,8 @@ private slots:
 
 private:
     static constexpr int ReceivePeriodMs = 10;
-    static constexpr int32_t Busy = 111; // BusyCode while a blocking exchange runs
+    static constexpr int32_t Busy = 111;          // BusyCode while a blocking exchange runs
+    static constexpr int MaxDrainedReports = 256; // reports ClearHIDReadBuffer discards at most
 
     void log(const QString &text);
     bool isMatchingBoard(const HidDeviceEntry &entry) const;

@@ -13,6 +13,9 @@ packages=(
   libqcustomplot-dev
   libhidapi-dev
   libbenchmark-dev
+  # The real HID library runs under test against an emulated device node.
+  umockdev
+  libumockdev-dev
 )
 
 missing=()

@@ -360,6 +360,27 @@ private slots:
         QVERIFY(log().contains(QStringLiteral("Enabling real-time data stream.")));
     }
 
+    void floodingBoardStillConnects()
+    {
+        // A board that always has a report pending: the drain before each
+        // identity request must give up, and the request still gets its
+        // answer from among the flood.
+        board().floodReports = 1000000; // stands for "for ever"
+        enumTick();
+        QVERIFY(drv->IsConnected());
+        QCOMPARE(drv->LinkKey, board().linkKey());
+        QVERIFY(log().contains(QStringLiteral("Enabling real-time data stream.")));
+        QVERIFY2(board().reads < 1000, qPrintable(QString::number(board().reads)));
+
+        // The same from the firmware tab, on the scrambled link.
+        const long before = board().reads;
+        board().received.clear();
+        drv->GetDeviceInfo();
+        QCOMPARE(countCode(board(), Report::CmdGetDeviceInfo), 1);
+        QVERIFY(!log().contains(QStringLiteral("Error while getting Device info")));
+        QVERIFY2(board().reads - before < 1000, qPrintable(QString::number(board().reads - before)));
+    }
+
     void boardThatWouldNotOpenIsAnnouncedAgainAfterReplug()
     {
         board().failNextOpens = 1;

@@ -128,9 +128,17 @@ int SimulatedBoard::read(unsigned char *data, size_t length)
 {
     if (!linkUsable(throwOnNextRead, failNextReads, "simulated HID read failure"))
         return -1;
-    if (queue.empty() || queue.front().readyAt > clock.nowMs())
-        return 0;
+    ++reads;
     const size_t count = std::min<size_t>(length, Report::InputSize);
+    if (queue.empty() || queue.front().readyAt > clock.nowMs()) {
+        if (floodReports <= 0)
+            return 0;
+        --floodReports;
+        InputReportBytes report{};
+        model.fillLiveReport(report);
+        std::memcpy(data, report.data(), count);
+        return static_cast<int>(count);
+    }
     std::memcpy(data, queue.front().bytes.data(), count);
     queue.pop_front();
     return static_cast<int>(count);
