@@ -180,17 +180,23 @@ void TorvanDRV::Connect()
             emit newDriverInfoAvailable();
             rxTimer->start(ReceivePeriodMs);
             log(QStringLiteral("RX timer started."));
-            GetDeviceInfo();
+            // An exception here is a failed connection, not a failed request.
+            exchangeDeviceInfo();
             if (!DriverInfo.BootloaderActive)
                 EnableRTStream();
         }
     } catch (...) {
-        const QString text =
-            QStringLiteral("Unexpected error occured while connecting to a device. Please try reconnecting device.");
-        if (dialogs)
-            dialogs->notice(QStringLiteral("Error connecting Torvan device"), text);
-        log(text);
+        reportException(
+            QStringLiteral("Error connecting Torvan device"),
+            QStringLiteral("Unexpected error occured while connecting to a device. Please try reconnecting device."));
     }
+}
+
+void TorvanDRV::reportException(const QString &title, const QString &text)
+{
+    if (dialogs)
+        dialogs->notice(title, text);
+    log(text);
 }
 
 void TorvanDRV::Disconnect()
@@ -426,6 +432,20 @@ void TorvanDRV::decodeDriverInfo()
 // The identity exchange and the live stream
 
 void TorvanDRV::GetDeviceInfo()
+{
+    try {
+        exchangeDeviceInfo();
+    } catch (...) {
+        reportException(QStringLiteral("Error getting device info"),
+                        QStringLiteral("Unexpected error occurred while getting device info. Please try reconnecting "
+                                       "device."));
+        if (Connected)
+            rxTimer->start(ReceivePeriodMs);
+        BusyCode = 0;
+    }
+}
+
+void TorvanDRV::exchangeDeviceInfo()
 {
     BusyCode = Busy;
     log(QStringLiteral("Getting Torvan device info..."));

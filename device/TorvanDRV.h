@@ -129,6 +129,14 @@ private:
     static constexpr int MaxDrainedReports = 256; // reports ClearHIDReadBuffer discards at most
 
     void log(const QString &text);
+    // An exception caught at the top of an entry point: the operator's box,
+    // its text logged.
+    void reportException(const QString &title, const QString &text);
+    // GetDeviceInfo without its exception guard, for Connect, whose own
+    // guard reports a failure there as a failed connection.
+    void exchangeDeviceInfo();
+    // FullUpdate without its exception guard.
+    void updateFirmware();
     bool isMatchingBoard(const HidDeviceEntry &entry) const;
     bool isListed(const std::string &path) const;
     void checkUnpolledBoard();

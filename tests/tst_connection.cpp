@@ -448,6 +448,14 @@ private slots:
                                            << "Error connecting Torvan device"
                                            << "Unexpected error occured while connecting to a device. Please try "
                                               "reconnecting device.";
+        QTest::newRow("identity exchange asked for") << "device info"
+                                                     << "Error getting device info"
+                                                     << "Unexpected error occurred while getting device info. Please "
+                                                        "try reconnecting device.";
+        QTest::newRow("full update") << "full update"
+                                     << "Error updating firmware"
+                                     << "Unexpected error occurred while updating firmware. Please try reconnecting "
+                                        "device.";
         QTest::newRow("write") << "write"
                                << "Error writing to HID device"
                                << "Unexpected error occured while ewriting to HID device.";
@@ -477,7 +485,16 @@ private slots:
         } else {
             enumTick();
             QVERIFY(drv->IsConnected());
-            if (where == QLatin1String("write")) {
+            if (where == QLatin1String("device info") || where == QLatin1String("full update")) {
+                board().throwOnNextRead = true; // the drain's first read
+                if (where == QLatin1String("device info")) {
+                    drv->GetDeviceInfo();
+                    QCOMPARE(drv->BusyCode, 0);
+                    QVERIFY(drv->IsReceiveTimerActive()); // still connected: polled again
+                } else {
+                    drv->FullUpdate();
+                }
+            } else if (where == QLatin1String("write")) {
                 board().throwOnNextWrite = true;
                 drv->OutputReport[2] = 0xA0;
                 drv->SendReport();
