@@ -292,6 +292,8 @@ void TorvanDRV::USBRXTimerHandler()
         return;
     }
     try {
+        if (readsNotLogged > 0)
+            summariseReportsRead(); // the sum is told even when the flood stops
         const int count = readReport();
         if (count < 0) {
             log(QStringLiteral("HID read count < 0. Disconnecting device."));
@@ -319,7 +321,7 @@ void TorvanDRV::dispatchInputReport()
     // are not logged.
     if (type != Report::RptRTData && type != Report::RptStepFrequencyEcho && type != Report::RptPWMEcho &&
         type != Report::RptTrajectoryEcho)
-        log(QStringLiteral("Device HID read OK (64 bytes)."));
+        logReportRead();
     switch (type) {
     case Report::RptDriverRegisters:
         Buffer2DriverRegisters();
@@ -351,6 +353,33 @@ void TorvanDRV::dispatchInputReport()
     default:
         break;
     }
+}
+
+void TorvanDRV::logReportRead()
+{
+    // Answers come a few at a time and are logged one by one. A board that
+    // sends such reports fast would write a line for each, 100 a second:
+    // past a few lines a second they are counted and summed up instead.
+    summariseReportsRead();
+    if (readLinesThisSecond < MaxReadLinesPerSecond) {
+        ++readLinesThisSecond;
+        log(QStringLiteral("Device HID read OK (64 bytes)."));
+    } else {
+        ++readsNotLogged;
+    }
+}
+
+void TorvanDRV::summariseReportsRead()
+{
+    const qint64 now = clock->nowMs();
+    if (now - readLogSecondStart < 1000)
+        return;
+    if (readsNotLogged > 0)
+        log(QStringLiteral("Device HID read OK (64 bytes): %1 more reports not logged one by one.")
+                .arg(readsNotLogged));
+    readsNotLogged = 0;
+    readLinesThisSecond = 0;
+    readLogSecondStart = now;
 }
 
 void TorvanDRV::Buffer2RTData()

@@ -127,6 +127,7 @@ private:
     static constexpr int ReceivePeriodMs = 10;
     static constexpr int32_t Busy = 111;          // BusyCode while a blocking exchange runs
     static constexpr int MaxDrainedReports = 256; // reports ClearHIDReadBuffer discards at most
+    static constexpr int MaxReadLinesPerSecond = 10;
 
     void log(const QString &text);
     // An exception caught at the top of an entry point: the operator's box,
@@ -141,6 +142,10 @@ private:
     bool isListed(const std::string &path) const;
     void checkUnpolledBoard();
     void dispatchInputReport();
+    // The line for a report that is neither live data nor an echo, at most
+    // MaxReadLinesPerSecond a second; the rest summed up once a second.
+    void logReportRead();
+    void summariseReportsRead();
     void decodeDriverInfo();
     // One non-blocking read into the input record; the HID layer's count.
     int readReport();
@@ -161,6 +166,9 @@ private:
     // A board that could not be opened is tried again on every tick, but
     // logged only once until it leaves the bus or opens.
     std::string failedOpenPath;
+    qint64 readLogSecondStart = 0;
+    int readLinesThisSecond = 0;
+    int readsNotLogged = 0;
     double voltageHistory[5] = {0, 0, 0, 0, 0};
     double temperatureHistory[5] = {0, 0, 0, 0, 0};
 

@@ -381,6 +381,39 @@ private slots:
         QVERIFY2(board().reads - before < 1000, qPrintable(QString::number(board().reads - before)));
     }
 
+    void fastOtherReportsAreSummedUp()
+    {
+        // Reports of an unknown type, one per receive tick for three seconds.
+        enumTick();
+        board().liveReportsPerSecond = 0;
+        for (int i = 0; i < 100; ++i) { // the answers to the connection's requests
+            clock->advance(10);
+            rxTick();
+        }
+        pane->lines.clear();
+        InputReportBytes odd{};
+        odd[Report::TypeByte] = 0x55;
+        const int sent = 300;
+        for (int i = 0; i < sent; ++i) {
+            board().injectReport(odd);
+            clock->advance(10);
+            rxTick();
+        }
+        clock->advance(1000); // the flood is over: the last sum follows
+        rxTick();
+        int lines = 0, summed = 0;
+        const QRegularExpression sum(
+            QStringLiteral("^Device HID read OK \\(64 bytes\\): (\\d+) more reports not logged one by one\\.$"));
+        for (const QString &line : log()) {
+            if (line == QLatin1String("Device HID read OK (64 bytes)."))
+                ++lines;
+            else if (const auto match = sum.match(line); match.hasMatch())
+                summed += match.captured(1).toInt();
+        }
+        QVERIFY2(lines <= 40, qPrintable(QString::number(lines))); // a few a second, not one per report
+        QCOMPARE(lines + summed, sent);                            // yet every report is accounted for
+    }
+
     void boardThatWouldNotOpenIsAnnouncedAgainAfterReplug()
     {
         board().failNextOpens = 1;

@@ -4,6 +4,7 @@
 
 #include "device/Records.h"
 #include "ui/AppInfo.h"
+#include "ui/PlainTextLogPane.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -573,6 +574,22 @@ private slots:
             QCOMPARE(shown[i], shown[i - 1] + 1);
         QVERIFY2(counter.paints >= 768, qPrintable(QString::number(counter.paints)));
         QCOMPARE(rig.board.receivedCodes().back(), Report::CmdRestart);
+    }
+
+    void logPaneKeepsTheNewestLines()
+    {
+        WindowRig rig;
+        auto *logger = rig.window->findChild<Logger *>();
+        QVERIFY(logger);
+        const int lines = PlainTextLogPane::MaxLines + 5;
+        for (int i = 1; i <= lines; ++i)
+            logger->write(QStringLiteral("line %1").arg(i));
+        const QStringList shown = paneLines(rig.w<QPlainTextEdit>("pteLog"));
+        QCOMPARE(shown.size(), PlainTextLogPane::MaxLines);
+        QVERIFY(shown.last().endsWith(QStringLiteral(" line %1").arg(lines)));
+        QVERIFY(shown.first().endsWith(QStringLiteral(" line %1").arg(lines - PlainTextLogPane::MaxLines + 1)));
+        // The file keeps them all, the first line included.
+        QCOMPARE(fileLines(rig.dir.filePath(QStringLiteral("log.txt"))).size(), lines + 1);
     }
 
     void deviceOutlivesTheWindow()
