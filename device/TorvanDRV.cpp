@@ -107,8 +107,9 @@ void TorvanDRV::USBEnumTimerHandler()
             checkUnpolledBoard();
         enumerationList = transport->enumerate(0, 0);
         DeviceFound = false;
-        if (!failedOpenPath.empty() && !isListed(failedOpenPath))
-            failedOpenPath.clear();
+        // A board that left the bus is announced again when it returns.
+        for (auto it = failedOpenPaths.begin(); it != failedOpenPaths.end();)
+            it = isListed(*it) ? std::next(it) : failedOpenPaths.erase(it);
         if (enumerationList.empty())
             return;
         for (const HidDeviceEntry &entry : enumerationList) {
@@ -117,7 +118,7 @@ void TorvanDRV::USBEnumTimerHandler()
             if (!isMatchingBoard(entry) || Connected)
                 continue;
             DeviceFound = true;
-            if (entry.path != failedOpenPath)
+            if (!failedOpenPaths.count(entry.path))
                 log(QStringLiteral("Torvan60 device found. Serial: ") + entry.serialNumber);
         }
         if (DeviceFound)
@@ -146,34 +147,35 @@ void TorvanDRV::checkUnpolledBoard()
 void TorvanDRV::Connect()
 {
     try {
-        // Retrying a board that would not open stays quiet.
-        bool retrying = !failedOpenPath.empty();
-        if (!retrying)
+        // Retrying boards that would not open stays quiet.
+        if (failedOpenPaths.empty())
             log(QStringLiteral("Trying to connect..."));
         enumerationList = transport->enumerate(0, 0);
+        // Matching boards in list order; one that will not open (no access
+        // rights, held elsewhere) does not keep the next one from being tried.
         const HidDeviceEntry *chosen = nullptr;
         for (const HidDeviceEntry &entry : enumerationList) {
-            if (isMatchingBoard(entry)) {
+            if (Connected || !isMatchingBoard(entry))
+                continue;
+            const QString id = entry.product + QStringLiteral(" Serial: ") + entry.serialNumber;
+            const bool retrying = failedOpenPaths.count(entry.path) > 0;
+            if (!retrying)
+                log(QStringLiteral("Connecting to: ") + id + QStringLiteral("..."));
+            handle = transport->openPath(entry.path);
+            if (handle) {
+                failedOpenPaths.erase(entry.path);
                 chosen = &entry;
                 break;
             }
+            // Stay without this board; the next enumeration tick tries again.
+            if (!retrying)
+                log(QStringLiteral("Could not open: ") + id + QStringLiteral(". Will retry."));
+            failedOpenPaths.insert(entry.path);
         }
-        if (chosen && !Connected) {
+        if (chosen) {
             productString = chosen->product;
             serialString = chosen->serialNumber;
             const QString id = productString + QStringLiteral(" Serial: ") + serialString;
-            retrying = chosen->path == failedOpenPath;
-            if (!retrying)
-                log(QStringLiteral("Connecting to: ") + id + QStringLiteral("..."));
-            handle = transport->openPath(chosen->path);
-            if (!handle) {
-                // Stay without a board; the next enumeration tick tries again.
-                if (!retrying)
-                    log(QStringLiteral("Could not open: ") + id + QStringLiteral(". Will retry."));
-                failedOpenPath = chosen->path;
-                return;
-            }
-            failedOpenPath.clear();
             transport->setNonblocking(handle, 1);
             Connected = true;
             log(QStringLiteral("Connected to: ") + id);

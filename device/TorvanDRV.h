@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <random>
+#include <set>
 #include <vector>
 
 class Logger;
@@ -163,9 +164,9 @@ private:
     QTimer *rxTimer = nullptr;
     std::vector<HidDeviceEntry> enumerationList;
     HidHandle *handle = nullptr;
-    // A board that could not be opened is tried again on every tick, but
-    // logged only once until it leaves the bus or opens.
-    std::string failedOpenPath;
+    // Boards that could not be opened are tried again on every tick, but
+    // logged only once until they leave the bus or open.
+    std::set<std::string> failedOpenPaths;
     qint64 readLogSecondStart = 0;
     int readLinesThisSecond = 0;
     int readsNotLogged = 0;

@@ -338,6 +338,41 @@ private slots:
         QCOMPARE(bus->openHandles(), 1);
     }
 
+    void secondBoardIsTriedWhenTheFirstWillNotOpen()
+    {
+        bus->addBoard();
+        board(0).failNextOpens = 1000; // no access rights, say
+        enumTick();
+        QVERIFY(drv->IsConnected());
+        QCOMPARE(drv->SerialString(), QStringLiteral("SIM60-000002"));
+        QVERIFY(containsInOrder(
+            log(),
+            {QStringLiteral("Torvan60 device found. Serial: SIM60-000001"),
+             QStringLiteral("Torvan60 device found. Serial: SIM60-000002"), QStringLiteral("Trying to connect..."),
+             QStringLiteral("Connecting to: Torvan60 (simulated) Serial: SIM60-000001..."),
+             QStringLiteral("Could not open: Torvan60 (simulated) Serial: SIM60-000001. Will retry."),
+             QStringLiteral("Connected to: Torvan60 (simulated) Serial: SIM60-000002")}));
+        QVERIFY(board(1).streaming());
+
+        // Neither board is announced again while they stay.
+        pane->lines.clear();
+        for (int tick = 0; tick < 5; ++tick)
+            enumTick();
+        QVERIFY2(log().isEmpty(), qPrintable(log().join(QLatin1Char('|'))));
+
+        // Nor when neither opens: retried quietly on every tick.
+        board(1).unplug();
+        rxTick();
+        board(1).plug();
+        board(1).failNextOpens = 1000;
+        enumTick(); // the second is back and announced, then tried once aloud
+        pane->lines.clear();
+        for (int tick = 0; tick < 5; ++tick)
+            enumTick();
+        QVERIFY2(log().isEmpty(), qPrintable(log().join(QLatin1Char('|'))));
+        QVERIFY(!drv->IsConnected());
+    }
+
     void failedOpenRetriesQuietly()
     {
         // A board that will not open (no access rights, say) is retried on
