@@ -110,6 +110,15 @@ void SimulatedBoard::pump()
     model.advanceTo(now);
 }
 
+int SimulatedBoard::readyReports() const
+{
+    if (!plugged)
+        return 0;
+    const qint64 now = clock.nowMs();
+    const auto ready = std::count_if(queue.begin(), queue.end(), [now](const Pending &p) { return p.readyAt <= now; });
+    return static_cast<int>(ready) + (floodReports > 0 ? 1 : 0);
+}
+
 bool SimulatedBoard::linkUsable(bool &throwOnce, int &failCount, const char *what)
 {
     if (throwOnce) {

@@ -89,6 +89,9 @@ public:
     int write(const unsigned char *data, size_t length);
     // Brings queue, stream and model up to the clock.
     void pump();
+    // Reports a read would return now (after pump()); a flooding board
+    // always has one.
+    int readyReports() const;
     // The host closed the board: what it had not read is lost.
     void dropPendingInput() { queue.clear(); }
 
