@@ -34,7 +34,7 @@ Options parseOptions(const QStringList &args)
             if (options.scenario.isEmpty())
                 options.error = QStringLiteral("--simulate= needs a scenario name (or use --simulate alone)");
         } else if (arg == trace) {
-            if (i + 1 >= args.size() || isOption(args.at(i + 1)))
+            if (i + 1 >= args.size() || args.at(i + 1).isEmpty() || isOption(args.at(i + 1)))
                 options.error = QStringLiteral("--trace needs a file name");
             else
                 options.traceFile = args.at(++i);

@@ -18,6 +18,15 @@ packages=(
   libumockdev-dev
 )
 
+# Only scripts/fuzz.sh asks for these (setup.sh --fuzz): clang with its
+# sanitizer and libFuzzer runtimes. The normal build does not need them.
+fuzz_packages() {
+  packages+=(clang libclang-rt-dev)
+}
+if [ "${1:-}" = "--fuzz" ]; then
+  fuzz_packages
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -35,6 +35,8 @@ private slots:
                                                    << "" << QStringList{} << "--trace needs a file name";
         QTest::newRow("trace swallowing a short option") << QStringList{"--trace", "-x"} << false << ""
                                                          << "" << QStringList{} << "--trace needs a file name";
+        QTest::newRow("trace with an empty name") << QStringList{"--trace", "", "--simulate"} << false << ""
+                                                  << "" << QStringList{} << "--trace needs a file name";
         QTest::newRow("trace last") << QStringList{"--simulate", "--trace"} << true << ""
                                     << "" << QStringList{} << "--trace needs a file name";
         QTest::newRow("trace= empty") << QStringList{"--trace="} << false << ""
