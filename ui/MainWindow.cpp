@@ -6,6 +6,7 @@
 #include "ui/ElapsedTimeTicker.h"
 #include "ui/LiveChart.h"
 #include "ui/MainWindowForm.h"
+#include "ui/Pictures.h"
 #include "ui/PlainTextLogPane.h"
 
 #include <QImage>
@@ -107,10 +108,6 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
 
     ui->pteAbout->appendPlainText(AppVersion);
     ui->lblVisitUs->setTextFormat(Qt::RichText);
-    QImage logo;
-    if (logo.load(QStringLiteral("release/Logo.png")))
-        ui->lblLogo->setPixmap(QPixmap::fromImage(logo));
-    ui->lblVisitUs->setText(logo.width() == PartnerLogoWidth ? PartnerLink : MakerLink);
 
     device.TrajectoryData.FinalPosition = 0;
     TrajDataChanged();
@@ -135,6 +132,16 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     logger = new Logger(this, QStringLiteral("log.txt"), logPane.get());
     device.SetLogger(logger);
     logger->write(QStringLiteral("Application started: ") + AppVersion);
+
+    // Pictures are loaded once the log exists, so that one that is missing
+    // or broken is named there. The start-up logo replaces the maker's logo
+    // when it loads.
+    ui->lblLogo->setPixmap(loadPicture(QStringLiteral("release/TorvanLogo.png"), logger));
+    ui->lblLogo_2->setPixmap(loadPicture(QStringLiteral("release/Connection diagram.png"), logger));
+    const QPixmap logo = loadPicture(QStringLiteral("release/Logo.png"), logger);
+    if (!logo.isNull())
+        ui->lblLogo->setPixmap(logo);
+    ui->lblVisitUs->setText(logo.width() == PartnerLogoWidth ? PartnerLink : MakerLink);
 
     ui->cbStepMode->clear();
     ui->cbStepMode->addItems({QStringLiteral("Full-step"), QStringLiteral("Half step"), QStringLiteral("1/4 step"),

@@ -83,6 +83,24 @@ QStringList fileLines(const QString &path)
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+// The window's pictures in its working directory: 40x20 pictures, a logo of
+// the given width (0: none) and the icon.
+void putPictures(const QDir &dir, int logoWidth)
+{
+    dir.mkpath(QStringLiteral("release"));
+    QImage picture(40, 20, QImage::Format_ARGB32);
+    picture.fill(Qt::blue);
+    QVERIFY(picture.save(dir.filePath(QStringLiteral("release/Connection diagram.png"))));
+    QVERIFY(picture.save(dir.filePath(QStringLiteral("release/TorvanLogo.png"))));
+    if (logoWidth > 0) {
+        QImage logo(logoWidth, 10, QImage::Format_ARGB32);
+        logo.fill(Qt::red);
+        QVERIFY(logo.save(dir.filePath(QStringLiteral("release/Logo.png"))));
+    }
+    QImageWriter icon(dir.filePath(QStringLiteral("Torvan-IFU-Graphics2.ico")), "ico");
+    QVERIFY(icon.write(picture.scaled(32, 32)));
+}
+
 const QString DeviceTitle =
     QStringLiteral("Torvan60 1.23 - Torvan60 (simulated). Serial: SIM60-000001; BL: 0x0105, AP: 0x0123, 01, 1");
 
@@ -97,7 +115,7 @@ class TestMainWindow : public QObject
 private slots:
     void startState()
     {
-        WindowRig rig;
+        WindowRig rig([](const QDir &dir) { putPictures(dir, 1000); });
         MainWindow &w = *rig.window;
 
         QCOMPARE(w.windowTitle(), QStringLiteral("Torvan60 1.23 - No device connected"));
@@ -203,20 +221,7 @@ private slots:
     {
         QFETCH(int, logoWidth);
         QFETCH(QString, site);
-        WindowRig rig([logoWidth](const QDir &dir) {
-            dir.mkpath(QStringLiteral("release"));
-            QImage picture(40, 20, QImage::Format_ARGB32);
-            picture.fill(Qt::blue);
-            QVERIFY(picture.save(dir.filePath(QStringLiteral("release/Connection diagram.png"))));
-            QVERIFY(picture.save(dir.filePath(QStringLiteral("release/TorvanLogo.png"))));
-            if (logoWidth > 0) {
-                QImage logo(logoWidth, 10, QImage::Format_ARGB32);
-                logo.fill(Qt::red);
-                QVERIFY(logo.save(dir.filePath(QStringLiteral("release/Logo.png"))));
-            }
-            QImageWriter icon(dir.filePath(QStringLiteral("Torvan-IFU-Graphics2.ico")), "ico");
-            QVERIFY(icon.write(picture.scaled(32, 32)));
-        });
+        WindowRig rig([logoWidth](const QDir &dir) { putPictures(dir, logoWidth); });
 
         const QString link = rig.w<QLabel>("lblVisitUs")->text();
         QVERIFY2(link.contains(QStringLiteral("<a href=\"%1\">").arg(site)), qPrintable(link));
@@ -229,13 +234,41 @@ private slots:
         QVERIFY(!rig.window->windowIcon().availableSizes().isEmpty());
     }
 
-    void missingPicturesAreTolerated()
+    void unloadablePicturesAreNamedOnce_data()
     {
-        WindowRig rig;
+        QTest::addColumn<bool>("broken"); // false: missing
+        QTest::newRow("missing") << false;
+        QTest::newRow("broken files") << true;
+    }
+    void unloadablePicturesAreNamedOnce()
+    {
+        QFETCH(bool, broken);
+        const QStringList pictures = {"release/TorvanLogo.png", "release/Connection diagram.png", "release/Logo.png"};
+        WindowRig rig([&](const QDir &dir) {
+            if (!broken)
+                return;
+            dir.mkpath(QStringLiteral("release"));
+            for (const QString &name : pictures) {
+                QFile file(dir.filePath(name));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write("\x89PNG\r\n\x1a\n not a picture after all");
+            }
+        });
         QVERIFY(rig.w<QLabel>("lblLogo")->pixmap(Qt::ReturnByValue).isNull());
         QVERIFY(rig.w<QLabel>("lblLogo_2")->pixmap(Qt::ReturnByValue).isNull());
         QVERIFY(rig.window->windowIcon().availableSizes().isEmpty());
         QVERIFY(rig.w<QLabel>("lblVisitUs")->text().contains(QStringLiteral("https://www.torvan-drives.example")));
+
+        // Each picture is named once in the log, with the reason.
+        const QStringList logged = paneLines(rig.w<QPlainTextEdit>("pteLog"));
+        for (const QString &name : pictures) {
+            const QStringList lines = logged.filter(QStringLiteral(" Picture ") + name + QStringLiteral(" could not"));
+            QVERIFY2(lines.size() == 1, qPrintable(logged.join(QLatin1Char('|'))));
+            QVERIFY2(lines.first().section(QStringLiteral("could not be loaded: "), 1).size() > 3,
+                     qPrintable(lines.first()));
+        }
+        // Nothing else: the start line and the three pictures.
+        QCOMPARE(logged.size(), 4);
     }
 
     void connectAndDisconnect()
@@ -581,6 +614,7 @@ private slots:
         WindowRig rig;
         auto *logger = rig.window->findChild<Logger *>();
         QVERIFY(logger);
+        const int atStart = fileLines(rig.dir.filePath(QStringLiteral("log.txt"))).size();
         const int lines = PlainTextLogPane::MaxLines + 5;
         for (int i = 1; i <= lines; ++i)
             logger->write(QStringLiteral("line %1").arg(i));
@@ -588,8 +622,8 @@ private slots:
         QCOMPARE(shown.size(), PlainTextLogPane::MaxLines);
         QVERIFY(shown.last().endsWith(QStringLiteral(" line %1").arg(lines)));
         QVERIFY(shown.first().endsWith(QStringLiteral(" line %1").arg(lines - PlainTextLogPane::MaxLines + 1)));
-        // The file keeps them all, the first line included.
-        QCOMPARE(fileLines(rig.dir.filePath(QStringLiteral("log.txt"))).size(), lines + 1);
+        // The file keeps them all, the start-up lines included.
+        QCOMPARE(fileLines(rig.dir.filePath(QStringLiteral("log.txt"))).size(), atStart + lines);
     }
 
     void deviceOutlivesTheWindow()
