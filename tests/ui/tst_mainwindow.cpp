@@ -203,9 +203,20 @@ private slots:
     }
     void developerMarker()
     {
+        // A window built with this version starts with the developer
+        // controls shown or hidden.
         QFETCH(QString, version);
         QFETCH(bool, developer);
-        QCOMPARE(IsDeveloperVersion(version), developer);
+        const QString released = AppVersion;
+        AppVersion = version;
+        WindowRig rig;
+        AppVersion = released;
+        QCOMPARE(DeveloperMode, developer);
+        QCOMPARE(rig.window->windowTitle(), version + QStringLiteral(" - No device connected"));
+        for (const char *name : {"pteRegistersValues", "ptePWMValues", "btnTestBIN1", "btnTestBIN2"})
+            QVERIFY2(rig.w<QWidget>(name)->isHidden() != developer, name);
+        QCOMPARE(rig.w<QCheckBox>("cbAutoApplyChanges")->isEnabled(), developer);
+        QCOMPARE(rig.w<QDoubleSpinBox>("dsbFSCurrent")->maximum(), developer ? 15.0 : 6.0);
     }
 
     void pictures_data()
@@ -404,22 +415,22 @@ private slots:
         QTest::addColumn<unsigned>("inputs");
         QTest::addColumn<double>("temperature");
         QTest::addColumn<int>("speed");
-        QTest::addColumn<double>("shownTemperature");
+        QTest::addColumn<QString>("shownTemperature"); // the digits the display shows
         QTest::addColumn<int>("shownSpeed");
-        QTest::newRow("no inputs") << 0u << 31.46 << 1500 << 31.5 << 1500;
-        QTest::newRow("all inputs") << 0x7Fu << 31.46 << -1500 << 31.5 << -1500;
-        QTest::newRow("odd inputs, hot") << 0x55u << 120.46 << 2000000 << 120.5 << 1000000;
-        QTest::newRow("even inputs") << 0x2Au << 99.96 << -2000000 << 100.0 << -1000000;
+        QTest::newRow("no inputs") << 0u << 31.46 << 1500 << "31.5" << 1500;
+        QTest::newRow("all inputs") << 0x7Fu << 31.46 << -1500 << "31.5" << -1500;
+        QTest::newRow("odd inputs, hot") << 0x55u << 120.46 << 2000000 << "120.5" << 1000000;
+        QTest::newRow("even inputs") << 0x2Au << 99.96 << -2000000 << "100.0" << -1000000;
         // Only a faulty board sends such a reading: better without its decimal
         // than without its leading digit.
-        QTest::newRow("too long for the display") << 0x00u << 1234.56 << 0 << 1235.0 << 0;
+        QTest::newRow("too long for the display") << 0x00u << 1234.56 << 0 << "1235" << 0;
     }
     void liveValues()
     {
         QFETCH(unsigned, inputs);
         QFETCH(double, temperature);
         QFETCH(int, speed);
-        QFETCH(double, shownTemperature);
+        QFETCH(QString, shownTemperature);
         QFETCH(int, shownSpeed);
 
         WindowRig rig;
@@ -441,12 +452,20 @@ private slots:
                  (inputs & 0x02) ? QStringLiteral("Stop") : QStringLiteral("Run"));
 
         // Readings of 100 and more keep their leading digit on the
-        // four-digit display.
+        // four-digit display: what it draws is what a four-digit display
+        // with a small decimal point draws for the expected digits.
         auto *lcdTemperature = rig.w<QLCDNumber>("lcdTemperature");
-        QCOMPARE(lcdTemperature->value(), shownTemperature);
-        QCOMPARE(lcdTemperature->digitCount(), 4);
-        QVERIFY(lcdTemperature->smallDecimalPoint());
-        QVERIFY(!lcdTemperature->checkOverflow(shownTemperature));
+        QCOMPARE(lcdTemperature->value(), shownTemperature.toDouble());
+        QLCDNumber expected(lcdTemperature->parentWidget());
+        expected.setDigitCount(4);
+        expected.setSmallDecimalPoint(true);
+        expected.setSegmentStyle(lcdTemperature->segmentStyle());
+        expected.setFrameShape(lcdTemperature->frameShape());
+        expected.setFrameShadow(lcdTemperature->frameShadow());
+        expected.setEnabled(lcdTemperature->isEnabled());
+        expected.resize(lcdTemperature->size());
+        expected.display(shownTemperature);
+        QCOMPARE(lcdTemperature->grab().toImage(), expected.grab().toImage());
         QCOMPARE(rig.w<QLCDNumber>("lcdVoltage")->value(), 24.0);
 
         QCOMPARE(rig.w<QLabel>("lblTrajCalcTickRate")->text(), QStringLiteral("TCT rate: 10000"));
