@@ -21,7 +21,8 @@ class Logger : public QObject
 {
     Q_OBJECT
 public:
-    // A log file larger than this many bytes is deleted when a logger opens it.
+    // A log file larger than this many bytes is started afresh: when a
+    // logger opens it, and while it runs, before the next line.
     static constexpr qint64 MaxFileSizeAtStart = 2000000;
 
     Logger(QObject *parent, const QString &fileName, LogPane *pane);
@@ -31,7 +32,13 @@ public slots:
     void write(const QString &value);
 
 private:
+    QString stamped(const QString &value) const;
+    bool writeToFile(const QString &line);
+    // Says once, in the pane and on stderr, that the file lost lines.
+    void tellFileProblem();
+
     QFile *file = nullptr;
     LogPane *pane = nullptr;
     bool timestamp = true;
+    bool fileProblemTold = false;
 };

@@ -23,10 +23,16 @@ struct Options
     QString serial;          // "--serial SERIAL": connect only to this board
     int simulatedBoards = 1; // "--simulate-boards=N" (implies --simulate)
     QStringList ignored;     // anything else: started as if it were not there
+    // Why the arguments cannot be followed, for the user; empty when they can.
+    // The tool does not start then.
+    QString error;
 };
 
 // Reads the options from the program's arguments (args[0] is the program).
 Options parseOptions(const QStringList &args);
+
+// One line naming every option, for messages about the arguments.
+QString optionsUsage(const QStringList &scenarioNames);
 
 // The per-user folder of --user-dir, from the environment: torvan60 under
 // XDG_STATE_HOME when that is an absolute path, else under HOME's

@@ -54,11 +54,13 @@ int main(int argc, char *argv[])
     // Desktops match the window to the installed desktop entry (and its icon).
     QGuiApplication::setDesktopFileName(QStringLiteral("torvan60"));
     Options options = parseOptions(app.arguments());
-    if (!options.ignored.isEmpty()) {
-        QTextStream(stderr) << "Ignoring " << options.ignored.join(QLatin1Char(' '))
-                            << " (options: --simulate[=" << simulationScenarioNames().join(QLatin1Char('|'))
-                            << "] --trace FILE --user-dir --check)\n";
+    const QString usage = optionsUsage(simulationScenarioNames());
+    if (!options.error.isEmpty()) {
+        QTextStream(stderr) << options.error << " (" << usage << ")\n";
+        return 2;
     }
+    if (!options.ignored.isEmpty())
+        QTextStream(stderr) << "Ignoring " << options.ignored.join(QLatin1Char(' ')) << " (" << usage << ")\n";
     if (options.userDir)
         enterUserFolder(options);
 
@@ -83,7 +85,8 @@ int main(int argc, char *argv[])
     if (!options.traceFile.isEmpty()) {
         tracing = std::make_unique<TracingTransport>(*transport, clock, options.traceFile);
         if (!tracing->isOpen()) {
-            QTextStream(stderr) << "Cannot open trace file: " << options.traceFile << "\n";
+            QTextStream(stderr) << "Cannot write trace file " << options.traceFile << ": " << tracing->errorString()
+                                << "\n";
             return 2;
         }
         transport = tracing.get();

@@ -112,8 +112,9 @@ void TorvanDRV::USBEnumTimerHandler()
             checkUnpolledBoard();
         enumerationList = transport->enumerate(0, 0);
         DeviceFound = false;
-        if (!failedOpenPath.empty() && !isListed(failedOpenPath))
-            failedOpenPath.clear();
+        // A board that left the bus is announced again when it returns.
+        for (auto it = failedOpenPaths.begin(); it != failedOpenPaths.end();)
+            it = isListed(*it) ? std::next(it) : failedOpenPaths.erase(it);
         if (enumerationList.empty())
             return;
         for (const HidDeviceEntry &entry : enumerationList) {
@@ -122,7 +123,7 @@ void TorvanDRV::USBEnumTimerHandler()
             if (!isMatchingBoard(entry) || Connected)
                 continue;
             DeviceFound = true;
-            if (entry.path != failedOpenPath)
+            if (!failedOpenPaths.count(entry.path))
                 log(QStringLiteral("Torvan60 device found. Serial: ") + entry.serialNumber);
         }
         if (DeviceFound)
@@ -151,51 +152,58 @@ void TorvanDRV::checkUnpolledBoard()
 void TorvanDRV::Connect()
 {
     try {
-        // Retrying a board that would not open stays quiet.
-        bool retrying = !failedOpenPath.empty();
-        if (!retrying)
+        // Retrying boards that would not open stays quiet.
+        if (failedOpenPaths.empty())
             log(QStringLiteral("Trying to connect..."));
         enumerationList = transport->enumerate(0, 0);
+        // Matching boards in list order; one that will not open (no access
+        // rights, held elsewhere) does not keep the next one from being tried.
         const HidDeviceEntry *chosen = nullptr;
         for (const HidDeviceEntry &entry : enumerationList) {
-            if (isMatchingBoard(entry)) {
+            if (Connected || !isMatchingBoard(entry))
+                continue;
+            const QString id = entry.product + QStringLiteral(" Serial: ") + entry.serialNumber;
+            const bool retrying = failedOpenPaths.count(entry.path) > 0;
+            if (!retrying)
+                log(QStringLiteral("Connecting to: ") + id + QStringLiteral("..."));
+            handle = transport->openPath(entry.path);
+            if (handle) {
+                failedOpenPaths.erase(entry.path);
                 chosen = &entry;
                 break;
             }
+            // Stay without this board; the next enumeration tick tries again.
+            if (!retrying)
+                log(QStringLiteral("Could not open: ") + id + QStringLiteral(". Will retry."));
+            failedOpenPaths.insert(entry.path);
         }
-        if (chosen && !Connected) {
+        if (chosen) {
             productString = chosen->product;
             serialString = chosen->serialNumber;
             const QString id = productString + QStringLiteral(" Serial: ") + serialString;
-            retrying = chosen->path == failedOpenPath;
-            if (!retrying)
-                log(QStringLiteral("Connecting to: ") + id + QStringLiteral("..."));
-            handle = transport->openPath(chosen->path);
-            if (!handle) {
-                // Stay without a board; the next enumeration tick tries again.
-                if (!retrying)
-                    log(QStringLiteral("Could not open: ") + id + QStringLiteral(". Will retry."));
-                failedOpenPath = chosen->path;
-                return;
-            }
-            failedOpenPath.clear();
             transport->setNonblocking(handle, 1);
             Connected = true;
             log(QStringLiteral("Connected to: ") + id);
             emit newDriverInfoAvailable();
             rxTimer->start(ReceivePeriodMs);
             log(QStringLiteral("RX timer started."));
-            GetDeviceInfo();
+            // An exception here is a failed connection, not a failed request.
+            exchangeDeviceInfo();
             if (!DriverInfo.BootloaderActive)
                 EnableRTStream();
         }
     } catch (...) {
-        const QString text =
-            QStringLiteral("Unexpected error occured while connecting to a device. Please try reconnecting device.");
-        if (dialogs)
-            dialogs->notice(QStringLiteral("Error connecting Torvan device"), text);
-        log(text);
+        reportException(
+            QStringLiteral("Error connecting Torvan device"),
+            QStringLiteral("Unexpected error occured while connecting to a device. Please try reconnecting device."));
     }
+}
+
+void TorvanDRV::reportException(const QString &title, const QString &text)
+{
+    if (dialogs)
+        dialogs->notice(title, text);
+    log(text);
 }
 
 void TorvanDRV::Disconnect()
@@ -230,7 +238,11 @@ void TorvanDRV::ClearHIDReadBuffer()
 {
     if (!Connected)
         return;
-    for (;;) {
+    // The HID layer queues a few dozen reports per device. A board that
+    // keeps sending would refill it as fast as it is read, so the drain
+    // stops after more than a full queue: what is left is newer than the
+    // request about to go out, and the poll for its answer skips it.
+    for (int drained = 0; drained < MaxDrainedReports; ++drained) {
         const int count = readReport();
         if (count < 0) {
             Disconnect();
@@ -287,6 +299,8 @@ void TorvanDRV::USBRXTimerHandler()
         return;
     }
     try {
+        if (readsNotLogged > 0)
+            summariseReportsRead(); // the sum is told even when the flood stops
         const int count = readReport();
         if (count < 0) {
             log(QStringLiteral("HID read count < 0. Disconnecting device."));
@@ -314,7 +328,7 @@ void TorvanDRV::dispatchInputReport()
     // are not logged.
     if (type != Report::RptRTData && type != Report::RptStepFrequencyEcho && type != Report::RptPWMEcho &&
         type != Report::RptTrajectoryEcho)
-        log(QStringLiteral("Device HID read OK (64 bytes)."));
+        logReportRead();
     switch (type) {
     case Report::RptDriverRegisters:
         Buffer2DriverRegisters();
@@ -346,6 +360,33 @@ void TorvanDRV::dispatchInputReport()
     default:
         break;
     }
+}
+
+void TorvanDRV::logReportRead()
+{
+    // Answers come a few at a time and are logged one by one. A board that
+    // sends such reports fast would write a line for each, 100 a second:
+    // past a few lines a second they are counted and summed up instead.
+    summariseReportsRead();
+    if (readLinesThisSecond < MaxReadLinesPerSecond) {
+        ++readLinesThisSecond;
+        log(QStringLiteral("Device HID read OK (64 bytes)."));
+    } else {
+        ++readsNotLogged;
+    }
+}
+
+void TorvanDRV::summariseReportsRead()
+{
+    const qint64 now = clock->nowMs();
+    if (now - readLogSecondStart < 1000)
+        return;
+    if (readsNotLogged > 0)
+        log(QStringLiteral("Device HID read OK (64 bytes): %1 more reports not logged one by one.")
+                .arg(readsNotLogged));
+    readsNotLogged = 0;
+    readLinesThisSecond = 0;
+    readLogSecondStart = now;
 }
 
 void TorvanDRV::Buffer2RTData()
@@ -427,6 +468,20 @@ void TorvanDRV::decodeDriverInfo()
 // The identity exchange and the live stream
 
 void TorvanDRV::GetDeviceInfo()
+{
+    try {
+        exchangeDeviceInfo();
+    } catch (...) {
+        reportException(QStringLiteral("Error getting device info"),
+                        QStringLiteral("Unexpected error occurred while getting device info. Please try reconnecting "
+                                       "device."));
+        if (Connected)
+            rxTimer->start(ReceivePeriodMs);
+        BusyCode = 0;
+    }
+}
+
+void TorvanDRV::exchangeDeviceInfo()
 {
     BusyCode = Busy;
     log(QStringLiteral("Getting Torvan device info..."));

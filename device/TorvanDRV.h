@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <random>
+#include <set>
 #include <vector>
 
 class Logger;
@@ -143,13 +144,27 @@ private slots:
 
 private:
     static constexpr int ReceivePeriodMs = 10;
-    static constexpr int32_t Busy = 111; // BusyCode while a blocking exchange runs
+    static constexpr int32_t Busy = 111;          // BusyCode while a blocking exchange runs
+    static constexpr int MaxDrainedReports = 256; // reports ClearHIDReadBuffer discards at most
+    static constexpr int MaxReadLinesPerSecond = 10;
 
     void log(const QString &text);
+    // An exception caught at the top of an entry point: the operator's box,
+    // its text logged.
+    void reportException(const QString &title, const QString &text);
+    // GetDeviceInfo without its exception guard, for Connect, whose own
+    // guard reports a failure there as a failed connection.
+    void exchangeDeviceInfo();
+    // FullUpdate without its exception guard.
+    void updateFirmware();
     bool isMatchingBoard(const HidDeviceEntry &entry) const;
     bool isListed(const std::string &path) const;
     void checkUnpolledBoard();
     void dispatchInputReport();
+    // The line for a report that is neither live data nor an echo, at most
+    // MaxReadLinesPerSecond a second; the rest summed up once a second.
+    void logReportRead();
+    void summariseReportsRead();
     void decodeDriverInfo();
     // One non-blocking read into the input record; the HID layer's count.
     int readReport();
@@ -168,9 +183,12 @@ private:
     QTimer *rxTimer = nullptr;
     std::vector<HidDeviceEntry> enumerationList;
     HidHandle *handle = nullptr;
-    // A board that could not be opened is tried again on every tick, but
-    // logged only once until it leaves the bus or opens.
-    std::string failedOpenPath;
+    // Boards that could not be opened are tried again on every tick, but
+    // logged only once until they leave the bus or open.
+    std::set<std::string> failedOpenPaths;
+    qint64 readLogSecondStart = 0;
+    int readLinesThisSecond = 0;
+    int readsNotLogged = 0;
     double voltageHistory[5] = {0, 0, 0, 0, 0};
     double temperatureHistory[5] = {0, 0, 0, 0, 0};
 

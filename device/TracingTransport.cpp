@@ -1,11 +1,24 @@
 #include "device/TracingTransport.h"
 
 #include <QByteArray>
+#include <QDateTime>
 
 TracingTransport::TracingTransport(HidTransport &inner, MonotonicClock &clock, const QString &fileName)
     : inner(inner), clock(clock), startMs(clock.nowMs()), file(fileName)
 {
-    file.open(QIODevice::Append | QIODevice::Text);
+    // A file that opens may still refuse every byte (a full disk, /dev/full):
+    // the first line is written at once, so that the user learns it now and
+    // not from a trace found empty after the run.
+    if (!file.open(QIODevice::Append | QIODevice::Text)) {
+        error = file.errorString();
+        return;
+    }
+    const QByteArray header =
+        "# ms W|R bytes, started " + QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + '\n';
+    if (file.write(header) != header.size() || !file.flush()) {
+        error = file.errorString();
+        file.close();
+    }
 }
 
 std::vector<HidDeviceEntry> TracingTransport::enumerate(unsigned short vendorId, unsigned short productId)

@@ -7,13 +7,16 @@
 
 // Passes every call through to another transport and appends one line per
 // write and per read that returned data: milliseconds since start, W or R,
-// and the bytes exactly as handed over or returned, in upper-case hex.
+// and the bytes exactly as handed over or returned, in upper-case hex. Each
+// run begins with one comment line starting with '#'.
 class TracingTransport : public HidTransport
 {
 public:
     TracingTransport(HidTransport &inner, MonotonicClock &clock, const QString &fileName);
 
+    // False when the file could not be opened or written; errorString() says why.
     bool isOpen() const { return file.isOpen(); }
+    QString errorString() const { return error; }
 
     std::vector<HidDeviceEntry> enumerate(unsigned short vendorId, unsigned short productId) override;
     HidHandle *openPath(const std::string &path) override;
@@ -30,4 +33,5 @@ private:
     MonotonicClock &clock;
     qint64 startMs;
     QFile file;
+    QString error;
 };

@@ -87,6 +87,18 @@ unsigned int TorvanDRV::CalculateCRC(int nSector, const unsigned char *Flash)
 
 void TorvanDRV::FullUpdate()
 {
+    try {
+        updateFirmware();
+    } catch (...) {
+        // The receive tick stays stopped, as after every end of the update.
+        reportException(QStringLiteral("Error updating firmware"),
+                        QStringLiteral("Unexpected error occurred while updating firmware. Please try reconnecting "
+                                       "device."));
+    }
+}
+
+void TorvanDRV::updateFirmware()
+{
     using namespace FlashLayout;
 
     // The procedure reads the replies itself; the receive tick must not take

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tool and the tests need; with
-# --qt6 (or TORVAN_QT=6 in the environment) those of the Qt 6 build too.
+# --qt6 (or TORVAN_QT=6 in the environment) those of the Qt 6 build too, with
+# --fuzz those of scripts/fuzz.sh.
 # Idempotent: only packages that are missing are installed, and the package
 # lists are refreshed once, only when something has to be installed.
 set -euo pipefail
 
 qt="${TORVAN_QT:-5}"
+fuzz=false
 for arg in "$@"; do
   case "$arg" in
     --qt6) qt=6 ;;
-    *) echo "usage: $0 [--qt6]" >&2; exit 2 ;;
+    --fuzz) fuzz=true ;;
+    *) echo "usage: $0 [--qt6] [--fuzz]" >&2; exit 2 ;;
   esac
 done
 
@@ -27,10 +30,19 @@ packages=(
   desktop-file-utils
   dpkg-dev
   file
+  # The real HID library runs under test against an emulated device node.
+  umockdev
+  libumockdev-dev
 )
 if [ "$qt" = 6 ]; then
   # The chart library's Qt 6 build comes with libqcustomplot-dev.
   packages+=(qt6-base-dev qt6-base-dev-tools libqcustomplot2.1-qt6)
+fi
+
+# Only scripts/fuzz.sh asks for these (setup.sh --fuzz): clang with its
+# sanitizer and libFuzzer runtimes. The normal build does not need them.
+if [ "$fuzz" = true ]; then
+  packages+=(clang libclang-rt-dev)
 fi
 
 missing=()

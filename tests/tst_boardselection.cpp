@@ -69,17 +69,21 @@ private slots:
         QTest::addColumn<QString>("serial");
         QTest::addColumn<int>("boards");
         QTest::addColumn<bool>("simulate");
-        QTest::addColumn<QStringList>("ignored");
+        QTest::addColumn<QString>("error"); // empty: accepted
         QTest::newRow("serial, separate") << QStringList{QStringLiteral("--serial"), QStringLiteral("A1")}
-                                          << QStringLiteral("A1") << 1 << false << QStringList();
+                                          << QStringLiteral("A1") << 1 << false << QString();
         QTest::newRow("serial, joined") << QStringList{QStringLiteral("--serial=A1")} << QStringLiteral("A1") << 1
-                                        << false << QStringList();
-        QTest::newRow("serial takes no option") << QStringList{QStringLiteral("--serial"), QStringLiteral("--simulate")}
-                                                << QString() << 1 << true << QStringList{QStringLiteral("--serial")};
+                                        << false << QString();
+        QTest::newRow("serial takes no option")
+            << QStringList{QStringLiteral("--serial"), QStringLiteral("--simulate")} << QString() << 1 << false
+            << QStringLiteral("--serial needs a serial number");
+        QTest::newRow("serial= empty") << QStringList{QStringLiteral("--serial=")} << QString() << 1 << false
+                                       << QStringLiteral("--serial= needs a serial number");
         QTest::newRow("boards imply simulate")
-            << QStringList{QStringLiteral("--simulate-boards=3")} << QString() << 3 << true << QStringList();
-        QTest::newRow("boards out of range") << QStringList{QStringLiteral("--simulate-boards=0")} << QString() << 1
-                                             << false << QStringList{QStringLiteral("--simulate-boards=0")};
+            << QStringList{QStringLiteral("--simulate-boards=3")} << QString() << 3 << true << QString();
+        QTest::newRow("boards out of range")
+            << QStringList{QStringLiteral("--simulate-boards=0")} << QString() << 1 << false
+            << QStringLiteral("--simulate-boards= needs a number from 1 to 16");
     }
 
     void windowOptionsChooseTheBoard()
@@ -88,12 +92,15 @@ private slots:
         QFETCH(QString, serial);
         QFETCH(int, boards);
         QFETCH(bool, simulate);
-        QFETCH(QStringList, ignored);
+        QFETCH(QString, error);
         const Options options = parseOptions(QStringList{QStringLiteral("torvan60")} + args);
+        QCOMPARE(options.error, error);
+        if (!error.isEmpty())
+            return; // the tool does not start
         QCOMPARE(options.serial, serial);
         QCOMPARE(options.simulatedBoards, boards);
         QCOMPARE(options.simulate, simulate);
-        QCOMPARE(options.ignored, ignored);
+        QCOMPARE(options.ignored, QStringList());
     }
 };
 

@@ -126,12 +126,53 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), before);
     }
 
-    void unwritableFileStillReachesPane()
+    void unwritableFileIsToldOnce_data()
     {
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("missing folder") << path(QStringLiteral("missing-dir/log.txt"));
+        QTest::newRow("a directory") << dir.path();
+        QTest::newRow("full disk") << QStringLiteral("/dev/full"); // opens, refuses every byte
+    }
+    void unwritableFileIsToldOnce()
+    {
+        QFETCH(QString, fileName);
         CapturingPane pane;
-        Logger logger(nullptr, path(QStringLiteral("missing-dir/log.txt")), &pane);
-        logger.write(QStringLiteral("still shown"));
-        QCOMPARE(pane.texts(), QStringList{QStringLiteral("still shown")});
+        Logger logger(nullptr, fileName, &pane);
+        logger.write(QStringLiteral("first"));
+        logger.write(QStringLiteral("second"));
+        // Every line still reaches the pane, and one line there says which
+        // file cannot be written and why.
+        const QStringList texts = pane.texts();
+        QVERIFY2(texts.size() == 3, qPrintable(texts.join(QLatin1Char('|'))));
+        QCOMPARE(texts.filter(QStringLiteral("first")).size(), 1);
+        QCOMPARE(texts.filter(QStringLiteral("second")).size(), 1);
+        const QStringList told = texts.filter(QStringLiteral("cannot be written"));
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().contains(fileName + QStringLiteral(" cannot be written (")), qPrintable(told.first()));
+    }
+
+    void fileStaysBoundedWhileRunning()
+    {
+        // A file at the limit is appended to, as at start; once a line has
+        // taken it past the limit, the next line starts it afresh.
+        const QString name = path(QStringLiteral("bounded.txt"));
+        {
+            QFile f(name);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(int(Logger::MaxFileSizeAtStart), 'x'));
+        }
+        CapturingPane pane;
+        Logger logger(nullptr, name, &pane);
+        logger.write(QStringLiteral("first"));
+        QVERIFY(readAll(name).startsWith("xxxx"));
+        logger.write(QStringLiteral("second"));
+        const QByteArray content = readAll(name);
+        QVERIFY(!content.contains("xxxx"));
+        QVERIFY(!content.contains(" first\n"));
+        QVERIFY(content.endsWith(" second\n"));
+        QVERIFY(content.size() < 1000);
+        // The pane keeps every line.
+        QCOMPARE(pane.texts().filter(QRegularExpression(QStringLiteral("^(first|second)$"))).size(), 2);
     }
 };
 

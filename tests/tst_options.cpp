@@ -1,5 +1,10 @@
+// The command line: how options are read, and that the tool refuses to start
+// on arguments it cannot follow, saying why.
 #include "app/Options.h"
 
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestOptions : public QObject
@@ -8,6 +13,59 @@ class TestOptions : public QObject
 
 private slots:
     void parse_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("simulate");
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("traceFile");
+        QTest::addColumn<QStringList>("ignored");
+        QTest::addColumn<QString>("error"); // empty: accepted
+
+        QTest::newRow("none") << QStringList{} << false << ""
+                              << "" << QStringList{} << "";
+        QTest::newRow("trace then simulate") << QStringList{"--trace", "t.txt", "--simulate"} << true << ""
+                                             << "t.txt" << QStringList{} << "";
+        QTest::newRow("scenario and trace=")
+            << QStringList{"--simulate=broken", "--trace=--odd name"} << true << "broken"
+            << "--odd name" << QStringList{} << "";
+        QTest::newRow("unknown arguments are set aside") << QStringList{"--verbose", "x"} << false << ""
+                                                         << "" << QStringList{"--verbose", "x"} << "";
+        // An option that needs a value never takes the next option as one.
+        QTest::newRow("trace swallowing simulate") << QStringList{"--trace", "--simulate"} << false << ""
+                                                   << "" << QStringList{} << "--trace needs a file name";
+        QTest::newRow("trace swallowing a short option") << QStringList{"--trace", "-x"} << false << ""
+                                                         << "" << QStringList{} << "--trace needs a file name";
+        QTest::newRow("trace with an empty name") << QStringList{"--trace", "", "--simulate"} << false << ""
+                                                  << "" << QStringList{} << "--trace needs a file name";
+        QTest::newRow("trace last") << QStringList{"--simulate", "--trace"} << true << ""
+                                    << "" << QStringList{} << "--trace needs a file name";
+        QTest::newRow("trace= empty") << QStringList{"--trace="} << false << ""
+                                      << "" << QStringList{} << "--trace= needs a file name";
+        QTest::newRow("simulate= empty") << QStringList{"--simulate="} << true << ""
+                                         << "" << QStringList{}
+                                         << "--simulate= needs a scenario name (or use --simulate alone)";
+    }
+    void parse()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, simulate);
+        QFETCH(QString, scenario);
+        QFETCH(QString, traceFile);
+        QFETCH(QStringList, ignored);
+        QFETCH(QString, error);
+        const Options options = parseOptions(QStringList{QStringLiteral("torvan60")} + args);
+        QCOMPARE(options.error, error);
+        if (!error.isEmpty())
+            return; // nothing else is followed
+        QCOMPARE(options.simulate, simulate);
+        QCOMPARE(options.scenario, scenario);
+        QCOMPARE(options.traceFile, traceFile);
+        QCOMPARE(options.ignored, ignored);
+    }
+
+    // The options of the installed tool: the per-user folder and the
+    // installation check.
+    void startOptions_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<bool>("simulate");
@@ -21,18 +79,12 @@ private slots:
         QTest::newRow("installation check, simulated, in the user folder")
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("--user-dir"), QStringLiteral("--check")}
             << true << QString() << true << true << QStringList();
-        QTest::newRow("trace file after its option")
-            << QStringList{QStringLiteral("--trace"), QStringLiteral("--check")} << false << QStringLiteral("--check")
-            << false << false << QStringList();
-        QTest::newRow("trace option last, without a file")
-            << QStringList{QStringLiteral("--check"), QStringLiteral("--trace")} << false << QString() << false << true
-            << QStringList{QStringLiteral("--trace")};
         QTest::newRow("near misses are ignored")
             << QStringList{QStringLiteral("--check=yes"), QStringLiteral("--user-dir=/tmp"), QStringLiteral("-check")}
             << false << QString() << false << false
             << QStringList{QStringLiteral("--check=yes"), QStringLiteral("--user-dir=/tmp"), QStringLiteral("-check")};
     }
-    void parse()
+    void startOptions()
     {
         QFETCH(QStringList, args);
         args.prepend(QStringLiteral("torvan60"));
@@ -62,6 +114,51 @@ private slots:
         QFETCH(QString, xdgStateHome);
         QFETCH(QString, home);
         QTEST(::userFolder(xdgStateHome, home), "folder");
+    }
+
+    // The built tool itself: arguments it cannot follow end it with exit
+    // code 2 and the reason on stderr, before any window or board.
+    void refusedArguments_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("trace swallowing simulate")
+            << QStringList{"--trace", "--simulate"} << "--trace needs a file name";
+        QTest::newRow("empty scenario") << QStringList{"--simulate="} << "--simulate= needs a scenario name";
+        QTest::newRow("unknown scenario")
+            << QStringList{"--simulate=nonsense"} << "Unknown simulation scenario: nonsense";
+        QTest::newRow("trace on a full disk")
+            << QStringList{"--simulate", "--trace", "/dev/full"} << "Cannot write trace file /dev/full: ";
+        QTest::newRow("trace into a directory")
+            << QStringList{"--simulate", "--trace", "adir"} << "Cannot write trace file adir: ";
+    }
+    void refusedArguments()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("adir")));
+        QProcess tool;
+        tool.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        tool.setProcessEnvironment(env);
+        tool.start(QStringLiteral(TOOL_PATH), args);
+        QVERIFY(tool.waitForStarted());
+        if (!tool.waitForFinished(20000)) {
+            tool.kill();
+            tool.waitForFinished();
+            QFAIL("the tool started instead of refusing its arguments");
+        }
+        const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), 2);
+        QVERIFY2(err.contains(reason), qPrintable(err));
+        // The reason itself follows the colon.
+        if (reason.endsWith(QLatin1String(": ")))
+            QVERIFY2(err.section(reason, 1).trimmed().size() > 3, qPrintable(err));
+        // Nothing was written where the tool was started.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

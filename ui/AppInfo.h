@@ -5,8 +5,9 @@
 
 #include <QString>
 
-// Product name and version: window title, About box, first log line.
-inline const QString AppVersion = QStringLiteral("Torvan60 1.23");
+// Product name and version: window title, About box, first log line. A
+// build for developers adds its marker (below) before the window is built.
+inline QString AppVersion = QStringLiteral("Torvan60 1.23");
 
 // Whether the developer controls are shown. Set by the window at start from
 // the version text and toggled with F12; never stored.

@@ -146,16 +146,6 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
 
     ui->pteAbout->appendPlainText(AppVersion);
     ui->lblVisitUs->setTextFormat(Qt::RichText);
-    // The window icon and the pictures, read at run time; the form names none,
-    // so they come from nowhere else.
-    setWindowIcon(loadIcon(QStringLiteral("Torvan-IFU-Graphics2.ico")));
-    ui->lblLogo->setPixmap(loadPicture(QStringLiteral("release/TorvanLogo.png")));
-    ui->lblLogo_2->setPixmap(loadPicture(QStringLiteral("release/Connection diagram.png")));
-    const QPixmap logo = loadPicture(QStringLiteral("release/Logo.png"));
-    if (!logo.isNull())
-        ui->lblLogo->setPixmap(logo);
-    ui->lblVisitUs->setText(logo.width() == PartnerLogoWidth ? PartnerLink : MakerLink);
-    ui->lblTimingPicture->setPixmap(loadPicture(QStringLiteral("release/Driver timing.png")));
 
     device.TrajectoryData.FinalPosition = 0;
     TrajDataChanged();
@@ -180,6 +170,18 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     logger = new Logger(this, QStringLiteral("log.txt"), logPane.get());
     device.SetLogger(logger);
     logger->write(QStringLiteral("Application started: ") + AppVersion);
+
+    // The window icon and the pictures, read at run time (the form names
+    // none), once the log exists, so that one that is missing or broken is
+    // named there. The start-up logo replaces the maker's logo when it loads.
+    setWindowIcon(loadIcon(QStringLiteral("Torvan-IFU-Graphics2.ico")));
+    ui->lblLogo->setPixmap(loadPicture(QStringLiteral("release/TorvanLogo.png")));
+    ui->lblLogo_2->setPixmap(loadPicture(QStringLiteral("release/Connection diagram.png")));
+    const QPixmap logo = loadPicture(QStringLiteral("release/Logo.png"));
+    if (!logo.isNull())
+        ui->lblLogo->setPixmap(logo);
+    ui->lblVisitUs->setText(logo.width() == PartnerLogoWidth ? PartnerLink : MakerLink);
+    ui->lblTimingPicture->setPixmap(loadPicture(QStringLiteral("release/Driver timing.png")));
 
     ui->cbStepMode->clear();
     ui->cbStepMode->addItems(DriverControls::StepModes());
@@ -213,7 +215,7 @@ MainWindow::~MainWindow()
 QPixmap MainWindow::loadPicture(const QString &name)
 {
     const QString file = picturePath(name);
-    QPixmap picture(file);
+    const QPixmap picture = readPicture(file, logger);
     pictures.append({name, picture.isNull() ? QString() : file});
     return picture;
 }

@@ -1,8 +1,11 @@
 #include "ui/Pictures.h"
 
+#include "app/Logger.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 
 QString installedDataDir()
 {
@@ -18,4 +21,17 @@ QString picturePath(const QString &name)
     if (QFileInfo::exists(installed))
         return installed;
     return name;
+}
+
+QPixmap readPicture(const QString &path, Logger *logger)
+{
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        if (logger)
+            logger->write(QStringLiteral("Picture ") + path + QStringLiteral(" could not be loaded: ") +
+                          reader.errorString());
+        return QPixmap();
+    }
+    return QPixmap::fromImage(image);
 }

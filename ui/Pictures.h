@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QPixmap>
 #include <QString>
+
+class Logger;
 
 // Where the window finds a picture it reads at run time, given by its name
 // relative to the working directory ("release/Logo.png"): there first, so
@@ -11,3 +14,8 @@ QString picturePath(const QString &name);
 
 // The installed data folder, found from the executable's own folder.
 QString installedDataDir();
+
+// Reads a picture from path. One that is missing or cannot be decoded gives
+// a null pixmap and one log line naming it and saying why; the label stays
+// blank.
+QPixmap readPicture(const QString &path, Logger *logger);

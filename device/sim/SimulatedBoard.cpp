@@ -119,6 +119,15 @@ void SimulatedBoard::pump()
     model.advanceTo(now);
 }
 
+int SimulatedBoard::readyReports() const
+{
+    if (!plugged)
+        return 0;
+    const qint64 now = clock.nowMs();
+    const auto ready = std::count_if(queue.begin(), queue.end(), [now](const Pending &p) { return p.readyAt <= now; });
+    return static_cast<int>(ready) + (floodReports > 0 ? 1 : 0);
+}
+
 bool SimulatedBoard::linkUsable(bool &throwOnce, int &failCount, const char *what)
 {
     if (throwOnce) {
@@ -137,9 +146,17 @@ int SimulatedBoard::read(unsigned char *data, size_t length)
 {
     if (!linkUsable(throwOnNextRead, failNextReads, "simulated HID read failure"))
         return -1;
-    if (queue.empty() || queue.front().readyAt > clock.nowMs())
-        return 0;
+    ++reads;
     const size_t count = std::min<size_t>(length, Report::InputSize);
+    if (queue.empty() || queue.front().readyAt > clock.nowMs()) {
+        if (floodReports <= 0)
+            return 0;
+        --floodReports;
+        InputReportBytes report{};
+        model.fillLiveReport(report);
+        std::memcpy(data, report.data(), count);
+        return static_cast<int>(count);
+    }
     std::memcpy(data, queue.front().bytes.data(), count);
     queue.pop_front();
     return static_cast<int>(count);

@@ -67,6 +67,11 @@ public:
     // At most one report taken per this many milliseconds (0: no pacing), as
     // a full-speed interrupt endpoint takes them.
     int acceptIntervalMs = 0;
+    // A board that always has a report pending: every read that finds no
+    // ready report gets a fresh live-data report instead, this many times
+    // (the count keeps a broken host from spinning for ever in a test).
+    long floodReports = 0;
+    long reads = 0; // every read the host made while the board was usable
     // Queues a report of any content, ready after delayMs.
     void injectReport(const InputReportBytes &report, int delayMs = 0);
     // Called after every command the board took in (after it acted on it):
@@ -87,6 +92,9 @@ public:
     int write(const unsigned char *data, size_t length);
     // Brings queue, stream and model up to the clock.
     void pump();
+    // Reports a read would return now (after pump()); a flooding board
+    // always has one.
+    int readyReports() const;
     // The host closed the board: what it had not read is lost.
     void dropPendingInput() { queue.clear(); }
 

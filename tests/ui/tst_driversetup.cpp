@@ -53,11 +53,14 @@ struct Rig : WindowRig
     }
     QStringList log() const { return pane.texts(); }
     // The window's own log pane, without timestamps.
+    // The window's log lines without their time stamps, and without the
+    // lines naming pictures the test folder does not hold.
     QStringList windowLog() const
     {
-        QStringList lines = w<QPlainTextEdit>("pteLog")->toPlainText().split(QLatin1Char('\n'));
-        for (QString &line : lines)
-            line = line.mid(21); // "yyyy.MM.dd. hh:mm:ss "
+        QStringList lines;
+        for (const QString &line : w<QPlainTextEdit>("pteLog")->toPlainText().split(QLatin1Char('\n')))
+            if (!line.mid(21).startsWith(QLatin1String("Picture ")))
+                lines << line.mid(21); // after "yyyy.MM.dd. hh:mm:ss "
         return lines;
     }
     QStringList registerPane() const

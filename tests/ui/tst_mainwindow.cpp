@@ -5,6 +5,7 @@
 #include "device/Records.h"
 #include "ui/AppInfo.h"
 #include "ui/RepaintPacer.h"
+#include "ui/PlainTextLogPane.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -103,6 +104,25 @@ struct PaintCounter : QObject
     }
 };
 
+// The window's pictures in its working directory: 40x20 pictures, a logo of
+// the given width (0: none) and the icon.
+void putPictures(const QDir &dir, int logoWidth)
+{
+    dir.mkpath(QStringLiteral("release"));
+    QImage picture(40, 20, QImage::Format_ARGB32);
+    picture.fill(Qt::blue);
+    QVERIFY(picture.save(dir.filePath(QStringLiteral("release/Connection diagram.png"))));
+    QVERIFY(picture.save(dir.filePath(QStringLiteral("release/TorvanLogo.png"))));
+    QVERIFY(picture.save(dir.filePath(QStringLiteral("release/Driver timing.png"))));
+    if (logoWidth > 0) {
+        QImage logo(logoWidth, 10, QImage::Format_ARGB32);
+        logo.fill(Qt::red);
+        QVERIFY(logo.save(dir.filePath(QStringLiteral("release/Logo.png"))));
+    }
+    QImageWriter icon(dir.filePath(QStringLiteral("Torvan-IFU-Graphics2.ico")), "ico");
+    QVERIFY(icon.write(picture.scaled(32, 32)));
+}
+
 const QString DeviceTitle =
     QStringLiteral("Torvan60 1.23 - Torvan60 (simulated). Serial: SIM60-000001; BL: 0x0105, AP: 0x0123, 01, 1");
 
@@ -117,7 +137,7 @@ class TestMainWindow : public QObject
 private slots:
     void startState()
     {
-        WindowRig rig;
+        WindowRig rig([](const QDir &dir) { putPictures(dir, 1000); });
         MainWindow &w = *rig.window;
 
         QCOMPARE(w.windowTitle(), QStringLiteral("Torvan60 1.23 - No device connected"));
@@ -205,9 +225,20 @@ private slots:
     }
     void developerMarker()
     {
+        // A window built with this version starts with the developer
+        // controls shown or hidden.
         QFETCH(QString, version);
         QFETCH(bool, developer);
-        QCOMPARE(IsDeveloperVersion(version), developer);
+        const QString released = AppVersion;
+        AppVersion = version;
+        WindowRig rig;
+        AppVersion = released;
+        QCOMPARE(DeveloperMode, developer);
+        QCOMPARE(rig.window->windowTitle(), version + QStringLiteral(" - No device connected"));
+        for (const char *name : {"pteRegistersValues", "ptePWMValues", "btnTestBIN1", "btnTestBIN2"})
+            QVERIFY2(rig.w<QWidget>(name)->isHidden() != developer, name);
+        QCOMPARE(rig.w<QCheckBox>("cbAutoApplyChanges")->isEnabled(), developer);
+        QCOMPARE(rig.w<QDoubleSpinBox>("dsbFSCurrent")->maximum(), developer ? 15.0 : 6.0);
     }
 
     void pictures_data()
@@ -223,20 +254,7 @@ private slots:
     {
         QFETCH(int, logoWidth);
         QFETCH(QString, site);
-        WindowRig rig([logoWidth](const QDir &dir) {
-            dir.mkpath(QStringLiteral("release"));
-            QImage picture(40, 20, QImage::Format_ARGB32);
-            picture.fill(Qt::blue);
-            QVERIFY(picture.save(dir.filePath(QStringLiteral("release/Connection diagram.png"))));
-            QVERIFY(picture.save(dir.filePath(QStringLiteral("release/TorvanLogo.png"))));
-            if (logoWidth > 0) {
-                QImage logo(logoWidth, 10, QImage::Format_ARGB32);
-                logo.fill(Qt::red);
-                QVERIFY(logo.save(dir.filePath(QStringLiteral("release/Logo.png"))));
-            }
-            QImageWriter icon(dir.filePath(QStringLiteral("Torvan-IFU-Graphics2.ico")), "ico");
-            QVERIFY(icon.write(picture.scaled(32, 32)));
-        });
+        WindowRig rig([logoWidth](const QDir &dir) { putPictures(dir, logoWidth); });
 
         const QString link = rig.w<QLabel>("lblVisitUs")->text();
         QVERIFY2(link.contains(QStringLiteral("<a href=\"%1\">").arg(site)), qPrintable(link));
@@ -249,13 +267,42 @@ private slots:
         QVERIFY(!rig.window->windowIcon().availableSizes().isEmpty());
     }
 
-    void missingPicturesAreTolerated()
+    void unloadablePicturesAreNamedOnce_data()
     {
-        WindowRig rig;
+        QTest::addColumn<bool>("broken"); // false: missing
+        QTest::newRow("missing") << false;
+        QTest::newRow("broken files") << true;
+    }
+    void unloadablePicturesAreNamedOnce()
+    {
+        QFETCH(bool, broken);
+        const QStringList pictures = {"release/TorvanLogo.png", "release/Connection diagram.png", "release/Logo.png",
+                                      "release/Driver timing.png"};
+        WindowRig rig([&](const QDir &dir) {
+            if (!broken)
+                return;
+            dir.mkpath(QStringLiteral("release"));
+            for (const QString &name : pictures) {
+                QFile file(dir.filePath(name));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write("\x89PNG\r\n\x1a\n not a picture after all");
+            }
+        });
         QVERIFY(rig.picture("lblLogo").isNull());
         QVERIFY(rig.picture("lblLogo_2").isNull());
         QVERIFY(rig.window->windowIcon().availableSizes().isEmpty());
         QVERIFY(rig.w<QLabel>("lblVisitUs")->text().contains(QStringLiteral("https://www.torvan-drives.example")));
+
+        // Each picture is named once in the log, with the reason.
+        const QStringList logged = paneLines(rig.w<QPlainTextEdit>("pteLog"));
+        for (const QString &name : pictures) {
+            const QStringList lines = logged.filter(QStringLiteral(" Picture ") + name + QStringLiteral(" could not"));
+            QVERIFY2(lines.size() == 1, qPrintable(logged.join(QLatin1Char('|'))));
+            QVERIFY2(lines.first().section(QStringLiteral("could not be loaded: "), 1).size() > 3,
+                     qPrintable(lines.first()));
+        }
+        // Nothing else: the start line and the four pictures.
+        QCOMPARE(logged.size(), 5);
     }
 
     void connectAndDisconnect()
@@ -491,22 +538,22 @@ private slots:
         QTest::addColumn<unsigned>("inputs");
         QTest::addColumn<double>("temperature");
         QTest::addColumn<int>("speed");
-        QTest::addColumn<double>("shownTemperature");
+        QTest::addColumn<QString>("shownTemperature"); // the digits the display shows
         QTest::addColumn<int>("shownSpeed");
-        QTest::newRow("no inputs") << 0u << 31.46 << 1500 << 31.5 << 1500;
-        QTest::newRow("all inputs") << 0x7Fu << 31.46 << -1500 << 31.5 << -1500;
-        QTest::newRow("odd inputs, hot") << 0x55u << 120.46 << 2000000 << 120.5 << 1000000;
-        QTest::newRow("even inputs") << 0x2Au << 99.96 << -2000000 << 100.0 << -1000000;
+        QTest::newRow("no inputs") << 0u << 31.46 << 1500 << "31.5" << 1500;
+        QTest::newRow("all inputs") << 0x7Fu << 31.46 << -1500 << "31.5" << -1500;
+        QTest::newRow("odd inputs, hot") << 0x55u << 120.46 << 2000000 << "120.5" << 1000000;
+        QTest::newRow("even inputs") << 0x2Au << 99.96 << -2000000 << "100.0" << -1000000;
         // Only a faulty board sends such a reading: better without its decimal
         // than without its leading digit.
-        QTest::newRow("too long for the display") << 0x00u << 1234.56 << 0 << 1235.0 << 0;
+        QTest::newRow("too long for the display") << 0x00u << 1234.56 << 0 << "1235" << 0;
     }
     void liveValues()
     {
         QFETCH(unsigned, inputs);
         QFETCH(double, temperature);
         QFETCH(int, speed);
-        QFETCH(double, shownTemperature);
+        QFETCH(QString, shownTemperature);
         QFETCH(int, shownSpeed);
 
         WindowRig rig;
@@ -528,12 +575,20 @@ private slots:
                  (inputs & 0x02) ? QStringLiteral("Stop") : QStringLiteral("Run"));
 
         // Readings of 100 and more keep their leading digit on the
-        // four-digit display.
+        // four-digit display: what it draws is what a four-digit display
+        // with a small decimal point draws for the expected digits.
         auto *lcdTemperature = rig.w<QLCDNumber>("lcdTemperature");
-        QCOMPARE(lcdTemperature->value(), shownTemperature);
-        QCOMPARE(lcdTemperature->digitCount(), 4);
-        QVERIFY(lcdTemperature->smallDecimalPoint());
-        QVERIFY(!lcdTemperature->checkOverflow(shownTemperature));
+        QCOMPARE(lcdTemperature->value(), shownTemperature.toDouble());
+        QLCDNumber expected(lcdTemperature->parentWidget());
+        expected.setDigitCount(4);
+        expected.setSmallDecimalPoint(true);
+        expected.setSegmentStyle(lcdTemperature->segmentStyle());
+        expected.setFrameShape(lcdTemperature->frameShape());
+        expected.setFrameShadow(lcdTemperature->frameShadow());
+        expected.setEnabled(lcdTemperature->isEnabled());
+        expected.resize(lcdTemperature->size());
+        expected.display(shownTemperature);
+        QCOMPARE(lcdTemperature->grab().toImage(), expected.grab().toImage());
         QCOMPARE(rig.w<QLCDNumber>("lcdVoltage")->value(), 24.0);
 
         QCOMPARE(rig.w<QLabel>("lblTrajCalcTickRate")->text(), QStringLiteral("TCT rate: 10000"));
@@ -694,6 +749,23 @@ private slots:
             QCOMPARE(shown[i], shown[i - 1] + 1);
         QVERIFY2(counter.paints >= 768, qPrintable(QString::number(counter.paints)));
         QCOMPARE(rig.board.receivedCodes().back(), Report::CmdRestart);
+    }
+
+    void logPaneKeepsTheNewestLines()
+    {
+        WindowRig rig;
+        auto *logger = rig.window->findChild<Logger *>();
+        QVERIFY(logger);
+        const int atStart = fileLines(rig.dir.filePath(QStringLiteral("log.txt"))).size();
+        const int lines = PlainTextLogPane::MaxLines + 5;
+        for (int i = 1; i <= lines; ++i)
+            logger->write(QStringLiteral("line %1").arg(i));
+        const QStringList shown = paneLines(rig.w<QPlainTextEdit>("pteLog"));
+        QCOMPARE(shown.size(), PlainTextLogPane::MaxLines);
+        QVERIFY(shown.last().endsWith(QStringLiteral(" line %1").arg(lines)));
+        QVERIFY(shown.first().endsWith(QStringLiteral(" line %1").arg(lines - PlainTextLogPane::MaxLines + 1)));
+        // The file keeps them all, the start-up lines included.
+        QCOMPARE(fileLines(rig.dir.filePath(QStringLiteral("log.txt"))).size(), atStart + lines);
     }
 
     void deviceOutlivesTheWindow()
