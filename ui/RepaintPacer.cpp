@@ -29,6 +29,10 @@ int RepaintPacer::frameIntervalMs()
 
 bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)
 {
+    if (settling && event->type() == QEvent::LayoutRequest) {
+        ++layoutRequests;
+        return false;
+    }
     if (watched != window || event->type() != QEvent::UpdateRequest)
         return QObject::eventFilter(watched, event);
     const qint64 now = clock.nowMs();
@@ -40,6 +44,7 @@ bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)
         timer.stop();
         repainted = true;
         lastRepaintMs = now;
+        settleLayouts();
         return false;
     }
     // Too soon: the changed regions stay marked and are painted together
@@ -49,6 +54,26 @@ bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)
         timer.start(int(interval - (now - lastRepaintMs)));
     }
     return true;
+}
+
+void RepaintPacer::settleLayouts()
+{
+    // A layout that changed asks the layout around it to follow with an
+    // event of its own, one level a pass of the event loop; a tab widget
+    // repaints all of itself whenever its layout is asked to follow. Left
+    // to the loop, one label that changes its text would repaint the tab
+    // pages in several frames to come, one level of layouts in each. Run
+    // the chain to its end now, and the repaint under way takes it all in.
+    settling = true;
+    qApp->installEventFilter(this);
+    for (int pass = 0; pass < MostLayoutPasses; ++pass) {
+        layoutRequests = 0;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        if (layoutRequests == 0)
+            break;
+    }
+    qApp->removeEventFilter(this);
+    settling = false;
 }
 
 void RepaintPacer::paintNow(QWidget *widget)

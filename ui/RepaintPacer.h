@@ -56,6 +56,14 @@ private slots:
     void release();
 
 private:
+    // Lets every pending layout change run to its end before a repaint.
+    void settleLayouts();
+
+    // A window deeper than this many layouts inside each other is not
+    // built here; past it a layout that keeps changing is left to the
+    // next frame rather than holding the repaint for good.
+    static constexpr int MostLayoutPasses = 32;
+
     QWidget *window;
     const MonotonicClock &clock;
     int interval;
@@ -64,5 +72,7 @@ private:
     bool held = false;
     bool releasing = false; // the next request is the held one: let it through
     bool immediate = false; // inside paintNow
+    bool settling = false;  // inside settleLayouts
+    int layoutRequests = 0; // handled in the current pass of settleLayouts
     QTimer timer;
 };

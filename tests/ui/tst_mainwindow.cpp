@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
@@ -468,9 +469,62 @@ private slots:
     // what they hold is up to date at once, but for the current position
     // and speed, which take the newest report at the end of a frame that
     // was painted already.
+    void aLayoutChangeIsPaintedInOneFrame()
+    {
+        // A label deep inside layouts and a tab widget, as on the tab pages:
+        // a new text must not leave layouts to settle (and the tab widget to
+        // repaint) in the frames after the one that shows it.
+        ManualClock clock;
+        QWidget window;
+        RepaintPacer pacer(&window, clock, RepaintPacer::ShortestIntervalMs);
+        auto *tabs = new QTabWidget;
+        (new QVBoxLayout(&window))->addWidget(tabs);
+        QWidget *inner = new QWidget;
+        tabs->addTab(inner, QStringLiteral("page"));
+        for (int depth = 0; depth < 6; ++depth) {
+            auto *next = new QWidget;
+            (new QHBoxLayout(inner))->addWidget(next);
+            inner = next;
+        }
+        auto *label = new QLabel(QStringLiteral("short"));
+        (new QHBoxLayout(inner))->addWidget(label);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto frame = [&] {
+            clock.advance(RepaintPacer::ShortestIntervalMs);
+            QMetaObject::invokeMethod(&pacer, "release");
+            QCoreApplication::processEvents();
+        };
+        for (int i = 0; i < 20; ++i)
+            frame();
+
+        PaintCounter counter;
+        counter.watch(tabs);
+        label->setText(QStringLiteral("a good deal longer than before"));
+        frame();
+        QVERIFY(counter.total() > 0);
+        for (int i = 0; i < 10; ++i) {
+            counter.paints.clear();
+            frame();
+            QCOMPARE(counter.total(), 0);
+        }
+    }
+
+    void repaintsFollowChangesAtScreenPace_data()
+    {
+        // The window at the size it opens with and squeezed as far as it
+        // goes.
+        QTest::addColumn<bool>("smallest");
+        QTest::newRow("default size") << false;
+        QTest::newRow("minimum size") << true;
+    }
+
     void repaintsFollowChangesAtScreenPace()
     {
+        QFETCH(bool, smallest);
         WindowRig rig;
+        if (smallest)
+            rig.window->resize(rig.window->minimumSize());
         rig.w<QTabWidget>("tabMainTab")->setCurrentWidget(rig.w<QWidget>("tabPositionControl"));
         QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
         auto *pacer = rig.window->findChild<RepaintPacer *>();
