@@ -99,7 +99,7 @@ QByteArray isoTime(const WallTime &when, char (&buffer)[40])
     const qint64 year = yoe + era * 400 + (month <= 2 ? 1 : 0);
 
     char *out = buffer;
-    const int y = int(qBound<qint64>(0, year, 9999));
+    const int y = int(qBound(qint64(0), year, qint64(9999)));
     put2(out, y / 100);
     put2(out, y % 100);
     *out++ = '-';

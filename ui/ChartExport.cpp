@@ -102,7 +102,7 @@ bool ChartExport::saveData(const QString &path)
     int rows = 0;
     for (int g = 0; g < plot->graphCount(); ++g) {
         graphs << storedPoints(*chart, g);
-        rows = std::max(rows, graphs.last().size());
+        rows = std::max(rows, int(graphs.last().size()));
         const QString name = plot->graph(g)->name();
         line.addText(name + QStringLiteral(": elapsed / s")).addText(name);
     }
