@@ -6,6 +6,7 @@
 #include "config/DriverControls.h"
 #include "config/SettingsFile.h"
 #include "device/Records.h"
+#include "device/StatusTexts.h"
 #include "firmware/FirmwareImage.h"
 #include "record/LiveCsv.h"
 
@@ -68,7 +69,7 @@ bool endSwitchPressed(const TorvanDRV &drv)
 QString faultSummary(const TorvanDRV &drv)
 {
     return QString::asprintf("fault 0x%X: ", unsigned(drv.RTData.FaultFlags)) +
-           Status::faultTexts(drv.RTData.FaultFlags).join(QLatin1Char(' '));
+           FaultTexts(drv.RTData.FaultFlags).join(QLatin1Char(' '));
 }
 
 int lostError(const Session &session)

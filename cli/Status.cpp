@@ -8,15 +8,6 @@
 
 namespace Status {
 
-QStringList faultTexts(int flags)
-{
-    QStringList texts;
-    for (int bit = 0; bit < 6; ++bit)
-        if (flags & (1 << bit))
-            texts << QLatin1String(FaultLines[bit]);
-    return texts;
-}
-
 QString version(int high, int low)
 {
     return QString::asprintf("0x%02X%02X", unsigned(high & 0xFF), unsigned(low & 0xFF));
@@ -77,7 +68,7 @@ QJsonObject snapshot(const TorvanDRV &drv, bool live)
     object.insert(QStringLiteral("driver_state"), rt.DriverState);
     object.insert(QStringLiteral("driver_state_text"), DriverStateText(rt.DriverState));
     object.insert(QStringLiteral("faults"), rt.FaultFlags);
-    object.insert(QStringLiteral("fault_texts"), QJsonArray::fromStringList(faultTexts(rt.FaultFlags)));
+    object.insert(QStringLiteral("fault_texts"), QJsonArray::fromStringList(FaultTexts(rt.FaultFlags)));
     object.insert(QStringLiteral("inputs"), inputs(rt));
     object.insert(QStringLiteral("operating_mode"), rt.OperatingMode);
     object.insert(QStringLiteral("operating_mode_text"), OperatingModeText(rt.OperatingMode));
@@ -99,7 +90,7 @@ QStringList snapshotLines(const TorvanDRV &drv, bool live)
     if (!live)
         return lines;
     const RTDataRecord &rt = drv.RTData;
-    const QStringList faults = faultTexts(rt.FaultFlags);
+    const QStringList faults = FaultTexts(rt.FaultFlags);
     QStringList pins;
     const QJsonObject in = inputs(rt);
     for (const char *pin : {"sleep", "step", "dir", "bin1", "bin2", "end_switch", "bootloader_override"})

@@ -9,7 +9,6 @@ class TorvanDRV;
 // The board's state as the tool prints it: identity, firmware and live data.
 namespace Status {
 
-QStringList faultTexts(int flags);
 QString version(int high, int low);
 // One snapshot for status --json; live is false for a board in its boot
 // loader, which sends no live data (the live members are then absent).

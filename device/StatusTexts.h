@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -35,6 +36,16 @@ inline const char *const FaultLines[6] = {
     "Channel B predriver fault. Please check driver settings.",
     "Power supply voltage too low.",
 };
+
+// The lines of the fault bits set in flags, bit 0 first.
+inline QStringList FaultTexts(int flags)
+{
+    QStringList texts;
+    for (int bit = 0; bit < 6; ++bit)
+        if (flags & (1 << bit))
+            texts << QLatin1String(FaultLines[bit]);
+    return texts;
+}
 
 // Captions of the operating modes 1 to 6 (RTData.OperatingMode); blank for
 // any other code.

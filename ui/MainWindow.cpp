@@ -410,9 +410,8 @@ void MainWindow::showFaults(int flags)
     ui->pteFaults->clear();
     if (flags == 0)
         ui->pteFaults->appendPlainText(QStringLiteral("No faults detected!"));
-    for (int bit = 0; bit < 6; ++bit)
-        if (flags & (1 << bit))
-            ui->pteFaults->appendPlainText(QLatin1String(FaultLines[bit]));
+    for (const QString &line : FaultTexts(flags))
+        ui->pteFaults->appendPlainText(line);
     shown.faultFlags = flags;
     shown.faultsRevision = faults->revision();
 }
