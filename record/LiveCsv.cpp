@@ -59,11 +59,7 @@ const std::array<QByteArray, 64> &faultFields()
     static const std::array<QByteArray, 64> fields = [] {
         std::array<QByteArray, 64> f;
         for (int flags = 0; flags < 64; ++flags) {
-            QStringList texts;
-            for (int bit = 0; bit < 6; ++bit)
-                if (flags & (1 << bit))
-                    texts << QLatin1String(FaultLines[bit]);
-            f[size_t(flags)] = CsvLine::quoted(texts.join(QLatin1String("; ")));
+            f[size_t(flags)] = CsvLine::quoted(FaultTexts(flags).join(QLatin1String("; ")));
         }
         return f;
     }();

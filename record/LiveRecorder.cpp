@@ -12,9 +12,10 @@
 #include <unistd.h>
 #endif
 
-// Writes the recording's text to its device and syncs the file to the disk,
-// on a thread of its own: a write to a slow medium, and a sync (milliseconds,
-// more on a busy disk), would otherwise hold up the live reports. Syncs come
+// Formats the recording's reports, writes them to its device and syncs the
+// file to the disk, on a thread of its own: formatting, a write to a slow
+// medium, and a sync (milliseconds, more on a busy disk), would otherwise
+// hold up the live reports. Syncs come
 // at most once per MinSyncInterval: text written meanwhile is synced with the
 // next. After a failed write it writes nothing more, so the file never has a
 // hole. Destroying it writes and syncs what it was given, at once.
@@ -23,7 +24,8 @@ class LiveRecorder::Writer
 public:
     static constexpr std::chrono::milliseconds MinSyncInterval{LiveRecorder::FlushIntervalMs};
 
-    explicit Writer(QIODevice *device) : device(device)
+    // startMs: the monotonic time the recording's elapsed seconds count from.
+    Writer(QIODevice *device, qint64 startMs) : device(device), startMs(startMs)
     {
         if (auto *file = qobject_cast<QFileDevice *>(device))
             fd = file->handle();
@@ -39,18 +41,20 @@ public:
         worker.join();
     }
 
-    void handOver(const QByteArray &text)
+    // Takes the samples over; samples is left empty.
+    void handOver(std::vector<LiveSample> &samples)
     {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            queued.append(text);
+            queued.insert(queued.end(), samples.begin(), samples.end());
         }
+        samples.clear();
         wake.notify_one();
     }
     void waitUntilWritten()
     {
         std::unique_lock<std::mutex> lock(mutex);
-        idle.wait(lock, [this] { return queued.isEmpty() && !writing; });
+        idle.wait(lock, [this] { return queued.empty() && !writing; });
     }
     // Checked on every report: no lock.
     bool hasFailed() const { return failedFlag.load(std::memory_order_acquire); }
@@ -67,12 +71,15 @@ private:
         auto syncAllowedAt = std::chrono::steady_clock::now();
         bool syncDue = false;
         for (;;) {
-            wake.wait(lock, [&] { return !queued.isEmpty() || stopping || syncDue; });
-            if (!queued.isEmpty()) {
-                QByteArray text;
-                text.swap(queued);
+            wake.wait(lock, [&] { return !queued.empty() || stopping || syncDue; });
+            if (!queued.empty()) {
+                std::vector<LiveSample> samples;
+                samples.swap(queued);
                 writing = true;
                 lock.unlock();
+                QByteArray text;
+                for (const LiveSample &sample : samples)
+                    text.append(liveCsvRow(line, sample, startMs));
                 QString failure;
                 if (!write(text, &failure))
                     failure = failure.isEmpty() ? QStringLiteral("write error") : failure;
@@ -86,7 +93,7 @@ private:
                 idle.notify_all();
             } else if (syncDue) {
                 if (!stopping && std::chrono::steady_clock::now() < syncAllowedAt) {
-                    wake.wait_until(lock, syncAllowedAt, [this] { return stopping || !queued.isEmpty(); });
+                    wake.wait_until(lock, syncAllowedAt, [this] { return stopping || !queued.empty(); });
                     continue;
                 }
                 syncDue = false;
@@ -123,11 +130,13 @@ private:
     }
 
     QIODevice *const device;
+    const qint64 startMs;
+    CsvLine line; // the worker's own
     int fd = -1;
     mutable std::mutex mutex;
-    std::condition_variable wake; // text to write, or stop
-    std::condition_variable idle; // all text written
-    QByteArray queued;
+    std::condition_variable wake; // samples to write, or stop
+    std::condition_variable idle; // all samples written
+    std::vector<LiveSample> queued;
     bool writing = false;
     bool stopping = false;
     std::atomic<bool> failedFlag{false};
@@ -180,10 +189,10 @@ bool LiveRecorder::start(std::unique_ptr<QIODevice> sink, const QString &fileNam
         return false;
     }
     device = std::move(sink);
-    writer = std::make_unique<Writer>(device.get());
     name = fileName;
     rows = 0;
-    startMs = lastFlushMs = clock.nowMs();
+    lastFlushMs = clock.nowMs();
+    writer = std::make_unique<Writer>(device.get(), lastFlushMs);
     flushTimer.start();
     return true;
 }
@@ -204,7 +213,7 @@ void LiveRecorder::append(const LiveSample &sample)
 {
     if (!device || !checkWriter())
         return;
-    // Formatted when handed over: the live path only keeps a copy.
+    // Formatted by the writer: the live path only keeps a copy.
     held.push_back(sample);
     ++rows;
     if (sample.monotonicMs - lastFlushMs >= FlushIntervalMs)
@@ -214,11 +223,7 @@ void LiveRecorder::append(const LiveSample &sample)
 void LiveRecorder::handOver()
 {
     lastFlushMs = clock.nowMs();
-    QByteArray text;
-    for (const LiveSample &sample : held)
-        text.append(liveCsvRow(line, sample, startMs));
-    held.clear();
-    writer->handOver(text);
+    writer->handOver(held);
 }
 
 bool LiveRecorder::waitUntilWritten()

@@ -63,7 +63,7 @@ private:
     class Writer;
 
     bool hasHeld() const { return !held.empty(); }
-    // Formats the reports held and hands them to the writer.
+    // Hands the reports held to the writer, which formats them.
     void handOver();
     // Ends the recording when the writer found the file unwritable; false
     // then.
@@ -76,8 +76,6 @@ private:
     std::unique_ptr<Writer> writer; // uses device; goes first
     QString name;
     std::vector<LiveSample> held; // reports not yet handed over
-    CsvLine line;
-    qint64 startMs = 0;
     qint64 lastFlushMs = 0;
     qint64 rows = 0;
     // Writes out the last lines when reports stop coming.
