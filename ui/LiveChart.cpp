@@ -1,5 +1,7 @@
 #include "ui/LiveChart.h"
 
+#include "ui/LiveGraph.h"
+
 #include <qcustomplot.h>
 
 #include <QEvent>
@@ -94,6 +96,19 @@ LiveChart::LiveChart(QCustomPlot *plot, QObject *parent) : QObject(parent), char
     // shares the buffer of the layers below.
     if (QCPLayer *overlay = chart->layer(QStringLiteral("overlay")))
         overlay->setMode(QCPLayer::lmLogical);
+}
+
+QCPGraph *LiveChart::addGraph(QCPAxis *keyAxis, QCPAxis *valueAxis)
+{
+    if (!keyAxis)
+        keyAxis = chart->xAxis;
+    if (!valueAxis)
+        valueAxis = chart->yAxis;
+    if (!keyAxis || !valueAxis || keyAxis->parentPlot() != chart || valueAxis->parentPlot() != chart)
+        return nullptr;
+    auto *graph = new LiveGraph(keyAxis, valueAxis);
+    graph->setName(QStringLiteral("Graph %1").arg(chart->graphCount()));
+    return graph;
 }
 
 LiveChart::Series &LiveChart::seriesOf(int index)

@@ -73,6 +73,11 @@ public:
 
     QCustomPlot *plot() const { return chart; }
 
+    // Adds a graph to the chart as QCustomPlot::addGraph does (the bottom and
+    // left axes by default), one that draws its many points as the columns
+    // a screen shows of them (see LiveGraph).
+    QCPGraph *addGraph(QCPAxis *keyAxis = nullptr, QCPAxis *valueAxis = nullptr);
+
     // Adds one point to graph index.
     void addPoint(int index, double key, double value);
     // Enlarges the graph's key and value axes to all its points, never

@@ -456,12 +456,13 @@ void MainWindow::UpdateMainWindowDriverInfo()
 void MainWindow::InitCharts()
 {
     QCustomPlot *temp = ui->TempPlot;
-    temp->addGraph();
+    tempChart = new LiveChart(temp, this);
+    tempChart->addGraph();
     temp->graph(0)->setName(QStringLiteral("Temperature"));
-    temp->addGraph(temp->xAxis, temp->yAxis2);
+    tempChart->addGraph(temp->xAxis, temp->yAxis2);
     temp->graph(1)->setPen(QPen(Qt::red));
     temp->graph(1)->setName(QStringLiteral("Current"));
-    temp->addGraph();
+    tempChart->addGraph();
     temp->graph(2)->setPen(QPen(Qt::green));
     temp->graph(2)->setName(QStringLiteral("Voltage"));
     temp->yAxis->setLabel(QStringLiteral("temperature / °C, voltage / V"));
@@ -475,20 +476,18 @@ void MainWindow::InitCharts()
     ui->tabNavigation->setCurrentWidget(ui->tabInternalNavigation);
 
     QCustomPlot *pos = ui->PositionPlot;
-    pos->addGraph();
+    posChart = new LiveChart(pos, this);
+    posChart->addGraph();
     pos->graph(0)->setName(QStringLiteral("Required position"));
-    pos->addGraph();
+    posChart->addGraph();
     pos->graph(1)->setPen(QPen(Qt::red));
     pos->graph(1)->setName(QStringLiteral("Actual position"));
-    pos->addGraph(pos->xAxis, pos->yAxis2);
+    posChart->addGraph(pos->xAxis, pos->yAxis2);
     pos->graph(2)->setPen(QPen(Qt::green));
     pos->graph(2)->setName(QStringLiteral("Speed"));
     pos->yAxis->setLabel(QStringLiteral("Position / steps"));
     pos->yAxis2->setLabel(QStringLiteral("Speed / steps/s"));
     setUpCommonChart(pos, font());
-
-    tempChart = new LiveChart(temp, this);
-    posChart = new LiveChart(pos, this);
 }
 
 void MainWindow::addTempChartPoint()
