@@ -7,10 +7,25 @@
 
 #include <QPainter>
 
+namespace {
+
+// Columns are put together in blocks: a block that a line covers whole in a
+// row is filled at once, one it misses is skipped, the others go pixel by
+// pixel, a whole block at a time.
+constexpr int BlockWidth = 32;
+
+int wholeBlocks(int columns)
+{
+    return (columns + BlockWidth - 1) / BlockWidth * BlockWidth;
+}
+
+} // namespace
+
 void LineColumns::reset(int width, int height)
 {
-    top.assign(size_t(std::max(0, width)), INT_MAX);
-    bottom.assign(size_t(std::max(0, width)), INT_MIN);
+    columnCount = std::max(0, width);
+    top.assign(size_t(wholeBlocks(columnCount)), INT_MAX);
+    bottom.assign(size_t(wholeBlocks(columnCount)), INT_MIN);
     rows = std::max(0, height);
     hasPoint = false;
     startRun(-1, 0);
@@ -20,15 +35,15 @@ int LineColumns::columnOf(double x) const
 {
     if (x < 0)
         return -1;
-    if (x >= double(top.size()))
-        return int(top.size());
+    if (x >= double(columnCount))
+        return columnCount;
     return floorToInt(x);
 }
 
 void LineColumns::startRun(int column, double y)
 {
     runColumn = column;
-    const bool onArea = column >= 0 && column < int(top.size());
+    const bool onArea = column >= 0 && column < columnCount;
     runLeft = onArea ? double(column) : qQNaN();
     runRight = onArea ? double(column) + 1 : qQNaN();
     runLow = runHigh = y;
@@ -37,7 +52,7 @@ void LineColumns::startRun(int column, double y)
 
 void LineColumns::commitRun()
 {
-    if (runDrawn && runColumn >= 0 && runColumn < int(top.size()))
+    if (runDrawn && runColumn >= 0 && runColumn < columnCount)
         cover(runColumn, runLow, runHigh);
     runDrawn = false;
 }
@@ -90,7 +105,7 @@ void LineColumns::crossTo(double x, double y)
     const double slope = (y - lastY) / (x - lastX);
     const int step = x > lastX ? 1 : -1;
     const auto at = [&](double edge) { return lastY + slope * (edge - lastX); };
-    if (runColumn >= 0 && runColumn < int(top.size())) {
+    if (runColumn >= 0 && runColumn < columnCount) {
         const double edge = at(step > 0 ? runRight : runLeft);
         runLow = std::min(runLow, edge);
         runHigh = std::max(runHigh, edge);
@@ -99,11 +114,11 @@ void LineColumns::crossTo(double x, double y)
     commitRun();
     // ...over the columns it passes whole...
     for (int c = runColumn + step; c != target; c += step)
-        if (c >= 0 && c < int(top.size()))
+        if (c >= 0 && c < columnCount)
             cover(c, std::min(at(c), at(c + 1)), std::max(at(c), at(c + 1)));
     // ...and into the column of the new point.
     startRun(target, y);
-    if (target >= 0 && target < int(top.size())) {
+    if (target >= 0 && target < columnCount) {
         const double edge = at(step > 0 ? runLeft : runRight);
         runLow = std::min(y, edge);
         runHigh = std::max(y, edge);
@@ -122,17 +137,23 @@ bool LineColumns::span(int x, int *first, int *last) const
 
 namespace {
 
-// Columns are put together in blocks: a block that a line covers whole in a
-// row is filled at once, one it misses is skipped, the others go pixel by
-// pixel.
-constexpr int BlockWidth = 32;
-
 struct BlockBounds
 {
     int minTop = INT_MAX, maxTop = INT_MIN, minBottom = INT_MAX, maxBottom = INT_MIN;
 };
 
 enum BlockState : unsigned char { Untouched, Partly, Whole };
+
+// The pixels from to to of row y that the line covers and no line above
+// has painted yet (still 0); without branches, so that it runs on whole
+// vectors of pixels.
+void paintMixed(QRgb *__restrict row, const int *__restrict tops, const int *__restrict bottoms, int y, QRgb color)
+{
+    for (int x = 0; x < BlockWidth; ++x) {
+        const bool paint = (row[x] == 0) & (tops[x] <= y) & (y <= bottoms[x]);
+        row[x] = paint ? color : row[x];
+    }
+}
 
 } // namespace
 
@@ -160,19 +181,23 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
     }
     if (right < left)
         return;
-    if (scratch.width() < width || scratch.height() < height ||
+    if (scratch.width() < wholeBlocks(width) || scratch.height() < height ||
         scratch.format() != QImage::Format_ARGB32_Premultiplied || scratch.devicePixelRatio() != 1.0)
-        scratch = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+        scratch = QImage(wholeBlocks(width), height, QImage::Format_ARGB32_Premultiplied);
     if (scratch.isNull())
         return;
 
-    const int blocks = (right - left) / BlockWidth + 1;
-    const auto blockStart = [left](int k) { return left + k * BlockWidth; };
-    const auto blockEnd = [left, right](int k) { return std::min(left + (k + 1) * BlockWidth, right + 1); };
+    // Blocks start at multiples of the block width; only the columns from
+    // left to right count (and are painted), but a mixed block is gone
+    // through whole, the columns beyond the area being empty.
+    const int first = left / BlockWidth * BlockWidth, blocks = right / BlockWidth - left / BlockWidth + 1;
+    const auto blockAt = [first](int k) { return first + k * BlockWidth; };
+    const auto blockStart = [left, &blockAt](int k) { return std::max(left, blockAt(k)); };
+    const auto blockEnd = [right, &blockAt](int k) { return std::min(blockAt(k) + BlockWidth, right + 1); };
     std::vector<BlockBounds> bounds(size_t(lines.size()) * size_t(blocks));
     for (int g = 0; g < lines.size(); ++g) {
         for (int x = left; x <= right; ++x) {
-            BlockBounds &b = bounds[size_t(g) * size_t(blocks) + size_t((x - left) / BlockWidth)];
+            BlockBounds &b = bounds[size_t(g) * size_t(blocks) + size_t((x - first) / BlockWidth)];
             const int t = lines[g]->top[size_t(x)], d = lines[g]->bottom[size_t(x)];
             b.maxTop = std::max(b.maxTop, t);
             b.minBottom = std::min(b.minBottom, d);
@@ -182,6 +207,11 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
             b.maxBottom = std::max(b.maxBottom, d);
         }
     }
+
+    // Rows of each color, to copy blocks from.
+    std::vector<QRgb> solid(size_t(lines.size()) * size_t(width));
+    for (int g = 0; g < lines.size(); ++g)
+        std::fill(solid.begin() + g * width, solid.begin() + (g + 1) * width, colors[g]);
 
     // A row is made of blocks a line covers whole, blocks no line touches,
     // and mixed blocks. Rows without mixed blocks are filled as rectangles,
@@ -221,11 +251,9 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
                     state[size_t(k)] = Partly;
                     code[size_t(k)] = Mixed;
                     mixed = true;
-                    std::memset(row + blockStart(k), 0, size_t(blockEnd(k) - blockStart(k)) * sizeof(QRgb));
+                    std::memset(row + blockAt(k), 0, BlockWidth * sizeof(QRgb));
                 }
-                for (int x = blockStart(k), to = blockEnd(k); x < to; ++x)
-                    if (row[x] == 0 && tops[x] <= y && y <= bottoms[x])
-                        row[x] = color;
+                paintMixed(row + blockAt(k), tops + blockAt(k), bottoms + blockAt(k), y, color);
                 if (covered) {
                     state[size_t(k)] = Whole;
                     ++whole;
@@ -297,7 +325,8 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
                 if (c == Clear)
                     std::memset(row + blockStart(k), 0, size_t(blockEnd(k) - blockStart(k)) * sizeof(QRgb));
                 else if (c >= 0)
-                    std::fill(row + blockStart(k), row + blockEnd(k), colors[c]);
+                    std::memcpy(row + blockStart(k), solid.data() + size_t(c) * size_t(width) + size_t(blockStart(k)),
+                                size_t(blockEnd(k) - blockStart(k)) * sizeof(QRgb));
             }
         }
     }

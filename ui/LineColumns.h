@@ -32,7 +32,7 @@ public:
     // are fine: only what lies over it is kept.
     template <class PointAt> void addLine(int count, PointAt pointAt);
 
-    int width() const { return int(top.size()); }
+    int width() const { return columnCount; }
     int height() const { return rows; }
     // The rows column x spans, top to bottom, both inside the area; false
     // if the line does not pass over the column.
@@ -54,8 +54,10 @@ private:
     static int floorToInt(double v);
     void crossTo(double x, double y);
 
-    std::vector<int> top, bottom; // per column; top > bottom: nothing there
-    int rows = 0;
+    // Per column, and beyond to a whole number of blocks of columns (see
+    // paintColumns); top > bottom: nothing there.
+    std::vector<int> top, bottom;
+    int columnCount = 0, rows = 0;
     bool hasPoint = false;
     double lastX = 0, lastY = 0;
     // The column the last point lies in (its left and right edge; not a
@@ -86,10 +88,9 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt)
                 high = std::max(high, y);
                 continue;
             }
-            // Into the next column on the right: the segment crosses the
-            // edge between them about halfway.
-            if (x >= right && x < right + 1 && right < double(top.size())) {
-                const double middle = (previousY + y) / 2;
+            // Into the next column on the right, over the edge between them.
+            if (x >= right && x < right + 1 && right < double(columnCount)) {
+                const double middle = previousY + (y - previousY) * ((right - previousX) / (x - previousX));
                 cover(column, std::min(low, middle), std::max(high, middle));
                 ++column;
                 left = right;
