@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 #include <QPainter>
 
@@ -142,19 +143,6 @@ struct BlockBounds
     int minTop = INT_MAX, maxTop = INT_MIN, minBottom = INT_MAX, maxBottom = INT_MIN;
 };
 
-enum BlockState : unsigned char { Untouched, Partly, Whole };
-
-// The pixels from to to of row y that the line covers and no line above
-// has painted yet (still 0); without branches, so that it runs on whole
-// vectors of pixels.
-void paintMixed(QRgb *__restrict row, const int *__restrict tops, const int *__restrict bottoms, int y, QRgb color)
-{
-    for (int x = 0; x < BlockWidth; ++x) {
-        const bool paint = (row[x] == 0) & (tops[x] <= y) & (y <= bottoms[x]);
-        row[x] = paint ? color : row[x];
-    }
-}
-
 } // namespace
 
 void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, const QVector<const LineColumns *> &lines,
@@ -208,128 +196,118 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
         }
     }
 
-    // Rows of each color, to copy blocks from.
-    std::vector<QRgb> solid(size_t(lines.size()) * size_t(width));
-    for (int g = 0; g < lines.size(); ++g)
-        std::fill(solid.begin() + g * width, solid.begin() + (g + 1) * width, colors[g]);
-
-    // A row is made of blocks a line covers whole, blocks no line touches,
-    // and mixed blocks. Rows without mixed blocks are filled as rectangles,
-    // as many rows alike as there are at once: the inside of the lines
-    // costs little more than clearing it. Rows with mixed blocks are put
-    // together pixel by pixel in the scratch image and copied from there.
-    constexpr int Clear = -1, Mixed = -2;
-    std::vector<int> code(static_cast<size_t>(blocks)), stretchCode;
-    std::vector<unsigned char> state(static_cast<size_t>(blocks));
-    // Sorts the blocks of row y; with the row given, it also paints the
-    // mixed blocks into it, else it stops at the first mixed block. True if
-    // there is one.
-    const auto sortBlocks = [&](int y, QRgb *row) {
-        std::fill(state.begin(), state.end(), Untouched);
-        std::fill(code.begin(), code.end(), Clear);
-        bool mixed = false;
-        int whole = 0;
-        // The line on top first: what it covers is not painted again.
-        for (int g = int(lines.size()) - 1; g >= 0 && whole < blocks; --g) {
-            const QRgb color = colors[g];
-            const int *tops = lines[g]->top.data(), *bottoms = lines[g]->bottom.data();
-            const BlockBounds *lineBounds = bounds.data() + size_t(g) * size_t(blocks);
-            for (int k = 0; k < blocks; ++k) {
-                const BlockBounds &b = lineBounds[k];
-                if (state[size_t(k)] == Whole || y < b.minTop || y > b.maxBottom)
-                    continue;
-                const bool covered = y >= b.maxTop && y <= b.minBottom;
-                if (state[size_t(k)] == Untouched) {
-                    if (covered) {
-                        state[size_t(k)] = Whole;
-                        code[size_t(k)] = g;
-                        ++whole;
-                        continue;
-                    }
-                    if (!row)
-                        return true;
-                    state[size_t(k)] = Partly;
-                    code[size_t(k)] = Mixed;
-                    mixed = true;
-                    std::memset(row + blockAt(k), 0, BlockWidth * sizeof(QRgb));
-                }
-                paintMixed(row + blockAt(k), tops + blockAt(k), bottoms + blockAt(k), y, color);
-                if (covered) {
-                    state[size_t(k)] = Whole;
-                    ++whole;
-                }
-            }
-        }
-        return mixed;
+    // Each block goes down its rows: it is clear, covered whole by one line
+    // or mixed, and that changes only at rows where one of its bounds
+    // begins or ends. A stretch of rows where it is covered whole is one
+    // rectangle; mixed rows are put together pixel by pixel in the scratch
+    // image and copied from there; clear rows are left alone. Rectangles and
+    // copies of blocks next to each other over the same rows are merged, so
+    // the inside of a line costs little more than filling it.
+    struct Piece
+    {
+        int top, bottom, left, right; // rows and columns, ends excluded
+        int line;                     // the line filling it, or -1: copied from the image
     };
-
-    // The blocks of a row change only at rows where a block's bounds begin
-    // or end: between them, rows without mixed blocks are all alike.
-    std::vector<int> changes{up, down + 1};
-    for (const BlockBounds &b : bounds) {
-        if (b.minTop > b.maxBottom)
-            continue;
-        for (const int row : {b.minTop, b.maxBottom + 1, b.maxTop, b.minBottom + 1})
-            if (row > up && row <= down)
+    std::vector<Piece> pieces;
+    std::vector<int> changes;
+    const int lineCount = int(lines.size());
+    for (int k = 0; k < blocks; ++k) {
+        changes.clear();
+        int blockUp = height, blockDown = -1;
+        for (int g = 0; g < lineCount; ++g) {
+            const BlockBounds &b = bounds[size_t(g) * size_t(blocks) + size_t(k)];
+            if (b.minTop > b.maxBottom)
+                continue;
+            blockUp = std::min(blockUp, b.minTop);
+            blockDown = std::max(blockDown, b.maxBottom);
+            for (const int row : {b.minTop, b.maxBottom + 1, b.maxTop, b.minBottom + 1})
                 changes.push_back(row);
-    }
-    std::sort(changes.begin(), changes.end());
-    changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
-
-    int stretchFrom = -1, imageFrom = -1; // first rows of the pending stretches
-    const auto fillStretch = [&](int end) {
-        if (stretchFrom < 0)
-            return;
-        for (int k = 0; k < blocks;) {
-            const int g = stretchCode[size_t(k)];
-            int next = k + 1;
-            while (next < blocks && stretchCode[size_t(next)] == g)
-                ++next;
-            if (g >= 0)
-                painter.fillRect(QRect(origin.x() + blockStart(k), origin.y() + stretchFrom,
-                                       blockEnd(next - 1) - blockStart(k), end - stretchFrom),
-                                 QColor::fromRgba(colors[g]));
-            k = next;
         }
-        stretchFrom = -1;
-    };
-    const auto copyImage = [&](int end) {
-        if (imageFrom < 0)
-            return;
-        painter.drawImage(QPoint(origin.x() + left, origin.y() + imageFrom), scratch,
-                          QRect(left, imageFrom, right - left + 1, end - imageFrom));
-        imageFrom = -1;
-    };
-
-    for (size_t i = 0; i + 1 < changes.size(); ++i) {
-        const int from = changes[i], to = changes[i + 1];
-        if (!sortBlocks(from, nullptr)) {
-            copyImage(from);
-            if (stretchFrom >= 0 && code != stretchCode)
-                fillStretch(from);
-            if (stretchFrom < 0) {
-                stretchFrom = from;
-                stretchCode = code;
-            }
+        if (blockDown < blockUp)
             continue;
-        }
-        fillStretch(from);
-        if (imageFrom < 0)
-            imageFrom = from;
-        for (int y = from; y < to; ++y) {
-            auto *row = reinterpret_cast<QRgb *>(scratch.scanLine(y));
-            sortBlocks(y, row);
-            // The rest of the row into the image too.
-            for (int k = 0; k < blocks; ++k) {
-                const int c = code[size_t(k)];
-                if (c == Clear)
-                    std::memset(row + blockStart(k), 0, size_t(blockEnd(k) - blockStart(k)) * sizeof(QRgb));
-                else if (c >= 0)
-                    std::memcpy(row + blockStart(k), solid.data() + size_t(c) * size_t(width) + size_t(blockStart(k)),
-                                size_t(blockEnd(k) - blockStart(k)) * sizeof(QRgb));
+        changes.push_back(blockUp);
+        changes.push_back(blockDown + 1);
+        std::sort(changes.begin(), changes.end());
+        changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
+
+        int pieceFrom = -1, pieceLine = -2; // the stretch of rows going on, and how it is painted
+        const auto endPiece = [&](int row) {
+            if (pieceFrom >= 0 && pieceLine != -2)
+                pieces.push_back({pieceFrom, row, blockStart(k), blockEnd(k), pieceLine});
+            pieceFrom = -1;
+            pieceLine = -2;
+        };
+        for (size_t i = 0; i + 1 < changes.size(); ++i) {
+            const int from = changes[i], to = changes[i + 1];
+            if (from < blockUp || from > blockDown)
+                continue;
+            // The line on top that covers the block whole, unless one above
+            // it covers part of it.
+            int whole = -2; // none touches it
+            for (int g = lineCount - 1; g >= 0; --g) {
+                const BlockBounds &b = bounds[size_t(g) * size_t(blocks) + size_t(k)];
+                if (from < b.minTop || from > b.maxBottom)
+                    continue;
+                whole = from >= b.maxTop && from <= b.minBottom ? g : -1;
+                break;
+            }
+            if (whole != -1) {
+                // Clear (-2) or filled by a line.
+                if (pieceLine != whole) {
+                    endPiece(from);
+                    pieceFrom = from;
+                    pieceLine = whole;
+                }
+                continue;
+            }
+            if (pieceLine != -1) {
+                endPiece(from);
+                pieceFrom = from;
+                pieceLine = -1;
+            }
+            // Cleared, then each line's columns down their rows, the line on
+            // top first: the cost is that of what the lines cover.
+            const qsizetype stride = scratch.bytesPerLine() / qsizetype(sizeof(QRgb));
+            QRgb *cell = reinterpret_cast<QRgb *>(scratch.scanLine(from)) + blockAt(k);
+            for (int y = from; y < to; ++y)
+                std::memset(cell + (y - from) * stride, 0, BlockWidth * sizeof(QRgb));
+            for (int g = lineCount - 1; g >= 0; --g) {
+                const BlockBounds &b = bounds[size_t(g) * size_t(blocks) + size_t(k)];
+                if (to <= b.minTop || from > b.maxBottom)
+                    continue;
+                const int *tops = lines[g]->top.data() + blockAt(k), *bottoms = lines[g]->bottom.data() + blockAt(k);
+                for (int x = 0; x < BlockWidth; ++x) {
+                    const int last = std::min(to - 1, bottoms[x]);
+                    QRgb *pixel = cell + (std::max(from, tops[x]) - from) * stride + x;
+                    for (int y = std::max(from, tops[x]); y <= last; ++y, pixel += stride)
+                        if (*pixel == 0)
+                            *pixel = colors[g];
+                }
             }
         }
+        endPiece(blockDown + 1);
+        // A stretch left clear is not painted.
+        if (!pieces.empty() && pieces.back().line == -2)
+            pieces.pop_back();
     }
-    fillStretch(down + 1);
-    copyImage(down + 1);
+    pieces.erase(std::remove_if(pieces.begin(), pieces.end(), [](const Piece &p) { return p.line == -2; }),
+                 pieces.end());
+
+    // Pieces over the same rows, painted the same way, side by side: one.
+    std::sort(pieces.begin(), pieces.end(), [](const Piece &a, const Piece &b) {
+        return std::tie(a.top, a.bottom, a.line, a.left) < std::tie(b.top, b.bottom, b.line, b.left);
+    });
+    for (size_t i = 0; i < pieces.size();) {
+        Piece merged = pieces[i];
+        size_t next = i + 1;
+        while (next < pieces.size() && pieces[next].top == merged.top && pieces[next].bottom == merged.bottom &&
+               pieces[next].line == merged.line && pieces[next].left == merged.right)
+            merged.right = pieces[next++].right;
+        const QRect area(merged.left, merged.top, merged.right - merged.left, merged.bottom - merged.top);
+        if (merged.line >= 0)
+            painter.fillRect(area.translated(origin), QColor::fromRgba(colors[merged.line]));
+        else
+            painter.drawImage(area.topLeft() + origin, scratch, area);
+        i = next;
+    }
 }

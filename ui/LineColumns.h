@@ -26,11 +26,19 @@ public:
     // from its top left corner.
     void reset(int width, int height);
 
+    // Pixels of the area from the coordinates of a chart's data: x = x0 +
+    // xScale * key, y = y0 + yScale * value.
+    struct Mapping
+    {
+        double x0 = 0, xScale = 1, y0 = 0, yScale = 1;
+    };
+
     // Adds a line through count points, in order along it: a segment from
-    // each point to the next. pointAt(i, &x, &y) gives point i; a point
-    // whose y is not a number breaks the line there. Points off the area
-    // are fine: only what lies over it is kept.
-    template <class PointAt> void addLine(int count, PointAt pointAt);
+    // each point to the next. pointAt(i, &key, &value) gives point i, put
+    // on the area by mapping; a point whose value is not a number breaks
+    // the line there. Points off the area are fine: only what lies over it
+    // is kept.
+    template <class PointAt> void addLine(int count, PointAt pointAt, const Mapping &mapping = Mapping());
 
     int width() const { return columnCount; }
     int height() const { return rows; }
@@ -69,59 +77,70 @@ private:
     bool runDrawn = false;
 };
 
-template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt)
+template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, const Mapping &mapping)
 {
     hasPoint = false;
     startRun(-1, 0);
-    // The run of the column the last point lies in, kept at hand: most
-    // points of a dense line lie in the column of the point before.
-    double low = runLow, high = runHigh, left = runLeft, right = runRight;
-    int column = runColumn;
-    bool drawn = runDrawn;
-    double x = 0, y = 0;
+    // Most points of a dense line lie in the column of the point before, or
+    // in the next one: the run of the column the last point lies in is kept
+    // at hand, in the data's own coordinates, so that such a point costs a
+    // comparison of its key and of its value. The rest, and lines drawn
+    // right to left, go through nextPoint.
+    const bool rightwards = mapping.xScale > 0 && std::isfinite(mapping.xScale) && mapping.yScale != 0;
+    const double keysPerPixel = 1 / mapping.xScale;
+    const auto keyAt = [&mapping, keysPerPixel](double x) { return (x - mapping.x0) * keysPerPixel; };
+    const auto yOf = [&mapping](double value) { return mapping.y0 + mapping.yScale * value; };
+    int column = -1;
+    double left = qQNaN(), right = qQNaN(); // keys of the column's edges
+    double low = 0, high = 0;               // values the run covers
+    double key = 0, value = 0;
     for (int i = 0; i < count; ++i) {
-        const double previousX = x, previousY = y;
-        pointAt(i, &x, &y);
-        if (drawn && std::isfinite(y)) {
-            if (x >= left && x < right) {
-                low = std::min(low, y);
-                high = std::max(high, y);
+        const double previousKey = key, previousValue = value;
+        pointAt(i, &key, &value);
+        if (std::isfinite(value)) {
+            if (key >= left && key < right) {
+                low = std::min(low, value);
+                high = std::max(high, value);
                 continue;
             }
-            // Into the next column on the right, over the edge between them.
-            if (x >= right && x < right + 1 && right < double(columnCount)) {
-                const double middle = previousY + (y - previousY) * ((right - previousX) / (x - previousX));
-                cover(column, std::min(low, middle), std::max(high, middle));
+            // Into the next column, over the edge between them.
+            if (key >= right && key < right + keysPerPixel && column + 1 < columnCount) {
+                const double edge =
+                    previousValue + (value - previousValue) * ((right - previousKey) / (key - previousKey));
+                low = std::min(low, edge);
+                high = std::max(high, edge);
+                cover(column, std::min(yOf(low), yOf(high)), std::max(yOf(low), yOf(high)));
                 ++column;
                 left = right;
-                right += 1;
-                low = std::min(y, middle);
-                high = std::max(y, middle);
+                right = right + keysPerPixel;
+                low = std::min(value, edge);
+                high = std::max(value, edge);
                 continue;
             }
         }
-        runColumn = column;
-        runLeft = left;
-        runRight = right;
-        runLow = low;
-        runHigh = high;
-        runDrawn = drawn;
-        lastX = previousX;
-        lastY = previousY;
-        nextPoint(x, y);
-        column = runColumn;
-        low = runLow;
-        high = runHigh;
-        left = runLeft;
-        right = runRight;
-        drawn = runDrawn;
+        // The run handed over in pixels, the point taken the long way.
+        if (column >= 0) {
+            runLow = std::min(yOf(low), yOf(high));
+            runHigh = std::max(yOf(low), yOf(high));
+        }
+        nextPoint(mapping.x0 + mapping.xScale * key, yOf(value));
+        column = -1;
+        left = right = qQNaN();
+        if (rightwards && runDrawn && runColumn >= 0 && runColumn < columnCount) {
+            // Taken up again in the data's coordinates.
+            column = runColumn;
+            left = keyAt(column);
+            right = keyAt(column + 1);
+            low = (runLow - mapping.y0) / mapping.yScale;
+            high = (runHigh - mapping.y0) / mapping.yScale;
+            if (low > high)
+                std::swap(low, high);
+        }
     }
-    runColumn = column;
-    runLeft = left;
-    runRight = right;
-    runLow = low;
-    runHigh = high;
-    runDrawn = drawn;
+    if (column >= 0) {
+        runLow = std::min(yOf(low), yOf(high));
+        runHigh = std::max(yOf(low), yOf(high));
+    }
     endLine();
 }
 

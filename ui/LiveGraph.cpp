@@ -123,10 +123,18 @@ void LiveGraph::fillColumns(const QRect &area, double ratio)
     const double xScale = (k->coordToPixel(keys.upper) * ratio - area.left() + 0.5 - x0) / keys.size();
     const double y0 = v->coordToPixel(values.lower) * ratio - area.top() + 0.5;
     const double yScale = (v->coordToPixel(values.upper) * ratio - area.top() + 0.5 - y0) / values.size();
+    LineColumns::Mapping mapping;
+    mapping.x0 = x0 - xScale * keys.lower;
+    mapping.xScale = xScale;
+    mapping.y0 = y0 - yScale * values.lower;
+    mapping.yScale = yScale;
     QCPGraphDataContainer::const_iterator begin, end;
     getVisibleDataBounds(begin, end, QCPDataRange(0, dataCount()));
-    columns.addLine(int(end - begin), [&](int i, double *x, double *y) {
-        *x = x0 + xScale * (begin[i].key - keys.lower);
-        *y = y0 + yScale * (begin[i].value - values.lower); // not a number without a value
-    });
+    columns.addLine(
+        int(end - begin),
+        [begin](int i, double *key, double *value) {
+            *key = begin[i].key;
+            *value = begin[i].value; // not a number without a value
+        },
+        mapping);
 }
