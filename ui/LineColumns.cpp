@@ -89,16 +89,16 @@ void LineColumns::crossTo(double x, double y)
 {
     const int target = columnOf(x);
     if (target == runColumn + 1 || target == runColumn - 1) {
-        // Into the next column: the segment crosses the edge between them
-        // about halfway.
-        const double middle = (lastY + y) / 2;
-        runLow = std::min(runLow, middle);
-        runHigh = std::max(runHigh, middle);
+        // Into the next column, over the edge between them.
+        const double boundary = double(std::max(runColumn, target));
+        const double edge = lastY + (y - lastY) * ((boundary - lastX) / (x - lastX));
+        runLow = std::min(runLow, edge);
+        runHigh = std::max(runHigh, edge);
         runDrawn = true;
         commitRun();
         startRun(target, y);
-        runLow = std::min(y, middle);
-        runHigh = std::max(y, middle);
+        runLow = std::min(y, edge);
+        runHigh = std::max(y, edge);
         runDrawn = true;
         return;
     }

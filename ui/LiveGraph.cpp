@@ -117,12 +117,13 @@ void LiveGraph::fillColumns(const QRect &area, double ratio)
     columns.reset(area.width(), area.height());
     const QCPAxis *k = keyAxis(), *v = valueAxis();
     const QCPRange keys = k->range(), values = v->range();
-    // Pixels from the area's corner, rounded to the nearest as the library
-    // rounds the points of an aliased line.
-    const double x0 = k->coordToPixel(keys.lower) * ratio - area.left() + 0.5;
-    const double xScale = (k->coordToPixel(keys.upper) * ratio - area.left() + 0.5 - x0) / keys.size();
-    const double y0 = v->coordToPixel(values.lower) * ratio - area.top() + 0.5;
-    const double yScale = (v->coordToPixel(values.upper) * ratio - area.top() + 0.5 - y0) / values.size();
+    // Pixels from the area's corner. An aliased line puts a point on the
+    // pixel it lies in, not the nearest one, and the library's drawing of
+    // many points a column puts them on the column their key lies in.
+    const double x0 = k->coordToPixel(keys.lower) * ratio - area.left();
+    const double xScale = (k->coordToPixel(keys.upper) * ratio - area.left() - x0) / keys.size();
+    const double y0 = v->coordToPixel(values.lower) * ratio - area.top();
+    const double yScale = (v->coordToPixel(values.upper) * ratio - area.top() - y0) / values.size();
     LineColumns::Mapping mapping;
     mapping.x0 = x0 - xScale * keys.lower;
     mapping.xScale = xScale;
