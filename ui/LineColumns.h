@@ -120,9 +120,15 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
         }
         // The run handed over in pixels, the point taken the long way.
         if (column >= 0) {
+            runColumn = column;
+            runLeft = double(column);
+            runRight = double(column) + 1;
             runLow = std::min(yOf(low), yOf(high));
             runHigh = std::max(yOf(low), yOf(high));
+            runDrawn = true;
         }
+        lastX = mapping.x0 + mapping.xScale * previousKey;
+        lastY = yOf(previousValue);
         nextPoint(mapping.x0 + mapping.xScale * key, yOf(value));
         column = -1;
         left = right = qQNaN();
@@ -138,8 +144,10 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
         }
     }
     if (column >= 0) {
+        runColumn = column;
         runLow = std::min(yOf(low), yOf(high));
         runHigh = std::max(yOf(low), yOf(high));
+        runDrawn = true;
     }
     endLine();
 }
