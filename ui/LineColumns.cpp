@@ -297,6 +297,8 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
     std::sort(pieces.begin(), pieces.end(), [](const Piece &a, const Piece &b) {
         return std::tie(a.top, a.bottom, a.line, a.left) < std::tie(b.top, b.bottom, b.line, b.left);
     });
+    // Pieces never overlap: the rectangles of each line in one go.
+    std::vector<QVector<QRect>> fills(static_cast<size_t>(lineCount));
     for (size_t i = 0; i < pieces.size();) {
         Piece merged = pieces[i];
         size_t next = i + 1;
@@ -305,9 +307,18 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
             merged.right = pieces[next++].right;
         const QRect area(merged.left, merged.top, merged.right - merged.left, merged.bottom - merged.top);
         if (merged.line >= 0)
-            painter.fillRect(area.translated(origin), QColor::fromRgba(colors[merged.line]));
+            fills[size_t(merged.line)].append(area.translated(origin));
         else
             painter.drawImage(area.topLeft() + origin, scratch, area);
         i = next;
     }
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    for (int g = 0; g < lineCount; ++g) {
+        if (fills[size_t(g)].isEmpty())
+            continue;
+        painter.setBrush(QColor::fromRgba(colors[g]));
+        painter.drawRects(fills[size_t(g)].constData(), fills[size_t(g)].size());
+    }
+    painter.restore();
 }

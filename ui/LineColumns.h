@@ -92,7 +92,18 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
     const auto yOf = [&mapping](double value) { return mapping.y0 + mapping.yScale * value; };
     int column = -1;
     double left = qQNaN(), right = qQNaN(); // keys of the column's edges
-    double low = 0, high = 0;               // values the run covers
+    double low = 0, high = 0;               // values of the points in the column
+    double entry = 0;                       // where the line came in over the left edge
+    // The rows of the run, handed over to the long way in pixels.
+    const auto handOver = [&] {
+        runColumn = column;
+        runLeft = double(column);
+        runRight = double(column) + 1;
+        const double a = yOf(std::min(low, entry)), b = yOf(std::max(high, entry));
+        runLow = std::min(a, b);
+        runHigh = std::max(a, b);
+        runDrawn = true;
+    };
     double key = 0, value = 0;
     for (int i = 0; i < count; ++i) {
         const double previousKey = key, previousValue = value;
@@ -103,30 +114,26 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
                 high = std::max(high, value);
                 continue;
             }
-            // Into the next column, over the edge between them.
+            // Into the next column, over the edge between them. The edge is
+            // kept apart from the points, so that working it out holds up
+            // no point after it.
             if (key >= right && key < right + keysPerPixel && column + 1 < columnCount) {
                 const double edge =
                     previousValue + (value - previousValue) * ((right - previousKey) / (key - previousKey));
-                low = std::min(low, edge);
-                high = std::max(high, edge);
-                cover(column, std::min(yOf(low), yOf(high)), std::max(yOf(low), yOf(high)));
+                const double a = yOf(std::min(std::min(low, entry), edge)),
+                             b = yOf(std::max(std::max(high, entry), edge));
+                cover(column, std::min(a, b), std::max(a, b));
                 ++column;
                 left = right;
                 right = right + keysPerPixel;
-                low = std::min(value, edge);
-                high = std::max(value, edge);
+                low = high = value;
+                entry = edge;
                 continue;
             }
         }
-        // The run handed over in pixels, the point taken the long way.
-        if (column >= 0) {
-            runColumn = column;
-            runLeft = double(column);
-            runRight = double(column) + 1;
-            runLow = std::min(yOf(low), yOf(high));
-            runHigh = std::max(yOf(low), yOf(high));
-            runDrawn = true;
-        }
+        // The point taken the long way.
+        if (column >= 0)
+            handOver();
         lastX = mapping.x0 + mapping.xScale * previousKey;
         lastY = yOf(previousValue);
         nextPoint(mapping.x0 + mapping.xScale * key, yOf(value));
@@ -141,14 +148,11 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
             high = (runHigh - mapping.y0) / mapping.yScale;
             if (low > high)
                 std::swap(low, high);
+            entry = low;
         }
     }
-    if (column >= 0) {
-        runColumn = column;
-        runLow = std::min(yOf(low), yOf(high));
-        runHigh = std::max(yOf(low), yOf(high));
-        runDrawn = true;
-    }
+    if (column >= 0)
+        handOver();
     endLine();
 }
 
