@@ -16,9 +16,10 @@ class QPainter;
 // A line of many points a pixel column, drawn the way a screen shows it: in
 // each pixel column, one stroke from the highest to the lowest row the line
 // passes through there. A chart with hours of data on its time axis draws
-// its lines as such columns; drawn as strokes, every column costs a stroke
-// of pixels a line high each, per graph; kept as the rows each column spans,
-// all the graphs of a chart are put together row by row, each pixel once.
+// its lines as such columns: drawn as strokes, every column costs strokes a
+// line high, per graph; kept as the rows each column spans, all the graphs
+// of a chart are put together first (paintColumns), the inside of a band
+// filled as one rectangle.
 class LineColumns
 {
 public:

@@ -36,7 +36,8 @@ class QCustomPlot;
 //   (points put into a graph's data directly are taken over while it
 //   mirrors the stored points; beyond, its data is the view, rewritten at
 //   each redraw: add points through addPoint, read them through
-//   forEachPoint)
+//   forEachPoint); graphs made with addGraph draw a dense view as pixel
+//   columns (LiveGraph), the chart's graphs put together each pixel once;
 // - it coalesces redraw requests to at most one per frame interval and draws
 //   nothing while the chart is not on screen (it catches up when shown).
 class LiveChart : public QObject

@@ -7,9 +7,9 @@
 // A graph of a live chart. While it holds many points a pixel column, it is
 // drawn as the columns a screen shows of it (see LineColumns), and graphs of
 // the same time axis drawn one after another are put together before they
-// go on the chart, each pixel once. What the operator sees stays the same
-// as the library's drawing of the line; drawing it costs about the same
-// whatever the number of points and however the lines cross. Otherwise
+// go on the chart. What the operator sees stays the library's drawing of the
+// line, to a pixel; drawing it costs about the same whatever the number of
+// points and however the lines cross. Otherwise
 // (few points, antialiased, selected, a fill, symbols, a dashed or wide pen,
 // an export) it is drawn as any graph.
 class LiveGraph : public QCPGraph

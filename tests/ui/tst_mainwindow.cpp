@@ -4,8 +4,8 @@
 
 #include "device/Records.h"
 #include "ui/AppInfo.h"
-#include "ui/RepaintPacer.h"
 #include "ui/PlainTextLogPane.h"
+#include "ui/RepaintPacer.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
