@@ -220,7 +220,7 @@ QVector<QPoint> unmatched(const QImage &a, const QImage &b, const QVector<QRgb> 
 QString describe(const QVector<QPoint> &points)
 {
     QStringList some;
-    for (int i = 0; i < std::min(8, points.size()); ++i)
+    for (int i = 0; i < std::min(8, int(points.size())); ++i)
         some << QStringLiteral("%1,%2").arg(points[i].x()).arg(points[i].y());
     return QStringLiteral("%1 pixels, e.g. %2").arg(points.size()).arg(some.join(QLatin1Char(' ')));
 }
