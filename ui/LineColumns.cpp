@@ -88,20 +88,6 @@ void LineColumns::endLine()
 void LineColumns::crossTo(double x, double y)
 {
     const int target = columnOf(x);
-    if (target == runColumn + 1 || target == runColumn - 1) {
-        // Into the next column, over the edge between them.
-        const double boundary = double(std::max(runColumn, target));
-        const double edge = lastY + (y - lastY) * ((boundary - lastX) / (x - lastX));
-        runLow = std::min(runLow, edge);
-        runHigh = std::max(runHigh, edge);
-        runDrawn = true;
-        commitRun();
-        startRun(target, y);
-        runLow = std::min(y, edge);
-        runHigh = std::max(y, edge);
-        runDrawn = true;
-        return;
-    }
     // From the last point to the edge of its column...
     const double slope = (y - lastY) / (x - lastX);
     const int step = x > lastX ? 1 : -1;
@@ -155,16 +141,14 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
         if (line->width() != width || line->height() != height)
             return;
 
-    // What the lines cover at all.
-    int left = width, right = -1, up = height, down = -1;
+    // The columns the lines cover at all.
+    int left = width, right = -1;
     for (const LineColumns *line : lines) {
         for (int x = 0; x < width; ++x) {
             if (line->top[size_t(x)] > line->bottom[size_t(x)])
                 continue;
             left = std::min(left, x);
             right = std::max(right, x);
-            up = std::min(up, line->top[size_t(x)]);
-            down = std::max(down, line->bottom[size_t(x)]);
         }
     }
     if (right < left)
@@ -230,7 +214,8 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
         std::sort(changes.begin(), changes.end());
         changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
 
-        int pieceFrom = -1, pieceLine = -2; // the stretch of rows going on, and how it is painted
+        // The stretch of rows going on, and how it is painted (-2: left clear).
+        int pieceFrom = -1, pieceLine = -2;
         const auto endPiece = [&](int row) {
             if (pieceFrom >= 0 && pieceLine != -2)
                 pieces.push_back({pieceFrom, row, blockStart(k), blockEnd(k), pieceLine});
@@ -286,12 +271,7 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
             }
         }
         endPiece(blockDown + 1);
-        // A stretch left clear is not painted.
-        if (!pieces.empty() && pieces.back().line == -2)
-            pieces.pop_back();
     }
-    pieces.erase(std::remove_if(pieces.begin(), pieces.end(), [](const Piece &p) { return p.line == -2; }),
-                 pieces.end());
 
     // Pieces over the same rows, painted the same way, side by side: one.
     std::sort(pieces.begin(), pieces.end(), [](const Piece &a, const Piece &b) {
