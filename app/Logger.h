@@ -24,6 +24,8 @@ public:
     // A log file larger than this many bytes is started afresh: when a
     // logger opens it, and while it runs, before the next line.
     static constexpr qint64 MaxFileSizeAtStart = 2000000;
+    // The event log of the window and of torvan60ctl, in the working folder.
+    static QString defaultFileName() { return QStringLiteral("log.txt"); }
 
     Logger(QObject *parent, const QString &fileName, LogPane *pane);
     ~Logger() override;

@@ -1,3 +1,4 @@
+#include "app/Logger.h"
 #include "app/Options.h"
 #include "device/Clock.h"
 #include "device/ExclusiveTransport.h"
@@ -44,7 +45,7 @@ static int reportStart(const MainWindow &window)
         out << "picture " << picture.name << ": "
             << (loaded ? QFileInfo(picture.file).absoluteFilePath() : QStringLiteral("not loaded")) << "\n";
     }
-    out << "log: " << QDir::current().absoluteFilePath(QStringLiteral("log.txt")) << "\n";
+    out << "log: " << QDir::current().absoluteFilePath(Logger::defaultFileName()) << "\n";
     return allLoaded ? 0 : 1;
 }
 

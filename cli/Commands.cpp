@@ -7,6 +7,7 @@
 #include "config/SettingsFile.h"
 #include "device/Records.h"
 #include "device/StatusTexts.h"
+#include "device/sim/Scenarios.h"
 #include "firmware/FirmwareImage.h"
 #include "record/LiveCsv.h"
 
@@ -379,11 +380,7 @@ int cmdResetFaults(Session &session, CommandArgs &args)
     // a few reports after the command to show it.
     const Session::Wait wait = session.waitAfterReports(
         3, [&] { return drv.RTData.FaultFlags == 0; }, VerifyTimeoutMs);
-    if (wait == Session::Wait::Timeout) {
-        Out::error(QStringLiteral("faults remain: ") + faultSummary(drv));
-        return Exit::Failed;
-    }
-    return waitFailure(session, wait, QString());
+    return waitFailure(session, wait, QStringLiteral("faults remain: ") + faultSummary(drv));
 }
 
 int cmdRestart(Session &session, CommandArgs &args)
@@ -843,6 +840,17 @@ int cmdFirmware(Session &session, CommandArgs &args)
 
 QString usageText()
 {
+    // The simulator's scenarios as it names them, wrapped under the option.
+    QStringList scenarioLines{QStringLiteral("scenarios:")};
+    const QStringList names = simulationScenarioNames();
+    for (int i = 0; i < names.size(); ++i) {
+        const QString word = names[i] + (i + 1 < names.size() ? QStringLiteral(",") : QString());
+        if (scenarioLines.last().size() + 1 + word.size() > 46)
+            scenarioLines << word;
+        else
+            scenarioLines.last() += QLatin1Char(' ') + word;
+    }
+    const QString scenarios = scenarioLines.join(QStringLiteral("\n                          "));
     return QStringLiteral(R"(Usage: torvan60ctl [OPTIONS] COMMAND [ARGUMENTS]
 
 Controls a Torvan60 motor driver board from the command line.
@@ -851,8 +859,7 @@ Options (anywhere before a "--"):
   -d, --serial SERIAL     use the board with this USB serial number (needed
                           when several boards are connected)
   --simulate[=SCENARIO]   use a simulated board instead of the USB bus;
-                          scenarios: outdated, broken, bootloader, held,
-                          stall, glitch
+                          %1
   --simulate-boards=N     put N simulated boards on the bus (implies
                           --simulate; the scenario applies to the first)
   --trace FILE            append every HID write and read to FILE
@@ -898,7 +905,8 @@ Exit codes:
   2  usage error, a file that is not a settings file, or several boards
      and no --serial
   3  no board, the board is held by another program, or it was lost
-)");
+)")
+        .arg(scenarios);
 }
 
 int runCommand(Session &session, const QStringList &words)

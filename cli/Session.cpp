@@ -129,7 +129,7 @@ int Session::open()
         transport = tracing.get();
     }
     if (options.log) {
-        logger = std::make_unique<Logger>(nullptr, QStringLiteral("log.txt"), nullptr);
+        logger = std::make_unique<Logger>(nullptr, Logger::defaultFileName(), nullptr);
         logger->write(QStringLiteral("Application started: torvan60ctl ") + QCoreApplication::applicationVersion());
         drv.SetLogger(logger.get());
     }
@@ -264,8 +264,8 @@ Session::Wait Session::waitAfterReports(int count, const std::function<bool()> &
 
 Session::Wait Session::waitLiveReports(int count, int timeoutMs)
 {
-    const int target = liveCount + count;
-    return waitUntil([this, target] { return liveCount >= target; }, timeoutMs);
+    return waitAfterReports(
+        count, [] { return true; }, timeoutMs);
 }
 
 Session::Wait Session::waitUntil(const std::function<bool()> &done, int timeoutMs, bool lostEnds)

@@ -312,11 +312,10 @@ void TorvanDRV::USBRXTimerHandler()
         BusyCode = 0;
     } catch (...) {
         rxTimer->stop();
-        const QString text = QStringLiteral(
-            "Unexpected error occured while pull-reading from a device. Please try reconnecting device.");
-        if (dialogs)
-            dialogs->notice(QStringLiteral("Error reading Torvan device"), text);
-        log(text);
+        reportException(
+            QStringLiteral("Error reading Torvan device"),
+            QStringLiteral(
+                "Unexpected error occured while pull-reading from a device. Please try reconnecting device."));
         BusyCode = 0;
     }
 }

@@ -167,7 +167,7 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     PosChartClock.start(clock);
 
     logPane = std::make_unique<PlainTextLogPane>(ui->pteLog);
-    logger = new Logger(this, QStringLiteral("log.txt"), logPane.get());
+    logger = new Logger(this, Logger::defaultFileName(), logPane.get());
     device.SetLogger(logger);
     logger->write(QStringLiteral("Application started: ") + AppVersion);
 

@@ -248,15 +248,23 @@ int SimulatedBus::openHandles() const
         std::count_if(handles.begin(), handles.end(), [](const std::unique_ptr<SimHandle> &h) { return !h->closed; }));
 }
 
+namespace {
+
+// A device that an enumeration for vendorId and productId lists, 0 being
+// any, as hidapi filters them.
+bool matches(unsigned short vendorId, unsigned short productId, unsigned short vendor, unsigned short product)
+{
+    return (vendorId == 0 || vendorId == vendor) && (productId == 0 || productId == product);
+}
+
+} // namespace
+
 std::vector<HidDeviceEntry> SimulatedBus::enumerate(unsigned short vendorId, unsigned short productId)
 {
     if (throwOnEnumerate > 0 && --throwOnEnumerate == 0)
         throw std::runtime_error("simulated HID enumeration failure");
     std::vector<HidDeviceEntry> list;
-    auto wanted = [&](unsigned short v, unsigned short p) {
-        return (vendorId == 0 || vendorId == v) && (productId == 0 || productId == p);
-    };
-    if (listOtherDevices && wanted(0x1A2B, 0x0001)) {
+    if (listOtherDevices && matches(vendorId, productId, 0x1A2B, 0x0001)) {
         HidDeviceEntry keyboard;
         keyboard.path = "sim:keyboard";
         keyboard.vendorId = 0x1A2B;
@@ -282,9 +290,7 @@ std::vector<HidDeviceEntry> SimulatedBus::listBoards(unsigned short vendorId, un
     for (const auto &board : boards) {
         board->pump();
         const bool shown = held ? board->isPlugged() && board->heldElsewhere : board->listed();
-        const bool wanted =
-            (vendorId == 0 || vendorId == board->vendorId) && (productId == 0 || productId == board->productId);
-        if (!shown || !wanted)
+        if (!shown || !matches(vendorId, productId, board->vendorId, board->productId))
             continue;
         HidDeviceEntry entry;
         entry.path = board->path.toStdString();
