@@ -76,6 +76,9 @@ public:
     void SaveDriverValues();
     void ResetFaults();
     int32_t SetStepFrequency(int32_t rate);
+    // The signed rate the step timer really produces for a requested one,
+    // as SetStepFrequency returns it; nothing is sent.
+    static int32_t ProducedStepRate(int32_t rate);
     void WriteTrajectory();
     void StopTrajectory();
     void SetHome();

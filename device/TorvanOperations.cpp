@@ -154,7 +154,16 @@ int32_t TorvanDRV::SetStepFrequency(int32_t rate)
     putLE32(OutputReport + 21, StepReload);
     OutputReport[25] = static_cast<unsigned char>(StepDirection);
     SendReport();
-    const auto produced = static_cast<int32_t>(StepClockHz / (int64_t(StepReload) + 1));
+    return ProducedStepRate(rate);
+}
+
+int32_t TorvanDRV::ProducedStepRate(int32_t rate)
+{
+    if (rate == 0)
+        return 0;
+    // One step per whole number of timer ticks, at least one.
+    const int64_t magnitude = std::min<int64_t>(rate < 0 ? -int64_t(rate) : int64_t(rate), StepClockHz);
+    const auto produced = static_cast<int32_t>(StepClockHz / (StepClockHz / magnitude));
     return rate < 0 ? -produced : produced;
 }
 

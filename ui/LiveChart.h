@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QTimer>
-#include <QVector>
 
 #include <deque>
 #include <functional>
@@ -156,7 +155,6 @@ private:
         qint64 first = 0;
         std::vector<Bucket> buckets;
         qint64 seen = 0; // points appended at the end already in the buckets
-        int pixels = 0;  // width of the key axis the view was made for
     };
 
     Series &seriesOf(int index);

@@ -13,22 +13,6 @@
 
 namespace {
 
-// The board's step timer base: speed mode runs at a whole fraction of it.
-constexpr int64_t StepClockHz = 4800000;
-
-// The speed the step timer really produces for a requested signed speed. A
-// magnitude above the timer base is produced as the fastest rate, one step
-// per timer tick, rather than dividing by a zero quotient.
-int64_t producedSpeed(int32_t requested)
-{
-    if (requested == 0)
-        return 0;
-    int64_t ticks = StepClockHz / requested;
-    if (ticks == 0)
-        ticks = requested > 0 ? 1 : -1;
-    return StepClockHz / ticks;
-}
-
 int32_t saturated(int64_t value)
 {
     return static_cast<int32_t>(
@@ -82,9 +66,10 @@ void MainWindow::TrajDataChanged()
     const int64_t magnitude = std::min<int64_t>(requested < 0 ? -requested : requested, std::max(traj.MaxSpeed, 0));
     traj.RequestedSpeed = static_cast<int32_t>(traj.AutoRunInvertDirection ? -magnitude : magnitude);
 
-    ui->lblAutoRunActualSpeed->setText(
-        traj.RequestedSpeed == 0 ? QStringLiteral("AcSp: 0")
-                                 : QStringLiteral("AcSp: ") + QString::number(producedSpeed(traj.RequestedSpeed)));
+    ui->lblAutoRunActualSpeed->setText(traj.RequestedSpeed == 0
+                                           ? QStringLiteral("AcSp: 0")
+                                           : QStringLiteral("AcSp: ") +
+                                                 QString::number(TorvanDRV::ProducedStepRate(traj.RequestedSpeed)));
 
     device.DrvSettings.AutoRunMode = ui->cbEnableAutoRunPosCtrl->isChecked();
 
