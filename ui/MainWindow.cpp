@@ -247,7 +247,7 @@ void MainWindow::ShowHideAdvancedControls(bool show)
         ui->cbAutoResetFaultsOnEnableToggle->setChecked(false);
     ui->btnTestBIN1->setVisible(show);
     ui->btnTestBIN2->setVisible(show);
-    const double maxCurrent = show ? 15.0 : 6.0;
+    const double maxCurrent = DriverControls::FullScaleCurrentRange(show).maximum;
     ui->dsbFSCurrent->setMaximum(maxCurrent);
     ui->dsbIdleCurrent->setMaximum(maxCurrent);
 }
