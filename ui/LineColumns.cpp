@@ -6,6 +6,7 @@
 #include <cstring>
 #include <tuple>
 
+#include <QPaintEngine>
 #include <QPainter>
 
 namespace {
@@ -129,6 +130,27 @@ struct BlockBounds
     int minTop = INT_MAX, maxTop = INT_MIN, minBottom = INT_MAX, maxBottom = INT_MIN;
 };
 
+// The image painter draws on, when area lies in it and a pixel written there
+// is what painter would draw with an opaque color: the raster engine, no
+// blending, no opacity. Such a painter puts each drawing into the image's
+// pixels at once, so that pixels written between its drawings stay in
+// order with them.
+QImage *directTarget(QPainter &painter, const QRect &area)
+{
+    QPaintDevice *device = painter.device();
+    if (!device || device->devType() != QInternal::Image || !painter.paintEngine() ||
+        painter.paintEngine()->type() != QPaintEngine::Raster ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0)
+        return nullptr;
+    auto *image = static_cast<QImage *>(device);
+    const QImage::Format format = image->format();
+    if ((format != QImage::Format_ARGB32_Premultiplied && format != QImage::Format_RGB32 &&
+         format != QImage::Format_ARGB32) ||
+        !image->rect().contains(area))
+        return nullptr;
+    return image;
+}
+
 } // namespace
 
 void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, const QVector<const LineColumns *> &lines,
@@ -153,10 +175,14 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
     }
     if (right < left)
         return;
-    if (scratch.width() < wholeBlocks(width) || scratch.height() < height ||
-        scratch.format() != QImage::Format_ARGB32_Premultiplied || scratch.devicePixelRatio() != 1.0)
+    // Mixed rows go straight into the painter's image where it has one that
+    // takes opaque colors as they are; elsewhere they are put together in
+    // the scratch image, then copied over what lies below.
+    QImage *direct = directTarget(painter, QRect(origin, QSize(width, height)));
+    if (!direct && (scratch.width() < wholeBlocks(width) || scratch.height() < height ||
+                    scratch.format() != QImage::Format_ARGB32_Premultiplied || scratch.devicePixelRatio() != 1.0))
         scratch = QImage(wholeBlocks(width), height, QImage::Format_ARGB32_Premultiplied);
-    if (scratch.isNull())
+    if (!direct && scratch.isNull())
         return;
 
     // Blocks start at multiples of the block width; only the columns from
@@ -242,6 +268,32 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
                     endPiece(from);
                     pieceFrom = from;
                     pieceLine = whole;
+                }
+                continue;
+            }
+            if (direct) {
+                // Each line's columns down their rows, the line on top last:
+                // the cost is that of what the lines cover. The pixels are
+                // those the painter took when it began to draw on the image
+                // (without the copy bits() would make of an image shared
+                // since).
+                endPiece(from);
+                const qsizetype stride = direct->bytesPerLine() / qsizetype(sizeof(QRgb));
+                QRgb *corner = reinterpret_cast<QRgb *>(const_cast<uchar *>(direct->constBits())) +
+                               (origin.y() + from) * stride + origin.x();
+                const int x0 = blockStart(k), x1 = blockEnd(k);
+                for (int g = 0; g < lineCount; ++g) {
+                    const BlockBounds &b = bounds[size_t(g) * size_t(blocks) + size_t(k)];
+                    if (to <= b.minTop || from > b.maxBottom)
+                        continue;
+                    const int *tops = lines[g]->top.data(), *bottoms = lines[g]->bottom.data();
+                    const QRgb color = colors[g];
+                    for (int x = x0; x < x1; ++x) {
+                        const int first = std::max(from, tops[x]), last = std::min(to - 1, bottoms[x]);
+                        QRgb *pixel = corner + (first - from) * stride + x;
+                        for (int y = first; y <= last; ++y, pixel += stride)
+                            *pixel = color;
+                    }
                 }
                 continue;
             }

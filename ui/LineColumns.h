@@ -107,32 +107,47 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
     };
     double key = 0, value = 0;
     for (int i = 0; i < count; ++i) {
+        {
+            // The run kept in locals, so that no call in the loop makes them
+            // live across it: in registers, not in memory.
+            int c = column;
+            double l = left, r = right, lo = low, hi = high, in = entry, k = key, v = value;
+            for (; i < count; ++i) {
+                const double previousKey = k, previousValue = v;
+                pointAt(i, &k, &v);
+                if (!std::isfinite(v)) {
+                    k = previousKey, v = previousValue;
+                    break;
+                }
+                if (k >= l && k < r) {
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                    continue;
+                }
+                // Into the next column, over the edge between them. The
+                // edge is kept apart from the points, so that working it out
+                // holds up no point after it.
+                if (!(k >= r && k < r + keysPerPixel && c + 1 < columnCount)) {
+                    k = previousKey, v = previousValue;
+                    break;
+                }
+                const double edge = previousValue + (v - previousValue) * ((r - previousKey) / (k - previousKey));
+                const double a = yOf(std::min(std::min(lo, in), edge)), b = yOf(std::max(std::max(hi, in), edge));
+                cover(c, std::min(a, b), std::max(a, b));
+                ++c;
+                l = r;
+                r = r + keysPerPixel;
+                lo = hi = v;
+                in = edge;
+            }
+            column = c;
+            left = l, right = r, low = lo, high = hi, entry = in, key = k, value = v;
+        }
+        if (i == count)
+            break;
+        // The point taken the long way.
         const double previousKey = key, previousValue = value;
         pointAt(i, &key, &value);
-        if (std::isfinite(value)) {
-            if (key >= left && key < right) {
-                low = std::min(low, value);
-                high = std::max(high, value);
-                continue;
-            }
-            // Into the next column, over the edge between them. The edge is
-            // kept apart from the points, so that working it out holds up
-            // no point after it.
-            if (key >= right && key < right + keysPerPixel && column + 1 < columnCount) {
-                const double edge =
-                    previousValue + (value - previousValue) * ((right - previousKey) / (key - previousKey));
-                const double a = yOf(std::min(std::min(low, entry), edge)),
-                             b = yOf(std::max(std::max(high, entry), edge));
-                cover(column, std::min(a, b), std::max(a, b));
-                ++column;
-                left = right;
-                right = right + keysPerPixel;
-                low = high = value;
-                entry = edge;
-                continue;
-            }
-        }
-        // The point taken the long way.
         if (column >= 0)
             handOver();
         lastX = mapping.x0 + mapping.xScale * previousKey;
@@ -175,7 +190,9 @@ inline void LineColumns::cover(int column, double y0, double y1)
 
 // Paints the lines with painter, one over the other in the order given (the
 // last on top), colors opaque, the area's top left corner at origin; the
-// painter's coordinates are pixels of the device. scratch is working space,
-// kept between calls.
+// painter's coordinates are pixels of the device. On an image of 32-bit
+// pixels drawn by the raster engine, the pixels are written directly;
+// elsewhere (a pixmap, a printer) what is not a plain rectangle goes through
+// scratch, working space kept between calls.
 void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, const QVector<const LineColumns *> &lines,
                   const QVector<QRgb> &colors);

@@ -36,7 +36,8 @@ class QCustomPlot;
 //   mirrors the stored points; beyond, its data is the view, rewritten at
 //   each redraw: add points through addPoint, read them through
 //   forEachPoint); graphs made with addGraph draw a dense view as pixel
-//   columns (LiveGraph), the chart's graphs put together each pixel once;
+//   columns (LiveGraph), the chart's graphs put together each pixel once,
+//   straight into the chart's pixels on a LivePlot;
 // - it coalesces redraw requests to at most one per frame interval and draws
 //   nothing while the chart is not on screen (it catches up when shown).
 class LiveChart : public QObject

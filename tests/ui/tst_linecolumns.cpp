@@ -4,6 +4,7 @@
 #include "ui/LineColumns.h"
 #include "ui/LiveChart.h"
 #include "ui/LiveGraph.h"
+#include "ui/LivePlot.h"
 
 #include <qcustomplot.h>
 
@@ -98,23 +99,36 @@ QString compareWithSpans(const QImage &image, const QPoint &origin, const std::v
     return differing ? QStringLiteral("%1 pixels differ; %2").arg(differing).arg(first) : QString();
 }
 
-// Paints the lines onto an image larger than their area, the area's corner
-// off the image's, and compares.
+// Paints the lines onto a device larger than their area, the area's corner
+// off the device's, and compares: onto an image, whose pixels are written
+// directly, and onto a pixmap, drawn on through the scratch image.
 QString paintAndCompare(const std::vector<LineColumns> &lines, QImage &scratch)
 {
     const QPoint origin(3, 5);
-    QImage image(lines[0].width() + 10, lines[0].height() + 12, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Background);
+    const QSize size(lines[0].width() + 10, lines[0].height() + 12);
     QVector<const LineColumns *> pointers;
     QVector<QRgb> colors;
     for (size_t g = 0; g < lines.size(); ++g) {
         pointers << &lines[g];
         colors << LineColors[g];
     }
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Background);
     QPainter painter(&image);
     paintColumns(painter, origin, scratch, pointers, colors);
     painter.end();
-    return compareWithSpans(image, origin, lines);
+    const QString direct = compareWithSpans(image, origin, lines);
+    if (!direct.isEmpty())
+        return QStringLiteral("on an image: ") + direct;
+
+    QPixmap pixmap(size);
+    pixmap.fill(QColor::fromRgba(Background));
+    painter.begin(&pixmap);
+    paintColumns(painter, origin, scratch, pointers, colors);
+    painter.end();
+    const QString copied =
+        compareWithSpans(pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied), origin, lines);
+    return copied.isEmpty() ? QString() : QStringLiteral("on a pixmap: ") + copied;
 }
 
 // A band over the columns from firstColumn to lastColumn: a line from row
@@ -142,7 +156,7 @@ QPolygonF horizontal(double fromX, double toX, double y)
 struct DenseChart
 {
     static constexpr double Spike = 250; // within the axis
-    QCustomPlot plot;
+    LivePlot plot;
     LiveChart chart{&plot};
     QVector<QPointF> spikes; // key, value
 
@@ -573,6 +587,71 @@ private slots:
                                     .arg(pixels.size())
                                     .arg(color, 8, 16)));
         }
+    }
+
+    // A chart drawing into images looks as the library's chart drawing into
+    // pixmaps, whatever layers it draws into buffers of their own, and every
+    // layer is drawn into an image.
+    void livePlotLooksLikeTheLibrarysChart_data()
+    {
+        QTest::addColumn<QString>("bufferedLayer");
+        QTest::addColumn<double>("pixelRatio");
+        QTest::newRow("as made") << QString() << 1.0;
+        QTest::newRow("graphs' layer buffered") << QStringLiteral("main") << 1.0;
+        QTest::newRow("bottom layer buffered") << QStringLiteral("background") << 1.0;
+        QTest::newRow("two pixels a point") << QStringLiteral("main") << 2.0;
+    }
+    void livePlotLooksLikeTheLibrarysChart()
+    {
+        QFETCH(QString, bufferedLayer);
+        QFETCH(double, pixelRatio);
+        // Records the device each layer is drawn on.
+        struct Probe : QCPLayerable
+        {
+            Probe(QCustomPlot *plot, const QString &layer) : QCPLayerable(plot, layer) {}
+            int device = -1;
+            void applyDefaultAntialiasingHint(QCPPainter *) const override {}
+            void draw(QCPPainter *painter) override { device = painter->device()->devType(); }
+        };
+        QCustomPlot reference;
+        LivePlot live;
+        QVector<Probe *> probes;
+        for (QCustomPlot *plot : {&reference, static_cast<QCustomPlot *>(&live)}) {
+            plot->resize(320, 200);
+            plot->setBufferDevicePixelRatio(pixelRatio);
+            if (!bufferedLayer.isEmpty())
+                plot->layer(bufferedLayer)->setMode(QCPLayer::lmBuffered);
+            QCPGraph *graph = plot->addGraph();
+            graph->setName(QStringLiteral("Position"));
+            graph->setData({0, 1, 2, 3, 4}, {2, -1, 3, 0.5, 1});
+            graph->setPen(QPen(Qt::red, 2));
+            plot->legend->setVisible(true);
+            plot->rescaleAxes();
+            plot->xAxis->setLabel(QStringLiteral("Time (s)"));
+        }
+        // Both set up before either is shown: a chart shown while the other
+        // is set up takes other margins.
+        for (QCustomPlot *plot : {&reference, static_cast<QCustomPlot *>(&live)})
+            plot->show();
+        for (QCustomPlot *plot : {&reference, static_cast<QCustomPlot *>(&live)})
+            QVERIFY(QTest::qWaitForWindowExposed(plot));
+        for (QCPLayer *layer : {live.layer(QStringLiteral("background")), live.layer(QStringLiteral("main")),
+                                live.layer(QStringLiteral("axes")), live.layer(QStringLiteral("overlay"))})
+            probes << new Probe(&live, layer->name());
+        // Twice, as laying out takes the tick labels of the redraw before.
+        for (QCustomPlot *plot : {&reference, static_cast<QCustomPlot *>(&live)}) {
+            plot->replot();
+            plot->replot();
+        }
+        QCOMPARE(live.axisRect()->rect(), reference.axisRect()->rect());
+        for (Probe *probe : probes)
+            QVERIFY2(probe->device == QInternal::Image,
+                     qPrintable(
+                         QStringLiteral("layer %1 drawn on device %2").arg(probe->layer()->name()).arg(probe->device)));
+        const QImage ours = live.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage theirs = reference.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(ours.size(), theirs.size());
+        QVERIFY(ours == theirs);
     }
 };
 
