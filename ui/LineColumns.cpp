@@ -282,6 +282,11 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
                 QRgb *corner = reinterpret_cast<QRgb *>(const_cast<uchar *>(direct->constBits())) +
                                (origin.y() + from) * stride + origin.x();
                 const int x0 = blockStart(k), x1 = blockEnd(k);
+                const auto fill = [&](int x, int first, int last, QRgb color) {
+                    QRgb *pixel = corner + (first - from) * stride + x;
+                    for (int y = first; y <= last; ++y, pixel += stride)
+                        *pixel = color;
+                };
                 for (int g = 0; g < lineCount; ++g) {
                     const BlockBounds &b = bounds[size_t(g) * size_t(blocks) + size_t(k)];
                     if (to <= b.minTop || from > b.maxBottom)
@@ -290,9 +295,25 @@ void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch, cons
                     const QRgb color = colors[g];
                     for (int x = x0; x < x1; ++x) {
                         const int first = std::max(from, tops[x]), last = std::min(to - 1, bottoms[x]);
-                        QRgb *pixel = corner + (first - from) * stride + x;
-                        for (int y = first; y <= last; ++y, pixel += stride)
-                            *pixel = color;
+                        if (first > last)
+                            continue;
+                        // Lines often run one over another: the rows of the
+                        // line above that hides the most of this one are
+                        // left out, the lines above are drawn over the rest.
+                        int hiddenFrom = last + 1, hiddenTo = last, hidden = 0;
+                        for (int above = g + 1; above < lineCount; ++above) {
+                            const int t = std::max(first, lines[above]->top[size_t(x)]),
+                                      d = std::min(last, lines[above]->bottom[size_t(x)]);
+                            if (t <= d && d - t + 1 > hidden) {
+                                hidden = d - t + 1;
+                                hiddenFrom = t;
+                                hiddenTo = d;
+                            }
+                        }
+                        if (first < hiddenFrom)
+                            fill(x, first, hiddenFrom - 1, color);
+                        if (hiddenTo < last)
+                            fill(x, std::max(first, hiddenTo + 1), last, color);
                     }
                 }
                 continue;
