@@ -32,6 +32,9 @@ public:
     struct Mapping
     {
         double x0 = 0, xScale = 1, y0 = 0, yScale = 1;
+        // The keys never go down from one point to the next (a graph's
+        // data): the points of a column are then found by a search.
+        bool keysAscend = false;
     };
 
     // Adds a line through count points, in order along it: a segment from
@@ -51,6 +54,10 @@ private:
     friend void paintColumns(QPainter &painter, const QPoint &origin, QImage &scratch,
                              const QVector<const LineColumns *> &lines, const QVector<QRgb> &colors);
 
+    // Points looked at a time for the end of a column's points: a column
+    // of a dense line holds a few, and two at a time leaves the fewest
+    // branches to guess.
+    static constexpr int SearchWindow = 2;
     // Column of x: -1 left of the area, width() right of it.
     int columnOf(double x) const;
     void nextPoint(double x, double y);
@@ -88,6 +95,7 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
     // comparison of its key and of its value. The rest, and lines drawn
     // right to left, go through nextPoint.
     const bool rightwards = mapping.xScale > 0 && std::isfinite(mapping.xScale) && mapping.yScale != 0;
+    const bool byColumn = rightwards && mapping.keysAscend;
     const double keysPerPixel = 1 / mapping.xScale;
     const auto keyAt = [&mapping, keysPerPixel](double x) { return (x - mapping.x0) * keysPerPixel; };
     const auto yOf = [&mapping](double value) { return mapping.y0 + mapping.yScale * value; };
@@ -112,6 +120,59 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
             // live across it: in registers, not in memory.
             int c = column;
             double l = left, r = right, lo = low, hi = high, in = entry, k = key, v = value;
+            // With ascending keys, a column at a time: the first point past
+            // its right edge is searched for without a branch, then its
+            // points are taken without a comparison of their keys. What
+            // this does not take (a value that is not a number, a segment
+            // over more than one column, the last column) goes on point by
+            // point below.
+            while (byColumn && c >= 0 && c + 1 < columnCount && i < count) {
+                const auto keyOf = [&pointAt](int at) {
+                    double atKey = 0, atValue = 0;
+                    pointAt(at, &atKey, &atValue);
+                    return atKey;
+                };
+                int from = i, to = std::min(count, i + SearchWindow);
+                while (to < count && keyOf(to - 1) < r) {
+                    from = to;
+                    to = std::min(count, to + SearchWindow);
+                }
+                int base = from;
+                for (int span = to - from; span > 1;) {
+                    const int half = span / 2;
+                    base = keyOf(base + half) < r ? base + half : base;
+                    span -= half;
+                }
+                const int past = base + (keyOf(base) < r ? 1 : 0);
+                double runLow = lo, runHigh = hi, runKey = k, runValue = v;
+                bool finite = true;
+                for (int at = i; at < past; ++at) {
+                    pointAt(at, &runKey, &runValue);
+                    runLow = std::min(runLow, runValue);
+                    runHigh = std::max(runHigh, runValue);
+                    finite = finite && std::isfinite(runValue);
+                }
+                if (!finite)
+                    break;
+                lo = runLow, hi = runHigh, k = runKey, v = runValue;
+                i = past;
+                if (i == count)
+                    break;
+                double nextKey = 0, nextValue = 0;
+                pointAt(i, &nextKey, &nextValue);
+                if (!(nextKey < r + keysPerPixel) || !std::isfinite(nextValue))
+                    break;
+                const double edge = v + (nextValue - v) * ((r - k) / (nextKey - k));
+                const double a = yOf(std::min(std::min(lo, in), edge)), b = yOf(std::max(std::max(hi, in), edge));
+                cover(c, std::min(a, b), std::max(a, b));
+                ++c;
+                l = r;
+                r = r + keysPerPixel;
+                lo = hi = nextValue;
+                in = edge;
+                k = nextKey, v = nextValue;
+                ++i;
+            }
             for (; i < count; ++i) {
                 const double previousKey = k, previousValue = v;
                 pointAt(i, &k, &v);

@@ -129,6 +129,7 @@ void LiveGraph::fillColumns(const QRect &area, double ratio)
     mapping.xScale = xScale;
     mapping.y0 = y0 - yScale * values.lower;
     mapping.yScale = yScale;
+    mapping.keysAscend = true; // the library keeps a graph's data sorted by key
     QCPGraphDataContainer::const_iterator begin, end;
     getVisibleDataBounds(begin, end, QCPDataRange(0, dataCount()));
     columns.addLine(

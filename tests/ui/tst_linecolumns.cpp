@@ -31,15 +31,28 @@ constexpr Span none(int x)
     return {x, -1, -1};
 }
 
-LineColumns columnsOf(int width, int height, const QPolygonF &points)
+// The columns of a line through points; keysAscend: told that x never goes
+// down, as a graph's data.
+LineColumns columnsOf(int width, int height, const QPolygonF &points, bool keysAscend = false)
 {
     LineColumns c;
     c.reset(width, height);
-    c.addLine(points.size(), [&points](int i, double *x, double *y) {
-        *x = points[i].x();
-        *y = points[i].y();
-    });
+    LineColumns::Mapping mapping;
+    mapping.keysAscend = keysAscend;
+    c.addLine(
+        points.size(),
+        [&points](int i, double *x, double *y) {
+            *x = points[i].x();
+            *y = points[i].y();
+        },
+        mapping);
     return c;
+}
+
+bool xAscends(const QPolygonF &points)
+{
+    return std::is_sorted(points.begin(), points.end(),
+                          [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
 }
 
 // A dense line like a noisy signal: several points a column, spikes, a gap
@@ -315,23 +328,63 @@ private slots:
     {
         QFETCH(QPolygonF, points);
         QFETCH(QVector<Span>, expected);
-        const LineColumns c = columnsOf(40, 20, points);
-        for (const Span &e : expected) {
-            int first = -1, last = -1;
-            const bool covered = c.span(e.x, &first, &last);
-            const QString where = QStringLiteral("column %1: %2..%3").arg(e.x).arg(first).arg(last);
-            QVERIFY2(covered == (e.first >= 0), qPrintable(where));
-            if (covered) {
-                QCOMPARE(first, e.first);
-                QCOMPARE(last, e.last);
+        // Point by point, and where x ascends, by search as well.
+        for (const bool keysAscend : {false, true}) {
+            if (keysAscend && !xAscends(points))
+                continue;
+            const LineColumns c = columnsOf(40, 20, points, keysAscend);
+            for (const Span &e : expected) {
+                int first = -1, last = -1;
+                const bool covered = c.span(e.x, &first, &last);
+                const QString where = QStringLiteral("%1column %2: %3..%4")
+                                          .arg(keysAscend ? QStringLiteral("by search, ") : QString())
+                                          .arg(e.x)
+                                          .arg(first)
+                                          .arg(last);
+                QVERIFY2(covered == (e.first >= 0), qPrintable(where));
+                if (covered) {
+                    QVERIFY2(first == e.first && last == e.last, qPrintable(where));
+                }
+            }
+            // Whatever the line, nothing is kept off the area.
+            for (int x = -1; x <= 40; ++x) {
+                int first = -1, last = -1;
+                if (c.span(x, &first, &last))
+                    QVERIFY2(x >= 0 && x < 40 && 0 <= first && first <= last && last < 20,
+                             qPrintable(QStringLiteral("column %1: %2..%3").arg(x).arg(first).arg(last)));
             }
         }
-        // Whatever the line, nothing is kept off the area.
-        for (int x = -1; x <= 40; ++x) {
-            int first = -1, last = -1;
-            if (c.span(x, &first, &last))
-                QVERIFY2(x >= 0 && x < 40 && 0 <= first && first <= last && last < 20,
-                         qPrintable(QStringLiteral("column %1: %2..%3").arg(x).arg(first).arg(last)));
+    }
+
+    // Where x ascends, the columns found by search are those found point by
+    // point: dense random lines, some with keys repeated, some with keys on
+    // the edges between columns.
+    void searchFindsTheSameColumns()
+    {
+        std::mt19937 random(11);
+        for (int round = 0; round < 60; ++round) {
+            QPolygonF line = randomLine(random, 120, 60);
+            if (round % 3 == 1)
+                for (int i = 2; i < line.size(); i += 3)
+                    line[i].setX(line[i - 1].x());
+            if (round % 3 == 2)
+                for (QPointF &p : line)
+                    p.setX(std::round(p.x() * 2) / 2);
+            QVERIFY(xAscends(line));
+            const LineColumns byPoint = columnsOf(120, 60, line), bySearch = columnsOf(120, 60, line, true);
+            for (int x = 0; x < 120; ++x) {
+                int first = -1, last = -1, searchedFirst = -1, searchedLast = -1;
+                const bool covered = byPoint.span(x, &first, &last),
+                           searched = bySearch.span(x, &searchedFirst, &searchedLast);
+                QVERIFY2(covered == searched && first == searchedFirst && last == searchedLast,
+                         qPrintable(QStringLiteral("line %1, column %2: %3..%4 point by point, %5..%6 by search")
+                                        .arg(round)
+                                        .arg(x)
+                                        .arg(covered ? first : -1)
+                                        .arg(covered ? last : -1)
+                                        .arg(searched ? searchedFirst : -1)
+                                        .arg(searched ? searchedLast : -1)));
+            }
         }
     }
 
