@@ -162,6 +162,9 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
                 pointAt(i, &nextKey, &nextValue);
                 if (!(nextKey < r + keysPerPixel) || !std::isfinite(nextValue))
                     break;
+                // As into the next column below: written out in each loop, as
+                // a shared helper, even inlined, left the compiler keeping
+                // the run in memory, a third slower.
                 const double edge = v + (nextValue - v) * ((r - k) / (nextKey - k));
                 const double a = yOf(std::min(std::min(lo, in), edge)), b = yOf(std::max(std::max(hi, in), edge));
                 cover(c, std::min(a, b), std::max(a, b));
