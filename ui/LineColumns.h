@@ -128,9 +128,9 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
             // point below.
             while (byColumn && c >= 0 && c + 1 < columnCount && i < count) {
                 const auto keyOf = [&pointAt](int at) {
-                    double atKey = 0, atValue = 0;
-                    pointAt(at, &atKey, &atValue);
-                    return atKey;
+                    double searchedKey = 0, searchedValue = 0;
+                    pointAt(at, &searchedKey, &searchedValue);
+                    return searchedKey;
                 };
                 int from = i, to = std::min(count, i + SearchWindow);
                 while (to < count && keyOf(to - 1) < r) {
@@ -144,17 +144,18 @@ template <class PointAt> void LineColumns::addLine(int count, PointAt pointAt, c
                     span -= half;
                 }
                 const int past = base + (keyOf(base) < r ? 1 : 0);
-                double runLow = lo, runHigh = hi, runKey = k, runValue = v;
+                // Taken up only if every value is a number.
+                double columnLow = lo, columnHigh = hi, atKey = k, atValue = v;
                 bool finite = true;
                 for (int at = i; at < past; ++at) {
-                    pointAt(at, &runKey, &runValue);
-                    runLow = std::min(runLow, runValue);
-                    runHigh = std::max(runHigh, runValue);
-                    finite = finite && std::isfinite(runValue);
+                    pointAt(at, &atKey, &atValue);
+                    columnLow = std::min(columnLow, atValue);
+                    columnHigh = std::max(columnHigh, atValue);
+                    finite = finite && std::isfinite(atValue);
                 }
                 if (!finite)
                     break;
-                lo = runLow, hi = runHigh, k = runKey, v = runValue;
+                lo = columnLow, hi = columnHigh, k = atKey, v = atValue;
                 i = past;
                 if (i == count)
                     break;
