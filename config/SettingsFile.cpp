@@ -187,6 +187,20 @@ double snapHalfMicro(double us)
     return HalfMicroTime(HalfMicroSteps(us));
 }
 
+// Settings files are UTF-8, whichever build or tool wrote them. The Qt 5
+// settings library takes an INI file as Latin-1 and escapes every character
+// beyond ASCII unless told otherwise; Qt 6 reads and writes UTF-8 and has
+// no such setting. Escaped text, as earlier Qt 5 builds saved it, reads the
+// same either way.
+void useUtf8(QSettings &file)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    file.setIniCodec("UTF-8");
+#else
+    Q_UNUSED(file)
+#endif
+}
+
 // Why the file is no settings file, or empty when it may be one.
 QString refusalOf(const QString &path)
 {
@@ -207,6 +221,7 @@ QString refusalOf(const QString &path)
 bool Save(const QString &path, const DrvSettingsRecord &s, const TrajectoryDataRecord &t)
 {
     QSettings file(path, QSettings::IniFormat);
+    useUtf8(file);
     const QVariant values[] = {
         s.StepMode,
         s.FullScaleCurrent,
@@ -254,6 +269,7 @@ LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryData
     if (!result.refusal.isEmpty())
         return result;
     QSettings file(path, QSettings::IniFormat);
+    useUtf8(file);
     bool anyKey = false;
     for (const char *name : Keys)
         anyKey = anyKey || file.contains(key(name));

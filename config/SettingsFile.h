@@ -5,9 +5,10 @@
 #include <QString>
 #include <QStringList>
 
-// Settings files: INI files (extension "tvs") with the driver settings under
-// "DriverSettings" and the motion settings under "TrajectorySettings". QtCore
-// only, shared by every front end.
+// Settings files: INI files (extension "tvs") in UTF-8 with the driver
+// settings under "DriverSettings" and the motion settings under
+// "TrajectorySettings". QtCore only, shared by every front end, so a file
+// moves between them and between the Qt 5 and Qt 6 builds unchanged.
 namespace SettingsFile {
 
 // What the file choosers offer.

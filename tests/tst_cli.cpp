@@ -9,6 +9,7 @@
 #include "record/LiveCsv.h"
 #include "support/CsvReader.h"
 #include "support/ManualClock.h"
+#include "support/TextFiles.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -363,6 +364,26 @@ private slots:
         QCOMPARE(lines.value(1), QStringLiteral("settings: ") + DriverRegisterCodec::DrvSettings2String(settings));
         QVERIFY(lines.value(3).contains(QLatin1String("max-speed=25000")));
         QVERIFY(lines.value(3).contains(QLatin1String("bin2=333")));
+    }
+
+    // Settings files are UTF-8: a name outside ASCII goes to the board whole
+    // and comes back from it the same.
+    void aNameOutsideAsciiGoesToTheBoardWhole()
+    {
+        const QString file = path(QStringLiteral("utf8.tvs"));
+        QCOMPARE(run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("get"), file}).code, 0);
+        QByteArray text = readTextFile(file);
+        const QByteArray utf8("Pr\xc3\xbc"
+                              "fstand \xce\xb2");
+        QVERIFY(text.contains("\nDriverName=Torvan60 simulated\n"));
+        text.replace("\nDriverName=Torvan60 simulated\n", "\nDriverName=" + utf8 + "\n");
+        QVERIFY(writeTextFile(file, text));
+
+        const Result result =
+            run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("set"), file});
+        QCOMPARE(result.code, 0);
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.lines().value(0), QStringLiteral("name: ") + QString::fromUtf8(utf8));
     }
 
     void settingsOutsideTheControlsAreAdjustedWithOneWarningEach()

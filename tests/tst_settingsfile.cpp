@@ -161,6 +161,35 @@ private slots:
         QCOMPARE(t.FinalPosition, 5);
     }
 
+    // Files are UTF-8, whichever build or tool wrote them; text that earlier
+    // builds escaped reads the same.
+    void nameOutsideAscii_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("UTF-8, as an editor writes it") << QByteArray("DriverName=Pr\xc3\xbc"
+                                                                     "fstand \xce\xb2");
+        QTest::newRow("escaped, as earlier builds saved it") << QByteArray("DriverName=Pr\\xfc\\x66stand \\x3b2");
+    }
+    void nameOutsideAscii()
+    {
+        QFETCH(QByteArray, line);
+        const QString name = QString::fromUtf8("Pr\xc3\xbc"
+                                               "fstand \xce\xb2");
+        const QString file = path("name.tvs");
+        writeFile(file, "[DriverSettings]\n" + line + "\n");
+        DrvSettingsRecord s;
+        TrajectoryDataRecord t;
+        QVERIFY(SettingsFile::Load(file, s, t).loaded);
+        QCOMPARE(s.DriverName, name);
+
+        // Saved again, the name is there as its UTF-8 bytes.
+        QVERIFY(SettingsFile::Save(file, s, t));
+        const QByteArray saved = readTextFile(file);
+        QVERIFY2(saved.contains("\nDriverName=Pr\xc3\xbc"
+                                "fstand \xce\xb2\n"),
+                 saved.constData());
+    }
+
     void savingKeepsForeignKeys()
     {
         const QString file = path("foreign.tvs");
