@@ -49,6 +49,19 @@ bool isSet(const QCheckBox *box)
     return box->checkState() > Qt::Unchecked; // partially checked counts as set
 }
 
+// One mode at a time. The window never sets two, but a settings file, a
+// preset line or the board's report can hold several, and the enabling rules
+// of each would then lock the switches of the others. DC motor mode excludes
+// both stepper modes; of those, auto run goes before the BINx buttons, as the
+// board itself runs auto run when told both.
+void keepOneMode(DrvSettingsRecord &s)
+{
+    if (s.PWMMode)
+        s.AutoRunMode = false;
+    if (s.PWMMode || s.AutoRunMode)
+        s.BINxButtonsMode = false;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -89,6 +102,9 @@ void MainWindow::ControlValues2DrvSettings()
 
 void MainWindow::DrvSettings2ControlValues()
 {
+    // The mode is settled first, so that the enabling rules, the mode boxes
+    // and a DC motor switch-over below all see the one that is shown.
+    keepOneMode(device.DrvSettings);
     // A copy: the DC motor switch-over below reads the controls back into the
     // record while they are being set.
     const DrvSettingsRecord s = device.DrvSettings;
@@ -126,15 +142,6 @@ void MainWindow::DrvSettings2ControlValues()
     ui->cbEnableAutoRun->setChecked(autoRun);
 
     CheckEnableConstraints();
-
-    // DC motor mode excludes the BINx buttons (a preset or file may hold both).
-    if (s.PWMMode) {
-        ui->cbEnableBINxButtonsPosCtrl->setChecked(false);
-        ui->cbEnableBINxUpDown->setChecked(false);
-        ui->cbEnableBINxUpDown->setEnabled(false);
-        ui->cbDCMotorMode->setEnabled(true);
-    }
-    ui->tabPositionControl->setEnabled(!s.PWMMode);
 
     showTrajectoryData();
 

@@ -23,6 +23,9 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 struct Rig : WindowRig
@@ -102,6 +105,58 @@ QByteArray withValue(QByteArray text, const QByteArray &key, const QByteArray &v
 bool ownEnabled(const QWidget *widget)
 {
     return !widget->testAttribute(Qt::WA_ForceDisabled);
+}
+
+// What the mode rules enable, for each combination of the three modes: 1
+// enabled, 0 disabled, in the order of ruledControls.
+struct ModeRow
+{
+    const char *name;
+    bool pwm, binx, autoRun;
+    const char *enabled;
+};
+const ModeRow ModeRows[] = {
+    {"no mode", false, false, false, "1111111111 1111 0000 1"},
+    {"DC motor", true, false, false, "0000011111 1111 0000 0"},
+    {"BINx buttons", false, true, false, "1100100100 0000 1111 0"},
+    {"auto run", false, false, true, "0010100010 0000 1111 0"},
+    {"DC motor and BINx", true, true, false, "0000000100 0000 1111 0"},
+    {"DC motor and auto run", true, false, true, "0000000010 0000 1111 0"},
+    {"BINx and auto run", false, true, true, "0000100000 0000 1111 0"},
+    {"all three", true, true, true, "0000000000 0000 1111 0"},
+};
+
+// Step group, BINx, auto run, step tab, auto tab, PWM tab, navigation,
+// external, speed, DC motor; target and limits; BIN steps and tests; Set.
+const char *const ruledControls[] = {"gbStepMode",
+                                     "cbEnableBINxUpDown",
+                                     "cbEnableAutoRun",
+                                     "tabStepDirControl",
+                                     "tabPositionControl",
+                                     "tabPWMControl",
+                                     "tabInternalNavigation",
+                                     "tabExternalNavigation",
+                                     "tabSpeedMode",
+                                     "cbDCMotorMode",
+                                     nullptr,
+                                     "sbFinPos",
+                                     "vsFinPos",
+                                     "sbPosLimitLower",
+                                     "sbPosLimitUpper",
+                                     nullptr,
+                                     "sbBIN1Steps",
+                                     "sbBIN2Steps",
+                                     "btnTestBIN1",
+                                     "btnTestBIN2",
+                                     nullptr,
+                                     "btnSetDefault"};
+
+QString enabling(const Rig &rig)
+{
+    QString shown;
+    for (const char *name : ruledControls)
+        shown += name ? QLatin1Char(ownEnabled(rig.w<QWidget>(name)) ? '1' : '0') : QLatin1Char(' ');
+    return shown;
 }
 
 } // namespace
@@ -284,19 +339,9 @@ private slots:
         QTest::addColumn<bool>("pwm");
         QTest::addColumn<bool>("binx");
         QTest::addColumn<bool>("autoRun");
-        // 1 enabled, 0 disabled, in the order of the controls below.
         QTest::addColumn<QString>("enabled");
-        //                                         step group, BINx, auto run, step tab, auto tab, PWM tab,
-        //                                         navigation, external, speed, DC motor, target/limits x4,
-        //                                         BIN steps and tests x4, Set
-        QTest::newRow("no mode") << false << false << false << "1111111111 1111 0000 1";
-        QTest::newRow("DC motor") << true << false << false << "0000011111 1111 0000 0";
-        QTest::newRow("BINx buttons") << false << true << false << "1100100100 0000 1111 0";
-        QTest::newRow("auto run") << false << false << true << "0010100010 0000 1111 0";
-        QTest::newRow("DC motor and BINx") << true << true << false << "0000000100 0000 1111 0";
-        QTest::newRow("DC motor and auto run") << true << false << true << "0000000010 0000 1111 0";
-        QTest::newRow("BINx and auto run") << false << true << true << "0000100000 0000 1111 0";
-        QTest::newRow("all three") << true << true << true << "0000000000 0000 1111 0";
+        for (const ModeRow &row : ModeRows)
+            QTest::newRow(row.name) << row.pwm << row.binx << row.autoRun << row.enabled;
     }
     void enablingRules()
     {
@@ -311,36 +356,71 @@ private slots:
         s.AutoRunMode = autoRun;
         rig.window->CheckEnableConstraints();
 
-        QString shown;
-        const char *const controls[] = {"gbStepMode",
-                                        "cbEnableBINxUpDown",
-                                        "cbEnableAutoRun",
-                                        "tabStepDirControl",
-                                        "tabPositionControl",
-                                        "tabPWMControl",
-                                        "tabInternalNavigation",
-                                        "tabExternalNavigation",
-                                        "tabSpeedMode",
-                                        "cbDCMotorMode",
-                                        nullptr,
-                                        "sbFinPos",
-                                        "vsFinPos",
-                                        "sbPosLimitLower",
-                                        "sbPosLimitUpper",
-                                        nullptr,
-                                        "sbBIN1Steps",
-                                        "sbBIN2Steps",
-                                        "btnTestBIN1",
-                                        "btnTestBIN2",
-                                        nullptr,
-                                        "btnSetDefault"};
-        for (const char *name : controls)
-            shown += name ? QLatin1Char(ownEnabled(rig.w<QWidget>(name)) ? '1' : '0') : QLatin1Char(' ');
-        QCOMPARE(shown, enabled);
+        QCOMPARE(enabling(rig), enabled);
         // The boxes that show the modes on other tabs follow the flags.
         QCOMPARE(rig.w<QGroupBox>("gbPWMControl")->isChecked(), pwm);
         QCOMPARE(rig.w<QCheckBox>("cbEnableBINxButtonsPosCtrl")->isChecked(), binx);
         QCOMPARE(rig.w<QCheckBox>("cbEnableAutoRunPosCtrl")->isChecked(), autoRun);
+    }
+
+    // A file can hold modes that exclude each other. The window takes one
+    // (DC motor mode over auto run over the BINx buttons), the board is put
+    // in the same, and every page is enabled as that mode wants: no page
+    // stays locked by a mode that is not shown.
+    void aFileWithSeveralModesLeavesNothingLocked_data()
+    {
+        QTest::addColumn<QByteArray>("pwm");
+        QTest::addColumn<QByteArray>("binx");
+        QTest::addColumn<QByteArray>("autoRun");
+        QTest::addColumn<QString>("shown"); // the row of ModeRows the window shows
+        QTest::addColumn<int>("boardMode"); // its operating mode afterwards; 0: as before
+        QTest::newRow("DC motor and BINx")
+            << QByteArray("true") << QByteArray("true") << QByteArray("false") << "DC motor" << 3;
+        QTest::newRow("DC motor and auto run")
+            << QByteArray("true") << QByteArray("false") << QByteArray("true") << "DC motor" << 3;
+        QTest::newRow("all three") << QByteArray("true") << QByteArray("true") << QByteArray("true") << "DC motor" << 3;
+        // Loading sends nothing unless DC motor mode changes.
+        QTest::newRow("BINx and auto run")
+            << QByteArray("false") << QByteArray("true") << QByteArray("true") << "auto run" << 0;
+    }
+    void aFileWithSeveralModesLeavesNothingLocked()
+    {
+        QFETCH(QByteArray, pwm);
+        QFETCH(QByteArray, binx);
+        QFETCH(QByteArray, autoRun);
+        QFETCH(QString, shown);
+        QFETCH(int, boardMode);
+        Rig rig;
+        rig.connectAndRead();
+        const QString path = file(QStringLiteral("modes.tvs"));
+        rig.save(path);
+        QByteArray text = readTextFile(path);
+        text = withValue(text, "PWMMode", pwm);
+        text = withValue(text, "BINxButtonsMode", binx);
+        text = withValue(text, "AutoRunMode", autoRun);
+        writeFile(path, text);
+        rig.load(path);
+
+        const ModeRow *row = std::find_if(std::begin(ModeRows), std::end(ModeRows),
+                                          [&shown](const ModeRow &r) { return shown == QLatin1String(r.name); });
+        QVERIFY(row != std::end(ModeRows));
+        const DrvSettingsRecord &s = rig.drv.DrvSettings;
+        QCOMPARE(QList<bool>({s.PWMMode, s.BINxButtonsMode, s.AutoRunMode}),
+                 QList<bool>({row->pwm, row->binx, row->autoRun}));
+        QCOMPARE(QList<bool>({rig.w<QCheckBox>("cbDCMotorMode")->isChecked(),
+                              rig.w<QCheckBox>("cbEnableBINxUpDown")->isChecked(),
+                              rig.w<QCheckBox>("cbEnableAutoRun")->isChecked()}),
+                 QList<bool>({row->pwm, row->binx, row->autoRun}));
+        QCOMPARE(QList<bool>({rig.w<QGroupBox>("gbPWMControl")->isChecked(),
+                              rig.w<QCheckBox>("cbEnableBINxButtonsPosCtrl")->isChecked(),
+                              rig.w<QCheckBox>("cbEnableAutoRunPosCtrl")->isChecked()}),
+                 QList<bool>({row->pwm, row->binx, row->autoRun}));
+        QCOMPARE(enabling(rig), QString::fromLatin1(row->enabled));
+        QCOMPARE(ownEnabled(rig.w<QWidget>("cbStepMode")), !row->pwm);
+        if (boardMode) {
+            rig.run(100);
+            QCOMPARE(rig.drv.RTData.OperatingMode, boardMode);
+        }
     }
 
     void dcMotorModeExcludesBINxButtonsFromAFile()
