@@ -502,6 +502,29 @@ private slots:
             QVERIFY(code != Report::CmdWriteDriverValues && code != Report::CmdSaveDriverValues);
     }
 
+    // Settings files are UTF-8: a name outside ASCII is shown whole, goes to
+    // the board as its UTF-8 bytes and is saved as them.
+    void aNameOutsideAsciiReachesTheBoardWhole()
+    {
+        Rig rig;
+        rig.connectAndRead();
+        const QByteArray utf8("Pr\xc3\xbc"
+                              "fstand \xce\xb2");
+        const QString path = file(QStringLiteral("utf8.tvs"));
+        rig.save(path);
+        writeFile(path, withValue(readTextFile(path), "DriverName", utf8));
+        rig.load(path);
+        QCOMPARE(rig.w<QLineEdit>("leDriverName")->text(), QString::fromUtf8(utf8));
+
+        rig.w<QPushButton>("btnWriteDrvValues")->click();
+        const auto &kept = rig.board.model.settings.name;
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(kept.data()), utf8.size() + 1), utf8 + '\0');
+
+        const QString saved = file(QStringLiteral("saved-utf8.tvs"));
+        rig.save(saved);
+        QVERIFY(readTextFile(saved).contains("\nDriverName=" + utf8 + "\n"));
+    }
+
     void writtenValuesSurviveARestartOfTheBoard()
     {
         Rig rig;
