@@ -215,6 +215,7 @@ void TorvanDRV::Disconnect()
     handle = nullptr;
     Connected = false;
     LinkKey = 0;
+    liveModeBefore = 0; // the next board's first report tells its mode afresh
     RTData.SupplyVoltage = 0;
     RTData.Temperature = 0;
     RTData.MotorCurrent = 0;
@@ -399,8 +400,13 @@ void TorvanDRV::Buffer2RTData()
     RTData.TrajTickRate = (r[56] | (r[57] << 8)) * 20;
     RTData.DriverState = r[46];
     RTData.OperatingMode = r[47];
-    if (RTData.OperatingMode == 6)
+    // A board that enters speed mode by itself (a start from its buttons, a
+    // stored mode) shows as auto run. Only the entry counts: reports the
+    // board sent before it took a command to leave speed mode must not set
+    // the flag again once the window has cleared it.
+    if (RTData.OperatingMode == 6 && liveModeBefore != 6)
         DrvSettings.AutoRunMode = true;
+    liveModeBefore = RTData.OperatingMode;
     const unsigned char pins = r[6];
     RTData.InpBootloaderOverride = pins & 0x01;
     RTData.InpSleep = pins & 0x02;

@@ -192,6 +192,7 @@ private:
     qint64 readLogSecondStart = 0;
     int readLinesThisSecond = 0;
     int readsNotLogged = 0;
+    int32_t liveModeBefore = 0; // operating mode of the previous live report
     double voltageHistory[5] = {0, 0, 0, 0, 0};
     double temperatureHistory[5] = {0, 0, 0, 0, 0};
 

@@ -143,6 +143,30 @@ private slots:
         QVERIFY(drv.DrvSettings.AutoRunMode);
     }
 
+    // Speed mode sets auto run when the board enters it. Reports that still
+    // say speed mode after the flag was cleared (sent before the board took
+    // the command to leave it) do not set it again; a new entry does, and so
+    // does the first report of the next connection.
+    void enteringSpeedModeSetsAutoRun()
+    {
+        TorvanDRV drv;
+        LiveFields f;
+        auto report = [&](int mode) {
+            f.mode = mode;
+            fill(drv.InputReport, f);
+            drv.Buffer2RTData();
+            return drv.DrvSettings.AutoRunMode;
+        };
+        QVERIFY(report(6));
+        drv.DrvSettings.AutoRunMode = false; // the window left auto run
+        QVERIFY(!report(6));
+        QVERIFY(!report(4));
+        QVERIFY(report(6));
+        drv.DrvSettings.AutoRunMode = false;
+        drv.Disconnect();
+        QVERIFY(report(6));
+    }
+
     void temperatureIsSmoothed()
     {
         TorvanDRV drv;

@@ -108,6 +108,7 @@ void MainWindow::DrvSettings2ControlValues()
     // A copy: the DC motor switch-over below reads the controls back into the
     // record while they are being set.
     const DrvSettingsRecord s = device.DrvSettings;
+    ++showingValues;
     ConnectToValueChanged(false);
     ConnectToPositionValueChanged(false);
 
@@ -159,6 +160,10 @@ void MainWindow::DrvSettings2ControlValues()
     ConnectToValueChanged(true);
     ConnectToPositionValueChanged(true);
     refreshTrajectoryControls();
+    if (--showingValues == 0 && autoRunLeft) {
+        autoRunLeft = false;
+        sendRecordWithoutAutoRun();
+    }
 }
 
 void MainWindow::showTrajectoryData()

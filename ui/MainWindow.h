@@ -158,6 +158,12 @@ private:
     // speed) without sending anything.
     void showTrajectoryData();
     void refreshTrajectoryControls();
+    // Auto run was switched off: the motor stops, where it stands becomes
+    // the zero and the target, and the board gets the record without auto
+    // run, which takes it out of speed mode. While new values are being
+    // shown, the record goes out once they all are.
+    void leaveAutoRun();
+    void sendRecordWithoutAutoRun();
 
     TorvanDRV &device;
     std::unique_ptr<MainWindowForm> ui;
@@ -165,7 +171,9 @@ private:
     Logger *logger = nullptr; // child of the window
     LiveChart *tempChart = nullptr;
     LiveChart *posChart = nullptr;
-    RepaintPacer *pacer = nullptr; // child of the window
+    RepaintPacer *pacer = nullptr;        // child of the window
+    int showingValues = 0;                // DrvSettings2ControlValues is under way
+    bool autoRunLeft = false;             // ...and auto run was left meanwhile
     // What the live status panel wrote last, where the widget cannot tell.
     struct ShownStatus
     {

@@ -229,9 +229,33 @@ void MainWindow::on_sbReqSpeed_valueChanged()
 void MainWindow::on_cbEnableAutoRunPosCtrl_toggled(bool checked)
 {
     ui->cbEnableAutoRun->setChecked(checked);
-    // Leaving auto run stops the motor where it is and makes that the zero.
-    if (!checked) {
-        device.StopTrajectory();
-        device.SetHome();
+    if (!checked)
+        leaveAutoRun();
+}
+
+void MainWindow::leaveAutoRun()
+{
+    // The motor stops where it is and that becomes the zero. It becomes the
+    // target as well, so the record that follows moves nothing.
+    device.StopTrajectory();
+    device.SetHome();
+    device.TrajectoryData.FinalPosition = 0;
+    // Values being shown (a file, a preset, the board's report) go on to
+    // the motion controls yet; the record goes out once they are there.
+    if (showingValues > 0) {
+        autoRunLeft = true;
+        return;
     }
+    refreshTrajectoryControls();
+    sendRecordWithoutAutoRun();
+}
+
+void MainWindow::sendRecordWithoutAutoRun()
+{
+    // Whatever auto update says: the board stays in speed mode until a
+    // trajectory record without auto run reaches it. A board switched to DC
+    // motors has left speed mode with the driver values, and gets no
+    // stepper command.
+    if (!device.DrvSettings.PWMMode)
+        device.WriteTrajectory();
 }

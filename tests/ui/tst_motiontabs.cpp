@@ -783,17 +783,29 @@ private slots:
 
     // ---- Mode switches, through the driver setup's boxes and rules ----
 
+    // However auto run is left, the motor stops where it is, that becomes
+    // the zero and the target, and the board gets the record without auto
+    // run, which takes it out of speed mode: the board runs the mode the
+    // window shows and holds the record the window shows.
     void leavingAutoRunStopsThenSetsHome_data()
     {
-        QTest::addColumn<bool>("byOperator"); // else by driver values read from the board
-        QTest::newRow("operator unchecks Enable Auto run") << true;
-        QTest::newRow("driver values arrive without auto run") << false;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("operator unchecks Enable Auto run") << "operator";
+        QTest::newRow("operator unchecks it without auto update") << "operator, no auto update";
+        QTest::newRow("driver values arrive without auto run") << "read";
+        QTest::newRow("a settings file without auto run") << "file";
     }
     void leavingAutoRunStopsThenSetsHome()
     {
-        QFETCH(bool, byOperator);
+        QFETCH(QString, how);
         MotionRig rig;
+        const QString file = rig.dir.filePath(QStringLiteral("no-auto-run.tvs"));
+        if (how == QLatin1String("file")) {
+            rig.dialogs.files << file;
+            rig.w<QPushButton>("pbSaveSettings")->click();
+        }
         auto *autoRun = rig.w<QCheckBox>("cbEnableAutoRunPosCtrl");
+        rig.w<QSpinBox>("sbFinPos")->setValue(5000);
         rig.w<QSpinBox>("sbReqSpeed")->setValue(2000);
         autoRun->setChecked(true);
         QVERIFY(rig.w<QCheckBox>("cbEnableAutoRun")->isChecked());
@@ -807,30 +819,45 @@ private slots:
         QVERIFY(rig.livePosition() > 1000);
         rig.board.received.clear();
 
-        if (byOperator)
+        if (how.startsWith(QLatin1String("operator"))) {
+            rig.w<QCheckBox>("cbAutoUpdatePos")->setChecked(how == QLatin1String("operator"));
             autoRun->setChecked(false);
-        else
+        } else if (how == QLatin1String("read")) {
             rig.w<QPushButton>("btnReadDrvValues")->click(); // the board holds no auto run
+        } else {
+            rig.dialogs.files << file;
+            rig.w<QPushButton>("pbLoadSettings")->click();
+        }
         for (int i = 0; i < 20 && autoRun->isChecked(); ++i)
             rig.run(10);
         QVERIFY(!autoRun->isChecked());
         QVERIFY(!rig.w<QCheckBox>("cbEnableAutoRun")->isChecked());
         QVERIFY(!rig.drv.DrvSettings.AutoRunMode);
 
-        std::vector<unsigned char> stopAndHome;
-        for (unsigned char code : rig.board.receivedCodes())
-            if (code == Report::CmdStopTrajectory || code == Report::CmdSetHome)
-                stopAndHome.push_back(code);
-        QCOMPARE(stopAndHome, std::vector<unsigned char>({Report::CmdStopTrajectory, Report::CmdSetHome}));
         rig.run(500);
-        QCOMPARE(rig.livePosition(), 0);
+        QCOMPARE(rig.drv.RTData.OperatingMode, 4); // out of speed mode
+        QCOMPARE(rig.livePosition(), 0);           // nothing moves after the stop
         QCOMPARE(rig.liveSpeed(), 0);
-        // The operator's change also sends the trajectory record without auto
-        // run, which takes the board out of it; shown values send nothing.
-        if (byOperator) {
-            QVERIFY(rig.w<QWidget>("tabStepDirControl")->isEnabled());
-            QCOMPARE(rig.drv.RTData.OperatingMode, 4);
-        }
+
+        std::vector<unsigned char> motion;
+        for (unsigned char code : rig.board.receivedCodes())
+            if (code == Report::CmdStopTrajectory || code == Report::CmdSetHome || code == Report::CmdWriteTrajectory)
+                motion.push_back(code);
+        QVERIFY(motion.size() >= 3);
+        QCOMPARE(
+            std::vector<unsigned char>(motion.end() - 3, motion.end()),
+            std::vector<unsigned char>({Report::CmdStopTrajectory, Report::CmdSetHome, Report::CmdWriteTrajectory}));
+        const ReceivedCommand record = rig.sent(Report::CmdWriteTrajectory).back();
+        QCOMPARE(int(record.plain[3]), 0); // neither auto run nor the BINx buttons
+        QCOMPARE(le32(record, 21), 0);
+        QCOMPARE(rig.w<QSpinBox>("sbFinPos")->value(), 0);
+        QCOMPARE(rig.drv.TrajectoryData.FinalPosition, 0);
+        QCOMPARE(le32(record, 49), rig.drv.TrajectoryData.RequestedSpeed);
+        // Reports the board sent before it left speed mode do not bring auto
+        // run back.
+        QVERIFY(!autoRun->isChecked());
+        QVERIFY(rig.w<QWidget>("tabStepDirControl")->isEnabled());
+        QVERIFY(rig.w<QWidget>("sbFinPos")->isEnabled());
     }
 
     void testButtonsMoveTheBoardInBINxMode_data()
