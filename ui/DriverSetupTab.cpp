@@ -11,6 +11,7 @@
 #include "device/TorvanDRV.h"
 #include "ui/AppInfo.h"
 #include "ui/MainWindowForm.h"
+#include "ui/ReadValuesWatch.h"
 #include "ui/SignalWiring.h"
 
 #include <QSignalBlocker>
@@ -377,6 +378,9 @@ void MainWindow::ControlValueChanged()
 
 void MainWindow::DisplayDrvValues()
 {
+    const unsigned char reply = device.InputReport[Report::TypeByte];
+    if (reply == Report::RptDriverRegisters || reply == Report::RptOtherSettings)
+        readWatch->arrived(); // the name alone is no driver values
     DrvSettings2ControlValues();
     ListValues();
     StorePresetEntry(Presets::DriverValues);
@@ -390,6 +394,7 @@ void MainWindow::on_btnReadDrvValues_clicked()
     ui->dsbFSCurrent->setValue(0.0);
     ConnectToValueChanged(true);
     device.BusyWait(50);
+    readWatch->requested();
     device.GetDriverValues();
     device.BusyWait(50);
     device.GetDriverName();

@@ -10,6 +10,7 @@
 #include "ui/MainWindowForm.h"
 #include "ui/Pictures.h"
 #include "ui/PlainTextLogPane.h"
+#include "ui/ReadValuesWatch.h"
 #include "ui/Recording.h"
 #include "ui/RepaintPacer.h"
 
@@ -170,6 +171,7 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     logger = new Logger(this, Logger::defaultFileName(), logPane.get());
     device.SetLogger(logger);
     logger->write(QStringLiteral("Application started: ") + AppVersion);
+    readWatch = new ReadValuesWatch(device, clock, logger, this);
 
     // The window icon and the pictures, read at run time (the form names
     // none), once the log exists, so that one that is missing or broken is

@@ -12,6 +12,7 @@ class Logger;
 class ElapsedClock;
 class LiveChart;
 class PlainTextLogPane;
+class ReadValuesWatch;
 class RepaintPacer;
 struct MainWindowForm;
 
@@ -172,6 +173,7 @@ private:
     LiveChart *tempChart = nullptr;
     LiveChart *posChart = nullptr;
     RepaintPacer *pacer = nullptr;        // child of the window
+    ReadValuesWatch *readWatch = nullptr; // child of the window
     int showingValues = 0;                // DrvSettings2ControlValues is under way
     bool autoRunLeft = false;             // ...and auto run was left meanwhile
     // What the live status panel wrote last, where the widget cannot tell.

@@ -502,6 +502,60 @@ private slots:
             QVERIFY(code != Report::CmdWriteDriverValues && code != Report::CmdSaveDriverValues);
     }
 
+    // A read the board does not answer (it runs its boot loader, or does
+    // not answer at all) leaves the cleared current; a second after the
+    // request one line says that nothing came, and why that may be.
+    void aReadWithoutAnswerIsLogged_data()
+    {
+        QTest::addColumn<QString>("board");  // answering, boot loader, silent, none
+        QTest::addColumn<QString>("logged"); // empty: nothing
+        QTest::newRow("board answers") << "answering"
+                                       << "";
+        QTest::newRow("board runs its boot loader")
+            << "boot loader"
+            << "No driver values arrived within a second of the request: the driver runs its boot loader, which "
+               "does not report them.";
+        QTest::newRow("board does not answer")
+            << "silent"
+            << "No driver values arrived within a second of the request: the driver does not answer.";
+        QTest::newRow("no board") << "none"
+                                  << "No driver values arrived within a second of the request: no driver is "
+                                     "connected.";
+    }
+    void aReadWithoutAnswerIsLogged()
+    {
+        QFETCH(QString, board);
+        QFETCH(QString, logged);
+        Rig rig;
+        if (board == QLatin1String("boot loader"))
+            rig.board.model.bootloaderRunning = true;
+        if (board != QLatin1String("none"))
+            rig.connectAndRead();
+        if (board == QLatin1String("silent"))
+            rig.board.answering = false;
+        // The wait's timer, fired by hand once the clock has moved on.
+        auto *watch = rig.window->findChild<QObject *>(QStringLiteral("readValuesWatch"));
+        auto expire = [&] {
+            if (watch)
+                QVERIFY(QMetaObject::invokeMethod(watch, "expire"));
+        };
+        const auto lines = [&rig] { return rig.windowLog().filter(QStringLiteral("No driver values arrived")); };
+
+        rig.w<QPushButton>("btnReadDrvValues")->click();
+        QCOMPARE(rig.w<QDoubleSpinBox>("dsbFSCurrent")->value(), 0.0);
+        // The requests take about 300 ms of busy waits on the clock; the
+        // second counts from the first of them.
+        rig.run(500);
+        expire(); // early: the wait goes on
+        QCOMPARE(lines(), QStringList());
+        rig.run(300);
+        expire();
+        expire(); // once only
+        QCOMPARE(lines(), logged.isEmpty() ? QStringList() : QStringList(logged));
+        QCOMPARE(rig.w<QDoubleSpinBox>("dsbFSCurrent")->value(), board == QLatin1String("answering") ? 2.2 : 0.0);
+        QVERIFY(watch);
+    }
+
     // Settings files are UTF-8: a name outside ASCII is shown whole, goes to
     // the board as its UTF-8 bytes and is saved as them.
     void aNameOutsideAsciiReachesTheBoardWhole()
