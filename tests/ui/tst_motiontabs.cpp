@@ -9,6 +9,7 @@
 
 #include <QAbstractSpinBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDial>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,6 +19,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QtTest>
+
+#include <set>
 
 namespace {
 
@@ -279,9 +282,23 @@ private slots:
         QCOMPARE(rig.drv.TrajectoryData.BIN1Steps, -1000);
         QVERIFY(rig.drv.TrajectoryData.EnableEndSwitch && rig.drv.TrajectoryData.NCTypeSwitch);
         QCOMPARE(rig.drv.PWMData.PWMFrequency, 20000);
-        // Nothing reached the board when connected later.
-        rig.connectBoard();
-        QVERIFY(rig.board.received.empty());
+        // Connected later, the board gets the connection's own requests and
+        // nothing from the window, though the window takes in and shows the
+        // values they bring.
+        rig.board.model.settings.other.maxSpeed = 12345;
+        rig.LinkRig::connectBoard(); // keeps what the board received
+        for (int i = 0; i < 30; ++i) {
+            rig.clock.advance(10);
+            rig.receiveTick();
+        }
+        QCOMPARE(rig.w<QComboBox>("cbConfigurations")->currentText(), QStringLiteral("Driver values"));
+        QCOMPARE(rig.w<QSpinBox>("sbVmax")->value(), 12345);
+        const std::set<unsigned char> requests = {Report::CmdGetDeviceInfo, Report::CmdReadDriverRegisters,
+                                                  Report::CmdReadOtherSettings, Report::CmdGetDriverName,
+                                                  Report::CmdEnableRTStream};
+        QVERIFY(!rig.board.received.empty());
+        for (unsigned char code : rig.board.receivedCodes())
+            QVERIFY2(requests.count(code), qPrintable(QString::number(code, 16)));
     }
 
     // Captions name their controls for assistive technology and keyboard
