@@ -28,8 +28,9 @@ void ReadValuesWatch::expire()
 {
     if (!waiting)
         return;
-    // The requests themselves hold the event loop for a while (busy waits),
-    // and the clock may be one a test drives: the second is the clock's.
+    // The second is measured on the link's clock, as every wait on the link
+    // is; the timer only wakes the check (and the requests' own busy waits
+    // hold it back meanwhile).
     const qint64 left = WaitMs - (clock.nowMs() - requestedAtMs);
     if (left > 0) {
         timer.start(int(left));
