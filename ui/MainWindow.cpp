@@ -12,6 +12,7 @@
 #include "ui/PlainTextLogPane.h"
 #include "ui/Recording.h"
 #include "ui/RepaintPacer.h"
+#include "ui/SelectionDragGuard.h"
 
 #include <QIcon>
 #include <QKeyEvent>
@@ -132,6 +133,7 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     // for the whole tree.
     ui->setupUi(this);
     QMetaObject::connectSlotsByName(this);
+    new SelectionDragGuard(this);
     // Live reports change widgets up to a hundred times a second; the
     // window shows them no faster than the screen does.
     pacer = new RepaintPacer(this, clock, RepaintPacer::frameIntervalMs());
