@@ -1,5 +1,7 @@
 #include "ui/LivePlot.h"
 
+#include <QAccessibleWidget>
+
 namespace {
 
 class ImagePaintBuffer : public QCPAbstractPaintBuffer
@@ -30,10 +32,20 @@ private:
     QImage image;
 };
 
+// Assistive technology is told a chart is a chart, not some object.
+QAccessibleInterface *chartInterface(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("LivePlot") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Chart);
+    return nullptr;
+}
+
 } // namespace
 
 LivePlot::LivePlot(QWidget *parent) : QCustomPlot(parent)
 {
+    static const bool chartsExposed = (QAccessible::installFactory(chartInterface), true);
+    Q_UNUSED(chartsExposed);
     // First of the slots called before a redraw, which draws into the
     // buffers right after them.
     connect(this, &QCustomPlot::beforeReplot, this, &LivePlot::useImageBuffers);

@@ -13,6 +13,7 @@
 #include "ui/ReadValuesWatch.h"
 #include "ui/Recording.h"
 #include "ui/RepaintPacer.h"
+#include "ui/SelectionDragGuard.h"
 
 #include <QIcon>
 #include <QKeyEvent>
@@ -133,6 +134,7 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     // for the whole tree.
     ui->setupUi(this);
     QMetaObject::connectSlotsByName(this);
+    new SelectionDragGuard(this);
     // Live reports change widgets up to a hundred times a second; the
     // window shows them no faster than the screen does.
     pacer = new RepaintPacer(this, clock, RepaintPacer::frameIntervalMs());

@@ -46,5 +46,18 @@ struct MainWindowForm : Ui::MainWindow,
         Ui::LogPage::setupUi(tab_5);
         Ui::AboutPage::setupUi(tab);
         Ui::ConnectionDiagramsPage::setupUi(tabConnectionDiagrams);
+        lockGroupsAtStart();
+    }
+
+    // The groups that start locked, locked only now that all they hold
+    // exists. A widget built inside a parent that is disabled at that
+    // moment (a disabled group, an unticked checkable one) takes the
+    // accessibility interface of a plain widget for as long as it lives:
+    // a screen reader would see a nameless object in place of a slider or
+    // a button. So the forms build these groups enabled.
+    void lockGroupsAtStart()
+    {
+        gbAdvancedDriverSetup->setEnabled(false);
+        gbPWMControl->setChecked(false);
     }
 };

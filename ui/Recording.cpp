@@ -23,7 +23,10 @@ LiveRecording::LiveRecording(TorvanDRV &device, const MonotonicClock &clock, Log
     if (logChartsButton)
         recordButtons << logChartsButton;
     if (autoControlButtons) {
-        auto *button = new QPushButton(autoControlButtons->parentWidget());
+        // Built whole before it joins the page, which may be disabled by
+        // then: built inside a disabled parent it would be exposed to
+        // assistive technology as a plain widget.
+        auto *button = new QPushButton;
         button->setObjectName(QStringLiteral("btnRecordPosCtrl"));
         autoControlButtons->insertWidget(1, button);
         recordButtons << button;
