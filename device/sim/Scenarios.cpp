@@ -5,9 +5,10 @@
 
 QStringList simulationScenarioNames()
 {
-    return {QStringLiteral("outdated"), QStringLiteral("broken"), QStringLiteral("bootloader"),
-            QStringLiteral("held"),     QStringLiteral("stall"),  QStringLiteral("glitch"),
-            QStringLiteral("faults")};
+    return {QStringLiteral("outdated"), QStringLiteral("broken"),      QStringLiteral("bootloader"),
+            QStringLiteral("held"),     QStringLiteral("stall"),       QStringLiteral("glitch"),
+            QStringLiteral("faults"),   QStringLiteral("badchecksum"), QStringLiteral("nochecksum"),
+            QStringLiteral("unplugged")};
 }
 
 bool applySimulationScenario(SimulatedBoard &board, const QString &name)
@@ -27,6 +28,27 @@ bool applySimulationScenario(SimulatedBoard &board, const QString &name)
         model.bootloaderRunning = true;
         model.signatureValid = false;
         model.flash.breakApplication();
+        return true;
+    }
+    if (name == QLatin1String("badchecksum")) {
+        applySimulationScenario(board, QStringLiteral("outdated"));
+        model.flash.wrongChecksumSector = 5;
+        return true;
+    }
+    if (name == QLatin1String("nochecksum")) {
+        applySimulationScenario(board, QStringLiteral("broken"));
+        model.flash.silentSector = 3;
+        return true;
+    }
+    if (name == QLatin1String("unplugged")) {
+        // Pulled out halfway through the upload, and left out.
+        applySimulationScenario(board, QStringLiteral("broken"));
+        board.onCommand = [](SimulatedBoard &b, const ReceivedCommand &command) {
+            constexpr int HalfwayAddress = (FlashLayout::ApplicationStart + FirmwareImageSize) / 2;
+            if (command.code() == Report::CmdWriteSubsector &&
+                ((command.plain[3] << 12) | (command.plain[4] << 5)) == HalfwayAddress)
+                b.unplug();
+        };
         return true;
     }
     if (name == QLatin1String("faults")) {
