@@ -384,6 +384,21 @@ class TestHidraw : public QObject
                      << QStringLiteral("Restarting device...");
     }
 
+    void attach(TorvanDRV &drv, HidTransport &transport, OperatorDialogs &dialogs)
+    {
+        drv.SetClock(&clock);
+        drv.SetTransport(&transport);
+        drv.SetLogger(&logger);
+        drv.SetDialogs(&dialogs);
+    }
+
+    static bool holdsSignedCarriedImage(EmulatedBoard &board)
+    {
+        return board.locked([](SimulatedBoard &b) {
+            return b.model.flash.holdsCarriedApplication() && b.model.flash.signatureValid();
+        });
+    }
+
     // Flash commands the board took, by command code.
     static int count(EmulatedBoard &board, unsigned char code)
     {
@@ -507,10 +522,7 @@ private slots:
         ScriptedDialogs dialogs;
         dialogs.answers = {true};
         TorvanDRV drv;
-        drv.SetClock(&clock);
-        drv.SetTransport(&exclusive);
-        drv.SetLogger(&logger);
-        drv.SetDialogs(&dialogs);
+        attach(drv, exclusive, dialogs);
         std::vector<int> progress;
         connect(&drv, &TorvanDRV::newFWProgressValueAvailable,
                 [&] { progress.push_back(drv.OutputReport[3] * 128 + drv.OutputReport[4]); });
@@ -548,9 +560,7 @@ private slots:
         for (size_t length : board->writeLengths)
             QCOMPARE(length, size_t(65));
         QCOMPARE(board->locked([](SimulatedBoard &b) { return b.corruptReports; }), 0);
-        QVERIFY(board->locked([](SimulatedBoard &b) {
-            return b.model.flash.holdsCarriedApplication() && b.model.flash.signatureValid();
-        }));
+        QVERIFY(holdsSignedCarriedImage(*board));
         board->unplug();
         receiveUntil(drv, [&] { return !drv.IsConnected(); });
     }
@@ -574,10 +584,7 @@ private slots:
         ScriptedDialogs dialogs;
         dialogs.answers = {true, true};
         TorvanDRV drv;
-        drv.SetClock(&clock);
-        drv.SetTransport(&exclusive);
-        drv.SetLogger(&logger);
-        drv.SetDialogs(&dialogs);
+        attach(drv, exclusive, dialogs);
 
         tick(drv, "USBEnumTimerHandler");
         QVERIFY(!drv.IsConnected());
@@ -610,9 +617,7 @@ private slots:
         QVERIFY2(reconnectUntil(drv, *board, [&] { return runsCarriedApplication(drv); }),
                  qPrintable(pane.texts().join(QLatin1Char('|'))));
         QVERIFY(pane.texts().contains(QStringLiteral("HID read count < 0. Disconnecting device.")));
-        QVERIFY(board->locked([](SimulatedBoard &b) {
-            return b.model.flash.holdsCarriedApplication() && b.model.flash.signatureValid();
-        }));
+        QVERIFY(holdsSignedCarriedImage(*board));
         board->unplug();
         receiveUntil(drv, [&] { return !drv.IsConnected(); });
     }
