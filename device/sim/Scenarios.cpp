@@ -41,13 +41,16 @@ bool applySimulationScenario(SimulatedBoard &board, const QString &name)
         return true;
     }
     if (name == QLatin1String("unplugged")) {
-        // Pulled out halfway through the upload, and left out.
+        // Pulled out halfway through the first upload, and plugged in again
+        // two seconds later; the next update goes through.
         applySimulationScenario(board, QStringLiteral("broken"));
-        board.onCommand = [](SimulatedBoard &b, const ReceivedCommand &command) {
+        board.onCommand = [pulled = false](SimulatedBoard &b, const ReceivedCommand &command) mutable {
             constexpr int HalfwayAddress = (FlashLayout::ApplicationStart + FirmwareImageSize) / 2;
-            if (command.code() == Report::CmdWriteSubsector &&
-                ((command.plain[3] << 12) | (command.plain[4] << 5)) == HalfwayAddress)
-                b.unplug();
+            if (!pulled && command.code() == Report::CmdWriteSubsector &&
+                ((command.plain[3] << 12) | (command.plain[4] << 5)) == HalfwayAddress) {
+                pulled = true;
+                b.leaveBusFor(2000);
+            }
         };
         return true;
     }

@@ -18,7 +18,8 @@ class SimulatedBoard;
 // always reads back a wrong checksum for sector 5, "nochecksum" runs its boot
 // loader over a broken application and never answers the checksum request
 // for sector 3, "unplugged" runs its boot loader over a broken application
-// and is pulled out halfway through the upload. The empty
+// and is pulled out halfway through the first upload, back two seconds
+// later. The empty
 // name is a board that is up to date. False for an unknown name (the board
 // is left alone).
 bool applySimulationScenario(SimulatedBoard &board, const QString &name);
