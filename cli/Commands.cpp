@@ -3,6 +3,7 @@
 #include "cli/Output.h"
 #include "cli/Session.h"
 #include "cli/Status.h"
+#include "cli/UpdateOutcome.h"
 #include "config/DriverControls.h"
 #include "config/SettingsFile.h"
 #include "device/Records.h"
@@ -819,9 +820,14 @@ int cmdFirmware(Session &session, CommandArgs &args)
     // Waits until the board runs the carried application again, across its
     // restarts; the device object reconnects it each time.
     const Session::Wait wait = session.waitUntil(
-        [&] { return uploaded && drv.IsConnected() && drv.BusyCode == 0 && firmwareCurrent(drv.DriverInfo); },
+        [&] {
+            return updateBrokeOff(drv) ||
+                   (uploaded && drv.IsConnected() && drv.BusyCode == 0 && firmwareCurrent(drv.DriverInfo));
+        },
         UpdateTimeoutMs, false);
     session.onFirmwareProgress = nullptr;
+    if (updateBrokeOff(drv))
+        return reportBrokenUpdate(drv);
     if (wait == Session::Wait::Done) {
         Out::line(QStringLiteral("firmware updated to %1").arg(carried));
         return Exit::Ok;

@@ -2,6 +2,7 @@
 
 #include "app/Logger.h"
 #include "cli/Output.h"
+#include "cli/UpdateOutcome.h"
 #include "device/Records.h"
 #include "device/sim/Scenarios.h"
 
@@ -200,10 +201,16 @@ int Session::connectBoard(Need need)
     }
     const QString serial = drv.SerialFilter();
     // The identity is read inside the connection itself; the signal after
-    // it carries the unique id.
-    const Wait connected =
-        waitUntil([this] { return drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty(); },
-                  ConnectTimeoutMs, false);
+    // it carries the unique id. A firmware update the connection ran (on a
+    // board in its boot loader) ends the wait when it breaks off.
+    const Wait connected = waitUntil(
+        [this] {
+            return updateBrokeOff(drv) ||
+                   (drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty());
+        },
+        ConnectTimeoutMs, false);
+    if (updateBrokeOff(drv))
+        return reportBrokenUpdate(drv);
     if (connected == Wait::Interrupted) {
         Out::error(QStringLiteral("interrupted"));
         return Exit::Failed;

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 // Live data of the board, decoded from every live-data report.
 struct RTDataRecord
@@ -42,6 +43,23 @@ struct DriverInfoRecord
     int32_t APVersionLow = 0;
     int32_t DeviceMode = 0;
     QString UniqueIDText;
+};
+
+// How the last full update ended, for a caller that must act on it (the log
+// tells the operator the same).
+struct FullUpdateRecord
+{
+    enum class Outcome {
+        NotRun,
+        Running,
+        Restarted,      // every checksum agreed; signature written, restart sent
+        ChecksumFailed, // the board stays connected in its boot loader, unsigned
+        Lost,           // the board left (or was never there)
+        Aborted,        // an unexpected error ended it
+    };
+    Outcome outcome = Outcome::NotRun;
+    std::vector<int> wrongSectors;      // their checksum differed from the image's
+    std::vector<int> unansweredSectors; // no checksum reply came for them
 };
 
 // Report layout facts shared by the device object and the simulated board.

@@ -107,6 +107,8 @@ public:
 
     // ---- Firmware ----
     void FullUpdate();
+    // How the last FullUpdate ended.
+    FullUpdateRecord LastFullUpdate;
 
     // ---- Records (the window reads and writes them directly) ----
     DrvSettingsRecord DrvSettings;

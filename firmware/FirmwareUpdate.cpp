@@ -87,9 +87,12 @@ unsigned int TorvanDRV::CalculateCRC(int nSector, const unsigned char *Flash)
 
 void TorvanDRV::FullUpdate()
 {
+    LastFullUpdate = FullUpdateRecord();
+    LastFullUpdate.outcome = FullUpdateRecord::Outcome::Running;
     try {
         updateFirmware();
     } catch (...) {
+        LastFullUpdate.outcome = Connected ? FullUpdateRecord::Outcome::Aborted : FullUpdateRecord::Outcome::Lost;
         // The receive tick stays stopped, as after every end of the update.
         reportException(QStringLiteral("Error updating firmware"),
                         QStringLiteral("Unexpected error occurred while updating firmware. Please try reconnecting "
@@ -115,6 +118,7 @@ void TorvanDRV::updateFirmware()
     }
     if (!Connected) {
         log(QStringLiteral("Device disconnected during erase. Please reconnect device."));
+        LastFullUpdate.outcome = FullUpdateRecord::Outcome::Lost;
         return;
     }
     log(QStringLiteral("Erasing done!"));
@@ -132,6 +136,7 @@ void TorvanDRV::updateFirmware()
     }
     if (!Connected) {
         log(QStringLiteral("Device disconnected during upload. Please reconnect device."));
+        LastFullUpdate.outcome = FullUpdateRecord::Outcome::Lost;
         return;
     }
     log(QStringLiteral("Uploading OK."));
@@ -152,18 +157,26 @@ void TorvanDRV::updateFirmware()
         // leftover of an earlier one.
         const PollResult poll =
             pollReply(ChecksumPollMs, [this, sector] { return InputReport[ChecksumSectorByte] == sector; });
-        if (poll == PollResult::ReadFailed)
+        if (poll == PollResult::ReadFailed) {
+            LastFullUpdate.outcome = FullUpdateRecord::Outcome::Lost;
             return; // the board is gone: the disconnect lines say so
-        if (poll == PollResult::NoReply)
+        }
+        if (poll == PollResult::NoReply) {
+            LastFullUpdate.unansweredSectors.push_back(sector);
             continue;
+        }
         const uint32_t reported = ByteOrder::getBE32(InputReport + 1);
         const bool good = CalculateCRC(sector, FirmwareImage) == reported;
         if (good)
             ++goodSectors;
+        else
+            LastFullUpdate.wrongSectors.push_back(sector);
         log(QString::asprintf("CRC %ld is %s.", static_cast<long>(sector), good ? "OK" : "NOK"));
     }
     if (!Connected || goodSectors < ApplicationSectors) {
         log(QStringLiteral("Device disconnected during CRC check or CRC(s) failed. Please reconnect device."));
+        LastFullUpdate.outcome =
+            Connected ? FullUpdateRecord::Outcome::ChecksumFailed : FullUpdateRecord::Outcome::Lost;
         return;
     }
 
@@ -174,4 +187,6 @@ void TorvanDRV::updateFirmware()
     SendReport();
 
     RestartDevice();
+    // A board that took neither report is gone, unsigned or not restarted.
+    LastFullUpdate.outcome = Connected ? FullUpdateRecord::Outcome::Restarted : FullUpdateRecord::Outcome::Lost;
 }

@@ -542,6 +542,43 @@ private slots:
         }
     }
 
+    // An update that breaks off ends the command at once, naming what
+    // failed; nothing after it tells the board its application is valid.
+    void firmwareUpdateThatBreaksOff_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("error");
+        const QString again =
+            QStringLiteral("; the board stays in its boot loader, and the next \"firmware update\" flashes it again\n");
+        QTest::newRow("wrong checksum after a restart")
+            << QStringLiteral("badchecksum") << 1
+            << QStringLiteral("torvan60ctl: firmware update failed: the checksum of sector 5 differs") + again;
+        QTest::newRow("checksum never answered")
+            << QStringLiteral("nochecksum") << 1
+            << QStringLiteral("torvan60ctl: firmware update failed: sector 3 did not answer with its checksum") + again;
+        QTest::newRow("unplugged during the upload")
+            << QStringLiteral("unplugged") << 3
+            << QStringLiteral("torvan60ctl: board SIM60-000001 was lost during the update; reconnect it and run "
+                              "\"firmware update\" again: it stays in its boot loader until then\n");
+    }
+    void firmwareUpdateThatBreaksOff()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(int, code);
+        QFETCH(QString, error);
+        const QString trace = path(scenario + QStringLiteral(".trace"));
+        const Result result = run({QStringLiteral("--simulate=") + scenario, QStringLiteral("--trace"), trace,
+                                   QStringLiteral("firmware"), QStringLiteral("update"), QStringLiteral("--yes")});
+        QCOMPARE(result.code, code);
+        QCOMPARE(result.err, error);
+        const QList<int> codes = tracedCommands(trace, simulatedKey(0));
+        const int erased = codes.indexOf(Report::CmdEraseSector);
+        QVERIFY(erased >= 0);
+        QVERIFY(!codes.contains(Report::CmdWriteSignature));
+        QVERIFY(codes.lastIndexOf(Report::CmdRestart) < erased);
+    }
+
     void logFileOnlyWithLog()
     {
         QTemporaryDir quiet, logged;

@@ -50,6 +50,29 @@ QStringList allGood()
     return Start + Erased + Uploaded + crcLines({2, 3, 4, 5, 6, 7}) + Finish;
 }
 
+QString sectorsText(const std::vector<int> &sectors)
+{
+    QStringList numbers;
+    for (int sector : sectors)
+        numbers << QString::number(sector);
+    return numbers.isEmpty() ? QStringLiteral("none") : numbers.join(QLatin1Char(' '));
+}
+
+QString outcomeText(const FullUpdateRecord &update)
+{
+    switch (update.outcome) {
+    case FullUpdateRecord::Outcome::Restarted:
+        return QStringLiteral("restarted");
+    case FullUpdateRecord::Outcome::Lost:
+        return QStringLiteral("lost");
+    case FullUpdateRecord::Outcome::ChecksumFailed:
+        return QStringLiteral("checksums: wrong %1, unanswered %2")
+            .arg(sectorsText(update.wrongSectors), sectorsText(update.unansweredSectors));
+    default:
+        return QStringLiteral("other");
+    }
+}
+
 InputReportBytes checksumReply(int sector, const std::array<unsigned char, FirmwareImageSize> &flash)
 {
     const uint32_t sum = Firmware::sectorChecksum(sector, flash.data());
@@ -153,39 +176,52 @@ private slots:
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<int>("progressSignals");
         QTest::addColumn<QString>("received"); // erase/write/checksum reports the board took
+        QTest::addColumn<QString>("outcome");  // as the device object records it
 
         QTest::newRow("unplugged after the 3rd erase")
-            << UnplugAfterErase << 3 << Start + Disconnected + QStringList{EraseLost} << 0 << "3/0/0";
+            << UnplugAfterErase << 3 << Start + Disconnected + QStringList{EraseLost} << 0 << "3/0/0"
+            << "lost";
         QTest::newRow("unplugged after the last erase")
-            << UnplugAfterErase << 6 << Start + Erased + Disconnected + QStringList{UploadLost} << 1 << "6/0/0";
+            << UnplugAfterErase << 6 << Start + Erased + Disconnected + QStringList{UploadLost} << 1 << "6/0/0"
+            << "lost";
         QTest::newRow("unplugged after write 100")
-            << UnplugAfterWrite << 100 << Start + Erased + Disconnected + QStringList{UploadLost} << 101 << "6/100/0";
+            << UnplugAfterWrite << 100 << Start + Erased + Disconnected + QStringList{UploadLost} << 101 << "6/100/0"
+            << "lost";
         QTest::newRow("write 100 fails, board stays")
-            << WriteFailsAt << 100 << Start + Erased + Disconnected + QStringList{UploadLost} << 100 << "6/99/0";
+            << WriteFailsAt << 100 << Start + Erased + Disconnected + QStringList{UploadLost} << 100 << "6/99/0"
+            << "lost";
         QTest::newRow("unplugged after the last write")
             << UnplugAfterWrite << 768
             << Start + Erased + QStringList{Uploaded[0]} + Disconnected + QStringList{Uploaded[1], ChecksFailed} << 768
-            << "6/768/0";
+            << "6/768/0"
+            << "lost";
         // A failed read while waiting ends the procedure at once.
         QTest::newRow("unplugged while sector 4 is awaited")
             << UnplugAfterChecksum << 4 << Start + Erased + Uploaded + crcLines({2, 3}) + Disconnected << 768
-            << "6/768/3";
+            << "6/768/3"
+            << "lost";
         QTest::newRow("sector 5 NOK") << WrongChecksum << 5
                                       << Start + Erased + Uploaded + crcLines({2, 3, 4, 5, 6, 7}, {5}) +
                                              QStringList{ChecksFailed}
-                                      << 768 << "6/768/6";
+                                      << 768 << "6/768/6"
+                                      << "checksums: wrong 5, unanswered none";
         QTest::newRow("sector 3 never answers")
             << SilentSector << 3 << Start + Erased + Uploaded + crcLines({2, 4, 5, 6, 7}) + QStringList{ChecksFailed}
-            << 768 << "6/768/6";
+            << 768 << "6/768/6"
+            << "checksums: wrong none, unanswered 3";
         QTest::newRow("sector 4 answered with sector 3's reply")
             << StaleReply << 4 << Start + Erased + Uploaded + crcLines({2, 3, 5, 6, 7}) + QStringList{ChecksFailed}
-            << 768 << "6/768/6";
+            << 768 << "6/768/6"
+            << "checksums: wrong none, unanswered 4";
         QTest::newRow("sector 7 gets sector 6's reply, then its own")
-            << StaleThenOwnReply << 7 << allGood() << 768 << "6/768/6";
+            << StaleThenOwnReply << 7 << allGood() << 768 << "6/768/6"
+            << "restarted";
         // The window is 500 ms from the end of the 20 ms pause.
-        QTest::newRow("replies after 510 ms") << ReplyDelay << 510 << allGood() << 768 << "6/768/6";
+        QTest::newRow("replies after 510 ms") << ReplyDelay << 510 << allGood() << 768 << "6/768/6"
+                                              << "restarted";
         QTest::newRow("replies after 530 ms")
-            << ReplyDelay << 530 << Start + Erased + Uploaded + QStringList{ChecksFailed} << 768 << "6/768/6";
+            << ReplyDelay << 530 << Start + Erased + Uploaded + QStringList{ChecksFailed} << 768 << "6/768/6"
+            << "checksums: wrong none, unanswered 2 3 4 5 6 7";
     }
     void faults()
     {
@@ -194,6 +230,7 @@ private slots:
         QFETCH(QStringList, log);
         QFETCH(int, progressSignals);
         QFETCH(QString, received);
+        QFETCH(QString, outcome);
 
         Rig rig;
         int erases = 0, writes = 0;
@@ -247,6 +284,7 @@ private slots:
         if (succeeded)
             QCOMPARE(rig.board.receivedCodes().back(), Report::CmdRestart);
         QVERIFY(!rig.drv.IsReceiveTimerActive());
+        QCOMPARE(outcomeText(rig.drv.LastFullUpdate), outcome);
     }
 
     // Pressed with no board connected: three lines and nothing sent.
@@ -257,6 +295,7 @@ private slots:
         QObject::connect(&rig.drv, &TorvanDRV::newFWProgressValueAvailable, [&] { ++progress; });
         rig.drv.FullUpdate();
         QCOMPARE(rig.pane.texts(), Start + QStringList{EraseLost});
+        QCOMPARE(outcomeText(rig.drv.LastFullUpdate), QStringLiteral("lost"));
         QVERIFY(rig.board.received.empty());
         QCOMPARE(progress, 0);
     }
@@ -287,6 +326,7 @@ private slots:
         rig.board.model.flash.wrongChecksumSector = 6;
         rig.drv.FullUpdate();
         QVERIFY(rig.pane.texts().contains(ChecksFailed));
+        QCOMPARE(outcomeText(rig.drv.LastFullUpdate), QStringLiteral("checksums: wrong 6, unanswered none"));
         QVERIFY(!rig.board.model.flash.signatureValid());
         QVERIFY(rig.drv.IsConnected());
 
@@ -294,6 +334,7 @@ private slots:
         rig.forget();
         rig.drv.FullUpdate();
         QCOMPARE(rig.pane.texts(), allGood());
+        QCOMPARE(outcomeText(rig.drv.LastFullUpdate), QStringLiteral("restarted"));
         QVERIFY(rig.board.model.flash.signatureValid());
     }
 };

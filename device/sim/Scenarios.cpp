@@ -5,9 +5,10 @@
 
 QStringList simulationScenarioNames()
 {
-    return {QStringLiteral("outdated"), QStringLiteral("broken"), QStringLiteral("bootloader"),
-            QStringLiteral("held"),     QStringLiteral("stall"),  QStringLiteral("glitch"),
-            QStringLiteral("faults")};
+    return {QStringLiteral("outdated"), QStringLiteral("broken"),      QStringLiteral("bootloader"),
+            QStringLiteral("held"),     QStringLiteral("stall"),       QStringLiteral("glitch"),
+            QStringLiteral("faults"),   QStringLiteral("badchecksum"), QStringLiteral("nochecksum"),
+            QStringLiteral("unplugged")};
 }
 
 bool applySimulationScenario(SimulatedBoard &board, const QString &name)
@@ -27,6 +28,30 @@ bool applySimulationScenario(SimulatedBoard &board, const QString &name)
         model.bootloaderRunning = true;
         model.signatureValid = false;
         model.flash.breakApplication();
+        return true;
+    }
+    if (name == QLatin1String("badchecksum")) {
+        applySimulationScenario(board, QStringLiteral("outdated"));
+        model.flash.wrongChecksumSector = 5;
+        return true;
+    }
+    if (name == QLatin1String("nochecksum")) {
+        applySimulationScenario(board, QStringLiteral("broken"));
+        model.flash.silentSector = 3;
+        return true;
+    }
+    if (name == QLatin1String("unplugged")) {
+        // Pulled out halfway through the first upload, and plugged in again
+        // two seconds later; the next update goes through.
+        applySimulationScenario(board, QStringLiteral("broken"));
+        board.onCommand = [pulled = false](SimulatedBoard &b, const ReceivedCommand &command) mutable {
+            constexpr int HalfwayAddress = (FlashLayout::ApplicationStart + FirmwareImageSize) / 2;
+            if (!pulled && command.code() == Report::CmdWriteSubsector &&
+                ((command.plain[3] << 12) | (command.plain[4] << 5)) == HalfwayAddress) {
+                pulled = true;
+                b.leaveBusFor(2000);
+            }
+        };
         return true;
     }
     if (name == QLatin1String("faults")) {

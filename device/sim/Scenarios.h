@@ -13,7 +13,13 @@ class SimulatedBoard;
 // channel A down for overcurrent whenever a move starts, "glitch" drops off
 // the bus for a second whenever a move starts, "faults" trips a channel A
 // over-current fault 30 seconds after it was last free of faults, so it
-// trips again about every 30 seconds once the faults are reset. The empty
+// trips again about every 30 seconds once the faults are reset. Three fail a
+// firmware update: "badchecksum" runs an older application whose update
+// always reads back a wrong checksum for sector 5, "nochecksum" runs its boot
+// loader over a broken application and never answers the checksum request
+// for sector 3, "unplugged" runs its boot loader over a broken application
+// and is pulled out halfway through the first upload, back two seconds
+// later. The empty
 // name is a board that is up to date. False for an unknown name (the board
 // is left alone).
 bool applySimulationScenario(SimulatedBoard &board, const QString &name);

@@ -12,7 +12,9 @@
 #include "device/TorvanDRV.h"
 #include "device/TracingTransport.h"
 #include "device/sim/SimulatedBoard.h"
+#include "firmware/FirmwareCheck.h"
 #include "support/CapturingPane.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -39,33 +41,29 @@ const unsigned char Descriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x
                                     0x95, 0x40, 0x09, 0x01, 0x81, 0x02, 0x95, 0x40, 0x09, 0x01, 0x91, 0x02, 0xC0};
 
 UMockdevTestbed *testbed = nullptr;
-int nextNode = 0; // the kernel gives a re-plugged board a new node, and so must the testbed
+int nextNode = 0;
 
-// The simulated board on the far side of one emulated node. The testbed's
+// The simulated board on the far side of an emulated node. The testbed's
 // worker thread hands it every read and write of the node; a pump thread
 // brings it up to the clock and keeps one byte in the node's pty per report
 // ready, so that the host's poll() follows the report queue.
+//
+// The node follows the board as the kernel's would: when the board leaves
+// the bus (pulled out, or restarted by a command) its node hangs up at once
+// and goes; when it is back, it gets a new node. followBus() does the
+// testbed's part of that, on the test's thread.
 class EmulatedBoard
 {
 public:
-    EmulatedBoard(MonotonicClock &clock, const QString &serial) : sim(clock, 0), index(nextNode++)
+    EmulatedBoard(MonotonicClock &clock, const QString &serial) : sim(clock, 0), serial(serial)
     {
         sim.serial = serial;
         sim.product = QStringLiteral("Torvan60");
-        node = QStringLiteral("/dev/hidraw%1").arg(index).toStdString();
-        addDevice(serial);
-        master = umockdev_testbed_get_dev_fd(testbed, node.c_str());
-        // Our own end of the pty, taken from the master rather than opened,
-        // so that the preload does not route it.
-        peer = ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        UMockdevIoctlBase *handler = umockdev_ioctl_base_new();
-        g_signal_connect(handler, "handle-ioctl", G_CALLBACK(onIoctl), this);
-        g_signal_connect(handler, "handle-read", G_CALLBACK(onRead), this);
-        g_signal_connect(handler, "handle-write", G_CALLBACK(onWrite), this);
-        GError *error = nullptr;
-        if (!umockdev_testbed_attach_ioctl(testbed, node.c_str(), handler, &error))
-            qFatal("attach_ioctl: %s", error->message);
-        g_object_unref(handler);
+        // Replies are ready, and their bytes in the pty, by the time the
+        // host's write returns: the host's poll windows never wait on the
+        // pump thread being scheduled on a loaded machine.
+        sim.replyDelayMs = 0;
+        addNode();
         pumping = std::thread([this] { pumpLoop(); });
     }
     ~EmulatedBoard()
@@ -75,29 +73,44 @@ public:
         pumping.join();
     }
 
-    // Takes the board off the bus: its entries go, the node's pty is released.
+    // Pulled out: the board and its node are gone until plug().
     void unplug()
     {
-        std::lock_guard<std::mutex> hold(lock);
-        if (!plugged)
-            return;
-        plugged = false;
-        sim.unplug();
-        umockdev_testbed_remove_device(testbed, syspath.c_str());
-        ::close(peer);
-        char pty[64] = "";
-        ptsname_r(master, pty, sizeof pty);
-        // The testbed keeps the master's number: it is pointed at /dev/null
-        // so that the host's poll() sees the hang-up.
-        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        dup2(null, master);
-        ::close(null);
-        for (char *c = pty; *c; ++c)
-            if (*c == '/')
-                *c = '_';
-        // Left behind by the testbed; a later node on this pty would trip it.
-        const QByteArray map = QByteArray(umockdev_testbed_get_root_dir(testbed)) + "/dev/.ptymap/" + QByteArray(pty);
-        ::unlink(map.constData());
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            sim.unplug();
+        }
+        followBus();
+    }
+    // Plugged in (again): powered up, under a new node.
+    void plug()
+    {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            sim.plug();
+        }
+        followBus();
+    }
+
+    // Removes the node of a board that left the bus since it was made, and
+    // makes one for a board on the bus without one.
+    void followBus()
+    {
+        Node *gone = nullptr;
+        bool onBus = false;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            if (current && !usable(*current))
+                std::swap(gone, current);
+            onBus = sim.isPlugged();
+        }
+        if (gone) {
+            umockdev_testbed_remove_device(testbed, gone->syspath.c_str());
+            // Left behind by the testbed; a later node on this pty would trip it.
+            ::unlink(gone->ptyMap.c_str());
+        }
+        if (!current && onBus)
+            addNode();
     }
 
     template <class F> auto locked(F f)
@@ -106,11 +119,97 @@ public:
         return f(sim);
     }
 
-    std::string node;
+    // The node the board is on now; empty while it is off the bus.
+    std::string node()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return current ? current->devnode : std::string();
+    }
+
     std::vector<size_t> writeLengths; // every write as it reached the board
 
 private:
-    void addDevice(const QString &serial)
+    // One appearance of the board on the bus.
+    struct Node
+    {
+        EmulatedBoard *board = nullptr;
+        int index = 0;
+        std::string devnode;
+        std::string syspath;
+        std::string ptyMap; // the testbed's record of the node's pty
+        int master = -1;
+        int peer = -1;
+        int tokens = 0;     // bytes in the pty, one per report the host may read
+        int generation = 0; // the board's bus session this node belongs to
+        bool live = true;
+    };
+
+    void addNode()
+    {
+        auto n = std::make_unique<Node>();
+        n->board = this;
+        n->index = nextNode++; // the kernel gives a re-plugged board a new node, and so must the testbed
+        n->devnode = QStringLiteral("/dev/hidraw%1").arg(n->index).toStdString();
+        n->syspath = addDevice(n->index);
+        n->master = umockdev_testbed_get_dev_fd(testbed, n->devnode.c_str());
+        // Our own end of the pty, taken from the master rather than opened,
+        // so that the preload does not route it.
+        n->peer = ioctl(n->master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char pty[64] = "";
+        ptsname_r(n->master, pty, sizeof pty);
+        for (char *c = pty; *c; ++c)
+            if (*c == '/')
+                *c = '_';
+        n->ptyMap = std::string(umockdev_testbed_get_root_dir(testbed)) + "/dev/.ptymap/" + pty;
+        UMockdevIoctlBase *handler = umockdev_ioctl_base_new();
+        g_signal_connect(handler, "handle-ioctl", G_CALLBACK(onIoctl), n.get());
+        g_signal_connect(handler, "handle-read", G_CALLBACK(onRead), n.get());
+        g_signal_connect(handler, "handle-write", G_CALLBACK(onWrite), n.get());
+        GError *error = nullptr;
+        if (!umockdev_testbed_attach_ioctl(testbed, n->devnode.c_str(), handler, &error))
+            qFatal("attach_ioctl: %s", error->message);
+        g_object_unref(handler);
+        std::lock_guard<std::mutex> hold(lock);
+        n->generation = sim.generation();
+        current = n.get();
+        nodes.push_back(std::move(n));
+    }
+
+    // The board left: the host's poll() sees the hang-up, reads and writes
+    // fail. The testbed keeps the master's number, so it is pointed at
+    // /dev/null rather than closed. Called with the lock held.
+    static void hangUp(Node &n)
+    {
+        n.live = false;
+        ::close(n.peer);
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        dup2(null, n.master);
+        ::close(null);
+    }
+
+    // Whether the host can still use the node; a node whose board left the
+    // bus since it was made hangs up here at the latest. Called with the
+    // lock held.
+    bool usable(Node &n)
+    {
+        if (n.live && n.generation != sim.generation())
+            hangUp(n);
+        return n.live;
+    }
+
+    // One byte in the pty for every report the host may read now. Called
+    // with the lock held.
+    void offerReports(Node &n)
+    {
+        const int ready = sim.readyReports();
+        const unsigned char token = 0;
+        for (; n.tokens < ready; ++n.tokens)
+            if (::write(n.master, &token, 1) != 1)
+                break;
+    }
+
+    // The device tree of one node; returns the sysfs path that removes it all.
+    std::string addDevice(int index)
     {
         const QString usb = QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(index + 1);
         const QString intf = usb + QStringLiteral("/1-%1:1.0").arg(index + 1);
@@ -143,7 +242,7 @@ private:
         GError *error = nullptr;
         if (!umockdev_testbed_add_from_string(testbed, description.toUtf8().constData(), &error))
             qFatal("add_from_string: %s", error->message);
-        syspath = (QStringLiteral("/sys") + usb).toStdString();
+        return (QStringLiteral("/sys") + usb).toStdString();
     }
 
     void pumpLoop()
@@ -151,14 +250,9 @@ private:
         while (running) {
             {
                 std::lock_guard<std::mutex> hold(lock);
-                if (plugged) {
-                    sim.pump();
-                    const int ready = sim.readyReports();
-                    const unsigned char token = 0;
-                    for (; tokens < ready; ++tokens)
-                        if (::write(master, &token, 1) != 1)
-                            break;
-                }
+                sim.pump(); // also brings a restarted board back on the bus
+                if (current && usable(*current))
+                    offerReports(*current);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -193,27 +287,31 @@ private:
 
     static gboolean onWrite(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer user)
     {
-        auto *self = static_cast<EmulatedBoard *>(user);
+        auto *node = static_cast<Node *>(user);
+        EmulatedBoard *self = node->board;
         UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
         std::lock_guard<std::mutex> hold(self->lock);
         self->writeLengths.push_back(arg->data_len);
-        const int n = self->plugged ? self->sim.write(arg->data, arg->data_len) : -1;
+        const int n = self->usable(*node) ? self->sim.write(arg->data, arg->data_len) : -1;
+        if (self->usable(*node)) // a restart takes the board off the bus
+            self->offerReports(*node);
         umockdev_ioctl_client_complete(client, n, n < 0 ? ENODEV : 0);
         return TRUE;
     }
 
     static gboolean onRead(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer user)
     {
-        auto *self = static_cast<EmulatedBoard *>(user);
+        auto *node = static_cast<Node *>(user);
+        EmulatedBoard *self = node->board;
         UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
         std::lock_guard<std::mutex> hold(self->lock);
-        if (!self->plugged) {
+        if (!self->usable(*node)) {
             umockdev_ioctl_client_complete(client, -1, EIO);
             return TRUE;
         }
         unsigned char token;
-        if (self->tokens > 0 && ::read(self->peer, &token, 1) == 1)
-            --self->tokens;
+        if (node->tokens > 0 && ::read(node->peer, &token, 1) == 1)
+            --node->tokens;
         const int n = self->sim.read(arg->data, arg->data_len);
         if (n <= 0)
             umockdev_ioctl_client_complete(client, -1, n < 0 ? EIO : EAGAIN);
@@ -223,12 +321,9 @@ private:
     }
 
     SimulatedBoard sim;
-    int index;
-    std::string syspath;
-    int master = -1;
-    int peer = -1;
-    int tokens = 0; // bytes in the pty, one per report the host may read
-    bool plugged = true;
+    const QString serial;
+    std::vector<std::unique_ptr<Node>> nodes; // kept: the testbed may still hand a stale node a call
+    Node *current = nullptr;
     std::mutex lock;
     std::atomic<bool> running{true};
     std::thread pumping;
@@ -256,7 +351,71 @@ class TestHidraw : public QObject
         return done();
     }
 
+    // Follows the board on and off the bus and runs enumeration ticks until
+    // done() holds or about ten seconds of ticks have passed: a restart
+    // takes the board off the bus for a moment, and the device object finds
+    // it again under its new node. An update runs inside one of these ticks.
+    template <class F> bool reconnectUntil(TorvanDRV &drv, EmulatedBoard &board, F done)
+    {
+        for (int i = 0; i < 1000 && !done(); ++i) {
+            board.followBus();
+            tick(drv, "USBEnumTimerHandler");
+            if (!done())
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return done();
+    }
+
+    static bool runsCarriedApplication(const TorvanDRV &drv)
+    {
+        return drv.IsConnected() && !drv.DriverInfo.BootloaderActive && drv.DriverInfo.SignatureValid &&
+               drv.DriverInfo.FirmwareUpToDate;
+    }
+
+    // The log of one whole successful update, from its first line.
+    static QStringList updateLines()
+    {
+        QStringList lines{QStringLiteral("Starting full update..."), QStringLiteral("Erasing sectors..."),
+                          QStringLiteral("Erasing done!"),           QStringLiteral("Uploading new FW..."),
+                          QStringLiteral("Uploading OK."),           QStringLiteral("Reading CRCs...")};
+        for (int sector = 2; sector <= 7; ++sector)
+            lines << QStringLiteral("CRC %1 is OK.").arg(sector);
+        return lines << QStringLiteral("All CRCs OK.") << QStringLiteral("Writing signature.")
+                     << QStringLiteral("Restarting device...");
+    }
+
+    void attach(TorvanDRV &drv, HidTransport &transport, OperatorDialogs &dialogs)
+    {
+        drv.SetClock(&clock);
+        drv.SetTransport(&transport);
+        drv.SetLogger(&logger);
+        drv.SetDialogs(&dialogs);
+    }
+
+    static bool holdsSignedCarriedImage(EmulatedBoard &board)
+    {
+        return board.locked([](SimulatedBoard &b) {
+            return b.model.flash.holdsCarriedApplication() && b.model.flash.signatureValid();
+        });
+    }
+
+    // Flash commands the board took, by command code.
+    static int count(EmulatedBoard &board, unsigned char code)
+    {
+        return board.locked([code](SimulatedBoard &b) {
+            const std::vector<unsigned char> codes = b.receivedCodes();
+            return int(std::count(codes.begin(), codes.end(), code));
+        });
+    }
+
 private slots:
+    void init()
+    {
+        pane.lines.clear();
+        PendingUpdateDevice.clear();
+    }
+    void cleanup() { PendingUpdateDevice.clear(); }
+
     void realHidPath()
     {
         auto board = std::make_unique<EmulatedBoard>(clock, QStringLiteral("TV60-000123"));
@@ -266,7 +425,7 @@ private slots:
         const std::vector<HidDeviceEntry> listed = usb.enumerate(0, 0);
         QCOMPARE(int(listed.size()), 1);
         const HidDeviceEntry &entry = listed.front();
-        QCOMPARE(entry.path, board->node);
+        QCOMPARE(entry.path, board->node());
         QCOMPARE(entry.vendorId, Report::VendorId);
         QCOMPARE(entry.productId, Report::ProductId);
         QVERIFY(entry.hasManufacturer);
@@ -288,7 +447,7 @@ private slots:
         // Held by another copy of the tool: invisible, never connected.
         {
             ExclusiveTransport elsewhere(usb);
-            HidHandle *held = elsewhere.openPath(board->node);
+            HidHandle *held = elsewhere.openPath(board->node());
             QVERIFY(held);
             tick(drv, "USBEnumTimerHandler");
             QVERIFY(!drv.IsConnected());
@@ -308,7 +467,7 @@ private slots:
         {
             ExclusiveTransport second(usb); // a second open is refused, and the board not listed
             QVERIFY(second.enumerate(0, 0).empty());
-            QVERIFY(!second.openPath(board->node));
+            QVERIFY(!second.openPath(board->node()));
         }
         // Every command reached the board as one 65-byte report, none garbled.
         QVERIFY(!board->writeLengths.empty());
@@ -345,6 +504,120 @@ private slots:
         QVERIFY(drv.IsConnected());
         QCOMPARE(pane.texts().first(), QStringLiteral("Torvan60 device found. Serial: TV60-000123"));
         QCOMPARE(drv.LinkKey, board->locked([](SimulatedBoard &b) { return b.linkKey(); }));
+        board->unplug();
+        receiveUntil(drv, [&] { return !drv.IsConnected(); });
+    }
+
+    void fullUpdateAcrossRestarts()
+    {
+        // An older application runs; the operator agrees to the update.
+        auto board = std::make_unique<EmulatedBoard>(clock, QStringLiteral("TV60-000456"));
+        board->locked([](SimulatedBoard &b) {
+            b.model.apVersionLow = 0x22;
+            b.model.flash.loadApplication(0x01, 0x22);
+        });
+        const std::string firstNode = board->node();
+        HidapiTransport usb;
+        ExclusiveTransport exclusive(usb);
+        ScriptedDialogs dialogs;
+        dialogs.answers = {true};
+        TorvanDRV drv;
+        attach(drv, exclusive, dialogs);
+        std::vector<int> progress;
+        connect(&drv, &TorvanDRV::newFWProgressValueAvailable,
+                [&] { progress.push_back(drv.OutputReport[3] * 128 + drv.OutputReport[4]); });
+
+        // Found, asked, restarted into its boot loader: it leaves the bus.
+        tick(drv, "USBEnumTimerHandler");
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(dialogs.shown.first().text.endsWith(QLatin1String("Click OK to restart device and update FW.")));
+        QVERIFY(!PendingUpdateDevice.isEmpty());
+        QVERIFY(!drv.IsConnected());
+
+        // Back in its boot loader under a new node: updated without a second
+        // question, restarted, and back once more running the carried
+        // application.
+        QVERIFY2(reconnectUntil(drv, *board, [&] { return runsCarriedApplication(drv); }),
+                 qPrintable(pane.texts().join(QLatin1Char('|'))));
+        QVERIFY(board->node() != firstNode);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(PendingUpdateDevice.isEmpty());
+        const QStringList texts = pane.texts();
+        QCOMPARE(texts.filter(QStringLiteral("Connected to: ")).size(), 3);
+        QCOMPARE(texts.count(QStringLiteral("Starting full update...")), 1);
+        QCOMPARE(texts.mid(texts.indexOf(QStringLiteral("Starting full update...")), updateLines().size()),
+                 updateLines());
+
+        // Every report of the update reached the board whole and in order.
+        QCOMPARE(int(progress.size()), 768);
+        for (int k = 0; k < 768; ++k)
+            QCOMPARE(progress[size_t(k)], 256 + k);
+        QCOMPARE(count(*board, Report::CmdEraseSector), 6);
+        QCOMPARE(count(*board, Report::CmdWriteSubsector), 768);
+        QCOMPARE(count(*board, Report::CmdReadSectorCRC), 6);
+        QCOMPARE(count(*board, Report::CmdWriteSignature), 1);
+        QCOMPARE(count(*board, Report::CmdRestart), 2);
+        for (size_t length : board->writeLengths)
+            QCOMPARE(length, size_t(65));
+        QCOMPARE(board->locked([](SimulatedBoard &b) { return b.corruptReports; }), 0);
+        QVERIFY(holdsSignedCarriedImage(*board));
+        board->unplug();
+        receiveUntil(drv, [&] { return !drv.IsConnected(); });
+    }
+
+    void unplugDuringUpload()
+    {
+        // Its boot loader runs over an older application; the update starts
+        // at once and the board is pulled out halfway through the upload.
+        auto board = std::make_unique<EmulatedBoard>(clock, QStringLiteral("TV60-000789"));
+        board->locked([](SimulatedBoard &b) {
+            b.model.bootloaderRunning = true;
+            b.model.apVersionLow = 0x22;
+            b.model.flash.loadApplication(0x01, 0x22);
+            b.onCommand = [writes = 0](SimulatedBoard &on, const ReceivedCommand &command) mutable {
+                if (command.code() == Report::CmdWriteSubsector && ++writes == 384)
+                    on.unplug();
+            };
+        });
+        HidapiTransport usb;
+        ExclusiveTransport exclusive(usb);
+        ScriptedDialogs dialogs;
+        dialogs.answers = {true, true};
+        TorvanDRV drv;
+        attach(drv, exclusive, dialogs);
+
+        tick(drv, "USBEnumTimerHandler");
+        QVERIFY(!drv.IsConnected());
+        QVERIFY2(pane.texts().contains(QStringLiteral("Device disconnected during upload. Please reconnect device.")),
+                 qPrintable(pane.texts().join(QLatin1Char('|'))));
+        QVERIFY(drv.LastFullUpdate.outcome == FullUpdateRecord::Outcome::Lost);
+        QCOMPARE(count(*board, Report::CmdWriteSubsector), 384);
+        board->followBus();
+        QVERIFY(usb.enumerate(Report::VendorId, Report::ProductId).empty());
+
+        // Plugged in again: its half-written application is unsigned, so it
+        // comes back in its boot loader and the update is offered. The
+        // operator declines, and starts it from the firmware tab instead.
+        dialogs.answers = {false};
+        board->locked([](SimulatedBoard &b) { return b.onCommand = nullptr; });
+        board->plug();
+        QVERIFY(reconnectUntil(drv, *board, [&] { return drv.IsConnected(); }));
+        QVERIFY(drv.DriverInfo.BootloaderActive);
+        QVERIFY(!drv.DriverInfo.SignatureValid);
+        QCOMPARE(dialogs.shown.last().text,
+                 QStringLiteral("Device firmware corruption detected. Click OK to update the FW."));
+        pane.lines.clear();
+        drv.FullUpdate();
+        QCOMPARE(pane.texts(), updateLines());
+        QVERIFY(drv.LastFullUpdate.outcome == FullUpdateRecord::Outcome::Restarted);
+
+        // Nothing reads the board after an update started there (the receive
+        // tick stays stopped): the enumeration tick sees its node hang up,
+        // and finds it again running the new application.
+        QVERIFY2(reconnectUntil(drv, *board, [&] { return runsCarriedApplication(drv); }),
+                 qPrintable(pane.texts().join(QLatin1Char('|'))));
+        QVERIFY(pane.texts().contains(QStringLiteral("HID read count < 0. Disconnecting device.")));
+        QVERIFY(holdsSignedCarriedImage(*board));
         board->unplug();
         receiveUntil(drv, [&] { return !drv.IsConnected(); });
     }
