@@ -1,11 +1,8 @@
-#include "app/Logger.h"
 #include "app/Options.h"
 #include "device/Clock.h"
-#include "device/ExclusiveTransport.h"
 #include "device/TorvanDRV.h"
-#include "device/TracingTransport.h"
-#include "device/sim/Scenarios.h"
-#include "device/sim/SimulatedBoard.h"
+#include "device/TransportChain.h"
+#include "log/Logger.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxDialogs.h"
 
@@ -13,8 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
-
-#include <memory>
 
 // The one device object of the process, built before main runs.
 static TorvanDRV Torvan;
@@ -24,8 +19,8 @@ static TorvanDRV Torvan;
 // Should the folder be unusable the tool runs where it was started.
 static void enterUserFolder(Options &options)
 {
-    if (!options.traceFile.isEmpty())
-        options.traceFile = QFileInfo(options.traceFile).absoluteFilePath();
+    if (!options.board.traceFile.isEmpty())
+        options.board.traceFile = QFileInfo(options.board.traceFile).absoluteFilePath();
     const QString folder = userFolder();
     if (folder.isEmpty() || !QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
         QTextStream(stderr) << "Cannot run in the folder \"" << folder << "\" (from XDG_STATE_HOME or HOME); "
@@ -55,7 +50,7 @@ int main(int argc, char *argv[])
     // Desktops match the window to the installed desktop entry (and its icon).
     QGuiApplication::setDesktopFileName(QStringLiteral("torvan60"));
     Options options = parseOptions(app.arguments());
-    const QString usage = optionsUsage(simulationScenarioNames());
+    const QString usage = optionsUsage();
     if (!options.error.isEmpty()) {
         QTextStream(stderr) << options.error << " (" << usage << ")\n";
         return 2;
@@ -66,38 +61,16 @@ int main(int argc, char *argv[])
         enterUserFolder(options);
 
     SteadyClock clock;
-    std::unique_ptr<SimulatedBus> simulatedBus;
-    std::unique_ptr<HidapiTransport> usb;
-    std::unique_ptr<ExclusiveTransport> exclusiveUsb;
-    HidTransport *transport = nullptr;
-    if (options.simulate) {
-        simulatedBus = std::make_unique<SimulatedBus>(clock);
-        if (!addSimulatedBoards(*simulatedBus, options.simulatedBoards, options.scenario)) {
-            QTextStream(stderr) << "Unknown simulation scenario: " << options.scenario << "\n";
-            return 2;
-        }
-        transport = simulatedBus.get();
-    } else {
-        usb = std::make_unique<HidapiTransport>();
-        exclusiveUsb = std::make_unique<ExclusiveTransport>(*usb);
-        transport = exclusiveUsb.get();
-    }
-    std::unique_ptr<TracingTransport> tracing;
-    if (!options.traceFile.isEmpty()) {
-        tracing = std::make_unique<TracingTransport>(*transport, clock, options.traceFile);
-        if (!tracing->isOpen()) {
-            QTextStream(stderr) << "Cannot write trace file " << options.traceFile << ": " << tracing->errorString()
-                                << "\n";
-            return 2;
-        }
-        transport = tracing.get();
+    TransportChain chain(clock);
+    const QString chainError = chain.build(options.board);
+    if (!chainError.isEmpty()) {
+        QTextStream(stderr) << chainError << "\n";
+        return 2;
     }
 
     MessageBoxDialogs dialogs;
-    Torvan.SetClock(&clock);
-    Torvan.SetTransport(transport);
+    chain.attach(Torvan);
     Torvan.SetDialogs(&dialogs);
-    Torvan.SetSerialFilter(options.serial);
 
     // Nothing is closed or sent at exit: the device object, built before
     // main, outlives the transports and the clock but no longer runs.

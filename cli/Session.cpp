@@ -1,9 +1,8 @@
 #include "cli/Session.h"
 
-#include "app/Logger.h"
 #include "cli/Output.h"
 #include "device/Records.h"
-#include "device/sim/Scenarios.h"
+#include "log/Logger.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -107,34 +106,19 @@ bool Session::interrupted()
 
 int Session::open()
 {
-    if (options.simulate) {
-        simulatedBus = std::make_unique<SimulatedBus>(clock);
-        if (!addSimulatedBoards(*simulatedBus, options.simulatedBoards, options.scenario)) {
-            Out::error(QStringLiteral("unknown simulation scenario \"%1\" (known: %2)")
-                           .arg(options.scenario, simulationScenarioNames().join(QStringLiteral(", "))));
-            return Exit::Usage;
-        }
-        transport = simulatedBus.get();
-    } else {
-        usb = std::make_unique<HidapiTransport>();
-        exclusiveUsb = std::make_unique<ExclusiveTransport>(*usb);
-        transport = exclusiveUsb.get();
-    }
-    if (!options.traceFile.isEmpty()) {
-        tracing = std::make_unique<TracingTransport>(*transport, clock, options.traceFile);
-        if (!tracing->isOpen()) {
-            Out::error(QStringLiteral("cannot open trace file %1").arg(options.traceFile));
-            return Exit::Usage;
-        }
-        transport = tracing.get();
+    const QString error = chain.build(options.board);
+    if (!error.isEmpty()) {
+        Out::error(error);
+        return Exit::Usage;
     }
     if (options.log) {
         logger = std::make_unique<Logger>(nullptr, Logger::defaultFileName(), nullptr);
         logger->write(QStringLiteral("Application started: torvan60ctl ") + QCoreApplication::applicationVersion());
         drv.SetLogger(logger.get());
     }
-    drv.SetClock(&clock);
-    drv.SetTransport(transport);
+    chain.attach(drv);
+    // The serial is chosen (or checked) when connecting.
+    drv.SetSerialFilter(QString());
     drv.SetDialogs(&dialogs);
     return Exit::Ok;
 }
@@ -142,10 +126,10 @@ int Session::open()
 std::vector<BoardEntry> Session::boards()
 {
     std::vector<BoardEntry> found;
-    for (const HidDeviceEntry &entry : transport->enumerate(0, 0))
+    for (const HidDeviceEntry &entry : chain.transport().enumerate(0, 0))
         if (drv.IsTorvanBoard(entry))
             found.push_back({entry, false});
-    for (const HidDeviceEntry &entry : transport->enumerateHeld(0, 0))
+    for (const HidDeviceEntry &entry : chain.transport().enumerateHeld(0, 0))
         if (drv.IsTorvanBoard(entry))
             found.push_back({entry, true});
     return found;
@@ -158,20 +142,21 @@ int Session::selectBoard(QString &serial)
     for (const BoardEntry &board : found)
         if (!board.held)
             free.push_back(board);
-    if (!options.serial.isEmpty()) {
+    if (!options.board.serial.isEmpty()) {
         for (const BoardEntry &board : found) {
-            if (board.entry.serialNumber != options.serial)
+            if (board.entry.serialNumber != options.board.serial)
                 continue;
             if (board.held) {
-                Out::error(QStringLiteral("board %1 is held by another program").arg(options.serial));
+                Out::error(QStringLiteral("board %1 is held by another program").arg(options.board.serial));
                 return Exit::NoBoard;
             }
-            serial = options.serial;
+            serial = options.board.serial;
             return Exit::Ok;
         }
-        Out::error(found.empty()
-                       ? QStringLiteral("no board with serial %1; no board found").arg(options.serial)
-                       : QStringLiteral("no board with serial %1; found: %2").arg(options.serial, serialList(found)));
+        Out::error(
+            found.empty()
+                ? QStringLiteral("no board with serial %1; no board found").arg(options.board.serial)
+                : QStringLiteral("no board with serial %1; found: %2").arg(options.board.serial, serialList(found)));
         return Exit::NoBoard;
     }
     if (free.size() == 1) {

@@ -2,11 +2,9 @@
 
 #include "cli/CliOptions.h"
 #include "device/Clock.h"
-#include "device/ExclusiveTransport.h"
 #include "device/OperatorDialogs.h"
 #include "device/TorvanDRV.h"
-#include "device/TracingTransport.h"
-#include "device/sim/SimulatedBoard.h"
+#include "device/TransportChain.h"
 
 #include <QSet>
 
@@ -105,12 +103,8 @@ private:
     int selectBoard(QString &serial);
 
     SteadyClock clock;
-    std::unique_ptr<SimulatedBus> simulatedBus;
-    std::unique_ptr<HidapiTransport> usb;
-    std::unique_ptr<ExclusiveTransport> exclusiveUsb;
-    std::unique_ptr<TracingTransport> tracing;
+    TransportChain chain{clock};
     std::unique_ptr<Logger> logger;
-    HidTransport *transport = nullptr;
     int liveCount = 0;
     QSet<unsigned char> settingsSeen;
 };

@@ -57,9 +57,9 @@ private slots:
         QCOMPARE(options.error, error);
         if (!error.isEmpty())
             return; // nothing else is followed
-        QCOMPARE(options.simulate, simulate);
-        QCOMPARE(options.scenario, scenario);
-        QCOMPARE(options.traceFile, traceFile);
+        QCOMPARE(options.board.simulate, simulate);
+        QCOMPARE(options.board.scenario, scenario);
+        QCOMPARE(options.board.traceFile, traceFile);
         QCOMPARE(options.ignored, ignored);
     }
 
@@ -89,8 +89,8 @@ private slots:
         QFETCH(QStringList, args);
         args.prepend(QStringLiteral("torvan60"));
         const Options options = parseOptions(args);
-        QTEST(options.simulate, "simulate");
-        QTEST(options.traceFile, "traceFile");
+        QTEST(options.board.simulate, "simulate");
+        QTEST(options.board.traceFile, "traceFile");
         QTEST(options.userDir, "userDir");
         QTEST(options.check, "check");
         QTEST(options.ignored, "ignored");
@@ -126,7 +126,7 @@ private slots:
             << QStringList{"--trace", "--simulate"} << "--trace needs a file name";
         QTest::newRow("empty scenario") << QStringList{"--simulate="} << "--simulate= needs a scenario name";
         QTest::newRow("unknown scenario")
-            << QStringList{"--simulate=nonsense"} << "Unknown simulation scenario: nonsense";
+            << QStringList{"--simulate=nonsense"} << "unknown simulation scenario \"nonsense\"";
         QTest::newRow("trace on a full disk")
             << QStringList{"--simulate", "--trace", "/dev/full"} << "Cannot write trace file /dev/full: ";
         QTest::newRow("trace into a directory")
