@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <cmath>
+#include <functional>
 #include <iterator>
 
 using namespace DriverControls;
@@ -78,11 +79,15 @@ QString listText(int32_t index)
     return index < 0 ? QStringLiteral("-1 (no selection)") : QString::number(index);
 }
 
+// Where the values come from: the value of a "Group/Key", invalid when
+// missing.
+using ValueSource = std::function<QVariant(const QString &)>;
+
 // Reads values one key at a time and notes every value it had to replace.
 class Reader
 {
 public:
-    Reader(QSettings &file, QStringList &notes) : file(file), notes(notes) {}
+    Reader(const ValueSource &file, QStringList &notes) : file(file), notes(notes) {}
 
     int32_t integer(const char *name, int32_t fallback, int32_t lo, int32_t hi)
     {
@@ -143,7 +148,7 @@ public:
 
     QString rawText(const char *name, bool &present) const
     {
-        const QVariant value = file.value(key(name));
+        const QVariant value = file(key(name));
         present = value.isValid();
         // An unquoted text with commas reads as a list.
         if (value.userType() == QMetaType::QStringList)
@@ -173,7 +178,7 @@ private:
             notes << QStringLiteral("Settings file value %1=%2 adjusted to %3.").arg(key(name), raw, used);
     }
 
-    QSettings &file;
+    const ValueSource &file;
     QStringList &notes;
 };
 
@@ -202,11 +207,13 @@ QString refusalOf(const QString &path)
     return QString();
 }
 
+LoadResult loadValues(const ValueSource &file, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
+                      const LoadRules &rules);
+
 } // namespace
 
-bool Save(const QString &path, const DrvSettingsRecord &s, const TrajectoryDataRecord &t)
+std::vector<std::pair<QString, QVariant>> Values(const DrvSettingsRecord &s, const TrajectoryDataRecord &t)
 {
-    QSettings file(path, QSettings::IniFormat);
     const QVariant values[] = {
         s.StepMode,
         s.FullScaleCurrent,
@@ -240,8 +247,17 @@ bool Save(const QString &path, const DrvSettingsRecord &s, const TrajectoryDataR
         t.RequestedSpeed,
     };
     static_assert(std::size(values) == std::size(Keys), "one value per key");
+    std::vector<std::pair<QString, QVariant>> pairs;
     for (size_t i = 0; i < std::size(Keys); ++i)
-        file.setValue(key(Keys[i]), values[i]);
+        pairs.emplace_back(key(Keys[i]), values[i]);
+    return pairs;
+}
+
+bool Save(const QString &path, const DrvSettingsRecord &s, const TrajectoryDataRecord &t)
+{
+    QSettings file(path, QSettings::IniFormat);
+    for (const auto &value : Values(s, t))
+        file.setValue(value.first, value.second);
     file.sync();
     return file.status() == QSettings::NoError;
 }
@@ -254,10 +270,37 @@ LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryData
     if (!result.refusal.isEmpty())
         return result;
     QSettings file(path, QSettings::IniFormat);
+    if (file.status() != QSettings::NoError) {
+        result.refusal = QStringLiteral("no settings in it");
+        return result;
+    }
+    return loadValues([&file](const QString &name) { return file.value(name); }, settings, trajectory, rules);
+}
+
+LoadResult LoadValues(const QVariantMap &values, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
+                      const LoadRules &rules)
+{
+    return loadValues([&values](const QString &name) { return values.value(name); }, settings, trajectory, rules);
+}
+
+QStringList KeyNames()
+{
+    QStringList names;
+    for (const char *name : Keys)
+        names << key(name);
+    return names;
+}
+
+namespace {
+
+LoadResult loadValues(const ValueSource &file, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
+                      const LoadRules &rules)
+{
+    LoadResult result;
     bool anyKey = false;
     for (const char *name : Keys)
-        anyKey = anyKey || file.contains(key(name));
-    if (file.status() != QSettings::NoError || !anyKey) {
+        anyKey = anyKey || file(key(name)).isValid();
+    if (!anyKey) {
         result.refusal = QStringLiteral("no settings in it");
         return result;
     }
@@ -286,7 +329,7 @@ LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryData
     s.DriverName = r.text("DriverSettings/DriverName", DriverNameLength);
     s.PWMMode = r.boolean("DriverSettings/PWMMode", false);
     s.I2CAddress = r.integer("DriverSettings/I2CAddress", 0, I2CAddressMin, I2CAddressMax);
-    if (file.contains(QStringLiteral("DriverSettings/ModbusConfig")))
+    if (file(QStringLiteral("DriverSettings/ModbusConfig")).isValid())
         s.ModbusConfig = r.list("DriverSettings/ModbusConfig", -1, ModbusConfigs().size());
     else
         result.adjustments << QStringLiteral("Settings file value DriverSettings/ModbusConfig missing; kept %1.")
@@ -320,5 +363,7 @@ LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryData
     result.loaded = true;
     return result;
 }
+
+} // namespace
 
 } // namespace SettingsFile
