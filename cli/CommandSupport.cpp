@@ -1,8 +1,8 @@
 #include "cli/CommandSupport.h"
 
 #include "cli/Output.h"
-#include "device/StatusTexts.h"
-#include "device/TorvanDRV.h"
+
+#include <QJsonArray>
 
 namespace Cli {
 
@@ -24,15 +24,18 @@ int connectWithoutArgs(Session &session, CommandArgs &args, Need need)
     return session.connectBoard(need);
 }
 
-QString faultSummary(const TorvanDRV &drv)
+QString faultSummary(const QJsonObject &live)
 {
-    return QString::asprintf("fault 0x%X: ", unsigned(drv.RTData.FaultFlags)) +
-           FaultTexts(drv.RTData.FaultFlags).join(QLatin1Char(' '));
+    QStringList texts;
+    for (const QJsonValue &text : live.value(QLatin1String("fault_texts")).toArray())
+        texts << text.toString();
+    return QString::asprintf("fault 0x%X: ", unsigned(live.value(QLatin1String("faults")).toInt())) +
+           texts.join(QLatin1Char(' '));
 }
 
 int lostError(const Session &session)
 {
-    Out::error(QStringLiteral("board %1 was lost").arg(session.drv.SerialFilter()));
+    Out::error(QStringLiteral("board %1 was lost").arg(session.serial()));
     return Exit::NoBoard;
 }
 
@@ -51,6 +54,21 @@ int waitFailure(Session &session, Session::Wait wait, const QString &what)
     }
     Out::error(what);
     return Exit::Failed;
+}
+
+int call(Session &session, const QString &method, const QJsonObject &params, QJsonObject &result)
+{
+    const Rpc::Reply reply = session.call(method, params);
+    if (!reply.ok)
+        return session.failed(reply);
+    result = reply.result;
+    return Exit::Ok;
+}
+
+int call(Session &session, const QString &method, const QJsonObject &params)
+{
+    QJsonObject result;
+    return call(session, method, params, result);
 }
 
 } // namespace Cli

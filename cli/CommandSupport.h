@@ -5,7 +5,7 @@
 
 #include <QString>
 
-class TorvanDRV;
+#include <QJsonObject>
 
 // What the command groups share: exit paths, waits and the board's ranges.
 namespace Cli {
@@ -22,9 +22,13 @@ int argsError(const CommandArgs &args);
 // A command without arguments of its own: checks that none were given and
 // connects the board.
 int connectWithoutArgs(Session &session, CommandArgs &args, Need need);
-// The live fault flags and their texts, for error lines.
-QString faultSummary(const TorvanDRV &drv);
+// The fault flags of a live report and their texts, for error lines.
+QString faultSummary(const QJsonObject &live);
 int lostError(const Session &session);
+// A call whose failure ends the command: Ok with the result, or the exit
+// code after the error line.
+int call(Session &session, const QString &method, const QJsonObject &params, QJsonObject &result);
+int call(Session &session, const QString &method, const QJsonObject &params = QJsonObject());
 // Ends a wait that did not reach its goal with the matching exit code.
 int waitFailure(Session &session, Session::Wait wait, const QString &what);
 

@@ -10,61 +10,50 @@ namespace {
 constexpr int RestartTimeoutMs = 15000;
 
 } // namespace
+
 int cmdEnableSleep(Session &session, CommandArgs &args, bool enable)
 {
     if (const int code = connectWithoutArgs(session, args, Need::Live))
         return code;
-    TorvanDRV &drv = session.drv;
-    if (enable)
-        drv.EnableDriver();
-    else
-        drv.SleepDriver();
-    // The sleep input reads high while the driver is enabled.
-    const Session::Wait wait = session.waitUntil([&] { return drv.RTData.InpSleep == enable; }, VerifyTimeoutMs);
-    if (wait == Session::Wait::Done && enable && !drv.RTData.MotorPowerOK)
+    QJsonObject result;
+    if (const int code = call(session, enable ? QStringLiteral("enable") : QStringLiteral("sleep"), {}, result))
+        return code;
+    if (enable && !result.value(QLatin1String("motor_power_ok")).toBool())
         Out::warning(QStringLiteral("the driver is enabled, but the board has no motor power"));
-    return waitFailure(session, wait,
-                       enable ? QStringLiteral("the board did not enable its driver")
-                              : QStringLiteral("the board did not put its driver to sleep"));
+    return Exit::Ok;
 }
 
 int cmdResetFaults(Session &session, CommandArgs &args)
 {
     if (const int code = connectWithoutArgs(session, args, Need::Live))
         return code;
-    TorvanDRV &drv = session.drv;
-    drv.ResetFaults();
-    // A fault that is still there is reported again at once: give the board
-    // a few reports after the command to show it.
-    const Session::Wait wait = session.waitAfterReports(
-        3, [&] { return drv.RTData.FaultFlags == 0; }, VerifyTimeoutMs);
-    return waitFailure(session, wait, QStringLiteral("faults remain: ") + faultSummary(drv));
+    return call(session, QStringLiteral("reset_faults"));
 }
 
 int cmdRestart(Session &session, CommandArgs &args)
 {
     if (const int code = connectWithoutArgs(session, args, Need::Identity))
         return code;
-    TorvanDRV &drv = session.drv;
-    drv.DriverInfo.UniqueIDText.clear();
-    drv.RestartDevice();
-    // The board leaves the bus; the device object finds it again by itself.
-    bool left = !drv.IsConnected();
-    const Session::Wait wait = session.waitUntil(
-        [&] {
-            left = left || !drv.IsConnected();
-            return left && drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty();
-        },
-        RestartTimeoutMs, false);
-    if (wait == Session::Wait::Timeout) {
-        Out::error(left ? QStringLiteral("board %1 did not come back after the restart").arg(drv.SerialFilter())
-                        : QStringLiteral("board %1 did not restart").arg(drv.SerialFilter()));
-        return left ? Exit::NoBoard : Exit::Failed;
-    }
-    if (const int code = waitFailure(session, wait, QString()))
+    if (const int code = call(session, QStringLiteral("restart")))
         return code;
-    Out::line(drv.DriverInfo.BootloaderActive ? QStringLiteral("restarted: boot loader running")
-                                              : QStringLiteral("restarted: application running"));
+    // The board leaves the bus and its holder finds it again.
+    const Session::Restart restart = session.awaitRestart(RestartTimeoutMs);
+    if (restart == Session::Restart::NotLeft || restart == Session::Restart::NotBack) {
+        Out::error(restart == Session::Restart::NotBack
+                       ? QStringLiteral("board %1 did not come back after the restart").arg(session.serial())
+                       : QStringLiteral("board %1 did not restart").arg(session.serial()));
+        return restart == Session::Restart::NotBack ? Exit::NoBoard : Exit::Failed;
+    }
+    if (restart == Session::Restart::Interrupted) {
+        Out::error(QStringLiteral("interrupted"));
+        return Exit::Failed;
+    }
+    QJsonObject identity;
+    if (const int code = call(session, QStringLiteral("identity"), {}, identity))
+        return code;
+    Out::line(identity.value(QLatin1String("bootloader_active")).toBool()
+                  ? QStringLiteral("restarted: boot loader running")
+                  : QStringLiteral("restarted: application running"));
     return Exit::Ok;
 }
 

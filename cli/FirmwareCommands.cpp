@@ -1,8 +1,8 @@
 #include "cli/CommandSupport.h"
 
 #include "cli/Output.h"
-#include "cli/Status.h"
 #include "firmware/FirmwareImage.h"
+#include "service/StatusJson.h"
 
 namespace Cli {
 
@@ -16,6 +16,7 @@ bool firmwareCurrent(const DriverInfoRecord &info)
 }
 
 } // namespace
+
 int cmdFirmware(Session &session, CommandArgs &args)
 {
     const QString action = args.next();
@@ -27,22 +28,22 @@ int cmdFirmware(Session &session, CommandArgs &args)
                                            : QStringLiteral("unknown firmware action \"%1\"").arg(action));
     if (yes && action == QLatin1String("check"))
         return usageError(QStringLiteral("--yes goes with firmware update"));
-    TorvanDRV &drv = session.drv;
-    const QString carried = Status::version(UpdateVersion[0], UpdateVersion[1]);
-
     if (action == QLatin1String("check")) {
         session.warnOutdatedFirmware = false;
         if (const int code = session.connectBoard(Need::Identity))
             return code;
-        const DriverInfoRecord &info = drv.DriverInfo;
-        Out::line(QStringLiteral("boot loader: ") + Status::version(info.BLVersionHigh, info.BLVersionLow));
-        Out::line(QStringLiteral("application: ") + Status::version(info.APVersionHigh, info.APVersionLow));
-        Out::line(QStringLiteral("carried: ") + carried);
-        Out::line(QStringLiteral("running: ") +
-                  (info.BootloaderActive ? QStringLiteral("boot loader") : QStringLiteral("application")));
-        Out::line(QStringLiteral("signature: ") +
-                  (info.SignatureValid ? QStringLiteral("valid") : QStringLiteral("invalid")));
-        if (firmwareCurrent(info)) {
+        QJsonObject firmware;
+        if (const int code = call(session, QStringLiteral("firmware.check"), {}, firmware))
+            return code;
+        auto text = [&firmware](const char *key) { return firmware.value(QLatin1String(key)).toString(); };
+        Out::line(QStringLiteral("boot loader: ") + text("bootloader_version"));
+        Out::line(QStringLiteral("application: ") + text("application_version"));
+        Out::line(QStringLiteral("carried: ") + text("carried_version"));
+        Out::line(QStringLiteral("running: ") + text("running"));
+        Out::line(QStringLiteral("signature: ") + (firmware.value(QLatin1String("signature_valid")).toBool()
+                                                       ? QStringLiteral("valid")
+                                                       : QStringLiteral("invalid")));
+        if (firmware.value(QLatin1String("up_to_date")).toBool()) {
             Out::line(QStringLiteral("firmware: up to date"));
             return Exit::Ok;
         }
@@ -50,6 +51,8 @@ int cmdFirmware(Session &session, CommandArgs &args)
         return Exit::Failed;
     }
 
+    TorvanDRV &drv = session.board().drv;
+    const QString carried = StatusJson::version(UpdateVersion[0], UpdateVersion[1]);
     // The update runs as the window runs it: the firmware check after the
     // identity exchange asks, and a yes restarts the board into its boot
     // loader, which the next connection updates and restarts again. So the
@@ -82,6 +85,12 @@ int cmdFirmware(Session &session, CommandArgs &args)
     };
     if (const int code = session.connectBoard(Need::Identity))
         return code;
+    if (session.remote()) {
+        // The holder runs the update; its questions are its operator's.
+        Out::error(QStringLiteral("board %1 is held by %2; update its firmware there")
+                       .arg(session.serial(), session.holder()));
+        return Exit::NoBoard;
+    }
     if (firmwareCurrent(drv.DriverInfo) && session.dialogs.asked.isEmpty()) {
         Out::line(QStringLiteral("firmware %1 is up to date").arg(carried));
         return Exit::Ok;
@@ -111,7 +120,7 @@ int cmdFirmware(Session &session, CommandArgs &args)
         Out::error(QStringLiteral("interrupted; the board keeps its boot loader until the update is run again"));
     else if (!drv.IsConnected())
         Out::error(QStringLiteral("board %1 was lost during the update; reconnect it and run firmware update again")
-                       .arg(drv.SerialFilter()));
+                       .arg(session.serial()));
     else
         Out::error(QStringLiteral("the update did not complete; run firmware update again"));
     return drv.IsConnected() ? Exit::Failed : Exit::NoBoard;

@@ -3,8 +3,8 @@
 #include "cli/Output.h"
 
 #include <QElapsedTimer>
+
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 namespace Cli {
@@ -13,15 +13,6 @@ namespace {
 
 constexpr int StopTimeoutMs = 10000;
 constexpr int ReconnectAfterLossMs = 3000;
-
-// Whether the end switch, as the board is set to use it, reads pressed.
-bool endSwitchPressed(const TorvanDRV &drv)
-{
-    const TrajectoryDataRecord &t = drv.TrajectoryData;
-    if (!t.EnableEndSwitch)
-        return false;
-    return t.NCTypeSwitch ? !drv.RTData.InpEndSwitch : drv.RTData.InpEndSwitch;
-}
 
 // The profile options of move and run; each overrides the motion setting
 // the board reported.
@@ -35,51 +26,46 @@ struct Profile
                args.integer(QStringLiteral("--accel"), 1, 5000000, accel) &&
                args.integer(QStringLiteral("--decel"), 1, 5000000, decel);
     }
-    void apply(TrajectoryDataRecord &t) const
+    void addTo(QJsonObject &params) const
     {
         if (speed)
-            t.MaxSpeed = int32_t(speed);
+            params.insert(QStringLiteral("max_speed"), speed);
         if (accel)
-            t.MaxAccel = int32_t(accel);
+            params.insert(QStringLiteral("accel"), accel);
         if (decel)
-            t.MaxDecel = int32_t(decel);
+            params.insert(QStringLiteral("decel"), decel);
     }
 };
 
-// The stepper must not be in DC motor mode, and its driver must be awake.
-int prepareStepper(Session &session)
+// How the board is set to end a move early: its end switch, when enabled,
+// read normally closed or normally open.
+struct EndSwitch
 {
-    TorvanDRV &drv = session.drv;
-    if (drv.RTData.OperatingMode == 3 || drv.DrvSettings.PWMMode) {
-        Out::error(QStringLiteral("the board is in DC motor mode; leave it with \"torvan60ctl pwm off\""));
-        return Exit::Failed;
-    }
-    if (drv.RTData.InpSleep)
-        return Exit::Ok;
-    drv.EnableDriver();
-    const Session::Wait wait = session.waitUntil([&] { return drv.RTData.InpSleep; }, VerifyTimeoutMs);
-    return waitFailure(session, wait, QStringLiteral("the board did not enable its driver"));
-}
+    bool enabled = false;
+    bool normallyClosed = false;
 
-// Brakes a move to rest after Ctrl-C, a fault or a timeout. After a loss,
-// the board is given a moment to come back so that it can be stopped.
-void stopMotion(Session &session, bool lost)
+    bool pressed(const QJsonObject &live) const
+    {
+        const bool input = live.value(QLatin1String("inputs")).toObject().value(QLatin1String("end_switch")).toBool();
+        return enabled && (normallyClosed ? !input : input);
+    }
+};
+
+// Brakes a move to rest after Ctrl-C, a fault or a timeout; a second Ctrl-C
+// does not cut the braking short. After a loss, the board is given a moment
+// to come back so that it can be stopped. The position it stopped at, or
+// none when it could not be stopped.
+bool stopMotion(Session &session, bool lost, qint64 &position)
 {
-    TorvanDRV &drv = session.drv;
-    if (lost && session.waitUntil([&] { return drv.IsConnected() && drv.BusyCode == 0; }, ReconnectAfterLossMs,
-                                  false) != Session::Wait::Done)
-        return;
-    drv.StopTrajectory();
-    // A second Ctrl-C must not cut the braking short: wait regardless.
-    const int after = session.liveReports() + 2;
-    QElapsedTimer braking;
-    braking.start();
-    while (braking.elapsed() < StopTimeoutMs && drv.IsConnected() &&
-           !(session.liveReports() >= after && drv.RTData.CurrentSpeed == 0))
-        session.waitLiveReports(1, 200);
+    if (lost && !session.reconnect(ReconnectAfterLossMs))
+        return false;
+    const Rpc::Reply reply = session.call(QStringLiteral("stop"), {}, StopTimeoutMs + 5000, false);
+    position = qint64(reply.result.value(QLatin1String("position")).toDouble());
+    return reply.ok;
 }
 
 } // namespace
+
 int cmdMove(Session &session, CommandArgs &args)
 {
     const bool noWait = args.flag(QStringLiteral("--no-wait"));
@@ -94,82 +80,87 @@ int cmdMove(Session &session, CommandArgs &args)
         return argsError(args);
     if (const int code = session.connectBoard(Need::Live))
         return code;
-    TorvanDRV &drv = session.drv;
-    TrajectoryDataRecord &t = drv.TrajectoryData;
-    profile.apply(t);
-    if (t.MaxSpeed <= 0 || t.MaxAccel <= 0 || t.MaxDecel <= 0) {
-        Out::error(QStringLiteral("the board's speed profile is empty; give --max-speed, --accel and --decel"));
-        return Exit::Failed;
-    }
-    if (const int code = prepareStepper(session))
+
+    QJsonObject settings;
+    if (const int code = call(session, QStringLiteral("settings.get"), {}, settings))
+        return code;
+    const QJsonObject motion = settings.value(QLatin1String("TrajectorySettings")).toObject();
+    const EndSwitch endSwitch{motion.value(QLatin1String("EnableEndSwitch")).toBool(),
+                              motion.value(QLatin1String("NCTypeSwitch")).toBool()};
+    QJsonObject params{{QStringLiteral("target"), target}};
+    profile.addTo(params);
+    QJsonObject started;
+    if (const int code = call(session, QStringLiteral("move"), params, started))
+        return code;
+    if (noWait)
+        return Exit::Ok;
+    // The reports from now on show the move.
+    if (const int code = call(session, QStringLiteral("subscribe")))
         return code;
 
-    t.FinalPosition = int32_t(target);
-    t.RequestedSpeed = 0;
-    drv.DrvSettings.AutoRunMode = false;
-    drv.DrvSettings.BINxButtonsMode = false;
-    drv.WriteTrajectory();
-    if (noWait)
-        return drv.IsConnected() ? Exit::Ok : lostError(session);
-
     // Time for the profile, twice over, plus slack for a loaded machine.
-    const double distance = std::fabs(double(target) - drv.RTData.CurrentPosition);
-    const double v = t.MaxSpeed;
-    const double profileS = distance / v + v / t.MaxAccel + v / t.MaxDecel;
+    auto value = [&motion](const char *key, qint64 given) {
+        return double(given ? given : qint64(motion.value(QLatin1String(key)).toDouble()));
+    };
+    const double v = value("MaxSpeed", profile.speed);
+    const double distance = std::fabs(double(target) - started.value(QLatin1String("from")).toDouble());
+    const double profileS = distance / v + v / value("MaxAccel", profile.accel) + v / value("MaxDecel", profile.decel);
     const qint64 timeoutMs = timeoutS ? timeoutS * 1000 : qint64(2000 * profileS) + 5000;
 
     const bool terminal = Out::stdoutIsTerminal();
-    QElapsedTimer lastShown;
+    QElapsedTimer elapsed, lastShown;
+    elapsed.start();
     lastShown.start();
-    session.onLiveReport = [&] {
+    QJsonObject live;
+    Session::Wait wait = Session::Wait::Timeout;
+    // The first reports after the command may still show the state before it.
+    for (int reports = 0; elapsed.elapsed() < timeoutMs; ++reports) {
+        wait = session.nextLive(live, int(qMin<qint64>(timeoutMs - elapsed.elapsed(), 1000)));
+        if (wait == Session::Wait::Timeout)
+            continue;
+        if (wait != Session::Wait::Done)
+            break;
+        const qint64 position = qint64(live.value(QLatin1String("position")).toDouble());
+        const qint64 speed = qint64(live.value(QLatin1String("speed")).toDouble());
         if (terminal && lastShown.elapsed() >= 100) {
             lastShown.restart();
-            Out::raw(QStringLiteral("\rposition %1 of %2, speed %3   ")
-                         .arg(drv.RTData.CurrentPosition)
-                         .arg(target)
-                         .arg(drv.RTData.CurrentSpeed));
+            Out::raw(QStringLiteral("\rposition %1 of %2, speed %3   ").arg(position).arg(target).arg(speed));
         }
-    };
-    const Session::Wait wait = session.waitAfterReports(
-        2,
-        [&] {
-            const RTDataRecord &rt = drv.RTData;
-            return rt.FaultFlags != 0 || endSwitchPressed(drv) ||
-                   (rt.CurrentPosition == target && rt.CurrentSpeed == 0);
-        },
-        int(std::min<qint64>(timeoutMs, std::numeric_limits<int>::max())));
-    session.onLiveReport = nullptr;
+        if (reports >= 1 && (live.value(QLatin1String("faults")).toInt() != 0 || endSwitch.pressed(live) ||
+                             (position == target && speed == 0)))
+            break;
+        wait = Session::Wait::Timeout;
+    }
     if (terminal)
         Out::raw(QStringLiteral("\n"));
 
-    const RTDataRecord &rt = drv.RTData;
-    if (wait == Session::Wait::Done && rt.FaultFlags == 0 && !endSwitchPressed(drv)) {
-        Out::line(QStringLiteral("position %1 reached").arg(rt.CurrentPosition));
+    const int faults = live.value(QLatin1String("faults")).toInt();
+    const qint64 at = qint64(live.value(QLatin1String("position")).toDouble());
+    if (wait == Session::Wait::Done && faults == 0 && !endSwitch.pressed(live)) {
+        Out::line(QStringLiteral("position %1 reached").arg(at));
         return Exit::Ok;
     }
-    stopMotion(session, wait == Session::Wait::Lost);
+    qint64 stoppedAt = at;
+    const bool stopped = stopMotion(session, wait == Session::Wait::Lost, stoppedAt);
     switch (wait) {
     case Session::Wait::Lost:
         Out::error(QStringLiteral("board %1 was lost during the move%2")
-                       .arg(drv.SerialFilter(), drv.IsConnected() ? QStringLiteral("; it came back and was stopped")
-                                                                  : QStringLiteral("; it could not be stopped")));
+                       .arg(session.serial(), stopped ? QStringLiteral("; it came back and was stopped")
+                                                      : QStringLiteral("; it could not be stopped")));
         return Exit::NoBoard;
     case Session::Wait::Interrupted:
-        Out::error(QStringLiteral("interrupted; stopped at position %1").arg(drv.RTData.CurrentPosition));
+        Out::error(QStringLiteral("interrupted; stopped at position %1").arg(stoppedAt));
         return Exit::Failed;
     case Session::Wait::Timeout:
-        Out::error(
-            QStringLiteral("the move did not finish in time; stopped at position %1").arg(drv.RTData.CurrentPosition));
+        Out::error(QStringLiteral("the move did not finish in time; stopped at position %1").arg(stoppedAt));
         return Exit::Failed;
     case Session::Wait::Done:
         break;
     }
-    if (rt.FaultFlags != 0)
-        Out::error(QStringLiteral("the move ended by a fault at position %1: %2")
-                       .arg(rt.CurrentPosition)
-                       .arg(faultSummary(drv)));
+    if (faults != 0)
+        Out::error(QStringLiteral("the move ended by a fault at position %1: %2").arg(at).arg(faultSummary(live)));
     else
-        Out::error(QStringLiteral("the move ended at the end switch at position %1").arg(rt.CurrentPosition));
+        Out::error(QStringLiteral("the move ended at the end switch at position %1").arg(at));
     return Exit::Failed;
 }
 
@@ -186,43 +177,19 @@ int cmdRun(Session &session, CommandArgs &args)
         return argsError(args);
     if (const int code = session.connectBoard(Need::Live))
         return code;
-    TorvanDRV &drv = session.drv;
-    TrajectoryDataRecord &t = drv.TrajectoryData;
-    profile.apply(t);
-    if (std::llabs(speed) > t.MaxSpeed) {
-        Out::error(QStringLiteral("speed %1 is above the maximum speed %2; raise it with --max-speed")
-                       .arg(speed)
-                       .arg(t.MaxSpeed));
-        return Exit::Failed;
-    }
-    if (const int code = prepareStepper(session))
-        return code;
-    // Speed mode runs in the negative direction with the invert flag and a
-    // negative speed, as the window sends it.
-    t.AutoRunInvertDirection = speed < 0;
-    t.RequestedSpeed = int32_t(speed);
-    t.FinalPosition = drv.RTData.CurrentPosition;
-    drv.DrvSettings.AutoRunMode = true;
-    drv.DrvSettings.BINxButtonsMode = false;
-    drv.WriteTrajectory();
-    const Session::Wait wait = session.waitUntil([&] { return drv.RTData.OperatingMode == 6; }, VerifyTimeoutMs);
-    return waitFailure(session, wait, QStringLiteral("the board did not enter speed mode"));
+    QJsonObject params{{QStringLiteral("speed"), speed}};
+    profile.addTo(params);
+    return call(session, QStringLiteral("run"), params);
 }
 
 int cmdStop(Session &session, CommandArgs &args)
 {
     if (const int code = connectWithoutArgs(session, args, Need::Live))
         return code;
-    TorvanDRV &drv = session.drv;
-    drv.StopTrajectory();
-    if (drv.RTData.OperatingMode == 2)
-        drv.SetStepFrequency(0); // the step generator stops only at rate 0
-    const Session::Wait wait = session.waitAfterReports(
-        2, [&] { return drv.RTData.CurrentSpeed == 0; }, StopTimeoutMs);
-    if (const int code = waitFailure(session, wait,
-                                     QStringLiteral("the motor did not stop (speed %1)").arg(drv.RTData.CurrentSpeed)))
+    QJsonObject result;
+    if (const int code = call(session, QStringLiteral("stop"), {}, result))
         return code;
-    Out::line(QStringLiteral("stopped at position %1").arg(drv.RTData.CurrentPosition));
+    Out::line(QStringLiteral("stopped at position %1").arg(qint64(result.value(QLatin1String("position")).toDouble())));
     return Exit::Ok;
 }
 
@@ -230,11 +197,7 @@ int cmdHome(Session &session, CommandArgs &args)
 {
     if (const int code = connectWithoutArgs(session, args, Need::Live))
         return code;
-    TorvanDRV &drv = session.drv;
-    drv.SetHome();
-    const Session::Wait wait = session.waitAfterReports(
-        2, [&] { return drv.RTData.CurrentPosition == 0; }, VerifyTimeoutMs);
-    return waitFailure(session, wait, QStringLiteral("the board did not take the zero position"));
+    return call(session, QStringLiteral("home"));
 }
 
 } // namespace Cli

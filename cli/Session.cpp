@@ -1,7 +1,7 @@
 #include "cli/Session.h"
 
+#include "cli/BoardLink.h"
 #include "cli/Output.h"
-#include "device/Records.h"
 #include "log/Logger.h"
 
 #include <QCoreApplication>
@@ -76,17 +76,7 @@ Session::Session(const CliOptions &options) : options(options)
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    connect(&drv, &TorvanDRV::newRTDataAvailable, this, [this] {
-        // Disconnect emits it too, with zeroed readings: not a report.
-        if (!drv.IsConnected())
-            return;
-        ++liveCount;
-        if (onLiveReport)
-            onLiveReport();
-    });
-    connect(&drv, &TorvanDRV::newDriverValuesAvailable, this,
-            [this] { settingsSeen.insert(drv.InputReport[Report::TypeByte]); });
-    connect(&drv, &TorvanDRV::newFWProgressValueAvailable, this, [this] {
+    connect(&holderObject.drv, &TorvanDRV::newFWProgressValueAvailable, this, [this] {
         if (onFirmwareProgress)
             onFirmwareProgress();
     });
@@ -94,9 +84,8 @@ Session::Session(const CliOptions &options) : options(options)
 
 Session::~Session()
 {
-    // Close the board so its lock goes at once; nothing is sent.
-    if (drv.IsConnected())
-        drv.Disconnect();
+    // The link goes before the board it talks to.
+    link.reset();
 }
 
 bool Session::interrupted()
@@ -106,7 +95,7 @@ bool Session::interrupted()
 
 int Session::open()
 {
-    const QString error = chain.build(options.board);
+    const QString error = holderObject.open(options.board);
     if (!error.isEmpty()) {
         Out::error(error);
         return Exit::Usage;
@@ -114,44 +103,47 @@ int Session::open()
     if (options.log) {
         logger = std::make_unique<Logger>(nullptr, Logger::defaultFileName(), nullptr);
         logger->write(QStringLiteral("Application started: torvan60ctl ") + QCoreApplication::applicationVersion());
-        drv.SetLogger(logger.get());
+        holderObject.drv.SetLogger(logger.get());
     }
-    chain.attach(drv);
-    // The serial is chosen (or checked) when connecting.
-    drv.SetSerialFilter(QString());
-    drv.SetDialogs(&dialogs);
+    holderObject.drv.SetDialogs(&dialogs);
     return Exit::Ok;
 }
 
 std::vector<BoardEntry> Session::boards()
 {
-    std::vector<BoardEntry> found;
-    for (const HidDeviceEntry &entry : chain.transport().enumerate(0, 0))
-        if (drv.IsTorvanBoard(entry))
-            found.push_back({entry, false});
-    for (const HidDeviceEntry &entry : chain.transport().enumerateHeld(0, 0))
-        if (drv.IsTorvanBoard(entry))
-            found.push_back({entry, true});
-    return found;
+    return holderObject.boards();
 }
 
-int Session::selectBoard(QString &serial)
+QString Session::servedBy(const QString &serial)
+{
+    Q_UNUSED(serial)
+    return QString();
+}
+
+int Session::selectBoard(QString &serial, QString &servedByProgram)
 {
     const std::vector<BoardEntry> found = boards();
-    std::vector<BoardEntry> free;
-    for (const BoardEntry &board : found)
-        if (!board.held)
-            free.push_back(board);
+    // Boards this tool can work on: free ones, and held ones that their
+    // holder serves.
+    std::vector<std::pair<QString, QString>> usable; // serial, holder ("" when free)
+    for (const BoardEntry &board : found) {
+        const QString by = board.held ? servedBy(board.entry.serialNumber) : QString();
+        if (!board.held || !by.isEmpty())
+            usable.emplace_back(board.entry.serialNumber, by);
+    }
     if (!options.board.serial.isEmpty()) {
+        for (const auto &board : usable) {
+            if (board.first == options.board.serial) {
+                serial = board.first;
+                servedByProgram = board.second;
+                return Exit::Ok;
+            }
+        }
         for (const BoardEntry &board : found) {
-            if (board.entry.serialNumber != options.board.serial)
-                continue;
-            if (board.held) {
+            if (board.entry.serialNumber == options.board.serial) {
                 Out::error(QStringLiteral("board %1 is held by another program").arg(options.board.serial));
                 return Exit::NoBoard;
             }
-            serial = options.board.serial;
-            return Exit::Ok;
         }
         Out::error(
             found.empty()
@@ -159,11 +151,12 @@ int Session::selectBoard(QString &serial)
                 : QStringLiteral("no board with serial %1; found: %2").arg(options.board.serial, serialList(found)));
         return Exit::NoBoard;
     }
-    if (free.size() == 1) {
-        serial = free.front().entry.serialNumber;
+    if (usable.size() == 1) {
+        serial = usable.front().first;
+        servedByProgram = usable.front().second;
         return Exit::Ok;
     }
-    if (free.empty()) {
+    if (usable.empty()) {
         Out::error(found.empty() ? QStringLiteral("no board found")
                                  : QStringLiteral("no free board; found: %1").arg(serialList(found)));
         return Exit::NoBoard;
@@ -174,30 +167,45 @@ int Session::selectBoard(QString &serial)
 
 int Session::connectBoard(Need need)
 {
-    // Once connected, the board is not chosen again: the exclusive open
-    // shows a board this program holds as held.
-    if (!drv.IsConnected()) {
-        QString serial;
-        if (const int code = selectBoard(serial))
+    if (!link) {
+        QString serial, servedByProgram;
+        if (const int code = selectBoard(serial, servedByProgram))
             return code;
-        drv.SetSerialFilter(serial);
-        drv.StartTimers();
+        boardSerial = serial;
+        if (!servedByProgram.isEmpty())
+            return connectRemote(serial);
+        holderObject.hold(serial);
     }
-    const QString serial = drv.SerialFilter();
+    if (remote())
+        return Exit::Ok; // the holder has what any command needs
+    return waitForNeed(need);
+}
+
+int Session::connectRemote(const QString &serial)
+{
+    Q_UNUSED(serial)
+    Out::error(QStringLiteral("board %1 is held by another program").arg(serial));
+    return Exit::NoBoard;
+}
+
+int Session::waitForNeed(Need need)
+{
+    BoardHolder &board = holderObject;
+    TorvanDRV &drv = board.drv;
     // The identity is read inside the connection itself; the signal after
     // it carries the unique id.
-    const Wait connected =
-        waitUntil([this] { return drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty(); },
-                  ConnectTimeoutMs, false);
+    const Wait connected = waitUntil([&board] { return board.identified(); }, ConnectTimeoutMs, false);
     if (connected == Wait::Interrupted) {
         Out::error(QStringLiteral("interrupted"));
         return Exit::Failed;
     }
     if (connected != Wait::Done) {
-        Out::error(drv.IsConnected() ? QStringLiteral("board %1 does not answer").arg(serial)
-                                     : QStringLiteral("board %1 could not be opened").arg(serial));
+        Out::error(drv.IsConnected() ? QStringLiteral("board %1 does not answer").arg(boardSerial)
+                                     : QStringLiteral("board %1 could not be opened").arg(boardSerial));
         return Exit::NoBoard;
     }
+    if (!link)
+        link = makeLocalLink(board);
     if (warnOutdatedFirmware && !dialogs.asked.isEmpty())
         Out::warning(QStringLiteral("the board's firmware differs from the carried one; run \"torvan60ctl firmware "
                                     "update\""));
@@ -206,55 +214,90 @@ int Session::connectBoard(Need need)
         return Exit::Ok;
     if (drv.DriverInfo.BootloaderActive) {
         Out::error(QStringLiteral("board %1 runs its boot loader; run \"torvan60ctl firmware update\" or \"restart\"")
-                       .arg(serial));
+                       .arg(boardSerial));
         return Exit::Failed;
     }
-    if (!waitSettings(SettingsTimeoutMs)) {
+    if (waitUntil([&board] { return board.settingsRead(); }, SettingsTimeoutMs) != Wait::Done) {
         if (!drv.IsConnected()) {
-            Out::error(QStringLiteral("board %1 was lost").arg(serial));
+            Out::error(QStringLiteral("board %1 was lost").arg(boardSerial));
             return Exit::NoBoard;
         }
-        Out::error(QStringLiteral("board %1 did not send its settings").arg(serial));
+        Out::error(QStringLiteral("board %1 did not send its settings").arg(boardSerial));
         return Exit::Failed;
     }
     if (need == Need::Settings)
         return Exit::Ok;
-    const Wait live = waitLiveReports(FilterReports, LiveTimeoutMs);
+    const Wait live = waitUntil([&board] { return board.liveReports() >= FilterReports; }, LiveTimeoutMs);
     if (live == Wait::Lost) {
-        Out::error(QStringLiteral("board %1 was lost").arg(serial));
+        Out::error(QStringLiteral("board %1 was lost").arg(boardSerial));
         return Exit::NoBoard;
     }
     if (live != Wait::Done) {
-        Out::error(QStringLiteral("board %1 sends no live data").arg(serial));
+        Out::error(QStringLiteral("board %1 sends no live data").arg(boardSerial));
         return Exit::Failed;
     }
     return Exit::Ok;
 }
 
-bool Session::waitSettings(int timeoutMs)
+Rpc::Reply Session::call(const QString &method, const QJsonObject &params, int timeoutMs, bool interruptible)
 {
-    return waitUntil(
-               [this] {
-                   return sawReply(Report::RptDriverRegisters) && sawReply(Report::RptOtherSettings) &&
-                          sawReply(Report::RptDriverName);
-               },
-               timeoutMs) == Wait::Done;
+    if (!link) {
+        Rpc::Reply reply;
+        reply.code = Rpc::BoardLost;
+        reply.message = QStringLiteral("board %1 was lost").arg(boardSerial);
+        return reply;
+    }
+    return link->call(method, params, timeoutMs, interruptible);
 }
 
-Session::Wait Session::waitAfterReports(int count, const std::function<bool()> &done, int timeoutMs)
+int Session::failed(const Rpc::Reply &reply)
 {
-    const int after = liveCount + count;
-    return waitUntil([this, after, &done] { return liveCount >= after && done(); }, timeoutMs);
+    Out::error(reply.message);
+    return Rpc::exitCode(reply.code);
 }
 
-Session::Wait Session::waitLiveReports(int count, int timeoutMs)
+Session::Wait Session::nextLive(QJsonObject &live, int timeoutMs)
 {
-    return waitAfterReports(
-        count, [] { return true; }, timeoutMs);
+    if (!link)
+        return Wait::Lost;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (true) {
+        QString method;
+        const Wait wait = link->next(method, live, int(qMax<qint64>(0, timeoutMs - elapsed.elapsed())));
+        if (wait != Wait::Done || method == QLatin1String("live"))
+            return wait;
+    }
+}
+
+bool Session::reconnect(int timeoutMs)
+{
+    if (remote())
+        return false;
+    BoardHolder &board = holderObject;
+    return waitUntil([&board] { return board.identified(); }, timeoutMs, false) == Wait::Done;
+}
+
+Session::Restart Session::awaitRestart(int timeoutMs)
+{
+    BoardHolder &board = holderObject;
+    bool left = !board.drv.IsConnected();
+    const Wait wait = waitUntil(
+        [&] {
+            left = left || !board.drv.IsConnected();
+            return left && board.identified();
+        },
+        timeoutMs, false);
+    if (wait == Wait::Interrupted)
+        return Restart::Interrupted;
+    if (wait != Wait::Done)
+        return left ? Restart::NotBack : Restart::NotLeft;
+    return Restart::Back;
 }
 
 Session::Wait Session::waitUntil(const std::function<bool()> &done, int timeoutMs, bool lostEnds)
 {
+    TorvanDRV &drv = holderObject.drv;
     QElapsedTimer elapsed;
     elapsed.start();
     QEventLoop loop;
@@ -279,14 +322,10 @@ Session::Wait Session::waitUntil(const std::function<bool()> &done, int timeoutM
     QTimer ticker;
     ticker.setInterval(20);
     connect(&ticker, &QTimer::timeout, &loop, check);
-    const auto driverSignals = {&TorvanDRV::newRTDataAvailable, &TorvanDRV::newDriverValuesAvailable,
-                                &TorvanDRV::newDriverInfoAvailable};
-    std::vector<QMetaObject::Connection> connections;
-    for (auto signal : driverSignals)
-        connections.push_back(connect(&drv, signal, &loop, check, Qt::QueuedConnection));
+    const QMetaObject::Connection changed =
+        connect(&holderObject, &BoardHolder::changed, &loop, check, Qt::QueuedConnection);
     ticker.start();
     loop.exec();
-    for (const auto &connection : connections)
-        disconnect(connection);
+    disconnect(changed);
     return result;
 }

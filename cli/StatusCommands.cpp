@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
+
 #include <limits>
 
 namespace Cli {
@@ -18,30 +19,29 @@ int watchStatus(Session &session, bool csv, qint64 count)
     started.start();
     // The CSV is a live recording's, header, columns and number format alike,
     // so the same tools read both; its time begins when watching does.
-    SystemWallClock wallClock;
     CsvLine csvLine;
     if (csv && !Out::bytes(liveCsvHeader()))
         return Exit::Ok;
-    qint64 written = 0;
-    bool outputClosed = false;
-    session.onLiveReport = [&] {
-        if (outputClosed || (count > 0 && written >= count))
-            return;
+    if (const int code = call(session, QStringLiteral("subscribe"), {{QStringLiteral("raw"), csv}}))
+        return code;
+    for (qint64 written = 0; count == 0 || written < count; ++written) {
+        QJsonObject live;
+        const Session::Wait wait = session.nextLive(live, std::numeric_limits<int>::max());
+        if (wait == Session::Wait::Lost)
+            return lostError(session);
+        if (wait != Session::Wait::Done)
+            break; // Ctrl-C is the normal end of watching
         const qint64 ms = started.elapsed();
-        outputClosed = !(csv ? Out::bytes(liveCsvRow(csvLine, {ms, wallClock.now(), session.drv.RTData}, 0))
-                             : Out::line(Status::watchLine(session.drv, ms)));
-        ++written;
-    };
-    const Session::Wait wait = session.waitUntil([&] { return outputClosed || (count > 0 && written >= count); },
-                                                 std::numeric_limits<int>::max());
-    session.onLiveReport = nullptr;
-    if (wait == Session::Wait::Lost)
-        return lostError(session);
-    // Ctrl-C is the normal end of watching.
+        const bool open = csv ? Out::bytes(liveCsvRow(csvLine, {ms, Status::time(live), Status::record(live)}, 0))
+                              : Out::line(Status::watchLine(live, ms));
+        if (!open)
+            break;
+    }
     return Exit::Ok;
 }
 
 } // namespace
+
 int cmdList(Session &session, CommandArgs &args)
 {
     if (!args.done())
@@ -51,10 +51,16 @@ int cmdList(Session &session, CommandArgs &args)
         Out::error(QStringLiteral("no board found"));
         return Exit::NoBoard;
     }
-    for (const BoardEntry &board : boards)
-        Out::line(QStringLiteral("%1\t%2\t%3\t%4")
-                      .arg(board.entry.serialNumber, board.entry.product, QString::fromStdString(board.entry.path),
-                           board.held ? QStringLiteral("held") : QStringLiteral("free")));
+    for (const BoardEntry &board : boards) {
+        QString state = QStringLiteral("free");
+        if (board.held) {
+            const QString by = session.servedBy(board.entry.serialNumber);
+            state = by.isEmpty() ? QStringLiteral("held") : QStringLiteral("served by ") + by;
+        }
+        Out::line(
+            QStringLiteral("%1\t%2\t%3\t%4")
+                .arg(board.entry.serialNumber, board.entry.product, QString::fromStdString(board.entry.path), state));
+    }
     return Exit::Ok;
 }
 
@@ -72,24 +78,36 @@ int cmdStatus(Session &session, CommandArgs &args)
         return usageError(QStringLiteral("--json takes one snapshot; it does not go with --watch"));
     if (const int code = session.connectBoard(Need::Identity))
         return code;
+    QJsonObject identity;
+    if (const int code = call(session, QStringLiteral("identity"), {}, identity))
+        return code;
     // A board in its boot loader sends no live data: its identity is all there is.
-    const bool live = !session.drv.DriverInfo.BootloaderActive;
-    if (live)
+    const bool live = !identity.value(QLatin1String("bootloader_active")).toBool();
+    if (watch && !live) {
+        Out::error(QStringLiteral("the board runs its boot loader and sends no live data"));
+        return Exit::Failed;
+    }
+    QJsonObject report;
+    if (live) {
         if (const int code = session.connectBoard(Need::Live))
             return code;
-    if (watch) {
-        if (!live) {
-            Out::error(QStringLiteral("the board runs its boot loader and sends no live data"));
-            return Exit::Failed;
-        }
-        return watchStatus(session, csv, count);
+        if (watch)
+            return watchStatus(session, csv, count);
+        // Its name came with its settings.
+        if (const int code = call(session, QStringLiteral("identity"), {}, identity))
+            return code;
+        if (const int code = call(session, QStringLiteral("status"), {}, report))
+            return code;
     }
-    if (json)
-        Out::line(QString::fromUtf8(QJsonDocument(Status::snapshot(session.drv, live)).toJson(QJsonDocument::Indented))
-                      .trimmed());
-    else
-        for (const QString &line : Status::snapshotLines(session.drv, live))
+    if (json) {
+        QJsonObject snapshot = identity;
+        for (auto it = report.begin(); it != report.end(); ++it)
+            snapshot.insert(it.key(), it.value());
+        Out::line(QString::fromUtf8(QJsonDocument(snapshot).toJson(QJsonDocument::Indented)).trimmed());
+    } else {
+        for (const QString &line : Status::snapshotLines(identity, report))
             Out::line(line);
+    }
     return Exit::Ok;
 }
 

@@ -7,7 +7,6 @@
 #include <QVariant>
 
 #include <cmath>
-#include <functional>
 #include <iterator>
 
 using namespace DriverControls;
@@ -79,15 +78,11 @@ QString listText(int32_t index)
     return index < 0 ? QStringLiteral("-1 (no selection)") : QString::number(index);
 }
 
-// Where the values come from: the value of a "Group/Key", invalid when
-// missing.
-using ValueSource = std::function<QVariant(const QString &)>;
-
 // Reads values one key at a time and notes every value it had to replace.
 class Reader
 {
 public:
-    Reader(const ValueSource &file, QStringList &notes) : file(file), notes(notes) {}
+    Reader(const QVariantMap &file, QStringList &notes) : file(file), notes(notes) {}
 
     int32_t integer(const char *name, int32_t fallback, int32_t lo, int32_t hi)
     {
@@ -148,11 +143,8 @@ public:
 
     QString rawText(const char *name, bool &present) const
     {
-        const QVariant value = file(key(name));
+        const QVariant value = file.value(key(name));
         present = value.isValid();
-        // An unquoted text with commas reads as a list.
-        if (value.userType() == QMetaType::QStringList)
-            return value.toStringList().join(QLatin1Char(','));
         return value.toString();
     }
 
@@ -178,7 +170,7 @@ private:
             notes << QStringLiteral("Settings file value %1=%2 adjusted to %3.").arg(key(name), raw, used);
     }
 
-    const ValueSource &file;
+    const QVariantMap &file;
     QStringList &notes;
 };
 
@@ -206,9 +198,6 @@ QString refusalOf(const QString &path)
         return QStringLiteral("binary");
     return QString();
 }
-
-LoadResult loadValues(const ValueSource &file, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
-                      const LoadRules &rules);
 
 } // namespace
 
@@ -262,25 +251,36 @@ bool Save(const QString &path, const DrvSettingsRecord &s, const TrajectoryDataR
     return file.status() == QSettings::NoError;
 }
 
+QVariantMap ReadValues(const QString &path, QString &refusal)
+{
+    refusal = refusalOf(path);
+    if (!refusal.isEmpty())
+        return {};
+    QSettings file(path, QSettings::IniFormat);
+    QVariantMap values;
+    for (const QString &name : file.allKeys()) {
+        // An unquoted text with commas reads as a list.
+        const QVariant value = file.value(name);
+        values.insert(name, value.userType() == QMetaType::QStringList
+                                ? QVariant(value.toStringList().join(QLatin1Char(',')))
+                                : value);
+    }
+    if (file.status() != QSettings::NoError)
+        refusal = QStringLiteral("no settings in it");
+    return refusal.isEmpty() ? values : QVariantMap();
+}
+
 LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
                 const LoadRules &rules)
 {
-    LoadResult result;
-    result.refusal = refusalOf(path);
-    if (!result.refusal.isEmpty())
-        return result;
-    QSettings file(path, QSettings::IniFormat);
-    if (file.status() != QSettings::NoError) {
-        result.refusal = QStringLiteral("no settings in it");
+    QString refusal;
+    const QVariantMap values = ReadValues(path, refusal);
+    if (!refusal.isEmpty()) {
+        LoadResult result;
+        result.refusal = refusal;
         return result;
     }
-    return loadValues([&file](const QString &name) { return file.value(name); }, settings, trajectory, rules);
-}
-
-LoadResult LoadValues(const QVariantMap &values, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
-                      const LoadRules &rules)
-{
-    return loadValues([&values](const QString &name) { return values.value(name); }, settings, trajectory, rules);
+    return LoadValues(values, settings, trajectory, rules);
 }
 
 QStringList KeyNames()
@@ -291,15 +291,13 @@ QStringList KeyNames()
     return names;
 }
 
-namespace {
-
-LoadResult loadValues(const ValueSource &file, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
+LoadResult LoadValues(const QVariantMap &file, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
                       const LoadRules &rules)
 {
     LoadResult result;
     bool anyKey = false;
     for (const char *name : Keys)
-        anyKey = anyKey || file(key(name)).isValid();
+        anyKey = anyKey || file.contains(key(name));
     if (!anyKey) {
         result.refusal = QStringLiteral("no settings in it");
         return result;
@@ -329,7 +327,7 @@ LoadResult loadValues(const ValueSource &file, DrvSettingsRecord &settings, Traj
     s.DriverName = r.text("DriverSettings/DriverName", DriverNameLength);
     s.PWMMode = r.boolean("DriverSettings/PWMMode", false);
     s.I2CAddress = r.integer("DriverSettings/I2CAddress", 0, I2CAddressMin, I2CAddressMax);
-    if (file(QStringLiteral("DriverSettings/ModbusConfig")).isValid())
+    if (file.contains(QStringLiteral("DriverSettings/ModbusConfig")))
         s.ModbusConfig = r.list("DriverSettings/ModbusConfig", -1, ModbusConfigs().size());
     else
         result.adjustments << QStringLiteral("Settings file value DriverSettings/ModbusConfig missing; kept %1.")
@@ -363,7 +361,5 @@ LoadResult loadValues(const ValueSource &file, DrvSettingsRecord &settings, Traj
     result.loaded = true;
     return result;
 }
-
-} // namespace
 
 } // namespace SettingsFile

@@ -57,6 +57,11 @@ struct LoadResult
 LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
                 const LoadRules &rules = {});
 
+// The values of a settings file under "Group/Key", as texts, before any
+// rule holds them; empty with the refusal set when it is no settings file
+// (unreadable, empty, too large, binary).
+QVariantMap ReadValues(const QString &path, QString &refusal);
+
 // Load from values under the file's keys ("Group/Key") instead of a file,
 // by the same rules; refused when none of the keys is there.
 LoadResult LoadValues(const QVariantMap &values, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,

@@ -238,6 +238,8 @@ void BoardService::pwm(const CallPtr &call, Rpc::Params &params)
                      {QStringLiteral("b"), p.DutyB},
                      {QStringLiteral("freq"), p.PWMFrequency},
                      {QStringLiteral("actual_freq"), p.ActualFrequency},
+                     {QStringLiteral("timers"),
+                      QJsonArray{p.TimerAForward, p.TimerAReverse, p.TimerBForward, p.TimerBReverse}},
                      {QStringLiteral("warnings"), QJsonArray::fromStringList(*warnings)}});
     };
     if (action != QLatin1String("run")) {

@@ -53,8 +53,16 @@ QString keptSettings(const TorvanDRV &drv)
 
 void BoardService::settingsGet(const CallPtr &call, Rpc::Params &params)
 {
-    if (paramsOk(call, params))
-        reply(call, SettingsJson::shown(drv.DrvSettings, drv.TrajectoryData));
+    const bool detail = params.boolean(QStringLiteral("detail"), false);
+    if (!paramsOk(call, params))
+        return;
+    QJsonObject result = SettingsJson::shown(drv.DrvSettings, drv.TrajectoryData);
+    if (detail) {
+        // The settings line and the register image as the board reported them.
+        result.insert(QStringLiteral("settings_line"), drv.DrvSettings2String());
+        result.insert(QStringLiteral("registers"), drv.DriverRegisters2String());
+    }
+    reply(call, result);
 }
 
 void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)

@@ -247,12 +247,18 @@ private slots:
         // The filtered voltage has settled on the board's 24 V.
         QVERIFY(qAbs(s.value(QLatin1String("voltage")).toDouble() - 24.0) < 0.1);
         QVERIFY(s.value(QLatin1String("temperature")).toDouble() > 20.0);
-        QCOMPARE(s.value(QLatin1String("driver_state_text")).toString(), QStringLiteral("Driver Disabled (Sleep)"));
+        QCOMPARE(s.value(QLatin1String("driver_text")).toString(), QStringLiteral("Driver Disabled (Sleep)"));
         QCOMPARE(s.value(QLatin1String("faults")).toInt(-1), 0);
-        QCOMPARE(s.value(QLatin1String("operating_mode")).toInt(), 1);
+        QCOMPARE(s.value(QLatin1String("mode")).toInt(), 1);
         QVERIFY(s.value(QLatin1String("inputs")).toObject().value(QLatin1String("end_switch")).toBool());
-        QVERIFY(s.contains(QLatin1String("position")) && s.contains(QLatin1String("speed")) &&
-                s.contains(QLatin1String("current")));
+        QVERIFY(QDateTime::fromString(s.value(QLatin1String("time")).toString(), Qt::ISODateWithMs).isValid());
+        // The keys of the service's identity and status, and no others.
+        QStringList keys = s.keys();
+        keys.sort();
+        QCOMPARE(keys, (QStringList{"application_version", "bootloader_active", "bootloader_version",
+                                    "carried_version", "current", "driver_state", "driver_text", "fault_texts",
+                                    "faults", "firmware", "inputs", "mode", "name", "position", "product", "serial",
+                                    "signature_valid", "speed", "temperature", "time", "unique_id", "voltage"}));
 
         // A board in its boot loader sends no live data: identity only.
         const Result loader =
