@@ -230,6 +230,7 @@ void BoardService::pwm(const CallPtr &call, Rpc::Params &params)
         drv.PWMData.DutyB = dutyB;
         drv.CalculatePWMTimers();
         drv.WritePWMSettings();
+        emit boardSettingsChanged();
     };
     auto warnings = std::make_shared<QStringList>();
     auto answer = [this, call, warnings] {

@@ -6,7 +6,9 @@
 
 #include <memory>
 
+class BoardService;
 class MonotonicClock;
+class QLabel;
 class TorvanDRV;
 class Logger;
 class ElapsedClock;
@@ -37,6 +39,12 @@ public:
     };
     const QVector<PictureSource> &pictureSources() const { return pictures; }
 
+    // The event log, for the parts of the program beside the window.
+    Logger *eventLog() const { return logger; }
+    // The service of the board the window holds: its clients show in the
+    // status bar and their changes in the controls (ui/RemoteClients.cpp).
+    void attachService(BoardService &service);
+
 public slots:
     // Live status panel.
     void DisplayRTData();
@@ -61,6 +69,9 @@ public slots:
     //      (ui/PositionControlTab.cpp) ----
     void TrajDataChanged();
     void ConnectToPositionValueChanged(bool connect);
+
+    // What a remote client changed, shown without sending anything.
+    void showRemoteChanges();
 
     // ---- DC motor control tab (ui/DcMotorTab.cpp) ----
     void ConnectToPWMValueChanged(bool connect);
@@ -143,6 +154,9 @@ private:
     QPixmap loadPicture(const QString &name);
     QIcon loadIcon(const QString &name);
 
+    // The PWM record in the DC motor control tab, sending nothing.
+    void showPwmData();
+
     void addTempChartPoint();
     void addPosChartPoint(bool speedMode, double required);
     // Empties a chart, restarts its time and sets the ranges the clear
@@ -166,6 +180,7 @@ private:
     LiveChart *tempChart = nullptr;
     LiveChart *posChart = nullptr;
     RepaintPacer *pacer = nullptr; // child of the window
+    QLabel *remoteClientsLabel = nullptr;
     // What the live status panel wrote last, where the widget cannot tell.
     struct ShownStatus
     {
