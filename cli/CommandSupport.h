@@ -46,5 +46,6 @@ int cmdStop(Session &session, CommandArgs &args);                     // MotionC
 int cmdHome(Session &session, CommandArgs &args);                     // MotionCommands.cpp
 int cmdPwm(Session &session, CommandArgs &args);                      // PwmCommands.cpp
 int cmdFirmware(Session &session, CommandArgs &args);                 // FirmwareCommands.cpp
+int cmdServe(Session &session, CommandArgs &args);                    // ServeCommand.cpp
 
 } // namespace Cli

@@ -67,6 +67,9 @@ Commands:
                           DC motor mode
   firmware check          compare the board's firmware with the carried one
   firmware update [--yes] update the firmware (asks unless --yes)
+  serve                   hold the board and serve it to other programs on
+                          its local socket until Ctrl-C or SIGTERM; finds it
+                          again after an unplug
 
 Exit codes:
   0  done
@@ -97,6 +100,7 @@ int runCommand(Session &session, const QStringList &words)
         {QStringLiteral("home"), cmdHome},
         {QStringLiteral("pwm"), cmdPwm},
         {QStringLiteral("firmware"), cmdFirmware},
+        {QStringLiteral("serve"), cmdServe},
     };
     if (words.isEmpty())
         return usageError(QStringLiteral("no command given"));
