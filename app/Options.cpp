@@ -13,6 +13,8 @@ Options parseOptions(const QStringList &args)
             options.userDir = true;
         else if (arg == QLatin1String("--check"))
             options.check = true;
+        else if (arg == QLatin1String("--no-service"))
+            options.noService = true;
         else
             options.ignored << arg;
     }
@@ -21,7 +23,7 @@ Options parseOptions(const QStringList &args)
 
 QString optionsUsage()
 {
-    return QStringLiteral("options: ") + boardOptionsUsage() + QStringLiteral(" --user-dir --check");
+    return QStringLiteral("options: ") + boardOptionsUsage() + QStringLiteral(" --user-dir --check --no-service");
 }
 
 QString userFolder(const QString &xdgStateHome, const QString &home)

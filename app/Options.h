@@ -17,6 +17,9 @@ struct Options
     // from and where the log is written, and exit instead of showing the
     // window.
     bool check = false;
+    // --no-service: the board the window holds is not served to other
+    // programs on its local socket.
+    bool noService = false;
     QStringList ignored; // anything else: started as if it were not there
     // Why the arguments cannot be followed, for the user; empty when they can.
     // The tool does not start then.
