@@ -23,9 +23,10 @@
 
 namespace {
 
-// Reads of one client per wake-up: a client that sends without pause still
-// lets the board and the other clients have their turn.
-constexpr int ReadsPerTurn = 4;
+// Lines of one client taken per turn of the event loop: a client that sends
+// many at once still lets the board and the other clients have their turn.
+// Its socket is read again once the lines read are taken.
+constexpr int LinesPerTurn = 32;
 constexpr int ReadChunkBytes = 64 * 1024;
 // The time a live holder on the socket is given to say who it is.
 constexpr int HolderProbeMs = 500;
@@ -332,29 +333,26 @@ void LocalServer::acceptClients()
 void LocalServer::readFrom(Client *client)
 {
     char buffer[ReadChunkBytes];
-    for (int turn = 0; turn < ReadsPerTurn && !client->dropping && !client->closing; ++turn) {
-        const ssize_t count = ::recv(client->fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (count > 0) {
-            client->input.append(buffer, int(count));
-            takeLines(client);
-            if (count < ssize_t(sizeof buffer))
-                return;
-        } else if (count < 0 && errno == EINTR) {
-            continue;
-        } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            return;
-        } else {
-            // The client closed its side (or vanished): it left. What it sent
-            // is obeyed; answers still to come are not sent.
-            return drop(client, QString());
-        }
+    ssize_t count;
+    do
+        count = ::recv(client->fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    while (count < 0 && errno == EINTR);
+    if (count > 0) {
+        client->input.append(buffer, int(count));
+        takeLines(client);
+    } else if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+        // The client closed its side (or vanished): it left. What it sent
+        // was obeyed; answers still to come are not sent.
+        drop(client, QString());
     }
 }
 
 void LocalServer::takeLines(Client *client)
 {
     int start = 0;
+    int taken = 0;
     bool overlong = false;
+    bool more = false;
     while (!client->dropping && !client->closing) {
         const int end = client->input.indexOf('\n', start);
         if (end < 0) {
@@ -362,8 +360,13 @@ void LocalServer::takeLines(Client *client)
             overlong = client->input.size() - start > Rpc::MaxLineBytes + 1;
             break;
         }
+        if (taken == LinesPerTurn) {
+            more = true;
+            break;
+        }
         QByteArray line = client->input.mid(start, end - start);
         start = end + 1;
+        ++taken;
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.size() > Rpc::MaxLineBytes) {
@@ -374,17 +377,32 @@ void LocalServer::takeLines(Client *client)
             service.receive(client, line);
     }
     client->input.remove(0, start);
-    if (!overlong || client->dropping || client->closing)
+    if (client->dropping || client->closing)
         return;
-    log(QStringLiteral("Remote client %1 sent a line longer than %2 bytes; its connection is closed")
-            .arg(client->describe())
-            .arg(Rpc::MaxLineBytes));
-    client->input.clear();
-    client->send(Rpc::error(QJsonValue::Null, Rpc::InvalidRequest,
-                            QStringLiteral("invalid request: a line may be at most %1 bytes").arg(Rpc::MaxLineBytes)));
-    client->closing = true;
-    client->reader->setEnabled(false);
-    client->flush();
+    if (overlong) {
+        log(QStringLiteral("Remote client %1 sent a line longer than %2 bytes; its connection is closed")
+                .arg(client->describe())
+                .arg(Rpc::MaxLineBytes));
+        client->input.clear();
+        client->send(
+            Rpc::error(QJsonValue::Null, Rpc::InvalidRequest,
+                       QStringLiteral("invalid request: a line may be at most %1 bytes").arg(Rpc::MaxLineBytes)));
+        client->closing = true;
+        client->reader->setEnabled(false);
+        client->flush();
+        return;
+    }
+    // The rest after the other events waiting now; nothing more is read
+    // from this client until then.
+    client->reader->setEnabled(!more);
+    if (more)
+        QMetaObject::invokeMethod(
+            this,
+            [this, guard = QPointer<Client>(client)] {
+                if (guard && !guard->dropping && !guard->closing)
+                    takeLines(guard.data());
+            },
+            Qt::QueuedConnection);
 }
 
 void LocalServer::drop(Client *client, const QString &why)

@@ -43,10 +43,13 @@ int bindSocket(const QString &path, bool listening)
 }
 
 // Another holder on listener: answers the first hello that comes as
-// "othertool" (pid 777), then closes.
+// "othertool" (pid 777), then closes. Gives up when nobody asks.
 void answerOneHello(int listener)
 {
     while (true) {
+        pollfd waiting{listener, POLLIN, 0};
+        if (::poll(&waiting, 1, 20000) != 1)
+            return;
         const int fd = ::accept(listener, nullptr, nullptr);
         if (fd < 0)
             return;
@@ -382,6 +385,33 @@ private slots:
         QCOMPARE(rig->server.clientCount(), 1);
         QVERIFY(reader.call("settings.get").contains("result"));
         QVERIFY(sleeper.waitForClose());
+    }
+
+    // A client that sends many requests at once has them answered a few at a
+    // time between the turns of others: another client's request is not
+    // held up behind all of them, and none of them is lost.
+    void floodAnsweredInTurns()
+    {
+        QVERIFY(rig->start());
+        RawClient flood(boardSocket());
+        RawClient other(boardSocket());
+        QVERIFY(flood.call("hello", {{"program", "flood"}}).contains("result"));
+        QVERIFY(other.call("hello", {{"program", "other"}}).contains("result"));
+        constexpr int Requests = 2000;
+        QByteArray lines;
+        for (int i = 0; i < Requests; ++i)
+            lines += Rpc::request(i, "sleep", {}) + '\n'; // answered at once: the driver sleeps
+        QVERIFY(flood.write(lines));
+        QVERIFY(other.call("sleep").contains("result"));
+        // The holder logs each command as it takes it.
+        const QString fromFlood = QStringLiteral("Remote command from flood (pid %1): sleep").arg(::getpid());
+        const QStringList log = rig->link.pane.texts();
+        const int otherAt = log.indexOf(QStringLiteral("Remote command from other (pid %1): sleep").arg(::getpid()));
+        QVERIFY(otherAt > 0);
+        const int floodBefore = log.mid(0, otherAt).count(fromFlood);
+        QVERIFY2(floodBefore < 200, qPrintable(QString::number(floodBefore)));
+        QVERIFY(serveUntil([&] { return flood.readAvailable() && flood.input.count('\n') == Requests; }, flood.fd));
+        QCOMPARE(rig->link.pane.texts().count(fromFlood), Requests);
     }
 
     // A client that leaves while its request waits for the board takes only
