@@ -139,6 +139,28 @@ private slots:
         QCOMPARE(rig->link.count(Report::CmdWriteTrajectory), moves);
     }
 
+    // Requests queued behind one that waits for the board are bounded; the
+    // ones over the bound are refused at once, the others answered in turn.
+    void waitingRequestsBounded()
+    {
+        QByteArray lines = Rpc::request(1, "reset_faults", {}) + '\n'; // waits for three reports
+        for (int id = 2; id <= 71; ++id)
+            lines += Rpc::request(id, "status", {}) + '\n';
+        QVERIFY(client->write(lines));
+        for (int id = 66; id <= 71; ++id) {
+            const QJsonObject refusal = QJsonDocument::fromJson(client->readLine()).object();
+            QCOMPARE(refusal.value("id").toInt(), id);
+            QCOMPARE(errorCode(refusal), int(Rpc::Refused));
+        }
+        rig->tick(5); // the faults are reset; the queue runs
+        QList<int> answered, expected;
+        for (int id = 1; id <= 65; ++id) {
+            answered << QJsonDocument::fromJson(client->readLine()).object().value("id").toInt();
+            expected << id;
+        }
+        QCOMPARE(answered, expected);
+    }
+
     void liveReportsEveryNth()
     {
         QCOMPARE(client->call("subscribe", {{"every", 3}}).value("result").toObject(), QJsonObject());
