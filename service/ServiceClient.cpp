@@ -66,10 +66,10 @@ QString ServiceClient::connectTo(const QString &path, int timeoutMs)
         const qint64 slice = std::max<qint64>(1, std::min<qint64>(left, InterruptCheckMs));
         timeval timeout{time_t(slice / 1000), suseconds_t((slice % 1000) * 1000)};
         ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 || errno == EISCONN)
             break;
         const int error = errno;
-        const bool busy = error == EAGAIN || error == EINPROGRESS || error == EINTR;
+        const bool busy = error == EAGAIN || error == EINPROGRESS || error == EALREADY || error == EINTR;
         QString why;
         if (!busy)
             why = error == ENOENT         ? QStringLiteral("there is no socket %1").arg(path)

@@ -525,6 +525,29 @@ private slots:
         ::close(listener);
     }
 
+    // A holder that sends a line longer than any answer can be is broken:
+    // the client stops taking its lines instead of keeping them all.
+    void clientRefusesOverlongLines()
+    {
+        QString error;
+        QVERIFY(ServicePaths::prepareFolder(error));
+        const int listener = bindSocket(boardSocket(), true);
+        ServiceClient client;
+        QCOMPARE(client.connectTo(boardSocket(), 1000), QString());
+        const int holder = ::accept(listener, nullptr, nullptr);
+        std::thread talker([holder] {
+            const QByteArray endless(ServiceClient::MaxLineBytes + 1, 'x');
+            ::send(holder, endless.constData(), size_t(endless.size()), MSG_NOSIGNAL);
+        });
+        const Rpc::Reply reply = client.call("status", {}, 20000);
+        talker.join();
+        QCOMPARE(reply.code, int(Rpc::InternalError));
+        QCOMPARE(reply.message, QString("the holder of the board sent a line longer than 1048576 bytes"));
+        QVERIFY(!client.isConnected());
+        ::close(holder);
+        ::close(listener);
+    }
+
     // Only sockets a holder answers on are listed.
     void servedBoards()
     {
