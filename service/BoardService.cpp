@@ -12,6 +12,10 @@
 namespace {
 
 constexpr int DeadlineCheckMs = 20;
+// Requests of one client that wait behind the one the board is busy with;
+// more are refused, so that a client cannot make the holder keep any
+// number of them.
+constexpr int MaxQueuedRequests = 64;
 
 } // namespace
 
@@ -162,7 +166,12 @@ void BoardService::receive(ServicePeer *peer, const QByteArray &line)
         dispatch(call);
         return;
     }
-    peers[peer].queue.push_back(request);
+    PeerState &state = peers[peer];
+    if (int(state.queue.size()) >= MaxQueuedRequests)
+        return refuse(Rpc::Refused, QStringLiteral("too many requests wait on this connection (at most %1); wait "
+                                                   "for their answers")
+                                        .arg(MaxQueuedRequests));
+    state.queue.push_back(request);
     pump(peer);
 }
 
