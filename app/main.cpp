@@ -3,13 +3,23 @@
 #include "device/TorvanDRV.h"
 #include "device/TransportChain.h"
 #include "log/Logger.h"
+#include "record/WallClock.h"
+#include "service/BoardService.h"
+#include "service/ServiceHost.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxDialogs.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
 
 // The one device object of the process, built before main runs.
 static TorvanDRV Torvan;
@@ -26,6 +36,31 @@ static void enterUserFolder(Options &options)
         QTextStream(stderr) << "Cannot run in the folder \"" << folder << "\" (from XDG_STATE_HOME or HOME); "
                             << "the log goes to " << QDir::currentPath() << "\n";
     }
+}
+
+// SIGTERM and SIGINT end the window as closing it does, so that what it
+// serves on goes away with it. The handler only writes a byte; the event
+// loop does the rest.
+static int quitPipe[2] = {-1, -1};
+
+static void onQuitSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(quitPipe[1], &byte, 1);
+}
+
+static void quitOnSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quitPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
 }
 
 // --check: where each picture came from and where the log goes. Succeeds
@@ -77,6 +112,17 @@ int main(int argc, char *argv[])
     MainWindow window(Torvan, clock);
     if (options.check)
         return reportStart(window);
+    // Other programs of the user reach the board through the window while it
+    // holds it (torvan60ctl, scripts).
+    SystemWallClock wallClock;
+    BoardService service(Torvan, clock, wallClock);
+    service.setHolder(QStringLiteral("torvan60"), QCoreApplication::applicationPid());
+    service.setLogger(window.eventLog());
+    window.attachService(service);
+    std::unique_ptr<ServiceHost> serving;
+    if (!options.noService)
+        serving = std::make_unique<ServiceHost>(service, Torvan, window.eventLog());
+    quitOnSignals(app);
     window.show();
     return app.exec();
 }

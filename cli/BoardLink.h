@@ -19,3 +19,6 @@ public:
 
 // The service of the board this process holds.
 std::unique_ptr<BoardLink> makeLocalLink(BoardHolder &holder);
+// The service of another program on its socket at path; null with the
+// error when it does not answer.
+std::unique_ptr<BoardLink> makeRemoteLink(const QString &path, int timeoutMs, QString &error);

@@ -2,7 +2,7 @@
 
 #include "cli/Output.h"
 #include "log/Logger.h"
-#include "service/BoardPresence.h"
+#include "service/ServiceHost.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -32,24 +32,20 @@ int cmdServe(Session &session, CommandArgs &args)
 {
     if (!args.done())
         return argsError(args);
+    BoardHolder &board = session.board();
+    StderrPane stderrPane;
+    Logger log(nullptr, QString(), &stderrPane);
+    board.service.setHolder(QCoreApplication::applicationName(), QCoreApplication::applicationPid());
+    board.service.setLogger(&log);
+    // The socket follows the board from its connection on: it goes when the
+    // board is lost and comes back when the board is found again.
+    ServiceHost host(board.service, board.drv, &log);
     if (const int code = session.connectBoard(Need::Identity))
         return code;
     if (session.remote()) {
         Out::error(QStringLiteral("board %1 is already served by %2").arg(session.serial(), session.holder()));
         return Exit::NoBoard;
     }
-    BoardHolder &board = session.board();
-    StderrPane stderrPane;
-    Logger log(nullptr, QString(), &stderrPane);
-    board.service.setHolder(QCoreApplication::applicationName(), QCoreApplication::applicationPid());
-    board.service.setLogger(&log);
-    BoardPresence presence(board.drv);
-    QObject::connect(&presence, &BoardPresence::arrived, &log,
-                     [&log](const QString &serial) { log.write(QStringLiteral("Serving board ") + serial); });
-    QObject::connect(&presence, &BoardPresence::left, &log,
-                     [&log](const QString &serial) { log.write(QStringLiteral("Board lost: ") + serial); });
-    if (presence.isPresent())
-        log.write(QStringLiteral("Serving board ") + presence.serial());
 
     // Served until Ctrl-C or SIGTERM; the board is found again after a loss
     // as the window finds it.

@@ -3,12 +3,14 @@
 #include "cli/BoardLink.h"
 #include "cli/Output.h"
 #include "log/Logger.h"
+#include "service/ServicePaths.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -31,11 +33,16 @@ constexpr int LiveTimeoutMs = 4000;
 // Five live reports fill the voltage and temperature filter.
 constexpr int FilterReports = 5;
 
-QString serialList(const std::vector<BoardEntry> &boards)
+// How long a socket may take to answer who serves it.
+constexpr int ProbeTimeoutMs = 500;
+
+QString serialList(const std::vector<Session::Board> &boards)
 {
     QStringList serials;
-    for (const BoardEntry &board : boards)
-        serials << board.entry.serialNumber + (board.held ? QStringLiteral(" (held)") : QString());
+    for (const Session::Board &board : boards)
+        serials << board.serial +
+                       (board.held ? (board.holder.isEmpty() ? QStringLiteral(" (held)") : QStringLiteral(" (served)"))
+                                   : QString());
     return serials.join(QStringLiteral(", "));
 }
 
@@ -109,38 +116,46 @@ int Session::open()
     return Exit::Ok;
 }
 
-std::vector<BoardEntry> Session::boards()
+std::vector<Session::Board> Session::boards()
 {
-    return holderObject.boards();
+    std::vector<Board> found;
+    for (const BoardEntry &entry : holderObject.boards())
+        found.push_back({entry.entry.serialNumber, entry.entry.product, QString::fromStdString(entry.entry.path),
+                         entry.held, QString(), QString()});
+    if (options.board.simulate)
+        return found;
+    for (const ServicePaths::Served &served : ServicePaths::served(ProbeTimeoutMs)) {
+        const QString holder = QStringLiteral("%1 (pid %2)").arg(served.program).arg(served.pid);
+        auto same = std::find_if(found.begin(), found.end(),
+                                 [&served](const Board &board) { return board.serial == served.serial; });
+        if (same == found.end())
+            found.push_back({served.serial, QString(), served.path, true, holder, served.path});
+        else if (same->held) {
+            same->holder = holder;
+            same->socket = served.path;
+        }
+    }
+    return found;
 }
 
-QString Session::servedBy(const QString &serial)
+int Session::selectBoard(Board &chosen)
 {
-    Q_UNUSED(serial)
-    return QString();
-}
-
-int Session::selectBoard(QString &serial, QString &servedByProgram)
-{
-    const std::vector<BoardEntry> found = boards();
+    const std::vector<Board> found = boards();
     // Boards this tool can work on: free ones, and held ones that their
     // holder serves.
-    std::vector<std::pair<QString, QString>> usable; // serial, holder ("" when free)
-    for (const BoardEntry &board : found) {
-        const QString by = board.held ? servedBy(board.entry.serialNumber) : QString();
-        if (!board.held || !by.isEmpty())
-            usable.emplace_back(board.entry.serialNumber, by);
-    }
+    std::vector<Board> usable;
+    for (const Board &board : found)
+        if (!board.held || !board.holder.isEmpty())
+            usable.push_back(board);
     if (!options.board.serial.isEmpty()) {
-        for (const auto &board : usable) {
-            if (board.first == options.board.serial) {
-                serial = board.first;
-                servedByProgram = board.second;
+        for (const Board &board : usable) {
+            if (board.serial == options.board.serial) {
+                chosen = board;
                 return Exit::Ok;
             }
         }
-        for (const BoardEntry &board : found) {
-            if (board.entry.serialNumber == options.board.serial) {
+        for (const Board &board : found) {
+            if (board.serial == options.board.serial) {
                 Out::error(QStringLiteral("board %1 is held by another program").arg(options.board.serial));
                 return Exit::NoBoard;
             }
@@ -152,8 +167,7 @@ int Session::selectBoard(QString &serial, QString &servedByProgram)
         return Exit::NoBoard;
     }
     if (usable.size() == 1) {
-        serial = usable.front().first;
-        servedByProgram = usable.front().second;
+        chosen = usable.front();
         return Exit::Ok;
     }
     if (usable.empty()) {
@@ -168,24 +182,32 @@ int Session::selectBoard(QString &serial, QString &servedByProgram)
 int Session::connectBoard(Need need)
 {
     if (!link) {
-        QString serial, servedByProgram;
-        if (const int code = selectBoard(serial, servedByProgram))
+        Board board;
+        if (const int code = selectBoard(board))
             return code;
-        boardSerial = serial;
-        if (!servedByProgram.isEmpty())
-            return connectRemote(serial);
-        holderObject.hold(serial);
+        boardSerial = board.serial;
+        if (!board.holder.isEmpty())
+            return connectRemote(board);
+        holderObject.hold(board.serial);
     }
     if (remote())
         return Exit::Ok; // the holder has what any command needs
     return waitForNeed(need);
 }
 
-int Session::connectRemote(const QString &serial)
+int Session::connectRemote(const Board &board)
 {
-    Q_UNUSED(serial)
-    Out::error(QStringLiteral("board %1 is held by another program").arg(serial));
-    return Exit::NoBoard;
+    QString error;
+    link = makeRemoteLink(board.socket, ProbeTimeoutMs * 4, error);
+    if (!link) {
+        Out::error(QStringLiteral("board %1 is served by %2, which does not answer: %3")
+                       .arg(board.serial, board.holder, error));
+        return Exit::NoBoard;
+    }
+    holderName = board.holder;
+    socketPath = board.socket;
+    warnOutdatedFirmware = false; // the holder's operator is told
+    return Exit::Ok;
 }
 
 int Session::waitForNeed(Need need)
@@ -273,13 +295,44 @@ Session::Wait Session::nextLive(QJsonObject &live, int timeoutMs)
 bool Session::reconnect(int timeoutMs)
 {
     if (remote())
-        return false;
+        return reconnectRemote(timeoutMs, false) == Restart::Back;
     BoardHolder &board = holderObject;
     return waitUntil([&board] { return board.identified(); }, timeoutMs, false) == Wait::Done;
 }
 
+Session::Restart Session::reconnectRemote(int timeoutMs, bool mustLeave)
+{
+    // The holder closes the socket when its board goes and opens it again
+    // when it finds the board again.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool left = !mustLeave;
+    while (elapsed.elapsed() < timeoutMs) {
+        if (interrupted())
+            return Restart::Interrupted;
+        if (!left) {
+            QString method;
+            QJsonObject params;
+            left = link->next(method, params, 50) == Wait::Lost;
+            continue;
+        }
+        QString error;
+        if (auto again = makeRemoteLink(socketPath, ProbeTimeoutMs, error)) {
+            link = std::move(again);
+            if (link->call(QStringLiteral("identity"), {}, ProbeTimeoutMs * 4, false).ok)
+                return Restart::Back;
+        }
+        QEventLoop idle;
+        QTimer::singleShot(100, &idle, &QEventLoop::quit);
+        idle.exec();
+    }
+    return left ? Restart::NotBack : Restart::NotLeft;
+}
+
 Session::Restart Session::awaitRestart(int timeoutMs)
 {
+    if (remote())
+        return reconnectRemote(timeoutMs, true);
     BoardHolder &board = holderObject;
     bool left = !board.drv.IsConnected();
     const Wait wait = waitUntil(

@@ -56,12 +56,19 @@ public:
     // code other than Ok on failure, with the error printed.
     int open();
 
-    // Matching boards on the bus, free ones first in bus order, then held
-    // ones.
-    std::vector<BoardEntry> boards();
-    // Who serves a held board, as "torvan60 (pid 4242)"; empty when nobody
-    // does (or on a simulated bus, which no other program sees).
-    QString servedBy(const QString &serial);
+    // A board this tool can see: on the bus, free or held by another
+    // program, or served by the program that holds it.
+    struct Board
+    {
+        QString serial, product, path;
+        bool held = false;
+        QString holder; // the serving program, "torvan60 (pid 4242)"; empty when not served
+        QString socket;
+    };
+    // Free boards first in bus order, then held ones, then those served by
+    // programs whose boards are not on this bus (a simulated one); none of
+    // the served ones on a simulated bus, which only this process sees.
+    std::vector<Board> boards();
 
     // Picks the board (by --serial, or the only free or served one),
     // reaches it and waits for what the command needs. Ok, or the exit code
@@ -109,9 +116,12 @@ public:
     std::function<void()> onFirmwareProgress;
 
 private:
-    int selectBoard(QString &serial, QString &servedByProgram);
+    int selectBoard(Board &chosen);
     int waitForNeed(Need need);
-    int connectRemote(const QString &serial);
+    int connectRemote(const Board &board);
+    // Connects again to the holder's socket once the board is back (after
+    // it left, when mustLeave).
+    Restart reconnectRemote(int timeoutMs, bool mustLeave);
 
     // The log outlives the board, which logs its disconnection.
     std::unique_ptr<Logger> logger;
@@ -119,4 +129,5 @@ private:
     std::unique_ptr<BoardLink> link;
     QString boardSerial;
     QString holderName;
+    QString socketPath;
 };

@@ -46,20 +46,16 @@ int cmdList(Session &session, CommandArgs &args)
 {
     if (!args.done())
         return argsError(args);
-    const std::vector<BoardEntry> boards = session.boards();
+    const std::vector<Session::Board> boards = session.boards();
     if (boards.empty()) {
         Out::error(QStringLiteral("no board found"));
         return Exit::NoBoard;
     }
-    for (const BoardEntry &board : boards) {
-        QString state = QStringLiteral("free");
-        if (board.held) {
-            const QString by = session.servedBy(board.entry.serialNumber);
-            state = by.isEmpty() ? QStringLiteral("held") : QStringLiteral("served by ") + by;
-        }
-        Out::line(
-            QStringLiteral("%1\t%2\t%3\t%4")
-                .arg(board.entry.serialNumber, board.entry.product, QString::fromStdString(board.entry.path), state));
+    for (const Session::Board &board : boards) {
+        const QString state = !board.held              ? QStringLiteral("free")
+                              : board.holder.isEmpty() ? QStringLiteral("held")
+                                                       : QStringLiteral("served by ") + board.holder;
+        Out::line(QStringLiteral("%1\t%2\t%3\t%4").arg(board.serial, board.product, board.path, state));
     }
     return Exit::Ok;
 }

@@ -117,7 +117,6 @@ void BoardService::attach(ServicePeer *peer)
     if (peers.count(peer))
         return;
     peers[peer];
-    log(QStringLiteral("Remote client connected: ") + peer->describe());
     emit peersChanged(peerCount());
 }
 
@@ -132,8 +131,10 @@ void BoardService::detach(ServicePeer *peer)
     for (Wait &wait : waits)
         if (wait.call->peer == peer)
             wait.call->finished = true;
+    const bool announced = found->second.announced;
     peers.erase(found);
-    log(QStringLiteral("Remote client left: ") + peer->describe());
+    if (announced)
+        log(QStringLiteral("Remote client left: ") + peer->describe());
     emit peersChanged(peerCount());
 }
 
@@ -153,6 +154,13 @@ void BoardService::receive(ServicePeer *peer, const QByteArray &line)
     };
     if (!handlers().count(request.method))
         return refuse(Rpc::MethodNotFound, QStringLiteral("unknown method \"%1\"").arg(request.method));
+    // A client is logged once it asks for more than who serves the board:
+    // the programs that only look (torvan60ctl list) leave no lines.
+    PeerState &state = peers[peer];
+    if (!state.announced && request.method != QLatin1String("hello")) {
+        state.announced = true;
+        log(QStringLiteral("Remote client connected: ") + peer->describe());
+    }
     if (!peer->allowed.isEmpty() && !peer->allowed.contains(request.method) &&
         request.method != QLatin1String("hello")) {
         log(QStringLiteral("Remote command refused from %1: %2 is not allowed").arg(peer->describe(), request.method));
@@ -166,7 +174,6 @@ void BoardService::receive(ServicePeer *peer, const QByteArray &line)
         dispatch(call);
         return;
     }
-    PeerState &state = peers[peer];
     if (int(state.queue.size()) >= MaxQueuedRequests)
         return refuse(Rpc::Refused, QStringLiteral("too many requests wait on this connection (at most %1); wait "
                                                    "for their answers")

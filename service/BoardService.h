@@ -78,6 +78,7 @@ private:
     using CallPtr = std::shared_ptr<Call>;
     struct PeerState
     {
+        bool announced = false; // logged as connected
         std::deque<Rpc::Request> queue;
         CallPtr busy;
         bool pumping = false;

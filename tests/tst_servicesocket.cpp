@@ -286,7 +286,8 @@ private slots:
     }
 
     // The client's program and pid come from the system, not from what it
-    // says; the holder's log names it on arrival and departure.
+    // says; the holder's log names it once it asks for something (a program
+    // that only asks who serves the board leaves no line) and when it goes.
     void clientNamedByTheSystem()
     {
         QVERIFY(rig->start());
@@ -295,6 +296,9 @@ private slots:
         const QString self = QStringLiteral("%1 (pid %2)").arg(QString(comm.readAll().trimmed())).arg(::getpid());
         auto client = std::make_unique<RawClient>(boardSocket());
         QVERIFY(serveUntil([&] { return rig->server.clientCount() == 1; }));
+        QVERIFY(client->call(QStringLiteral("hello")).contains(QLatin1String("result")));
+        QVERIFY(!rig->logged("Remote client connected: " + self));
+        QVERIFY(client->call(QStringLiteral("identity")).contains(QLatin1String("result")));
         QVERIFY(rig->logged("Remote client connected: " + self));
         client.reset();
         QVERIFY(serveUntil([&] { return rig->service.peerCount() == 0; }));
