@@ -1,17 +1,14 @@
 #pragma once
 
+#include "device/BoardOptions.h"
+
 #include <QString>
 #include <QStringList>
 
-// The most boards a simulated bus is given from the command line.
-constexpr int MaxSimulatedBoards = 16;
-
-// The window's command-line options.
+// The window's command-line options: the shared board options and its own.
 struct Options
 {
-    bool simulate = false;
-    QString scenario; // after "--simulate="
-    QString traceFile;
+    BoardOptions board;
     // --user-dir: run in the per-user folder (userFolder()), so the log lands
     // there; what the desktop entry starts. Otherwise the tool runs, and logs,
     // where it was started.
@@ -20,9 +17,10 @@ struct Options
     // from and where the log is written, and exit instead of showing the
     // window.
     bool check = false;
-    QString serial;          // "--serial SERIAL": connect only to this board
-    int simulatedBoards = 1; // "--simulate-boards=N" (implies --simulate)
-    QStringList ignored;     // anything else: started as if it were not there
+    // --no-service: the board the window holds is not served to other
+    // programs on its local socket.
+    bool noService = false;
+    QStringList ignored; // anything else: started as if it were not there
     // Why the arguments cannot be followed, for the user; empty when they can.
     // The tool does not start then.
     QString error;
@@ -32,7 +30,7 @@ struct Options
 Options parseOptions(const QStringList &args);
 
 // One line naming every option, for messages about the arguments.
-QString optionsUsage(const QStringList &scenarioNames);
+QString optionsUsage();
 
 // The per-user folder of --user-dir, from the environment: torvan60 under
 // XDG_STATE_HOME when that is an absolute path, else under HOME's

@@ -1,18 +1,23 @@
-#include "app/Logger.h"
 #include "app/Options.h"
 #include "device/Clock.h"
-#include "device/ExclusiveTransport.h"
 #include "device/TorvanDRV.h"
-#include "device/TracingTransport.h"
-#include "device/sim/Scenarios.h"
-#include "device/sim/SimulatedBoard.h"
+#include "device/TransportChain.h"
+#include "log/Logger.h"
+#include "record/WallClock.h"
+#include "service/BoardService.h"
+#include "service/ServiceHost.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxDialogs.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -24,13 +29,38 @@ static TorvanDRV Torvan;
 // Should the folder be unusable the tool runs where it was started.
 static void enterUserFolder(Options &options)
 {
-    if (!options.traceFile.isEmpty())
-        options.traceFile = QFileInfo(options.traceFile).absoluteFilePath();
+    if (!options.board.traceFile.isEmpty())
+        options.board.traceFile = QFileInfo(options.board.traceFile).absoluteFilePath();
     const QString folder = userFolder();
     if (folder.isEmpty() || !QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
         QTextStream(stderr) << "Cannot run in the folder \"" << folder << "\" (from XDG_STATE_HOME or HOME); "
                             << "the log goes to " << QDir::currentPath() << "\n";
     }
+}
+
+// SIGTERM and SIGINT end the window as closing it does, so that what it
+// serves on goes away with it. The handler only writes a byte; the event
+// loop does the rest.
+static int quitPipe[2] = {-1, -1};
+
+static void onQuitSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(quitPipe[1], &byte, 1);
+}
+
+static void quitOnSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quitPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
 }
 
 // --check: where each picture came from and where the log goes. Succeeds
@@ -55,7 +85,7 @@ int main(int argc, char *argv[])
     // Desktops match the window to the installed desktop entry (and its icon).
     QGuiApplication::setDesktopFileName(QStringLiteral("torvan60"));
     Options options = parseOptions(app.arguments());
-    const QString usage = optionsUsage(simulationScenarioNames());
+    const QString usage = optionsUsage();
     if (!options.error.isEmpty()) {
         QTextStream(stderr) << options.error << " (" << usage << ")\n";
         return 2;
@@ -66,44 +96,33 @@ int main(int argc, char *argv[])
         enterUserFolder(options);
 
     SteadyClock clock;
-    std::unique_ptr<SimulatedBus> simulatedBus;
-    std::unique_ptr<HidapiTransport> usb;
-    std::unique_ptr<ExclusiveTransport> exclusiveUsb;
-    HidTransport *transport = nullptr;
-    if (options.simulate) {
-        simulatedBus = std::make_unique<SimulatedBus>(clock);
-        if (!addSimulatedBoards(*simulatedBus, options.simulatedBoards, options.scenario)) {
-            QTextStream(stderr) << "Unknown simulation scenario: " << options.scenario << "\n";
-            return 2;
-        }
-        transport = simulatedBus.get();
-    } else {
-        usb = std::make_unique<HidapiTransport>();
-        exclusiveUsb = std::make_unique<ExclusiveTransport>(*usb);
-        transport = exclusiveUsb.get();
-    }
-    std::unique_ptr<TracingTransport> tracing;
-    if (!options.traceFile.isEmpty()) {
-        tracing = std::make_unique<TracingTransport>(*transport, clock, options.traceFile);
-        if (!tracing->isOpen()) {
-            QTextStream(stderr) << "Cannot write trace file " << options.traceFile << ": " << tracing->errorString()
-                                << "\n";
-            return 2;
-        }
-        transport = tracing.get();
+    TransportChain chain(clock);
+    const QString chainError = chain.build(options.board);
+    if (!chainError.isEmpty()) {
+        QTextStream(stderr) << chainError << "\n";
+        return 2;
     }
 
     MessageBoxDialogs dialogs;
-    Torvan.SetClock(&clock);
-    Torvan.SetTransport(transport);
+    chain.attach(Torvan);
     Torvan.SetDialogs(&dialogs);
-    Torvan.SetSerialFilter(options.serial);
 
     // Nothing is closed or sent at exit: the device object, built before
     // main, outlives the transports and the clock but no longer runs.
     MainWindow window(Torvan, clock);
     if (options.check)
         return reportStart(window);
+    // Other programs of the user reach the board through the window while it
+    // holds it (torvan60ctl, scripts).
+    SystemWallClock wallClock;
+    BoardService service(Torvan, clock, wallClock);
+    service.setHolder(QStringLiteral("torvan60"), QCoreApplication::applicationPid());
+    service.setLogger(window.eventLog());
+    window.attachService(service);
+    std::unique_ptr<ServiceHost> serving;
+    if (!options.noService)
+        serving = std::make_unique<ServiceHost>(service, Torvan, window.eventLog());
+    quitOnSignals(app);
     window.show();
     return app.exec();
 }

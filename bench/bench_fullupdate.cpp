@@ -8,7 +8,7 @@
 //    report, split into the tool's own work (building, scrambling, progress
 //    signal, checksums, log) and the simulated board's (undoing the
 //    scrambling, programming its flash, computing checksums).
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
 #include "support/ManualClock.h"

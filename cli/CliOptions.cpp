@@ -1,28 +1,6 @@
 #include "cli/CliOptions.h"
 
-#include "app/Options.h"
-
 namespace {
-
-// "--name=value" or "--name value"; i moves past what was taken.
-bool takeValue(const QStringList &args, int &i, const QString &name, QString &out, QString &error)
-{
-    const QString &arg = args.at(i);
-    if (arg.startsWith(name + QLatin1Char('='))) {
-        out = arg.mid(name.size() + 1);
-    } else if (i + 1 < args.size()) {
-        out = args.at(++i);
-    } else {
-        error = QStringLiteral("%1 needs a value").arg(name);
-        return false;
-    }
-    // An option never takes the next option as its value.
-    if (out.isEmpty() || out.startsWith(QLatin1String("--"))) {
-        error = QStringLiteral("%1 needs a value").arg(name);
-        return false;
-    }
-    return true;
-}
 
 bool isOption(const QString &arg, const QString &name)
 {
@@ -39,40 +17,23 @@ QString parseCliOptions(const QStringList &args, CliOptions &options)
         const QString &arg = args.at(i);
         if (optionsEnded) {
             options.words << arg;
-        } else if (arg == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            options.help = true;
-        } else if (arg == QLatin1String("--version")) {
-            options.version = true;
-        } else if (arg == QLatin1String("--log")) {
-            options.log = true;
-        } else if (arg == QLatin1String("-d") || isOption(arg, QStringLiteral("--serial"))) {
-            const QString name = arg == QLatin1String("-d") ? arg : QStringLiteral("--serial");
-            if (!takeValue(args, i, name, options.serial, error))
-                return error;
-        } else if (isOption(arg, QStringLiteral("--trace"))) {
-            if (!takeValue(args, i, QStringLiteral("--trace"), options.traceFile, error))
-                return error;
-        } else if (isOption(arg, QStringLiteral("--simulate-boards"))) {
-            QString count;
-            if (!takeValue(args, i, QStringLiteral("--simulate-boards"), count, error))
-                return error;
-            bool ok = false;
-            options.simulatedBoards = count.toInt(&ok);
-            if (!ok || options.simulatedBoards < 1 || options.simulatedBoards > MaxSimulatedBoards)
-                return QStringLiteral("--simulate-boards takes a number from 1 to %1").arg(MaxSimulatedBoards);
-            options.simulate = true;
-        } else if (arg == QLatin1String("--simulate")) {
-            options.simulate = true;
-        } else if (arg.startsWith(QLatin1String("--simulate="))) {
-            options.simulate = true;
-            options.scenario = arg.mid(int(sizeof("--simulate=")) - 1);
-            if (options.scenario.isEmpty())
-                return QStringLiteral("--simulate= needs a scenario name");
-        } else {
-            options.words << arg;
+            continue;
         }
+        const OptionRead read = takeBoardOption(args, i, options.board, error);
+        if (read == OptionRead::Error)
+            return error;
+        if (read == OptionRead::Taken)
+            continue;
+        if (arg == QLatin1String("--"))
+            optionsEnded = true;
+        else if (arg == QLatin1String("-h") || arg == QLatin1String("--help"))
+            options.help = true;
+        else if (arg == QLatin1String("--version"))
+            options.version = true;
+        else if (arg == QLatin1String("--log"))
+            options.log = true;
+        else
+            options.words << arg;
     }
     return QString();
 }
@@ -88,7 +49,7 @@ bool CommandArgs::value(const QString &name, QString &out)
         if (!isOption(words.at(i), name))
             continue;
         int next = i;
-        if (!takeValue(words, next, name, out, error))
+        if (takeValueOption(words, next, name, QStringLiteral("a value"), out, error) != OptionRead::Taken)
             return false;
         words.erase(words.begin() + i, words.begin() + next + 1);
         return true;

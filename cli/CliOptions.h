@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/BoardOptions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,11 +18,7 @@ constexpr int NoBoard = 3; // no board, the board is held elsewhere, or it was l
 // order, is the command and its own arguments.
 struct CliOptions
 {
-    QString serial;
-    bool simulate = false;
-    QString scenario;
-    int simulatedBoards = 1;
-    QString traceFile;
+    BoardOptions board;
     bool log = false;
     bool help = false;
     bool version = false;

@@ -1,16 +1,17 @@
 #include "cli/Session.h"
 
-#include "app/Logger.h"
+#include "cli/BoardLink.h"
 #include "cli/Output.h"
 #include "cli/UpdateOutcome.h"
-#include "device/Records.h"
-#include "device/sim/Scenarios.h"
+#include "log/Logger.h"
+#include "service/ServicePaths.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -33,11 +34,16 @@ constexpr int LiveTimeoutMs = 4000;
 // Five live reports fill the voltage and temperature filter.
 constexpr int FilterReports = 5;
 
-QString serialList(const std::vector<BoardEntry> &boards)
+// How long a socket may take to answer who serves it.
+constexpr int ProbeTimeoutMs = 500;
+
+QString serialList(const std::vector<Session::Board> &boards)
 {
     QStringList serials;
-    for (const BoardEntry &board : boards)
-        serials << board.entry.serialNumber + (board.held ? QStringLiteral(" (held)") : QString());
+    for (const Session::Board &board : boards)
+        serials << board.serial +
+                       (board.held ? (board.holder.isEmpty() ? QStringLiteral(" (held)") : QStringLiteral(" (served)"))
+                                   : QString());
     return serials.join(QStringLiteral(", "));
 }
 
@@ -78,17 +84,7 @@ Session::Session(const CliOptions &options) : options(options)
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    connect(&drv, &TorvanDRV::newRTDataAvailable, this, [this] {
-        // Disconnect emits it too, with zeroed readings: not a report.
-        if (!drv.IsConnected())
-            return;
-        ++liveCount;
-        if (onLiveReport)
-            onLiveReport();
-    });
-    connect(&drv, &TorvanDRV::newDriverValuesAvailable, this,
-            [this] { settingsSeen.insert(drv.InputReport[Report::TypeByte]); });
-    connect(&drv, &TorvanDRV::newFWProgressValueAvailable, this, [this] {
+    connect(&holderObject.drv, &TorvanDRV::newFWProgressValueAvailable, this, [this] {
         if (onFirmwareProgress)
             onFirmwareProgress();
     });
@@ -96,9 +92,8 @@ Session::Session(const CliOptions &options) : options(options)
 
 Session::~Session()
 {
-    // Close the board so its lock goes at once; nothing is sent.
-    if (drv.IsConnected())
-        drv.Disconnect();
+    // The link goes before the board it talks to.
+    link.reset();
 }
 
 bool Session::interrupted()
@@ -108,78 +103,75 @@ bool Session::interrupted()
 
 int Session::open()
 {
-    if (options.simulate) {
-        simulatedBus = std::make_unique<SimulatedBus>(clock);
-        if (!addSimulatedBoards(*simulatedBus, options.simulatedBoards, options.scenario)) {
-            Out::error(QStringLiteral("unknown simulation scenario \"%1\" (known: %2)")
-                           .arg(options.scenario, simulationScenarioNames().join(QStringLiteral(", "))));
-            return Exit::Usage;
-        }
-        transport = simulatedBus.get();
-    } else {
-        usb = std::make_unique<HidapiTransport>();
-        exclusiveUsb = std::make_unique<ExclusiveTransport>(*usb);
-        transport = exclusiveUsb.get();
-    }
-    if (!options.traceFile.isEmpty()) {
-        tracing = std::make_unique<TracingTransport>(*transport, clock, options.traceFile);
-        if (!tracing->isOpen()) {
-            Out::error(QStringLiteral("cannot open trace file %1").arg(options.traceFile));
-            return Exit::Usage;
-        }
-        transport = tracing.get();
+    const QString error = holderObject.open(options.board);
+    if (!error.isEmpty()) {
+        Out::error(error);
+        return Exit::Usage;
     }
     if (options.log) {
         logger = std::make_unique<Logger>(nullptr, Logger::defaultFileName(), nullptr);
         logger->write(QStringLiteral("Application started: torvan60ctl ") + QCoreApplication::applicationVersion());
-        drv.SetLogger(logger.get());
+        holderObject.drv.SetLogger(logger.get());
     }
-    drv.SetClock(&clock);
-    drv.SetTransport(transport);
-    drv.SetDialogs(&dialogs);
+    holderObject.drv.SetDialogs(&dialogs);
     return Exit::Ok;
 }
 
-std::vector<BoardEntry> Session::boards()
+std::vector<Session::Board> Session::boards()
 {
-    std::vector<BoardEntry> found;
-    for (const HidDeviceEntry &entry : transport->enumerate(0, 0))
-        if (drv.IsTorvanBoard(entry))
-            found.push_back({entry, false});
-    for (const HidDeviceEntry &entry : transport->enumerateHeld(0, 0))
-        if (drv.IsTorvanBoard(entry))
-            found.push_back({entry, true});
+    std::vector<Board> found;
+    for (const BoardEntry &entry : holderObject.boards())
+        found.push_back({entry.entry.serialNumber, entry.entry.product, QString::fromStdString(entry.entry.path),
+                         entry.held, QString(), QString()});
+    if (options.board.simulate)
+        return found;
+    for (const ServicePaths::Served &served : ServicePaths::served(ProbeTimeoutMs)) {
+        const QString holder = QStringLiteral("%1 (pid %2)").arg(served.program).arg(served.pid);
+        auto same = std::find_if(found.begin(), found.end(),
+                                 [&served](const Board &board) { return board.serial == served.serial; });
+        if (same == found.end())
+            found.push_back({served.serial, QString(), served.path, true, holder, served.path});
+        else if (same->held) {
+            same->holder = holder;
+            same->socket = served.path;
+        }
+    }
     return found;
 }
 
-int Session::selectBoard(QString &serial)
+int Session::selectBoard(Board &chosen)
 {
-    const std::vector<BoardEntry> found = boards();
-    std::vector<BoardEntry> free;
-    for (const BoardEntry &board : found)
-        if (!board.held)
-            free.push_back(board);
-    if (!options.serial.isEmpty()) {
-        for (const BoardEntry &board : found) {
-            if (board.entry.serialNumber != options.serial)
-                continue;
-            if (board.held) {
-                Out::error(QStringLiteral("board %1 is held by another program").arg(options.serial));
+    const std::vector<Board> found = boards();
+    // Boards this tool can work on: free ones, and held ones that their
+    // holder serves.
+    std::vector<Board> usable;
+    for (const Board &board : found)
+        if (!board.held || !board.holder.isEmpty())
+            usable.push_back(board);
+    if (!options.board.serial.isEmpty()) {
+        for (const Board &board : usable) {
+            if (board.serial == options.board.serial) {
+                chosen = board;
+                return Exit::Ok;
+            }
+        }
+        for (const Board &board : found) {
+            if (board.serial == options.board.serial) {
+                Out::error(QStringLiteral("board %1 is held by another program").arg(options.board.serial));
                 return Exit::NoBoard;
             }
-            serial = options.serial;
-            return Exit::Ok;
         }
-        Out::error(found.empty()
-                       ? QStringLiteral("no board with serial %1; no board found").arg(options.serial)
-                       : QStringLiteral("no board with serial %1; found: %2").arg(options.serial, serialList(found)));
+        Out::error(
+            found.empty()
+                ? QStringLiteral("no board with serial %1; no board found").arg(options.board.serial)
+                : QStringLiteral("no board with serial %1; found: %2").arg(options.board.serial, serialList(found)));
         return Exit::NoBoard;
     }
-    if (free.size() == 1) {
-        serial = free.front().entry.serialNumber;
+    if (usable.size() == 1) {
+        chosen = usable.front();
         return Exit::Ok;
     }
-    if (free.empty()) {
+    if (usable.empty()) {
         Out::error(found.empty() ? QStringLiteral("no board found")
                                  : QStringLiteral("no free board; found: %1").arg(serialList(found)));
         return Exit::NoBoard;
@@ -190,25 +182,44 @@ int Session::selectBoard(QString &serial)
 
 int Session::connectBoard(Need need)
 {
-    // Once connected, the board is not chosen again: the exclusive open
-    // shows a board this program holds as held.
-    if (!drv.IsConnected()) {
-        QString serial;
-        if (const int code = selectBoard(serial))
+    if (!link) {
+        Board board;
+        if (const int code = selectBoard(board))
             return code;
-        drv.SetSerialFilter(serial);
-        drv.StartTimers();
+        boardSerial = board.serial;
+        if (!board.holder.isEmpty())
+            return connectRemote(board);
+        holderObject.hold(board.serial);
     }
-    const QString serial = drv.SerialFilter();
+    if (remote())
+        return Exit::Ok; // the holder has what any command needs
+    return waitForNeed(need);
+}
+
+int Session::connectRemote(const Board &board)
+{
+    QString error;
+    link = makeRemoteLink(board.socket, ProbeTimeoutMs * 4, error);
+    if (!link) {
+        Out::error(QStringLiteral("board %1 is served by %2, which does not answer: %3")
+                       .arg(board.serial, board.holder, error));
+        return Exit::NoBoard;
+    }
+    holderName = board.holder;
+    socketPath = board.socket;
+    warnOutdatedFirmware = false; // the holder's operator is told
+    return Exit::Ok;
+}
+
+int Session::waitForNeed(Need need)
+{
+    BoardHolder &board = holderObject;
+    TorvanDRV &drv = board.drv;
     // The identity is read inside the connection itself; the signal after
     // it carries the unique id. A firmware update the connection ran (on a
     // board in its boot loader) ends the wait when it breaks off.
-    const Wait connected = waitUntil(
-        [this] {
-            return updateBrokeOff(drv) ||
-                   (drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty());
-        },
-        ConnectTimeoutMs, false);
+    const Wait connected = waitUntil([&board] { return updateBrokeOff(board.drv) || board.identified(); },
+                                     ConnectTimeoutMs, false);
     if (updateBrokeOff(drv))
         return reportBrokenUpdate(drv);
     if (connected == Wait::Interrupted) {
@@ -216,10 +227,12 @@ int Session::connectBoard(Need need)
         return Exit::Failed;
     }
     if (connected != Wait::Done) {
-        Out::error(drv.IsConnected() ? QStringLiteral("board %1 does not answer").arg(serial)
-                                     : QStringLiteral("board %1 could not be opened").arg(serial));
+        Out::error(drv.IsConnected() ? QStringLiteral("board %1 does not answer").arg(boardSerial)
+                                     : QStringLiteral("board %1 could not be opened").arg(boardSerial));
         return Exit::NoBoard;
     }
+    if (!link)
+        link = makeLocalLink(board);
     if (warnOutdatedFirmware && !dialogs.asked.isEmpty())
         Out::warning(QStringLiteral("the board's firmware differs from the carried one; run \"torvan60ctl firmware "
                                     "update\""));
@@ -228,55 +241,121 @@ int Session::connectBoard(Need need)
         return Exit::Ok;
     if (drv.DriverInfo.BootloaderActive) {
         Out::error(QStringLiteral("board %1 runs its boot loader; run \"torvan60ctl firmware update\" or \"restart\"")
-                       .arg(serial));
+                       .arg(boardSerial));
         return Exit::Failed;
     }
-    if (!waitSettings(SettingsTimeoutMs)) {
+    if (waitUntil([&board] { return board.settingsRead(); }, SettingsTimeoutMs) != Wait::Done) {
         if (!drv.IsConnected()) {
-            Out::error(QStringLiteral("board %1 was lost").arg(serial));
+            Out::error(QStringLiteral("board %1 was lost").arg(boardSerial));
             return Exit::NoBoard;
         }
-        Out::error(QStringLiteral("board %1 did not send its settings").arg(serial));
+        Out::error(QStringLiteral("board %1 did not send its settings").arg(boardSerial));
         return Exit::Failed;
     }
     if (need == Need::Settings)
         return Exit::Ok;
-    const Wait live = waitLiveReports(FilterReports, LiveTimeoutMs);
+    const Wait live = waitUntil([&board] { return board.liveReports() >= FilterReports; }, LiveTimeoutMs);
     if (live == Wait::Lost) {
-        Out::error(QStringLiteral("board %1 was lost").arg(serial));
+        Out::error(QStringLiteral("board %1 was lost").arg(boardSerial));
         return Exit::NoBoard;
     }
     if (live != Wait::Done) {
-        Out::error(QStringLiteral("board %1 sends no live data").arg(serial));
+        Out::error(QStringLiteral("board %1 sends no live data").arg(boardSerial));
         return Exit::Failed;
     }
     return Exit::Ok;
 }
 
-bool Session::waitSettings(int timeoutMs)
+Rpc::Reply Session::call(const QString &method, const QJsonObject &params, int timeoutMs, bool interruptible)
 {
-    return waitUntil(
-               [this] {
-                   return sawReply(Report::RptDriverRegisters) && sawReply(Report::RptOtherSettings) &&
-                          sawReply(Report::RptDriverName);
-               },
-               timeoutMs) == Wait::Done;
+    if (!link) {
+        Rpc::Reply reply;
+        reply.code = Rpc::BoardLost;
+        reply.message = QStringLiteral("board %1 was lost").arg(boardSerial);
+        return reply;
+    }
+    return link->call(method, params, timeoutMs, interruptible);
 }
 
-Session::Wait Session::waitAfterReports(int count, const std::function<bool()> &done, int timeoutMs)
+int Session::failed(const Rpc::Reply &reply)
 {
-    const int after = liveCount + count;
-    return waitUntil([this, after, &done] { return liveCount >= after && done(); }, timeoutMs);
+    Out::error(reply.message);
+    return Rpc::exitCode(reply.code);
 }
 
-Session::Wait Session::waitLiveReports(int count, int timeoutMs)
+Session::Wait Session::nextLive(QJsonObject &live, int timeoutMs)
 {
-    return waitAfterReports(
-        count, [] { return true; }, timeoutMs);
+    if (!link)
+        return Wait::Lost;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (true) {
+        QString method;
+        const Wait wait = link->next(method, live, int(qMax<qint64>(0, timeoutMs - elapsed.elapsed())));
+        if (wait != Wait::Done || method == QLatin1String("live"))
+            return wait;
+    }
+}
+
+bool Session::reconnect(int timeoutMs)
+{
+    if (remote())
+        return reconnectRemote(timeoutMs, false) == Restart::Back;
+    BoardHolder &board = holderObject;
+    return waitUntil([&board] { return board.identified(); }, timeoutMs, false) == Wait::Done;
+}
+
+Session::Restart Session::reconnectRemote(int timeoutMs, bool mustLeave)
+{
+    // The holder closes the socket when its board goes and opens it again
+    // when it finds the board again.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool left = !mustLeave;
+    while (elapsed.elapsed() < timeoutMs) {
+        if (interrupted())
+            return Restart::Interrupted;
+        if (!left) {
+            QString method;
+            QJsonObject params;
+            left = link->next(method, params, 50) == Wait::Lost;
+            continue;
+        }
+        QString error;
+        if (auto again = makeRemoteLink(socketPath, ProbeTimeoutMs, error)) {
+            link = std::move(again);
+            if (link->call(QStringLiteral("identity"), {}, ProbeTimeoutMs * 4, false).ok)
+                return Restart::Back;
+        }
+        QEventLoop idle;
+        QTimer::singleShot(100, &idle, &QEventLoop::quit);
+        idle.exec();
+    }
+    return left ? Restart::NotBack : Restart::NotLeft;
+}
+
+Session::Restart Session::awaitRestart(int timeoutMs)
+{
+    if (remote())
+        return reconnectRemote(timeoutMs, true);
+    BoardHolder &board = holderObject;
+    bool left = !board.drv.IsConnected();
+    const Wait wait = waitUntil(
+        [&] {
+            left = left || !board.drv.IsConnected();
+            return left && board.identified();
+        },
+        timeoutMs, false);
+    if (wait == Wait::Interrupted)
+        return Restart::Interrupted;
+    if (wait != Wait::Done)
+        return left ? Restart::NotBack : Restart::NotLeft;
+    return Restart::Back;
 }
 
 Session::Wait Session::waitUntil(const std::function<bool()> &done, int timeoutMs, bool lostEnds)
 {
+    TorvanDRV &drv = holderObject.drv;
     QElapsedTimer elapsed;
     elapsed.start();
     QEventLoop loop;
@@ -301,14 +380,10 @@ Session::Wait Session::waitUntil(const std::function<bool()> &done, int timeoutM
     QTimer ticker;
     ticker.setInterval(20);
     connect(&ticker, &QTimer::timeout, &loop, check);
-    const auto driverSignals = {&TorvanDRV::newRTDataAvailable, &TorvanDRV::newDriverValuesAvailable,
-                                &TorvanDRV::newDriverInfoAvailable};
-    std::vector<QMetaObject::Connection> connections;
-    for (auto signal : driverSignals)
-        connections.push_back(connect(&drv, signal, &loop, check, Qt::QueuedConnection));
+    const QMetaObject::Connection changed =
+        connect(&holderObject, &BoardHolder::changed, &loop, check, Qt::QueuedConnection);
     ticker.start();
     loop.exec();
-    for (const auto &connection : connections)
-        disconnect(connection);
+    disconnect(changed);
     return result;
 }

@@ -1,152 +1,126 @@
 #include "cli/Status.h"
 
 #include "device/StatusTexts.h"
-#include "device/TorvanDRV.h"
-#include "firmware/FirmwareImage.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 
 namespace Status {
 
-QString version(int high, int low)
-{
-    return QString::asprintf("0x%02X%02X", unsigned(high & 0xFF), unsigned(low & 0xFF));
-}
-
 namespace {
 
-QString firmwareState(const DriverInfoRecord &info)
+const char *const Pins[] = {"sleep", "step", "dir", "bin1", "bin2", "end_switch", "bootloader_override"};
+
+QString number(const QJsonObject &object, const char *key, int decimals)
 {
-    if (info.BootloaderActive && !info.SignatureValid)
-        return QStringLiteral("corrupt");
-    if (info.BootloaderActive)
-        return QStringLiteral("boot loader");
-    return info.FirmwareUpToDate ? QStringLiteral("up to date") : QStringLiteral("outdated");
+    return QString::number(object.value(QLatin1String(key)).toDouble(), 'f', decimals);
 }
 
-QJsonObject inputs(const RTDataRecord &rt)
+QString integer(const QJsonObject &object, const char *key)
 {
-    return {{QStringLiteral("bootloader_override"), rt.InpBootloaderOverride},
-            {QStringLiteral("sleep"), rt.InpSleep},
-            {QStringLiteral("step"), rt.InpStep},
-            {QStringLiteral("dir"), rt.InpDir},
-            {QStringLiteral("bin1"), rt.InpBin1},
-            {QStringLiteral("bin2"), rt.InpBin2},
-            {QStringLiteral("end_switch"), rt.InpEndSwitch}};
+    return QString::number(qint64(object.value(QLatin1String(key)).toDouble()));
 }
 
-QString round(double value, int decimals)
+// The pin bits as the board reports them (bit 0 boot loader override ...
+// bit 6 end switch).
+int pinBits(const QJsonObject &inputs)
 {
-    return QString::number(value, 'f', decimals);
+    static const char *const bitOrder[] = {"bootloader_override", "sleep", "step", "dir", "bin1", "bin2", "end_switch"};
+    int bits = 0;
+    for (int bit = 0; bit < 7; ++bit)
+        if (inputs.value(QLatin1String(bitOrder[bit])).toBool())
+            bits |= 1 << bit;
+    return bits;
 }
 
 } // namespace
 
-QJsonObject snapshot(const TorvanDRV &drv, bool live)
+QStringList snapshotLines(const QJsonObject &identity, const QJsonObject &live)
 {
-    const DriverInfoRecord &info = drv.DriverInfo;
-    QJsonObject object{
-        {QStringLiteral("serial"), drv.SerialString()},
-        {QStringLiteral("product"), drv.ProductString()},
-        {QStringLiteral("name"), drv.DrvSettings.DriverName},
-        {QStringLiteral("unique_id"), info.UniqueIDText},
-        {QStringLiteral("bootloader_version"), version(info.BLVersionHigh, info.BLVersionLow)},
-        {QStringLiteral("application_version"), version(info.APVersionHigh, info.APVersionLow)},
-        {QStringLiteral("carried_version"), version(UpdateVersion[0], UpdateVersion[1])},
-        {QStringLiteral("device_mode"), info.DeviceMode},
-        {QStringLiteral("bootloader_active"), info.BootloaderActive},
-        {QStringLiteral("signature_valid"), info.SignatureValid},
-        {QStringLiteral("firmware"), firmwareState(info)},
-    };
-    if (!live)
-        return object;
-    const RTDataRecord &rt = drv.RTData;
-    object.insert(QStringLiteral("voltage"), round(rt.FilteredVoltage, 2).toDouble());
-    object.insert(QStringLiteral("temperature"), round(rt.FilteredTemperature, 2).toDouble());
-    object.insert(QStringLiteral("current"), round(rt.MotorCurrent, 3).toDouble());
-    object.insert(QStringLiteral("motor_power_ok"), rt.MotorPowerOK);
-    object.insert(QStringLiteral("driver_state"), rt.DriverState);
-    object.insert(QStringLiteral("driver_state_text"), DriverStateText(rt.DriverState));
-    object.insert(QStringLiteral("faults"), rt.FaultFlags);
-    object.insert(QStringLiteral("fault_texts"), QJsonArray::fromStringList(FaultTexts(rt.FaultFlags)));
-    object.insert(QStringLiteral("inputs"), inputs(rt));
-    object.insert(QStringLiteral("operating_mode"), rt.OperatingMode);
-    object.insert(QStringLiteral("operating_mode_text"), OperatingModeText(rt.OperatingMode));
-    object.insert(QStringLiteral("position"), rt.CurrentPosition);
-    object.insert(QStringLiteral("speed"), rt.CurrentSpeed);
-    return object;
-}
-
-QStringList snapshotLines(const TorvanDRV &drv, bool live)
-{
-    const DriverInfoRecord &info = drv.DriverInfo;
+    auto text = [&identity](const char *key) { return identity.value(QLatin1String(key)).toString(); };
     QStringList lines;
-    lines << QStringLiteral("serial: ") + drv.SerialString() << QStringLiteral("product: ") + drv.ProductString()
-          << QStringLiteral("name: ") + drv.DrvSettings.DriverName << QStringLiteral("unique id: ") + info.UniqueIDText
-          << QStringLiteral("boot loader: ") + version(info.BLVersionHigh, info.BLVersionLow)
-          << QStringLiteral("application: ") + version(info.APVersionHigh, info.APVersionLow) +
-                 QStringLiteral(" (carried ") + version(UpdateVersion[0], UpdateVersion[1]) + QLatin1Char(')')
-          << QStringLiteral("firmware: ") + firmwareState(info);
-    if (!live)
+    lines << QStringLiteral("serial: ") + text("serial") << QStringLiteral("product: ") + text("product")
+          << QStringLiteral("name: ") + text("name") << QStringLiteral("unique id: ") + text("unique_id")
+          << QStringLiteral("boot loader: ") + text("bootloader_version")
+          << QStringLiteral("application: ") + text("application_version") + QStringLiteral(" (carried ") +
+                 text("carried_version") + QLatin1Char(')')
+          << QStringLiteral("firmware: ") + text("firmware");
+    if (live.isEmpty())
         return lines;
-    const RTDataRecord &rt = drv.RTData;
-    const QStringList faults = FaultTexts(rt.FaultFlags);
+    QStringList faults;
+    for (const QJsonValue &fault : live.value(QLatin1String("fault_texts")).toArray())
+        faults << fault.toString();
+    const QJsonObject inputs = live.value(QLatin1String("inputs")).toObject();
     QStringList pins;
-    const QJsonObject in = inputs(rt);
-    for (const char *pin : {"sleep", "step", "dir", "bin1", "bin2", "end_switch", "bootloader_override"})
+    for (const char *pin : Pins)
         pins << QLatin1String(pin) + QLatin1Char('=') +
-                    (in.value(QLatin1String(pin)).toBool() ? QLatin1Char('1') : QLatin1Char('0'));
-    lines << QStringLiteral("voltage: %1 V").arg(round(rt.FilteredVoltage, 2))
-          << QStringLiteral("temperature: %1 C").arg(round(rt.FilteredTemperature, 2))
-          << QStringLiteral("current: %1 A").arg(round(rt.MotorCurrent, 3))
-          << QStringLiteral("driver state: %1 (%2)").arg(rt.DriverState).arg(DriverStateText(rt.DriverState))
-          << QStringLiteral("faults: ") + (faults.isEmpty() ? QStringLiteral("none")
-                                                            : QString::asprintf("0x%X ", unsigned(rt.FaultFlags)) +
-                                                                  faults.join(QLatin1Char(' ')))
+                    (inputs.value(QLatin1String(pin)).toBool() ? QLatin1Char('1') : QLatin1Char('0'));
+    const int flags = live.value(QLatin1String("faults")).toInt();
+    lines << QStringLiteral("voltage: %1 V").arg(number(live, "voltage", 2))
+          << QStringLiteral("temperature: %1 C").arg(number(live, "temperature", 2))
+          << QStringLiteral("current: %1 A").arg(number(live, "current", 3))
+          << QStringLiteral("driver state: %1 (%2)")
+                 .arg(integer(live, "driver_state"), live.value(QLatin1String("driver_text")).toString())
+          << QStringLiteral("faults: ") +
+                 (faults.isEmpty() ? QStringLiteral("none")
+                                   : QString::asprintf("0x%X ", unsigned(flags)) + faults.join(QLatin1Char(' ')))
           << QStringLiteral("inputs: ") + pins.join(QLatin1Char(' '))
-          << QStringLiteral("operating mode: %1 (%2)").arg(rt.OperatingMode).arg(OperatingModeText(rt.OperatingMode))
-          << QStringLiteral("position: %1").arg(rt.CurrentPosition) << QStringLiteral("speed: %1").arg(rt.CurrentSpeed);
+          << QStringLiteral("operating mode: %1 (%2)")
+                 .arg(integer(live, "mode"), OperatingModeText(live.value(QLatin1String("mode")).toInt()))
+          << QStringLiteral("position: ") + integer(live, "position")
+          << QStringLiteral("speed: ") + integer(live, "speed");
     return lines;
 }
 
-namespace {
-
-const QStringList LiveFieldNames = {QStringLiteral("ms"),           QStringLiteral("voltage"),
-                                    QStringLiteral("temperature"),  QStringLiteral("current"),
-                                    QStringLiteral("driver_state"), QStringLiteral("operating_mode"),
-                                    QStringLiteral("faults"),       QStringLiteral("inputs"),
-                                    QStringLiteral("position"),     QStringLiteral("speed")};
-
-// The values of one live line, in the order of LiveFieldNames. The inputs are
-// the pin bits as the board reports them (bit 0 boot loader override ... bit
-// 6 end switch).
-QStringList liveFields(const TorvanDRV &drv, qint64 ms)
+QString watchLine(const QJsonObject &live, qint64 ms)
 {
-    const RTDataRecord &rt = drv.RTData;
-    const int pins = (rt.InpBootloaderOverride ? 0x01 : 0) | (rt.InpSleep ? 0x02 : 0) | (rt.InpStep ? 0x04 : 0) |
-                     (rt.InpDir ? 0x08 : 0) | (rt.InpBin1 ? 0x10 : 0) | (rt.InpBin2 ? 0x20 : 0) |
-                     (rt.InpEndSwitch ? 0x40 : 0);
-    return {QString::number(ms),
-            round(rt.FilteredVoltage, 2),
-            round(rt.FilteredTemperature, 2),
-            round(rt.MotorCurrent, 3),
-            QString::number(rt.DriverState),
-            QString::number(rt.OperatingMode),
-            QString::number(rt.FaultFlags),
-            QString::number(pins),
-            QString::number(rt.CurrentPosition),
-            QString::number(rt.CurrentSpeed)};
+    const QStringList pairs = {
+        QStringLiteral("ms=") + QString::number(ms),
+        QStringLiteral("voltage=") + number(live, "voltage", 2),
+        QStringLiteral("temperature=") + number(live, "temperature", 2),
+        QStringLiteral("current=") + number(live, "current", 3),
+        QStringLiteral("driver_state=") + integer(live, "driver_state"),
+        QStringLiteral("operating_mode=") + integer(live, "mode"),
+        QStringLiteral("faults=") + integer(live, "faults"),
+        QStringLiteral("inputs=") + QString::number(pinBits(live.value(QLatin1String("inputs")).toObject())),
+        QStringLiteral("position=") + integer(live, "position"),
+        QStringLiteral("speed=") + integer(live, "speed"),
+    };
+    return pairs.join(QLatin1Char(' '));
 }
 
-} // namespace
-
-QString watchLine(const TorvanDRV &drv, qint64 ms)
+RTDataRecord record(const QJsonObject &live)
 {
-    const QStringList values = liveFields(drv, ms);
-    QStringList pairs;
-    for (int i = 0; i < values.size(); ++i)
-        pairs << LiveFieldNames.at(i) + QLatin1Char('=') + values.at(i);
-    return pairs.join(QLatin1Char(' '));
+    const QJsonObject raw = live.value(QLatin1String("raw")).toObject();
+    const QJsonObject inputs = live.value(QLatin1String("inputs")).toObject();
+    auto pin = [&inputs](const char *name) { return inputs.value(QLatin1String(name)).toBool(); };
+    RTDataRecord rt;
+    rt.SupplyVoltage = raw.value(QLatin1String("supply_voltage")).toDouble();
+    rt.Temperature = raw.value(QLatin1String("temperature")).toDouble();
+    rt.MotorPowerOK = raw.value(QLatin1String("motor_power_ok")).toBool();
+    rt.TrajTickRate = raw.value(QLatin1String("tick_rate")).toInt();
+    rt.FilteredVoltage = live.value(QLatin1String("voltage")).toDouble();
+    rt.FilteredTemperature = live.value(QLatin1String("temperature")).toDouble();
+    rt.MotorCurrent = live.value(QLatin1String("current")).toDouble();
+    rt.InpBootloaderOverride = pin("bootloader_override");
+    rt.InpSleep = pin("sleep");
+    rt.InpStep = pin("step");
+    rt.InpDir = pin("dir");
+    rt.InpBin1 = pin("bin1");
+    rt.InpBin2 = pin("bin2");
+    rt.InpEndSwitch = pin("end_switch");
+    rt.FaultFlags = live.value(QLatin1String("faults")).toInt();
+    rt.OperatingMode = live.value(QLatin1String("mode")).toInt();
+    rt.DriverState = live.value(QLatin1String("driver_state")).toInt();
+    rt.CurrentPosition = live.value(QLatin1String("position")).toInt();
+    rt.CurrentSpeed = live.value(QLatin1String("speed")).toInt();
+    return rt;
+}
+
+WallTime time(const QJsonObject &live)
+{
+    const QDateTime when = QDateTime::fromString(live.value(QLatin1String("time")).toString(), Qt::ISODateWithMs);
+    return {when.toMSecsSinceEpoch(), when.offsetFromUtc()};
 }
 
 } // namespace Status

@@ -1,22 +1,24 @@
 #pragma once
 
+#include "device/Records.h"
+#include "record/WallClock.h"
+
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
-class TorvanDRV;
-
-// The board's state as the tool prints it: identity, firmware and live data.
+// The board's state as the tool prints it, from the service's identity and
+// live objects (service/StatusJson.h).
 namespace Status {
 
-QString version(int high, int low);
-// One snapshot for status --json; live is false for a board in its boot
-// loader, which sends no live data (the live members are then absent).
-QJsonObject snapshot(const TorvanDRV &drv, bool live);
-// The same as "key: value" lines.
-QStringList snapshotLines(const TorvanDRV &drv, bool live);
-// One line of status --watch as text; --csv writes the rows of a live
-// recording instead (record/LiveCsv.h).
-QString watchLine(const TorvanDRV &drv, qint64 ms);
+// "key: value" lines of the identity and, when live is not empty, of one
+// live report.
+QStringList snapshotLines(const QJsonObject &identity, const QJsonObject &live);
+// One line of status --watch as text.
+QString watchLine(const QJsonObject &live, qint64 ms);
+// A live object taken with raw values as the record it was made from, and
+// the time it carries, for the rows of a live recording.
+RTDataRecord record(const QJsonObject &live);
+WallTime time(const QJsonObject &live);
 
 } // namespace Status

@@ -82,7 +82,7 @@ QString listText(int32_t index)
 class Reader
 {
 public:
-    Reader(QSettings &file, QStringList &notes) : file(file), notes(notes) {}
+    Reader(const QVariantMap &file, QStringList &notes) : file(file), notes(notes) {}
 
     int32_t integer(const char *name, int32_t fallback, int32_t lo, int32_t hi)
     {
@@ -145,9 +145,6 @@ public:
     {
         const QVariant value = file.value(key(name));
         present = value.isValid();
-        // An unquoted text with commas reads as a list.
-        if (value.userType() == QMetaType::QStringList)
-            return value.toStringList().join(QLatin1Char(','));
         return value.toString();
     }
 
@@ -173,7 +170,7 @@ private:
             notes << QStringLiteral("Settings file value %1=%2 adjusted to %3.").arg(key(name), raw, used);
     }
 
-    QSettings &file;
+    const QVariantMap &file;
     QStringList &notes;
 };
 
@@ -218,10 +215,8 @@ QString refusalOf(const QString &path)
 
 } // namespace
 
-bool Save(const QString &path, const DrvSettingsRecord &s, const TrajectoryDataRecord &t)
+std::vector<std::pair<QString, QVariant>> Values(const DrvSettingsRecord &s, const TrajectoryDataRecord &t)
 {
-    QSettings file(path, QSettings::IniFormat);
-    useUtf8(file);
     const QVariant values[] = {
         s.StepMode,
         s.FullScaleCurrent,
@@ -255,25 +250,71 @@ bool Save(const QString &path, const DrvSettingsRecord &s, const TrajectoryDataR
         t.RequestedSpeed,
     };
     static_assert(std::size(values) == std::size(Keys), "one value per key");
+    std::vector<std::pair<QString, QVariant>> pairs;
     for (size_t i = 0; i < std::size(Keys); ++i)
-        file.setValue(key(Keys[i]), values[i]);
+        pairs.emplace_back(key(Keys[i]), values[i]);
+    return pairs;
+}
+
+bool Save(const QString &path, const DrvSettingsRecord &s, const TrajectoryDataRecord &t)
+{
+    QSettings file(path, QSettings::IniFormat);
+    useUtf8(file);
+    for (const auto &value : Values(s, t))
+        file.setValue(value.first, value.second);
     file.sync();
     return file.status() == QSettings::NoError;
+}
+
+QVariantMap ReadValues(const QString &path, QString &refusal)
+{
+    refusal = refusalOf(path);
+    if (!refusal.isEmpty())
+        return {};
+    QSettings file(path, QSettings::IniFormat);
+    useUtf8(file);
+    QVariantMap values;
+    for (const QString &name : file.allKeys()) {
+        // An unquoted text with commas reads as a list.
+        const QVariant value = file.value(name);
+        values.insert(name, value.userType() == QMetaType::QStringList
+                                ? QVariant(value.toStringList().join(QLatin1Char(',')))
+                                : value);
+    }
+    if (file.status() != QSettings::NoError)
+        refusal = QStringLiteral("no settings in it");
+    return refusal.isEmpty() ? values : QVariantMap();
 }
 
 LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
                 const LoadRules &rules)
 {
-    LoadResult result;
-    result.refusal = refusalOf(path);
-    if (!result.refusal.isEmpty())
+    QString refusal;
+    const QVariantMap values = ReadValues(path, refusal);
+    if (!refusal.isEmpty()) {
+        LoadResult result;
+        result.refusal = refusal;
         return result;
-    QSettings file(path, QSettings::IniFormat);
-    useUtf8(file);
+    }
+    return LoadValues(values, settings, trajectory, rules);
+}
+
+QStringList KeyNames()
+{
+    QStringList names;
+    for (const char *name : Keys)
+        names << key(name);
+    return names;
+}
+
+LoadResult LoadValues(const QVariantMap &file, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
+                      const LoadRules &rules)
+{
+    LoadResult result;
     bool anyKey = false;
     for (const char *name : Keys)
         anyKey = anyKey || file.contains(key(name));
-    if (file.status() != QSettings::NoError || !anyKey) {
+    if (!anyKey) {
         result.refusal = QStringLiteral("no settings in it");
         return result;
     }

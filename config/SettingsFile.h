@@ -4,6 +4,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+
+#include <utility>
+#include <vector>
 
 // Settings files: INI files (extension "tvs") in UTF-8 with the driver
 // settings under "DriverSettings" and the motion settings under
@@ -17,6 +21,12 @@ inline const QString DialogFilter = QStringLiteral("Torvan Setting Files (*.tvs)
 // Writes the 30 keys in their order. Other keys an existing file holds are
 // kept. False when the file could not be written.
 bool Save(const QString &path, const DrvSettingsRecord &settings, const TrajectoryDataRecord &trajectory);
+
+// The 30 keys ("Group/Key") in the order a file holds them.
+QStringList KeyNames();
+// The values Save writes, in that order.
+std::vector<std::pair<QString, QVariant>> Values(const DrvSettingsRecord &settings,
+                                                 const TrajectoryDataRecord &trajectory);
 
 // How the values are held on load: as the window's controls take them.
 struct LoadRules
@@ -47,5 +57,15 @@ struct LoadResult
 // file does not carry (register codes, final position) are left alone.
 LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
                 const LoadRules &rules = {});
+
+// The values of a settings file under "Group/Key", as texts, before any
+// rule holds them; empty with the refusal set when it is no settings file
+// (unreadable, empty, too large, binary).
+QVariantMap ReadValues(const QString &path, QString &refusal);
+
+// Load from values under the file's keys ("Group/Key") instead of a file,
+// by the same rules; refused when none of the keys is there.
+LoadResult LoadValues(const QVariantMap &values, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
+                      const LoadRules &rules = {});
 
 } // namespace SettingsFile

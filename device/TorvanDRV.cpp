@@ -1,6 +1,6 @@
 #include "device/TorvanDRV.h"
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "config/DriverRegisterCodec.h"
 #include "device/ByteOrder.h"
 #include "device/Scrambler.h"

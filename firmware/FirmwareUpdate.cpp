@@ -1,7 +1,7 @@
 // Firmware maintenance members of the device object: the check of what the
 // board runs against the carried image, the sector checksum and the full
 // update of the application region.
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/ByteOrder.h"
 #include "device/TorvanDRV.h"
 #include "firmware/Checksum.h"

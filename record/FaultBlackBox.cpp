@@ -1,6 +1,6 @@
 #include "record/FaultBlackBox.h"
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/Clock.h"
 #include "record/LiveCsv.h"
 #include "record/SampleRing.h"

@@ -127,6 +127,12 @@ QByteArray isoTime(const WallTime &when, char (&buffer)[40])
 
 } // namespace
 
+QString isoWallTime(const WallTime &when)
+{
+    char buffer[40];
+    return QString::fromLatin1(isoTime(when, buffer));
+}
+
 const QByteArray &liveCsvRow(CsvLine &line, const LiveSample &sample, qint64 startMs)
 {
     const RTDataRecord &rt = sample.rt;

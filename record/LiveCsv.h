@@ -29,6 +29,10 @@ struct LiveSample
 // The header line names every column with its unit.
 QByteArray liveCsvHeader();
 
+// ISO 8601 local time with milliseconds and the offset from UTC ("Z" when
+// there is none), as the files write it.
+QString isoWallTime(const WallTime &when);
+
 // Builds the line of one sample into line (cleared first) and returns its
 // bytes; startMs is the monotonic time the file began.
 const QByteArray &liveCsvRow(CsvLine &line, const LiveSample &sample, qint64 startMs);

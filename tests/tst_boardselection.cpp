@@ -1,5 +1,5 @@
 // Choosing one board among several: by serial number for the device object,
-// and from the command line of the window.
+// and from the command line (the options the window and torvan60ctl share).
 #include "app/Options.h"
 #include "device/sim/Scenarios.h"
 #include "support/LinkRig.h"
@@ -79,11 +79,20 @@ private slots:
             << QStringLiteral("--serial needs a serial number");
         QTest::newRow("serial= empty") << QStringList{QStringLiteral("--serial=")} << QString() << 1 << false
                                        << QStringLiteral("--serial= needs a serial number");
+        // The window and torvan60ctl read these the same way.
+        QTest::newRow("serial, short form") << QStringList{QStringLiteral("-d"), QStringLiteral("A1")}
+                                            << QStringLiteral("A1") << 1 << false << QString();
+        QTest::newRow("boards, separate")
+            << QStringList{QStringLiteral("--simulate-boards"), QStringLiteral("2")} << QString() << 2 << true
+            << QString();
+        QTest::newRow("boards not a number")
+            << QStringList{QStringLiteral("--simulate-boards=two")} << QString() << 1 << false
+            << QStringLiteral("--simulate-boards needs a number from 1 to 16");
         QTest::newRow("boards imply simulate")
             << QStringList{QStringLiteral("--simulate-boards=3")} << QString() << 3 << true << QString();
         QTest::newRow("boards out of range")
             << QStringList{QStringLiteral("--simulate-boards=0")} << QString() << 1 << false
-            << QStringLiteral("--simulate-boards= needs a number from 1 to 16");
+            << QStringLiteral("--simulate-boards needs a number from 1 to 16");
     }
 
     void windowOptionsChooseTheBoard()
@@ -97,9 +106,9 @@ private slots:
         QCOMPARE(options.error, error);
         if (!error.isEmpty())
             return; // the tool does not start
-        QCOMPARE(options.serial, serial);
-        QCOMPARE(options.simulatedBoards, boards);
-        QCOMPARE(options.simulate, simulate);
+        QCOMPARE(options.board.serial, serial);
+        QCOMPARE(options.board.simulatedBoards, boards);
+        QCOMPARE(options.board.simulate, simulate);
         QCOMPARE(options.ignored, QStringList());
     }
 };

@@ -11,6 +11,7 @@
 #include "support/ManualClock.h"
 #include "support/TextFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -248,12 +249,36 @@ private slots:
         // The filtered voltage has settled on the board's 24 V.
         QVERIFY(qAbs(s.value(QLatin1String("voltage")).toDouble() - 24.0) < 0.1);
         QVERIFY(s.value(QLatin1String("temperature")).toDouble() > 20.0);
-        QCOMPARE(s.value(QLatin1String("driver_state_text")).toString(), QStringLiteral("Driver Disabled (Sleep)"));
+        QCOMPARE(s.value(QLatin1String("driver_text")).toString(), QStringLiteral("Driver Disabled (Sleep)"));
         QCOMPARE(s.value(QLatin1String("faults")).toInt(-1), 0);
-        QCOMPARE(s.value(QLatin1String("operating_mode")).toInt(), 1);
+        QCOMPARE(s.value(QLatin1String("mode")).toInt(), 1);
         QVERIFY(s.value(QLatin1String("inputs")).toObject().value(QLatin1String("end_switch")).toBool());
-        QVERIFY(s.contains(QLatin1String("position")) && s.contains(QLatin1String("speed")) &&
-                s.contains(QLatin1String("current")));
+        QVERIFY(QDateTime::fromString(s.value(QLatin1String("time")).toString(), Qt::ISODateWithMs).isValid());
+        // The keys of the service's identity and status, and no others.
+        QStringList keys = s.keys();
+        keys.sort();
+        QCOMPARE(keys, (QStringList{"application_version",
+                                    "bootloader_active",
+                                    "bootloader_version",
+                                    "carried_version",
+                                    "current",
+                                    "driver_state",
+                                    "driver_text",
+                                    "fault_texts",
+                                    "faults",
+                                    "firmware",
+                                    "inputs",
+                                    "mode",
+                                    "name",
+                                    "position",
+                                    "product",
+                                    "serial",
+                                    "signature_valid",
+                                    "speed",
+                                    "temperature",
+                                    "time",
+                                    "unique_id",
+                                    "voltage"}));
 
         // A board in its boot loader sends no live data: identity only.
         const Result loader =
@@ -577,6 +602,65 @@ private slots:
         QVERIFY(erased >= 0);
         QVERIFY(!codes.contains(Report::CmdWriteSignature));
         QVERIFY(codes.lastIndexOf(Report::CmdRestart) < erased);
+    }
+
+    // A board another program holds and serves: torvan60ctl without
+    // --simulate finds it and every command goes through the holder's
+    // service, but the firmware update, which is the holder's alone. The
+    // socket goes with the holder on SIGTERM.
+    void servedBoardIsReachedThroughItsHolder_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("torvan60ctl serve")
+            << QStringLiteral(TORVAN60CTL) << QStringList{QStringLiteral("--simulate"), QStringLiteral("serve")};
+        QTest::newRow("the window") << QStringLiteral(TORVAN60) << QStringList{QStringLiteral("--simulate")};
+    }
+    void servedBoardIsReachedThroughItsHolder()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QTemporaryDir runtime, holderDir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess holder;
+        holder.setProcessEnvironment(env);
+        holder.setWorkingDirectory(holderDir.path());
+        holder.start(program, args);
+        QVERIFY(holder.waitForStarted());
+        const QString socket = runtime.filePath(QStringLiteral("torvan60/SIM60-000001.sock"));
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(socket); }, FinishMs));
+
+        const Result list = run({QStringLiteral("list")}, env);
+        QCOMPARE(list.code, 0);
+        QVERIFY2(list.out.contains(QStringLiteral("SIM60-000001\t")) && list.out.contains(QStringLiteral("served by ")),
+                 qPrintable(list.out));
+        const Result status = run(
+            {QStringLiteral("-d"), QStringLiteral("SIM60-000001"), QStringLiteral("status"), QStringLiteral("--json")},
+            env);
+        QCOMPARE(status.code, 0);
+        QCOMPARE(QJsonDocument::fromJson(status.out.toUtf8()).object().value(QLatin1String("name")).toString(),
+                 QStringLiteral("Torvan60 simulated"));
+        const Result move =
+            run({QStringLiteral("-d"), QStringLiteral("SIM60-000001"), QStringLiteral("move"), QStringLiteral("2000")},
+                env);
+        QCOMPARE(move.code, 0);
+        QCOMPARE(move.lines().value(0), QStringLiteral("position 2000 reached"));
+        const Result update = run({QStringLiteral("firmware"), QStringLiteral("update"), QStringLiteral("--yes")}, env);
+        QCOMPARE(update.code, 3);
+        QVERIFY2(update.err.contains(QStringLiteral("(pid %1)").arg(holder.processId())), qPrintable(update.err));
+
+        holder.terminate();
+        QVERIFY(holder.waitForFinished(FinishMs));
+        QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(holder.exitCode(), 0);
+        QVERIFY(!QFile::exists(socket));
+        if (program == QLatin1String(TORVAN60)) {
+            QFile log(QDir(holderDir.path()).filePath(QStringLiteral("log.txt")));
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            QVERIFY(log.readAll().contains("): move 2000"));
+        }
     }
 
     void logFileOnlyWithLog()

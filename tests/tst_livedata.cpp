@@ -1,4 +1,4 @@
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
 #include "support/CapturingPane.h"

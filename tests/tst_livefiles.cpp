@@ -8,7 +8,7 @@
 #include "support/ManualClock.h"
 #include "support/TestWallClock.h"
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/sim/Scenarios.h"
 #include "record/Csv.h"
 #include "record/FaultBlackBox.h"

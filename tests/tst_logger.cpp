@@ -1,4 +1,4 @@
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "support/CapturingPane.h"
 
 #include <QDir>

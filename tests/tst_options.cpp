@@ -57,9 +57,9 @@ private slots:
         QCOMPARE(options.error, error);
         if (!error.isEmpty())
             return; // nothing else is followed
-        QCOMPARE(options.simulate, simulate);
-        QCOMPARE(options.scenario, scenario);
-        QCOMPARE(options.traceFile, traceFile);
+        QCOMPARE(options.board.simulate, simulate);
+        QCOMPARE(options.board.scenario, scenario);
+        QCOMPARE(options.board.traceFile, traceFile);
         QCOMPARE(options.ignored, ignored);
     }
 
@@ -72,16 +72,21 @@ private slots:
         QTest::addColumn<QString>("traceFile");
         QTest::addColumn<bool>("userDir");
         QTest::addColumn<bool>("check");
+        QTest::addColumn<bool>("noService");
         QTest::addColumn<QStringList>("ignored");
-        QTest::newRow("none") << QStringList() << false << QString() << false << false << QStringList();
+        QTest::newRow("none") << QStringList() << false << QString() << false << false << false << QStringList();
         QTest::newRow("as the desktop entry starts it")
-            << QStringList{QStringLiteral("--user-dir")} << false << QString() << true << false << QStringList();
+            << QStringList{QStringLiteral("--user-dir")} << false << QString() << true << false << false
+            << QStringList();
         QTest::newRow("installation check, simulated, in the user folder")
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("--user-dir"), QStringLiteral("--check")}
-            << true << QString() << true << true << QStringList();
+            << true << QString() << true << true << false << QStringList();
+        QTest::newRow("not serving the board")
+            << QStringList{QStringLiteral("--no-service")} << false << QString() << false << false << true
+            << QStringList();
         QTest::newRow("near misses are ignored")
             << QStringList{QStringLiteral("--check=yes"), QStringLiteral("--user-dir=/tmp"), QStringLiteral("-check")}
-            << false << QString() << false << false
+            << false << QString() << false << false << false
             << QStringList{QStringLiteral("--check=yes"), QStringLiteral("--user-dir=/tmp"), QStringLiteral("-check")};
     }
     void startOptions()
@@ -89,10 +94,11 @@ private slots:
         QFETCH(QStringList, args);
         args.prepend(QStringLiteral("torvan60"));
         const Options options = parseOptions(args);
-        QTEST(options.simulate, "simulate");
-        QTEST(options.traceFile, "traceFile");
+        QTEST(options.board.simulate, "simulate");
+        QTEST(options.board.traceFile, "traceFile");
         QTEST(options.userDir, "userDir");
         QTEST(options.check, "check");
+        QTEST(options.noService, "noService");
         QTEST(options.ignored, "ignored");
     }
 
@@ -126,7 +132,7 @@ private slots:
             << QStringList{"--trace", "--simulate"} << "--trace needs a file name";
         QTest::newRow("empty scenario") << QStringList{"--simulate="} << "--simulate= needs a scenario name";
         QTest::newRow("unknown scenario")
-            << QStringList{"--simulate=nonsense"} << "Unknown simulation scenario: nonsense";
+            << QStringList{"--simulate=nonsense"} << "unknown simulation scenario \"nonsense\"";
         QTest::newRow("trace on a full disk")
             << QStringList{"--simulate", "--trace", "/dev/full"} << "Cannot write trace file /dev/full: ";
         QTest::newRow("trace into a directory")

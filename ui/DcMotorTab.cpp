@@ -1,6 +1,6 @@
 #include "ui/MainWindow.h"
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "ui/MainWindowForm.h"
 #include "ui/SignalWiring.h"

@@ -3,7 +3,7 @@
 // presets and settings files, and reading and writing the driver.
 #include "ui/MainWindow.h"
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "config/DriverControls.h"
 #include "config/Presets.h"
 #include "config/SettingsFile.h"

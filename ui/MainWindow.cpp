@@ -1,6 +1,6 @@
 #include "ui/MainWindow.h"
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "config/DriverControls.h"
 #include "device/TorvanDRV.h"
 #include "ui/AppInfo.h"

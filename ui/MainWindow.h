@@ -6,7 +6,9 @@
 
 #include <memory>
 
+class BoardService;
 class MonotonicClock;
+class QLabel;
 class TorvanDRV;
 class Logger;
 class ElapsedClock;
@@ -38,6 +40,12 @@ public:
     };
     const QVector<PictureSource> &pictureSources() const { return pictures; }
 
+    // The event log, for the parts of the program beside the window.
+    Logger *eventLog() const { return logger; }
+    // The service of the board the window holds: its clients show in the
+    // status bar and their changes in the controls (ui/RemoteClients.cpp).
+    void attachService(BoardService &service);
+
 public slots:
     // Live status panel.
     void DisplayRTData();
@@ -62,6 +70,9 @@ public slots:
     //      (ui/PositionControlTab.cpp) ----
     void TrajDataChanged();
     void ConnectToPositionValueChanged(bool connect);
+
+    // What a remote client changed, shown without sending anything.
+    void showRemoteChanges();
 
     // ---- DC motor control tab (ui/DcMotorTab.cpp) ----
     void ConnectToPWMValueChanged(bool connect);
@@ -144,6 +155,9 @@ private:
     QPixmap loadPicture(const QString &name);
     QIcon loadIcon(const QString &name);
 
+    // The PWM record in the DC motor control tab, sending nothing.
+    void showPwmData();
+
     void addTempChartPoint();
     void addPosChartPoint(bool speedMode, double required);
     // Empties a chart, restarts its time and sets the ranges the clear
@@ -176,6 +190,7 @@ private:
     ReadValuesWatch *readWatch = nullptr; // child of the window
     int showingValues = 0;                // DrvSettings2ControlValues is under way
     bool autoRunLeft = false;             // ...and auto run was left meanwhile
+    QLabel *remoteClientsLabel = nullptr;
     // What the live status panel wrote last, where the widget cannot tell.
     struct ShownStatus
     {

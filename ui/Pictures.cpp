@@ -1,6 +1,6 @@
 #include "ui/Pictures.h"
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 
 #include <QCoreApplication>
 #include <QDir>

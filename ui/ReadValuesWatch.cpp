@@ -1,6 +1,6 @@
 #include "ui/ReadValuesWatch.h"
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 
 ReadValuesWatch::ReadValuesWatch(const TorvanDRV &device, const MonotonicClock &clock, Logger *logger, QObject *parent)

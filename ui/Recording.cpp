@@ -1,6 +1,6 @@
 #include "ui/Recording.h"
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "ui/SaveFileChoice.h"
 

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (args.at(i) == QLatin1String("--trace") && args.at(i + 1).startsWith(QLatin1Char('-')) &&
             options.error.isEmpty())
             std::abort();
-    if (options.error.isEmpty() && options.traceFile.isEmpty() && args.contains(QStringLiteral("--trace")))
+    if (options.error.isEmpty() && options.board.traceFile.isEmpty() && args.contains(QStringLiteral("--trace")))
         std::abort();
     return 0;
 }

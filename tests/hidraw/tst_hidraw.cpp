@@ -7,7 +7,7 @@
 // GLib before Qt: Qt's keyword macros would break GLib's headers.
 #include <umockdev.h>
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/ExclusiveTransport.h"
 #include "device/TorvanDRV.h"
 #include "device/TracingTransport.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 
 #include <QRegularExpression>
 #include <QStringList>

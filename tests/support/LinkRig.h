@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Logger.h"
+#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
 #include "support/CapturingPane.h"

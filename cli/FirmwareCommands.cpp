@@ -1,0 +1,135 @@
+#include "cli/CommandSupport.h"
+
+#include "cli/Output.h"
+#include "cli/UpdateOutcome.h"
+#include "firmware/FirmwareImage.h"
+#include "service/StatusJson.h"
+
+namespace Cli {
+
+namespace {
+
+constexpr int UpdateTimeoutMs = 120000;
+
+bool firmwareCurrent(const DriverInfoRecord &info)
+{
+    return !info.BootloaderActive && info.SignatureValid && info.FirmwareUpToDate;
+}
+
+} // namespace
+
+int cmdFirmware(Session &session, CommandArgs &args)
+{
+    const QString action = args.next();
+    const bool yes = args.flag(QStringLiteral("--yes"));
+    if (!args.done())
+        return argsError(args);
+    if (action != QLatin1String("check") && action != QLatin1String("update"))
+        return usageError(action.isEmpty() ? QStringLiteral("firmware needs check or update")
+                                           : QStringLiteral("unknown firmware action \"%1\"").arg(action));
+    if (yes && action == QLatin1String("check"))
+        return usageError(QStringLiteral("--yes goes with firmware update"));
+    if (action == QLatin1String("check")) {
+        session.warnOutdatedFirmware = false;
+        if (const int code = session.connectBoard(Need::Identity))
+            return code;
+        QJsonObject firmware;
+        if (const int code = call(session, QStringLiteral("firmware.check"), {}, firmware))
+            return code;
+        auto text = [&firmware](const char *key) { return firmware.value(QLatin1String(key)).toString(); };
+        Out::line(QStringLiteral("boot loader: ") + text("bootloader_version"));
+        Out::line(QStringLiteral("application: ") + text("application_version"));
+        Out::line(QStringLiteral("carried: ") + text("carried_version"));
+        Out::line(QStringLiteral("running: ") + text("running"));
+        Out::line(QStringLiteral("signature: ") + (firmware.value(QLatin1String("signature_valid")).toBool()
+                                                       ? QStringLiteral("valid")
+                                                       : QStringLiteral("invalid")));
+        if (firmware.value(QLatin1String("up_to_date")).toBool()) {
+            Out::line(QStringLiteral("firmware: up to date"));
+            return Exit::Ok;
+        }
+        Out::line(QStringLiteral("firmware: update needed"));
+        return Exit::Failed;
+    }
+
+    TorvanDRV &drv = session.board().drv;
+    const QString carried = StatusJson::version(UpdateVersion[0], UpdateVersion[1]);
+    // The update runs as the window runs it: the firmware check after the
+    // identity exchange asks, and a yes restarts the board into its boot
+    // loader, which the next connection updates and restarts again. So the
+    // answer is given before connecting.
+    session.warnOutdatedFirmware = false;
+    session.dialogs.answer = yes                      ? CliDialogs::Answer::Yes
+                             : Out::stdinIsTerminal() ? CliDialogs::Answer::AskTerminal
+                                                      : CliDialogs::Answer::No;
+    const bool terminal = Out::stdoutIsTerminal();
+    int shownPercent = -1;
+    bool uploaded = false;
+    session.onFirmwareProgress = [&] {
+        using namespace FlashLayout;
+        const int address = (drv.OutputReport[3] << 12) | (drv.OutputReport[4] << 5);
+        const int percent = (address + SubsectorSize - ApplicationStart) * 100 / (FirmwareImageSize - ApplicationStart);
+        uploaded = percent >= 100;
+        if (terminal) {
+            if (percent == shownPercent)
+                return;
+            const int bar = percent * 40 / 100;
+            Out::raw(QStringLiteral("\r[%1%2] %3%")
+                         .arg(QString(bar, QLatin1Char('#')), QString(40 - bar, QLatin1Char(' ')))
+                         .arg(percent, 3));
+            if (percent >= 100)
+                Out::raw(QStringLiteral("\n"));
+        } else if (percent / 10 != shownPercent / 10) {
+            Out::line(QStringLiteral("%1%").arg(percent / 10 * 10));
+        }
+        shownPercent = percent;
+    };
+    if (const int code = session.connectBoard(Need::Identity))
+        return code;
+    if (session.remote()) {
+        // The holder runs the update; its questions are its operator's.
+        Out::error(QStringLiteral("board %1 is held by %2; update its firmware there")
+                       .arg(session.serial(), session.holder()));
+        return Exit::NoBoard;
+    }
+    if (firmwareCurrent(drv.DriverInfo) && session.dialogs.asked.isEmpty()) {
+        Out::line(QStringLiteral("firmware %1 is up to date").arg(carried));
+        return Exit::Ok;
+    }
+    if (drv.DriverInfo.BootloaderActive && drv.DriverInfo.SignatureValid && drv.DriverInfo.FirmwareUpToDate &&
+        session.dialogs.asked.isEmpty()) {
+        Out::line(QStringLiteral("firmware %1 is up to date; the board runs its boot loader, \"restart\" starts the "
+                                 "application")
+                      .arg(carried));
+        return Exit::Ok;
+    }
+    if (session.dialogs.declined) {
+        Out::error(QStringLiteral("update not confirmed; give --yes to update without asking"));
+        return Exit::Failed;
+    }
+    // Waits until the board runs the carried application again, across its
+    // restarts; the device object reconnects it each time.
+    const Session::Wait wait = session.waitUntil(
+        [&] {
+            return updateBrokeOff(drv) ||
+                   (uploaded && drv.IsConnected() && drv.BusyCode == 0 && firmwareCurrent(drv.DriverInfo));
+        },
+        UpdateTimeoutMs, false);
+    session.onFirmwareProgress = nullptr;
+    if (updateBrokeOff(drv))
+        return reportBrokenUpdate(drv);
+    if (wait == Session::Wait::Done) {
+        Out::line(QStringLiteral("firmware updated to %1").arg(carried));
+        return Exit::Ok;
+    }
+    if (wait == Session::Wait::Interrupted)
+        Out::error(QStringLiteral("interrupted; the board keeps its boot loader until the update is run again"));
+    else if (!drv.IsConnected())
+        Out::error(QStringLiteral("board %1 was lost during the update; reconnect it and run firmware update again")
+                       .arg(session.serial()));
+    else
+        Out::error(QStringLiteral("the update did not complete; run firmware update again"));
+    return drv.IsConnected() ? Exit::Failed : Exit::NoBoard;
+}
+
+} // namespace Cli

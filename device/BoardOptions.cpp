@@ -1,0 +1,89 @@
+#include "device/BoardOptions.h"
+
+#include "device/sim/Scenarios.h"
+
+namespace {
+
+// A separate argument that may be taken as a value: not empty and not an
+// option, though a negative number is a value.
+bool isValue(const QString &arg)
+{
+    if (arg.isEmpty())
+        return false;
+    bool number = false;
+    arg.toDouble(&number);
+    return number || !arg.startsWith(QLatin1Char('-'));
+}
+
+} // namespace
+
+OptionRead takeValueOption(const QStringList &args, int &i, const QString &name, const QString &what, QString &out,
+                           QString &error)
+{
+    const QString &arg = args.at(i);
+    if (arg == name) {
+        if (i + 1 >= args.size() || !isValue(args.at(i + 1))) {
+            error = name + QStringLiteral(" needs ") + what;
+            return OptionRead::Error;
+        }
+        out = args.at(++i);
+        return OptionRead::Taken;
+    }
+    if (!name.startsWith(QLatin1String("--")) || !arg.startsWith(name + QLatin1Char('=')))
+        return OptionRead::Other;
+    out = arg.mid(name.size() + 1);
+    if (out.isEmpty()) {
+        error = name + QStringLiteral("= needs ") + what;
+        return OptionRead::Error;
+    }
+    return OptionRead::Taken;
+}
+
+OptionRead takeBoardOption(const QStringList &args, int &i, BoardOptions &options, QString &error)
+{
+    const QString &arg = args.at(i);
+    if (arg == QLatin1String("--simulate")) {
+        options.simulate = true;
+        return OptionRead::Taken;
+    }
+    if (arg.startsWith(QLatin1String("--simulate="))) {
+        options.simulate = true;
+        options.scenario = arg.mid(int(sizeof("--simulate=")) - 1);
+        if (options.scenario.isEmpty()) {
+            error = QStringLiteral("--simulate= needs a scenario name (or use --simulate alone)");
+            return OptionRead::Error;
+        }
+        if (!simulationScenarioNames().contains(options.scenario)) {
+            error = QStringLiteral("unknown simulation scenario \"%1\" (known: %2)")
+                        .arg(options.scenario, simulationScenarioNames().join(QStringLiteral(", ")));
+            return OptionRead::Error;
+        }
+        return OptionRead::Taken;
+    }
+    QString value;
+    OptionRead read =
+        takeValueOption(args, i, QStringLiteral("--simulate-boards"), QStringLiteral("a number"), value, error);
+    if (read == OptionRead::Taken) {
+        bool ok = false;
+        options.simulatedBoards = value.toInt(&ok);
+        options.simulate = true;
+        if (ok && options.simulatedBoards >= 1 && options.simulatedBoards <= MaxSimulatedBoards)
+            return OptionRead::Taken;
+        read = OptionRead::Error;
+    }
+    if (read == OptionRead::Error) {
+        error = QStringLiteral("--simulate-boards needs a number from 1 to %1").arg(MaxSimulatedBoards);
+        return read;
+    }
+    for (const QString &name : {QStringLiteral("-d"), QStringLiteral("--serial")})
+        if ((read = takeValueOption(args, i, name, QStringLiteral("a serial number"), options.serial, error)) !=
+            OptionRead::Other)
+            return read;
+    return takeValueOption(args, i, QStringLiteral("--trace"), QStringLiteral("a file name"), options.traceFile, error);
+}
+
+QString boardOptionsUsage()
+{
+    return QStringLiteral("--simulate[=") + simulationScenarioNames().join(QLatin1Char('|')) +
+           QStringLiteral("] --simulate-boards=N --serial SERIAL --trace FILE");
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The most boards a simulated bus is given from the command line.
+constexpr int MaxSimulatedBoards = 16;
+
+// The options every front end reads the same way: which bus (the USB bus or
+// simulated boards), which board on it, and the trace of the HID traffic.
+struct BoardOptions
+{
+    bool simulate = false;
+    QString scenario;        // after "--simulate="; empty: an up-to-date board
+    int simulatedBoards = 1; // "--simulate-boards=N" (implies --simulate)
+    QString serial;          // "-d SERIAL", "--serial SERIAL": only this board
+    QString traceFile;       // "--trace FILE"
+};
+
+// How an argument was read by one of the option takers below.
+enum class OptionRead {
+    Other, // not this option (or not one of these options)
+    Taken, // taken, with its value if it has one
+    Error, // this option, but it cannot be followed; the error says why
+};
+
+// Takes args[i] when it is one of the shared board options, moving i past a
+// value given as a separate argument.
+OptionRead takeBoardOption(const QStringList &args, int &i, BoardOptions &options, QString &error);
+
+// Takes args[i] when it is the option name with a value, written
+// "name VALUE" or "name=VALUE"; what names the value for the error. A value
+// given separately is never an option, so it begins with "-" only when it is
+// a negative number (a file named like an option is given as name=VALUE),
+// and no value is empty.
+OptionRead takeValueOption(const QStringList &args, int &i, const QString &name, const QString &what, QString &out,
+                           QString &error);
+
+// The shared options as one line for usage messages.
+QString boardOptionsUsage();

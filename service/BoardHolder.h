@@ -1,0 +1,67 @@
+#pragma once
+
+#include "device/BoardOptions.h"
+#include "device/Clock.h"
+#include "device/TorvanDRV.h"
+#include "device/TransportChain.h"
+#include "record/WallClock.h"
+#include "service/BoardService.h"
+
+#include <QObject>
+#include <QSet>
+
+#include <memory>
+#include <vector>
+
+class Logger;
+
+// One matching board on the bus before any is opened.
+struct BoardEntry
+{
+    HidDeviceEntry entry;
+    bool held = false; // another program holds it open
+};
+
+// A board held by a program without a window (torvan60ctl, its serve
+// command, the Python package): the transport chain of the shared options,
+// the device object on it and the service that answers for it. It connects
+// the one board it is told to hold, and again after every loss, as the
+// window does; it closes the board (sending nothing) when it goes.
+class BoardHolder : public QObject
+{
+    Q_OBJECT
+public:
+    explicit BoardHolder(QObject *parent = nullptr);
+    ~BoardHolder() override;
+
+    // Builds the transport chain; empty on success, else why not.
+    QString open(const BoardOptions &options);
+    // The event log, for the device object and the service.
+    void setLogger(Logger *logger);
+
+    // Matching boards, free ones first in bus order, then held ones.
+    std::vector<BoardEntry> boards();
+
+    // Holds the board with this serial from now on.
+    void hold(const QString &serial);
+    // Connected, its identity read and no exchange running.
+    bool identified() const;
+    // Its driver values, motion settings and name read since it connected.
+    bool settingsRead() const;
+    // Live reports since it connected.
+    int liveReports() const { return liveCount; }
+
+    SteadyClock clock;
+    SystemWallClock wallClock;
+    TorvanDRV drv;
+    BoardService service{drv, clock, wallClock};
+
+signals:
+    // Something of the board changed: a report, a connection or a loss.
+    void changed();
+
+private:
+    TransportChain chain{clock};
+    QSet<unsigned char> settingsSeen;
+    int liveCount = 0;
+};

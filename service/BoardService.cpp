@@ -1,0 +1,459 @@
+#include "service/BoardService.h"
+
+#include "device/Clock.h"
+#include "device/Records.h"
+#include "device/TorvanDRV.h"
+#include "log/Logger.h"
+#include "record/WallClock.h"
+#include "service/StatusJson.h"
+
+#include <QJsonDocument>
+
+namespace {
+
+constexpr int DeadlineCheckMs = 20;
+// Requests of one client that wait behind the one the board is busy with;
+// more are refused, so that a client cannot make the holder keep any
+// number of them.
+constexpr int MaxQueuedRequests = 64;
+
+} // namespace
+
+BoardService::BoardService(TorvanDRV &drv, MonotonicClock &clock, const WallClock &wallClock, QObject *parent)
+    : QObject(parent), drv(drv), clock(clock), wallClock(wallClock)
+{
+    wasConnected = drv.IsConnected();
+    deadlineTimer.setInterval(DeadlineCheckMs);
+    connect(&deadlineTimer, &QTimer::timeout, this, &BoardService::poll);
+    connect(&drv, &TorvanDRV::newRTDataAvailable, this, &BoardService::onLiveReport);
+    connect(&drv, &TorvanDRV::newDriverValuesAvailable, this, &BoardService::onDriverValues);
+    connect(&drv, &TorvanDRV::newDriverInfoAvailable, this, [this] {
+        if (!connected())
+            boardLost();
+        wasConnected = connected();
+    });
+}
+
+BoardService::~BoardService() = default;
+
+void BoardService::setHolder(const QString &program, qint64 pid)
+{
+    holderProgram = program;
+    holderPid = pid;
+}
+
+QString BoardService::holder() const
+{
+    return QStringLiteral("%1 (pid %2)").arg(holderProgram).arg(holderPid);
+}
+
+void BoardService::setLogger(Logger *logger)
+{
+    this->logger = logger;
+}
+
+void BoardService::log(const QString &text) const
+{
+    if (logger)
+        logger->write(text);
+}
+
+bool BoardService::connected() const
+{
+    return drv.IsConnected();
+}
+
+const QStringList &BoardService::methods()
+{
+    static const QStringList names = [] {
+        QStringList list;
+        for (const auto &entry : handlers())
+            list << entry.first;
+        return list;
+    }();
+    return names;
+}
+
+bool BoardService::changesBoard(const QString &method)
+{
+    static const QSet<QString> reading = {QStringLiteral("hello"),         QStringLiteral("identity"),
+                                          QStringLiteral("status"),        QStringLiteral("subscribe"),
+                                          QStringLiteral("unsubscribe"),   QStringLiteral("settings.get"),
+                                          QStringLiteral("firmware.check")};
+    return handlers().count(method) && !reading.contains(method);
+}
+
+const std::map<QString, BoardService::Handler> &BoardService::handlers()
+{
+    static const std::map<QString, Handler> table = {
+        {QStringLiteral("hello"), &BoardService::hello},
+        {QStringLiteral("identity"), &BoardService::identity},
+        {QStringLiteral("status"), &BoardService::status},
+        {QStringLiteral("subscribe"), &BoardService::subscribe},
+        {QStringLiteral("unsubscribe"), &BoardService::unsubscribe},
+        {QStringLiteral("settings.get"), &BoardService::settingsGet},
+        {QStringLiteral("settings.set"), &BoardService::settingsSet},
+        {QStringLiteral("name"), &BoardService::name},
+        {QStringLiteral("enable"), &BoardService::enable},
+        {QStringLiteral("sleep"), &BoardService::sleep},
+        {QStringLiteral("reset_faults"), &BoardService::resetFaults},
+        {QStringLiteral("restart"), &BoardService::restart},
+        {QStringLiteral("move"), &BoardService::move},
+        {QStringLiteral("run"), &BoardService::run},
+        {QStringLiteral("stop"), &BoardService::stop},
+        {QStringLiteral("home"), &BoardService::home},
+        {QStringLiteral("pwm"), &BoardService::pwm},
+        {QStringLiteral("firmware.check"), &BoardService::firmwareCheck},
+        {QStringLiteral("firmware.update"), &BoardService::firmwareUpdate},
+    };
+    return table;
+}
+
+// ---------------------------------------------------------------------------
+// Clients and their requests
+
+void BoardService::attach(ServicePeer *peer)
+{
+    if (peers.count(peer))
+        return;
+    peers[peer];
+    emit peersChanged(peerCount());
+}
+
+void BoardService::detach(ServicePeer *peer)
+{
+    const auto found = peers.find(peer);
+    if (found == peers.end())
+        return;
+    if (found->second.busy)
+        found->second.busy->finished = true;
+    // Waits of its calls (a stop's among them) end unanswered.
+    for (Wait &wait : waits)
+        if (wait.call->peer == peer)
+            wait.call->finished = true;
+    const bool announced = found->second.announced;
+    peers.erase(found);
+    if (announced)
+        log(QStringLiteral("Remote client left: ") + peer->describe());
+    emit peersChanged(peerCount());
+}
+
+void BoardService::receive(ServicePeer *peer, const QByteArray &line)
+{
+    if (!peers.count(peer))
+        return;
+    Rpc::Request request;
+    QByteArray errorReply;
+    if (!Rpc::parseRequest(line, request, errorReply)) {
+        peer->send(errorReply);
+        return;
+    }
+    auto refuse = [&](int code, const QString &message) {
+        if (!request.notification)
+            peer->send(Rpc::error(request.id, code, message));
+    };
+    if (!handlers().count(request.method))
+        return refuse(Rpc::MethodNotFound, QStringLiteral("unknown method \"%1\"").arg(request.method));
+    // A client is logged once it asks for more than who serves the board:
+    // the programs that only look (torvan60ctl list) leave no lines.
+    PeerState &state = peers[peer];
+    if (!state.announced && request.method != QLatin1String("hello")) {
+        state.announced = true;
+        log(QStringLiteral("Remote client connected: ") + peer->describe());
+    }
+    if (!peer->allowed.isEmpty() && !peer->allowed.contains(request.method) &&
+        request.method != QLatin1String("hello")) {
+        log(QStringLiteral("Remote command refused from %1: %2 is not allowed").arg(peer->describe(), request.method));
+        return refuse(Rpc::Refused, QStringLiteral("\"%1\" is not allowed here").arg(request.method));
+    }
+    // A stop acts at once, whatever the client's other requests wait for.
+    if (request.method == QLatin1String("stop")) {
+        auto call = std::make_shared<Call>();
+        call->peer = peer;
+        call->request = request;
+        dispatch(call);
+        return;
+    }
+    if (int(state.queue.size()) >= MaxQueuedRequests)
+        return refuse(Rpc::Refused, QStringLiteral("too many requests wait on this connection (at most %1); wait "
+                                                   "for their answers")
+                                        .arg(MaxQueuedRequests));
+    state.queue.push_back(request);
+    pump(peer);
+}
+
+void BoardService::pump(ServicePeer *peer)
+{
+    auto found = peers.find(peer);
+    if (found == peers.end() || found->second.pumping)
+        return;
+    found->second.pumping = true;
+    while (true) {
+        found = peers.find(peer);
+        if (found == peers.end())
+            return; // dropped while sending
+        PeerState &state = found->second;
+        if (state.busy || state.queue.empty())
+            break;
+        auto call = std::make_shared<Call>();
+        call->peer = peer;
+        call->request = state.queue.front();
+        state.queue.pop_front();
+        state.busy = call;
+        dispatch(call);
+    }
+    found->second.pumping = false;
+}
+
+void BoardService::dispatch(const CallPtr &call)
+{
+    const Rpc::Request &request = call->request;
+    if (changesBoard(request.method)) {
+        const QString command = describeCommand(request);
+        log(QStringLiteral("Remote command from %1: %2").arg(call->peer->describe(), command));
+        emit remoteCommand(call->peer->describe(), command);
+    }
+    if (!connected() && request.method != QLatin1String("hello"))
+        return fail(call, Rpc::BoardLost, QStringLiteral("board %1 was lost").arg(drv.SerialFilter()));
+    static const QSet<QString> inBootLoader = {QStringLiteral("hello"),          QStringLiteral("identity"),
+                                               QStringLiteral("subscribe"),      QStringLiteral("unsubscribe"),
+                                               QStringLiteral("firmware.check"), QStringLiteral("firmware.update"),
+                                               QStringLiteral("restart")};
+    if (drv.DriverInfo.BootloaderActive && !inBootLoader.contains(request.method))
+        return fail(
+            call, Rpc::Refused,
+            QStringLiteral("board %1 runs its boot loader; update its firmware or restart it").arg(drv.SerialString()));
+    Rpc::Params params(request.params);
+    (this->*handlers().at(request.method))(call, params);
+}
+
+QString BoardService::describeCommand(const Rpc::Request &request) const
+{
+    // The main value bare ("move 5000"), the others as name=value.
+    static const QStringList mainParams = {QStringLiteral("target"), QStringLiteral("speed"), QStringLiteral("name"),
+                                           QStringLiteral("action")};
+    QStringList words{request.method};
+    for (const QString &key : mainParams)
+        if (request.params.contains(key))
+            words << request.params.value(key).toVariant().toString();
+    for (auto it = request.params.begin(); it != request.params.end(); ++it) {
+        if (mainParams.contains(it.key()))
+            continue;
+        const QJsonValue value = it.value();
+        words << it.key() + QLatin1Char('=') +
+                     (value.isObject() ? QStringLiteral("{...}") : value.toVariant().toString());
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+void BoardService::reply(const CallPtr &call, const QJsonObject &result)
+{
+    if (call->finished)
+        return;
+    call->finished = true;
+    ServicePeer *peer = call->peer;
+    if (!call->request.notification)
+        peer->send(Rpc::result(call->request.id, result));
+    const auto found = peers.find(peer);
+    if (found != peers.end() && found->second.busy == call) {
+        found->second.busy.reset();
+        pump(peer);
+    }
+}
+
+void BoardService::fail(const CallPtr &call, int code, const QString &message)
+{
+    if (call->finished)
+        return;
+    call->finished = true;
+    ServicePeer *peer = call->peer;
+    if (!call->request.notification)
+        peer->send(Rpc::error(call->request.id, code, message));
+    const auto found = peers.find(peer);
+    if (found != peers.end() && found->second.busy == call) {
+        found->second.busy.reset();
+        pump(peer);
+    }
+}
+
+bool BoardService::paramsOk(const CallPtr &call, Rpc::Params &params)
+{
+    if (params.done())
+        return true;
+    fail(call, Rpc::InvalidParams, params.error());
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Waiting for the board
+
+void BoardService::waitFor(const CallPtr &call, int reports, const std::function<bool()> &done, int timeoutMs,
+                           const std::function<QString()> &timeoutMessage, const std::function<void()> &then)
+{
+    if (reports <= 0 && done()) {
+        then();
+        return;
+    }
+    Wait wait;
+    wait.call = call;
+    wait.done = done;
+    wait.reportsLeft = reports;
+    wait.deadline = clock.nowMs() + timeoutMs;
+    wait.then = then;
+    wait.timeoutMessage = timeoutMessage;
+    waits.push_back(std::move(wait));
+    if (!deadlineTimer.isActive())
+        deadlineTimer.start();
+}
+
+void BoardService::checkWaits(bool liveReport)
+{
+    if (waits.empty())
+        return;
+    // Waits that end may start others: those are looked at next time.
+    std::vector<Wait> current;
+    current.swap(waits);
+    std::vector<Wait> kept;
+    const qint64 now = clock.nowMs();
+    for (Wait &wait : current) {
+        if (wait.call->finished)
+            continue;
+        if (liveReport && wait.reportsLeft > 0)
+            --wait.reportsLeft;
+        if (wait.reportsLeft <= 0 && wait.done()) {
+            wait.then();
+        } else if (now >= wait.deadline) {
+            fail(wait.call, Rpc::Refused, wait.timeoutMessage());
+        } else {
+            kept.push_back(std::move(wait));
+        }
+    }
+    for (Wait &wait : waits)
+        kept.push_back(std::move(wait));
+    waits.swap(kept);
+    if (waits.empty())
+        deadlineTimer.stop();
+}
+
+void BoardService::poll()
+{
+    checkWaits(false);
+}
+
+void BoardService::onLiveReport()
+{
+    // Disconnecting emits the signal too, with zeroed readings: no report.
+    if (!connected()) {
+        boardLost();
+        return;
+    }
+    wasConnected = true;
+    checkWaits(true);
+    bool anyone = false;
+    for (const auto &entry : peers)
+        anyone = anyone || entry.second.every > 0;
+    if (!anyone)
+        return;
+    // Each form of the notification is made once for all subscribers.
+    const WallTime now = wallClock.now();
+    QByteArray plain, raw;
+    std::vector<ServicePeer *> receivers;
+    for (auto &entry : peers) {
+        PeerState &state = entry.second;
+        if (state.every <= 0 || ++state.skipped < state.every)
+            continue;
+        state.skipped = 0;
+        QByteArray &line = state.raw ? raw : plain;
+        if (line.isEmpty())
+            line = Rpc::notification(QStringLiteral("live"), StatusJson::live(drv.RTData, now, state.raw));
+        receivers.push_back(entry.first);
+    }
+    for (ServicePeer *peer : receivers)
+        if (peers.count(peer))
+            peer->send(peers[peer].raw ? raw : plain);
+}
+
+void BoardService::onDriverValues()
+{
+    settingsSeen.insert(drv.InputReport[Report::TypeByte]);
+    checkWaits(false);
+}
+
+void BoardService::boardLost()
+{
+    if (!wasConnected && waits.empty())
+        return;
+    wasConnected = false;
+    const QString message = QStringLiteral("board %1 was lost").arg(drv.SerialFilter());
+    std::vector<Wait> lost;
+    lost.swap(waits);
+    deadlineTimer.stop();
+    for (Wait &wait : lost)
+        fail(wait.call, Rpc::BoardLost, message);
+}
+
+// ---------------------------------------------------------------------------
+// Identity and state
+
+void BoardService::hello(const CallPtr &call, Rpc::Params &params)
+{
+    const QString program = params.text(QStringLiteral("program"), QString());
+    if (!paramsOk(call, params))
+        return;
+    if (!program.isEmpty() && program != call->peer->program) {
+        call->peer->program = program.left(64);
+    }
+    reply(call, {{QStringLiteral("protocol"), Rpc::ProtocolVersion},
+                 {QStringLiteral("program"), holderProgram},
+                 {QStringLiteral("pid"), holderPid},
+                 {QStringLiteral("serial"), drv.SerialString()}});
+}
+
+void BoardService::identity(const CallPtr &call, Rpc::Params &params)
+{
+    if (paramsOk(call, params))
+        reply(call, StatusJson::identity(drv));
+}
+
+void BoardService::status(const CallPtr &call, Rpc::Params &params)
+{
+    if (!paramsOk(call, params))
+        return;
+    if (drv.DriverInfo.BootloaderActive)
+        return fail(call, Rpc::Refused, QStringLiteral("the board runs its boot loader and sends no live data"));
+    reply(call, StatusJson::live(drv.RTData, wallClock.now()));
+}
+
+void BoardService::subscribe(const CallPtr &call, Rpc::Params &params)
+{
+    const qint64 every = params.integer(QStringLiteral("every"), 1, 1000000, 1);
+    const bool raw = params.boolean(QStringLiteral("raw"), false);
+    if (!paramsOk(call, params))
+        return;
+    PeerState &state = peers[call->peer];
+    state.every = int(every);
+    state.raw = raw;
+    state.skipped = 0;
+    reply(call);
+}
+
+void BoardService::unsubscribe(const CallPtr &call, Rpc::Params &params)
+{
+    if (!paramsOk(call, params))
+        return;
+    peers[call->peer].every = 0;
+    reply(call);
+}
+
+void BoardService::firmwareCheck(const CallPtr &call, Rpc::Params &params)
+{
+    if (paramsOk(call, params))
+        reply(call, StatusJson::firmware(drv.DriverInfo));
+}
+
+void BoardService::firmwareUpdate(const CallPtr &call, Rpc::Params &params)
+{
+    if (paramsOk(call, params))
+        fail(call, Rpc::Refused,
+             QStringLiteral("a firmware update runs only in the program that holds the board: %1").arg(holder()));
+}

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "service/Rpc.h"
+#include "service/ServicePeer.h"
+
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class Logger;
+class MonotonicClock;
+class TorvanDRV;
+class WallClock;
+
+// Answers the requests of the board's clients (docs/service.md) on the
+// holder's device object, from the holder's event loop: the window, the
+// headless torvan60ctl serve, torvan60ctl on a board of its own and the
+// Python package all drive a board through it. It does not own the device
+// object and never opens or closes the board.
+//
+// A request whose answer waits for the board (the driver awake, the motor at
+// rest) is answered from later live reports; the requests of one client
+// after it wait their turn, those of other clients do not. A stop acts at
+// once. The waits measure time on the device object's monotonic clock.
+class BoardService : public QObject
+{
+    Q_OBJECT
+public:
+    BoardService(TorvanDRV &drv, MonotonicClock &clock, const WallClock &wallClock, QObject *parent = nullptr);
+    ~BoardService() override;
+
+    // The program that holds the board, for hello and for refusals that
+    // name it ("torvan60 (pid 4242)").
+    void setHolder(const QString &program, qint64 pid);
+    QString holder() const;
+    // Clients that come and go and every command that changes the board
+    // are logged when a logger is set.
+    void setLogger(Logger *logger);
+
+    // A client came or goes. Its waiting requests are dropped unanswered;
+    // what was already sent to the board stays sent.
+    void attach(ServicePeer *peer);
+    void detach(ServicePeer *peer);
+    // One line the client sent, without its line end.
+    void receive(ServicePeer *peer, const QByteArray &line);
+    int peerCount() const { return int(peers.size()); }
+
+    // Ends the waits whose time is up; a timer does it while any wait.
+    void poll();
+
+    // The methods there are, and whether one changes the board (the ones
+    // that do are logged and shown by the window).
+    static const QStringList &methods();
+    static bool changesBoard(const QString &method);
+
+signals:
+    void peersChanged(int count);
+    // A client's command changed what the board keeps or how it runs
+    // (driver values, name, mode flags, motion settings): a front end shows
+    // the device object's records again, sending nothing.
+    void boardSettingsChanged();
+    // A client's command that changes the board, as "move 5000".
+    void remoteCommand(const QString &peer, const QString &command);
+
+private:
+    struct Call
+    {
+        ServicePeer *peer = nullptr;
+        Rpc::Request request;
+        bool finished = false;
+    };
+    using CallPtr = std::shared_ptr<Call>;
+    struct PeerState
+    {
+        bool announced = false; // logged as connected
+        std::deque<Rpc::Request> queue;
+        CallPtr busy;
+        bool pumping = false;
+        int every = 0; // live reports: every n-th, 0: none
+        bool raw = false;
+        int skipped = 0;
+    };
+    struct Wait
+    {
+        CallPtr call;
+        std::function<bool()> done;
+        int reportsLeft = 0;
+        qint64 deadline = 0;
+        std::function<void()> then;
+        std::function<QString()> timeoutMessage;
+    };
+    using Handler = void (BoardService::*)(const CallPtr &, Rpc::Params &);
+
+    void pump(ServicePeer *peer);
+    void dispatch(const CallPtr &call);
+    void reply(const CallPtr &call, const QJsonObject &result = QJsonObject());
+    void fail(const CallPtr &call, int code, const QString &message);
+    // Fails with InvalidParams when the parameters are at fault; true when
+    // the handler may go on.
+    bool paramsOk(const CallPtr &call, Rpc::Params &params);
+    // Runs then once done() holds after reports further live reports, or
+    // fails the call as refused with timeoutMessage after timeoutMs.
+    void waitFor(const CallPtr &call, int reports, const std::function<bool()> &done, int timeoutMs,
+                 const std::function<QString()> &timeoutMessage, const std::function<void()> &then);
+    void waitFor(const CallPtr &call, int reports, const std::function<bool()> &done, int timeoutMs,
+                 const QString &timeoutMessage, const std::function<void()> &then)
+    {
+        waitFor(
+            call, reports, done, timeoutMs, [timeoutMessage] { return timeoutMessage; }, then);
+    }
+    void checkWaits(bool liveReport);
+    void onLiveReport();
+    void onDriverValues();
+    void boardLost();
+    bool connected() const;
+    void log(const QString &text) const;
+    QString describeCommand(const Rpc::Request &request) const;
+
+    // Handlers (BoardService.cpp): identity and state.
+    void hello(const CallPtr &call, Rpc::Params &params);
+    void identity(const CallPtr &call, Rpc::Params &params);
+    void status(const CallPtr &call, Rpc::Params &params);
+    void subscribe(const CallPtr &call, Rpc::Params &params);
+    void unsubscribe(const CallPtr &call, Rpc::Params &params);
+    void firmwareCheck(const CallPtr &call, Rpc::Params &params);
+    void firmwareUpdate(const CallPtr &call, Rpc::Params &params);
+    // ServiceSettings.cpp
+    void settingsGet(const CallPtr &call, Rpc::Params &params);
+    void settingsSet(const CallPtr &call, Rpc::Params &params);
+    void name(const CallPtr &call, Rpc::Params &params);
+    // ServiceMotion.cpp
+    void enable(const CallPtr &call, Rpc::Params &params);
+    void sleep(const CallPtr &call, Rpc::Params &params);
+    void resetFaults(const CallPtr &call, Rpc::Params &params);
+    void restart(const CallPtr &call, Rpc::Params &params);
+    void move(const CallPtr &call, Rpc::Params &params);
+    void run(const CallPtr &call, Rpc::Params &params);
+    void stop(const CallPtr &call, Rpc::Params &params);
+    void home(const CallPtr &call, Rpc::Params &params);
+    void pwm(const CallPtr &call, Rpc::Params &params);
+    // Wakes the driver for a stepper command, then runs then; refused in DC
+    // motor mode.
+    void prepareStepper(const CallPtr &call, const std::function<void()> &then);
+    // Enters (dcMotor) or leaves DC motor mode, then runs then.
+    void switchDcMotorMode(const CallPtr &call, bool dcMotor, const std::shared_ptr<QStringList> &warnings,
+                           const std::function<void()> &then);
+
+    static const std::map<QString, Handler> &handlers();
+
+    TorvanDRV &drv;
+    MonotonicClock &clock;
+    const WallClock &wallClock;
+    Logger *logger = nullptr;
+    QString holderProgram;
+    qint64 holderPid = 0;
+    std::map<ServicePeer *, PeerState> peers;
+    std::vector<Wait> waits;
+    QTimer deadlineTimer;
+    bool wasConnected = false;
+    // Report types of settings replies seen since the last request for them.
+    QSet<unsigned char> settingsSeen;
+};

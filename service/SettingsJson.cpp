@@ -1,0 +1,51 @@
+#include "service/SettingsJson.h"
+
+#include "config/SettingsFile.h"
+
+namespace SettingsJson {
+
+QJsonObject shown(const DrvSettingsRecord &settings, const TrajectoryDataRecord &trajectory)
+{
+    DrvSettingsRecord s = settings;
+    TrajectoryDataRecord t = trajectory;
+    QVariantMap map;
+    for (const auto &value : SettingsFile::Values(s, t))
+        map.insert(value.first, value.second);
+    SettingsFile::LoadValues(map, s, t);
+    QJsonObject groups;
+    for (const auto &value : SettingsFile::Values(s, t)) {
+        const QString group = value.first.section(QLatin1Char('/'), 0, 0);
+        QJsonObject keys = groups.value(group).toObject();
+        keys.insert(value.first.section(QLatin1Char('/'), 1), QJsonValue::fromVariant(value.second));
+        groups.insert(group, keys);
+    }
+    return groups;
+}
+
+QVariantMap values(const QJsonObject &settings, QString &error)
+{
+    const QStringList known = SettingsFile::KeyNames();
+    QVariantMap map;
+    for (auto group = settings.begin(); group != settings.end(); ++group) {
+        if (!group.value().isObject()) {
+            error = QStringLiteral("\"%1\" is no group of settings").arg(group.key());
+            return {};
+        }
+        const QJsonObject keys = group.value().toObject();
+        for (auto it = keys.begin(); it != keys.end(); ++it) {
+            const QString name = group.key() + QLatin1Char('/') + it.key();
+            if (!known.contains(name)) {
+                error = QStringLiteral("unknown key \"%1\"").arg(name);
+                return {};
+            }
+            if (it.value().isObject() || it.value().isArray() || it.value().isNull()) {
+                error = QStringLiteral("\"%1\" must be a number, true or false, or a text").arg(name);
+                return {};
+            }
+            map.insert(name, it.value().toVariant());
+        }
+    }
+    return map;
+}
+
+} // namespace SettingsJson

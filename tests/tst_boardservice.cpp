@@ -1,0 +1,331 @@
+// The board's service as its clients meet it: answers and errors by the
+// protocol, the order of one client's requests, a stop that does not wait
+// its turn, live reports every n-th, clients that leave or are restricted,
+// and a board lost under a waiting request. The service runs on a simulated
+// board on a manual clock.
+#include "service/BoardService.h"
+#include "support/LinkRig.h"
+#include "support/TestWallClock.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QtTest>
+
+namespace {
+
+struct Peer : ServicePeer
+{
+    explicit Peer(const QString &name = QStringLiteral("client"))
+    {
+        program = name;
+        pid = 77;
+    }
+    void send(const QByteArray &line) override { lines << line; }
+    QJsonObject take() { return lines.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(lines.takeFirst()).object(); }
+    QList<QByteArray> lines;
+};
+
+QByteArray request(int id, const char *method, const QJsonObject &params = QJsonObject())
+{
+    return Rpc::request(id, QString::fromLatin1(method), params);
+}
+
+int errorCode(const QJsonObject &answer)
+{
+    return answer.value(QLatin1String("error")).toObject().value(QLatin1String("code")).toInt();
+}
+
+// A connected simulated board with its service.
+struct ServiceRig : LinkRig
+{
+    TestWallClock wall{clock, QDateTime(QDate(2026, 12, 10), QTime(14, 3, 7), Qt::UTC), 3600};
+    BoardService service{drv, clock, wall};
+    Peer peer;
+
+    ServiceRig()
+    {
+        service.setHolder(QStringLiteral("torvan60"), 4242);
+        service.setLogger(&logger);
+        connectBoard();
+        run(100);
+        service.attach(&peer);
+    }
+    // The board's world and its live stream for ms milliseconds.
+    void run(int ms)
+    {
+        for (int t = 0; t < ms; t += 10) {
+            clock.advance(10);
+            receiveTick();
+            service.poll();
+        }
+    }
+    // Runs until the peer has count lines, at most 5 s of board time.
+    void runUntil(Peer &p, int count = 1)
+    {
+        for (int t = 0; t < 5000 && p.lines.size() < count; t += 10)
+            run(10);
+    }
+};
+
+} // namespace
+
+class TestBoardService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void faultyRequestsGetTheirErrorAndTheConnectionStays_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message"); // a part of it
+        QTest::newRow("not JSON") << QByteArray("nonsense") << int(Rpc::ParseError) << "not JSON";
+        QTest::newRow("a batch") << QByteArray(R"([{"jsonrpc":"2.0","id":1,"method":"status"}])")
+                                 << int(Rpc::InvalidRequest) << "batches";
+        QTest::newRow("no version") << QByteArray(R"({"id":1,"method":"status"})") << int(Rpc::InvalidRequest)
+                                    << "jsonrpc";
+        QTest::newRow("method not a text")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":7})") << int(Rpc::InvalidRequest) << "method";
+        QTest::newRow("positional params") << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"move","params":[5000]})")
+                                           << int(Rpc::InvalidRequest) << "named";
+        QTest::newRow("unknown method") << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"fly"})")
+                                        << int(Rpc::MethodNotFound) << "fly";
+        QTest::newRow("target of the wrong type")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"move","params":{"target":"far"}})")
+            << int(Rpc::InvalidParams) << "\"target\"";
+        QTest::newRow("target missing") << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"move","params":{}})")
+                                        << int(Rpc::InvalidParams) << "\"target\" is missing";
+        QTest::newRow("target beyond 32 bits")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"move","params":{"target":2147483648}})")
+            << int(Rpc::InvalidParams) << "\"target\"";
+        QTest::newRow("a fraction of a step")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"move","params":{"target":1.5}})")
+            << int(Rpc::InvalidParams) << "whole number";
+        QTest::newRow("unknown parameter")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"stop","params":{"now":true}})")
+            << int(Rpc::InvalidParams) << "\"now\"";
+        QTest::newRow("duty beyond 100") << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"pwm","params":{"a":101}})")
+                                         << int(Rpc::InvalidParams) << "\"a\"";
+        QTest::newRow("a name with a line break")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"name","params":{"name":"a\nb"}})")
+            << int(Rpc::InvalidParams) << "control characters";
+        QTest::newRow("settings of no group")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"settings.set","params":{"settings":{"Speed":5}}})")
+            << int(Rpc::InvalidParams) << "no group";
+        QTest::newRow("settings with an unknown key")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"settings.set",)"
+                          R"("params":{"settings":{"DriverSettings":{"Colour":"red"}}}})")
+            << int(Rpc::InvalidParams) << "DriverSettings/Colour";
+        QTest::newRow("update in a client") << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"firmware.update"})")
+                                            << int(Rpc::Refused) << "torvan60 (pid 4242)";
+    }
+    void faultyRequestsGetTheirErrorAndTheConnectionStays()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        ServiceRig rig;
+        rig.board.received.clear();
+        rig.service.receive(&rig.peer, line);
+        const QJsonObject answer = rig.peer.take();
+        QCOMPARE(errorCode(answer), code);
+        const QString text = answer.value(QLatin1String("error")).toObject().value(QLatin1String("message")).toString();
+        QVERIFY2(text.contains(message), qPrintable(text));
+        QVERIFY(rig.peer.lines.isEmpty());
+        // Nothing reached the board, and the next request is answered.
+        QVERIFY(rig.board.received.empty());
+        rig.service.receive(&rig.peer, request(2, "status"));
+        QCOMPARE(rig.peer.take().value(QLatin1String("id")).toInt(), 2);
+    }
+
+    void statusIsTheFilteredLiveReportWithItsTime()
+    {
+        ServiceRig rig;
+        rig.service.receive(&rig.peer, request(1, "status"));
+        const QJsonObject status = rig.peer.take().value(QLatin1String("result")).toObject();
+        QStringList keys = status.keys();
+        keys.sort();
+        QCOMPARE(keys, (QStringList{"current", "driver_state", "driver_text", "fault_texts", "faults", "inputs", "mode",
+                                    "position", "speed", "temperature", "time", "voltage"}));
+        // As the window shows it, to the hundredth.
+        QCOMPARE(status.value(QLatin1String("voltage")).toDouble(),
+                 qRound(rig.drv.RTData.FilteredVoltage * 100) / 100.0);
+        QCOMPARE(status.value(QLatin1String("time")).toString().left(11), QStringLiteral("2026-12-10T"));
+        QVERIFY(status.value(QLatin1String("time")).toString().endsWith(QLatin1String("+01:00")));
+        QCOMPARE(status.value(QLatin1String("inputs")).toObject().size(), 7);
+    }
+
+    void notificationsAreNotAnswered()
+    {
+        ServiceRig rig;
+        rig.service.receive(&rig.peer, R"({"jsonrpc":"2.0","method":"home"})");
+        rig.service.receive(&rig.peer, R"({"jsonrpc":"2.0","method":"fly"})");
+        rig.run(500);
+        QVERIFY(rig.peer.lines.isEmpty());
+        QVERIFY(rig.count(Report::CmdSetHome) == 1);
+    }
+
+    // A request that waits for the board holds the ones after it on its
+    // connection; a stop does not wait its turn.
+    void oneClientsRequestsInOrderButStopAtOnce()
+    {
+        ServiceRig rig;
+        rig.service.receive(&rig.peer, request(1, "enable"));
+        rig.service.receive(&rig.peer, request(2, "home"));
+        QVERIFY(rig.peer.lines.isEmpty());
+        QCOMPARE(rig.count(Report::CmdSetHome), 0);
+        rig.service.receive(&rig.peer, request(3, "stop"));
+        QCOMPARE(rig.count(Report::CmdStopTrajectory), 1);
+        rig.runUntil(rig.peer, 3);
+        QList<int> order;
+        for (const QByteArray &line : rig.peer.lines)
+            order << QJsonDocument::fromJson(line).object().value(QLatin1String("id")).toInt();
+        QCOMPARE(order.first(), 1);
+        QVERIFY(order.indexOf(1) < order.indexOf(2));
+        QCOMPARE(order.size(), 3);
+    }
+
+    void liveReportsEveryNth()
+    {
+        ServiceRig rig;
+        Peer all, third;
+        rig.service.attach(&all);
+        rig.service.attach(&third);
+        rig.service.receive(&all, request(1, "subscribe"));
+        rig.service.receive(&third, request(1, "subscribe", {{QStringLiteral("every"), 3}, {"raw", true}}));
+        all.lines.clear();
+        third.lines.clear();
+        int reports = 0;
+        connect(&rig.drv, &TorvanDRV::newRTDataAvailable, this, [&reports] { ++reports; });
+        rig.run(600);
+        QVERIFY(reports >= 30);
+        QCOMPARE(all.lines.size(), reports);
+        QCOMPARE(third.lines.size(), reports / 3);
+        const QJsonObject live = QJsonDocument::fromJson(third.lines.last()).object();
+        QCOMPARE(live.value(QLatin1String("method")).toString(), QStringLiteral("live"));
+        QVERIFY(live.value(QLatin1String("params")).toObject().contains(QLatin1String("raw")));
+        QVERIFY(!QJsonDocument::fromJson(all.lines.last())
+                     .object()
+                     .value(QLatin1String("params"))
+                     .toObject()
+                     .contains(QLatin1String("raw")));
+        rig.service.receive(&all, request(2, "unsubscribe"));
+        all.lines.clear();
+        rig.run(200);
+        QVERIFY(all.lines.isEmpty());
+    }
+
+    void aClientLeavingMidRequestChangesNothingElse()
+    {
+        ServiceRig rig;
+        auto *gone = new Peer(QStringLiteral("gone"));
+        Peer other;
+        rig.service.attach(gone);
+        rig.service.attach(&other);
+        rig.service.receive(gone, request(1, "enable"));
+        rig.service.receive(gone, request(2, "move", {{QStringLiteral("target"), 500}}));
+        rig.service.detach(gone);
+        delete gone;
+        rig.service.receive(&other, request(1, "home"));
+        rig.runUntil(other);
+        QVERIFY(other.take().contains(QLatin1String("result")));
+        rig.run(500);
+        // The queued move of the client that left never went out.
+        QCOMPARE(rig.count(Report::CmdWriteTrajectory), 0);
+        QCOMPARE(rig.service.peerCount(), 2);
+    }
+
+    void aBoardLostUnderAWaitingRequest()
+    {
+        ServiceRig rig;
+        rig.service.receive(&rig.peer, request(1, "run", {{QStringLiteral("speed"), 500}}));
+        rig.board.unplug();
+        rig.runUntil(rig.peer);
+        const QJsonObject answer = rig.peer.take();
+        QCOMPARE(errorCode(answer), int(Rpc::BoardLost));
+        // While it is away, requests are answered at once.
+        rig.service.receive(&rig.peer, request(2, "status"));
+        QCOMPARE(errorCode(rig.peer.take()), int(Rpc::BoardLost));
+    }
+
+    void onlyAllowedMethodsAreTaken()
+    {
+        ServiceRig rig;
+        Peer restricted(QStringLiteral("mqtt"));
+        restricted.allowed = {QStringLiteral("stop"), QStringLiteral("status")};
+        rig.service.attach(&restricted);
+        rig.service.receive(&restricted, request(1, "home"));
+        QCOMPARE(errorCode(restricted.take()), int(Rpc::Refused));
+        QCOMPARE(rig.count(Report::CmdSetHome), 0);
+        rig.service.receive(&restricted, request(2, "status"));
+        QVERIFY(restricted.take().contains(QLatin1String("result")));
+        QVERIFY(rig.pane.texts().contains(
+            QStringLiteral("Remote command refused from mqtt (pid 77): home is not allowed")));
+    }
+
+    // What settings.get gives, settings.set takes back unchanged, and the
+    // board keeps it.
+    void settingsRoundTrip()
+    {
+        ServiceRig rig;
+        rig.service.receive(&rig.peer, request(1, "settings.get"));
+        QJsonObject settings = rig.peer.take().value(QLatin1String("result")).toObject();
+        QJsonObject driver = settings.value(QLatin1String("DriverSettings")).toObject();
+        QJsonObject motion = settings.value(QLatin1String("TrajectorySettings")).toObject();
+        driver.insert(QStringLiteral("FullScaleCurrent"), 2.5);
+        driver.insert(QStringLiteral("DriverName"), QStringLiteral("Prüfstand β"));
+        motion.insert(QStringLiteral("MaxAccel"), 7000);
+        settings.insert(QStringLiteral("DriverSettings"), driver);
+        settings.insert(QStringLiteral("TrajectorySettings"), motion);
+        rig.service.receive(&rig.peer, request(2, "settings.set", {{QStringLiteral("settings"), settings}}));
+        rig.runUntil(rig.peer);
+        const QJsonObject set = rig.peer.take();
+        QVERIFY2(set.contains(QLatin1String("result")), QJsonDocument(set).toJson());
+        QCOMPARE(set.value(QLatin1String("result")).toObject().value(QLatin1String("warnings")).toArray().size(), 0);
+        rig.service.receive(&rig.peer, request(3, "settings.get"));
+        QCOMPARE(rig.peer.take().value(QLatin1String("result")).toObject(), settings);
+        const auto &kept = rig.board.model.settings.name;
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(kept.data())), QStringLiteral("Prüfstand β").toUtf8());
+    }
+
+    void outOfRangeSettingsAreHeldWithAWarningEach()
+    {
+        ServiceRig rig;
+        const QJsonObject settings{
+            {QStringLiteral("DriverSettings"), QJsonObject{{QStringLiteral("FullScaleCurrent"), 99.0}}},
+            {QStringLiteral("TrajectorySettings"), QJsonObject{{QStringLiteral("MaxSpeed"), "fast"}}}};
+        rig.service.receive(&rig.peer, request(1, "settings.set", {{QStringLiteral("settings"), settings}}));
+        rig.runUntil(rig.peer);
+        const QJsonArray warnings =
+            rig.peer.take().value(QLatin1String("result")).toObject().value(QLatin1String("warnings")).toArray();
+        QStringList texts;
+        for (const QJsonValue &warning : warnings)
+            texts << warning.toString();
+        QVERIFY2(texts.filter(QStringLiteral("DriverSettings/FullScaleCurrent=99 adjusted")).size() == 1,
+                 qPrintable(texts.join('\n')));
+        QVERIFY2(texts.filter(QStringLiteral("TrajectorySettings/MaxSpeed=fast adjusted")).size() == 1,
+                 qPrintable(texts.join('\n')));
+    }
+
+    void aMoveAnswersAtOnceAndTheMotorGetsThere()
+    {
+        ServiceRig rig;
+        rig.service.receive(&rig.peer, request(1, "move",
+                                               {{QStringLiteral("target"), 2000},
+                                                {QStringLiteral("max_speed"), 4000},
+                                                {QStringLiteral("accel"), 20000},
+                                                {QStringLiteral("decel"), 20000}}));
+        rig.runUntil(rig.peer);
+        const QJsonObject started = rig.peer.take().value(QLatin1String("result")).toObject();
+        QCOMPARE(started.value(QLatin1String("target")).toInt(), 2000);
+        QCOMPARE(started.value(QLatin1String("from")).toInt(), 0);
+        QVERIFY(rig.drv.RTData.CurrentPosition < 2000);
+        rig.run(2000);
+        QCOMPARE(rig.drv.RTData.CurrentPosition, 2000);
+        QVERIFY(rig.pane.texts().contains(
+            QStringLiteral("Remote command from client (pid 77): move 2000 accel=20000 decel=20000 max_speed=4000")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBoardService)
+#include "tst_boardservice.moc"
