@@ -3,6 +3,7 @@
 #include "cli/BoardLink.h"
 #include "cli/Output.h"
 #include "log/Logger.h"
+#include "service/BoardSelection.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,21 +24,10 @@ void onInterrupt(int)
     interruptRequested = 1;
 }
 
-// How long the device information exchange may take on a board that does
-// not answer, with margin for a loaded machine.
-constexpr int ConnectTimeoutMs = 10000;
-constexpr int SettingsTimeoutMs = 4000;
-constexpr int LiveTimeoutMs = 4000;
-// Five live reports fill the voltage and temperature filter.
-constexpr int FilterReports = 5;
-
-QString serialList(const std::vector<BoardEntry> &boards)
-{
-    QStringList serials;
-    for (const BoardEntry &board : boards)
-        serials << board.entry.serialNumber + (board.held ? QStringLiteral(" (held)") : QString());
-    return serials.join(QStringLiteral(", "));
-}
+constexpr int ConnectTimeoutMs = BoardHolder::ConnectTimeoutMs;
+constexpr int SettingsTimeoutMs = BoardHolder::SettingsTimeoutMs;
+constexpr int LiveTimeoutMs = BoardHolder::LiveTimeoutMs;
+constexpr int FilterReports = BoardHolder::FilterReports;
 
 } // namespace
 
@@ -122,47 +112,23 @@ QString Session::servedBy(const QString &serial)
 
 int Session::selectBoard(QString &serial, QString &servedByProgram)
 {
-    const std::vector<BoardEntry> found = boards();
-    // Boards this tool can work on: free ones, and held ones that their
-    // holder serves.
-    std::vector<std::pair<QString, QString>> usable; // serial, holder ("" when free)
-    for (const BoardEntry &board : found) {
-        const QString by = board.held ? servedBy(board.entry.serialNumber) : QString();
-        if (!board.held || !by.isEmpty())
-            usable.emplace_back(board.entry.serialNumber, by);
-    }
-    if (!options.board.serial.isEmpty()) {
-        for (const auto &board : usable) {
-            if (board.first == options.board.serial) {
-                serial = board.first;
-                servedByProgram = board.second;
-                return Exit::Ok;
-            }
-        }
-        for (const BoardEntry &board : found) {
-            if (board.entry.serialNumber == options.board.serial) {
-                Out::error(QStringLiteral("board %1 is held by another program").arg(options.board.serial));
-                return Exit::NoBoard;
-            }
-        }
-        Out::error(
-            found.empty()
-                ? QStringLiteral("no board with serial %1; no board found").arg(options.board.serial)
-                : QStringLiteral("no board with serial %1; found: %2").arg(options.board.serial, serialList(found)));
-        return Exit::NoBoard;
-    }
-    if (usable.size() == 1) {
-        serial = usable.front().first;
-        servedByProgram = usable.front().second;
+    const BoardChoice choice = chooseBoard(
+        boards(), options.board.serial, [this](const QString &held) { return servedBy(held); },
+        QStringLiteral("--serial"));
+    serial = choice.serial;
+    servedByProgram = choice.servedBy;
+    switch (choice.outcome) {
+    case BoardChoice::Chosen:
         return Exit::Ok;
+    case BoardChoice::Ambiguous:
+        Out::error(choice.error);
+        return Exit::Usage;
+    case BoardChoice::NotFound:
+    case BoardChoice::Held:
+        break;
     }
-    if (usable.empty()) {
-        Out::error(found.empty() ? QStringLiteral("no board found")
-                                 : QStringLiteral("no free board; found: %1").arg(serialList(found)));
-        return Exit::NoBoard;
-    }
-    Out::error(QStringLiteral("several boards found (%1); pick one with --serial").arg(serialList(found)));
-    return Exit::Usage;
+    Out::error(choice.error);
+    return Exit::NoBoard;
 }
 
 int Session::connectBoard(Need need)

@@ -51,6 +51,15 @@ public:
     // Live reports since it connected.
     int liveReports() const { return liveCount; }
 
+    // How long a board may take, with margin for a loaded machine: the
+    // device information exchange (on a board that does not answer), its
+    // settings after that, and the live reports that fill the voltage and
+    // temperature filter.
+    static constexpr int ConnectTimeoutMs = 10000;
+    static constexpr int SettingsTimeoutMs = 4000;
+    static constexpr int LiveTimeoutMs = 4000;
+    static constexpr int FilterReports = 5;
+
     SteadyClock clock;
     SystemWallClock wallClock;
     TorvanDRV drv;
