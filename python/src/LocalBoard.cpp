@@ -15,9 +15,12 @@ QString LocalBoard::open(const BoardOptions &options, const QString &program, qi
         return error;
     dialogs.onText = [this](const QString &text, bool asked) {
         std::lock_guard<std::mutex> lock(mutex);
+        // A question is answered by the call that asks for an update; what
+        // it asked is not news to the caller.
         if (asked)
             ++questions;
-        notices << text;
+        else
+            notices << text;
     };
     holder->drv.SetDialogs(&dialogs);
     holder->service.setHolder(program, pid);

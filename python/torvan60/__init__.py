@@ -24,6 +24,7 @@ import contextlib
 import datetime
 import json
 import os
+import signal
 import sys
 import threading
 import time
@@ -109,7 +110,7 @@ def _local_board(simulate, simulate_boards, serial="", trace=None):
     simulated = bool(simulate) or simulate_boards is not None
     try:
         return _core.LocalBoard(
-            simulated, scenario, simulate_boards or 1, os.fspath(trace) if trace else "", _program(), os.getpid()
+            simulated, scenario, 1 if simulate_boards is None else simulate_boards, os.fspath(trace) if trace else "", _program(), os.getpid()
         )
     except ValueError as error:
         raise UsageError(str(error)) from None
@@ -200,7 +201,11 @@ def open(serial=None, simulate=None, simulate_boards=None, trace=None):
 
 
 def _report(live):
-    """A live report with its time as a datetime."""
+    """A live report with its readings as floats (JSON writes 24.0 as 24)
+    and its time as a datetime."""
+    for field in ("voltage", "temperature", "current"):
+        if isinstance(live.get(field), int):
+            live[field] = float(live[field])
     when = live.get("time")
     if isinstance(when, str):
         try:
@@ -326,9 +331,15 @@ class Board:
             started = self._call("move", params)
             if timeout is None:
                 timeout = _profile_time(motion, started, target, max_speed, accel, decel)
-            # The reports from now on show the move.
-            with self._subscribed():
-                return self._await_move(target, motion, timeout)
+            try:
+                # The reports from now on show the move.
+                with self._subscribed():
+                    return self._await_move(target, motion, timeout)
+            except KeyboardInterrupt as interrupt:
+                stopped = self._stop_motion(lost=False)
+                if stopped is not None and hasattr(interrupt, "add_note"):
+                    interrupt.add_note(f"board {self.serial} stopped at position {stopped}")
+                raise
 
     def _await_move(self, target, motion, timeout):
         end_switch = bool(motion.get("EnableEndSwitch"))
@@ -342,32 +353,26 @@ class Board:
         live = None
         reports = 0
         outcome = "timeout"
-        try:
-            while True:
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    break
-                try:
-                    report = self._link.next_live(min(left, 1.0))
-                except BoardLost:
-                    outcome = "lost"
-                    break
-                if report is None:
-                    continue
-                live = report
-                reports += 1
-                # The first report after the command may still show the
-                # state before it.
-                if reports >= 2 and (
-                    live.get("faults") or pressed(live) or (live.get("position") == target and live.get("speed") == 0)
-                ):
-                    outcome = "done"
-                    break
-        except KeyboardInterrupt as interrupt:
-            stopped = self._stop_motion(lost=False)
-            if stopped is not None and hasattr(interrupt, "add_note"):
-                interrupt.add_note(f"board {self.serial} stopped at position {stopped}")
-            raise
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                break
+            try:
+                report = self._link.next_live(min(left, 1.0))
+            except BoardLost:
+                outcome = "lost"
+                break
+            if report is None:
+                continue
+            live = report
+            reports += 1
+            # The first report after the command may still show the state
+            # before it.
+            if reports >= 2 and (
+                live.get("faults") or pressed(live) or (live.get("position") == target and live.get("speed") == 0)
+            ):
+                outcome = "done"
+                break
         faults = live.get("faults", 0) if live else 0
         at = live.get("position") if live else None
         if outcome == "done" and not faults and not pressed(live):
@@ -425,23 +430,25 @@ class Board:
         self._warn(result.pop("warnings", []))
 
     def stream(self, count=None):
-        """Yields every live report from now on, none lost, in the order
-        they came: count of them, or until the loop ends. Ctrl-C while it
-        waits stops the motor before KeyboardInterrupt is raised."""
+        """Yields every live report from the first iteration on, none lost,
+        in the order they came: count of them, or until the loop ends.
+        Ctrl-C while it runs stops the motor before KeyboardInterrupt goes
+        on, whether it came while the stream waited or in the loop's body."""
         if count is not None and count < 0:
             raise UsageError("count must not be negative")
-        with self._live_reader(), self._subscribed():
-            received = 0
-            while count is None or received < count:
-                try:
-                    live = self._link.next_live(LIVE_TIMEOUT)
-                except KeyboardInterrupt:
+        with _InterruptWatch() as interrupts:
+            try:
+                with self._live_reader(), self._subscribed():
+                    received = 0
+                    while count is None or received < count:
+                        live = self._link.next_live(LIVE_TIMEOUT)
+                        if live is None:
+                            raise Timeout(f"board {self.serial} sent no live report for {LIVE_TIMEOUT:g} s")
+                        received += 1
+                        yield _report(live)
+            finally:
+                if interrupts.seen:
                     self._stop_motion(lost=False)
-                    raise
-                if live is None:
-                    raise Timeout(f"board {self.serial} sent no live report for {LIVE_TIMEOUT:g} s")
-                received += 1
-                yield _report(live)
 
     @contextlib.contextmanager
     def _live_reader(self):
@@ -532,6 +539,35 @@ class Board:
         if kind not in ("updated", "current"):
             raise Error(message)
         return self.firmware_check()
+
+
+class _InterruptWatch:
+    """Notes a Ctrl-C while it is entered, passing it on to the handler
+    there was (Python's raises KeyboardInterrupt). Only the main thread
+    receives signals; elsewhere it notes nothing."""
+
+    def __enter__(self):
+        self.seen = False
+        self._previous = None
+        if threading.current_thread() is threading.main_thread():
+            try:
+                self._previous = signal.signal(signal.SIGINT, self._note)
+            except ValueError:
+                self._previous = None
+        return self
+
+    def _note(self, signum, frame):
+        self.seen = True
+        if callable(self._previous):
+            self._previous(signum, frame)
+        elif self._previous != signal.SIG_IGN:
+            raise KeyboardInterrupt
+
+    def __exit__(self, *exc):
+        # Put back unless the program set a handler of its own meanwhile.
+        if self._previous is not None and signal.getsignal(signal.SIGINT) == self._note:
+            signal.signal(signal.SIGINT, self._previous)
+        return False
 
 
 def _profile_time(motion, started, target, max_speed, accel, decel):
