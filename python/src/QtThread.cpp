@@ -5,9 +5,12 @@
 #include <QMetaObject>
 
 #include <atomic>
+#include <csignal>
 #include <exception>
 #include <future>
 #include <memory>
+
+#include <pthread.h>
 
 namespace {
 
@@ -50,6 +53,11 @@ QtThread::QtThread()
 
 void QtThread::main()
 {
+    // Signals are Python's: Ctrl-C is to reach its main thread, not to be
+    // taken in here where nothing handles it.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
     // A program that has its own application object (a Qt window of its
     // own) keeps it; the device objects then run on this thread's loop.
     std::unique_ptr<QCoreApplication> app;

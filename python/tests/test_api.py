@@ -1,6 +1,7 @@
 """The API on a simulated board, held by this process and served by
 another: the same calls give the same answers."""
 
+import copy
 import datetime
 import time
 import warnings
@@ -86,7 +87,8 @@ def test_pwm_runs_in_dc_motor_mode_and_tells_the_change_of_mode(any_board):
 
 
 def test_settings_round_trip(any_board, tmp_path):
-    settings = any_board.settings()
+    original = any_board.settings()
+    settings = copy.deepcopy(original)
     assert set(settings) == {"DriverSettings", "TrajectorySettings"}
     settings["TrajectorySettings"]["MaxSpeed"] = 25000
     settings["DriverSettings"]["DriverName"] = "Line 4"
@@ -96,6 +98,10 @@ def test_settings_round_trip(any_board, tmp_path):
     assert read_back == settings
     assert any_board.settings() == settings
     assert any_board.identity["name"] == "Line 4"
+    # Again in the same session: what the board had before comes back.
+    original["DriverSettings"]["DriverName"] = "Line 5"
+    assert any_board.apply_settings(original) == original
+    assert any_board.identity["name"] == "Line 5"
 
     detail = any_board.settings(detail=True)
     assert detail["settings_line"] and detail["registers"]

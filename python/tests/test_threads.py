@@ -2,7 +2,6 @@
 Python threads run while it waits, and Ctrl-C ends a wait with the motor
 brought to rest."""
 
-import os
 import signal
 import sys
 import threading
@@ -13,6 +12,13 @@ import pytest
 MOVING_TIMEOUT = 30.0
 
 
+def press_ctrl_c():
+    """SIGINT to the main thread, where a terminal's Ctrl-C goes too (a
+    signal to the process could be taken by another Python thread, and the
+    main thread would see it only at its next wait)."""
+    signal.pthread_kill(threading.main_thread().ident, signal.SIGINT)
+
+
 def interrupt_once_moving(board):
     """A thread that presses Ctrl-C once the board reports motion; it asks
     the board itself while the main thread waits on it."""
@@ -21,7 +27,7 @@ def interrupt_once_moving(board):
         deadline = time.monotonic() + MOVING_TIMEOUT
         while time.monotonic() < deadline:
             if board.status()["speed"] != 0:
-                os.kill(os.getpid(), signal.SIGINT)
+                press_ctrl_c()
                 return
             time.sleep(0.02)
 
@@ -76,7 +82,7 @@ def test_ctrl_c_ends_a_stream_with_the_motor_at_rest(any_board, reader_busy):
 
     def interrupt_while_streaming():
         if streaming.wait(MOVING_TIMEOUT):
-            os.kill(os.getpid(), signal.SIGINT)
+            press_ctrl_c()
 
     watcher = threading.Thread(target=interrupt_while_streaming)
     watcher.start()
@@ -85,7 +91,12 @@ def test_ctrl_c_ends_a_stream_with_the_motor_at_rest(any_board, reader_busy):
             for _ in any_board.stream():
                 streaming.set()
                 if reader_busy:
-                    time.sleep(MOVING_TIMEOUT)  # Ctrl-C comes here, not in the stream
+                    # Ctrl-C comes here, not in the stream. A Python loop
+                    # sees it at once; a sleep could miss it if it came just
+                    # before the sleep began.
+                    deadline = time.monotonic() + MOVING_TIMEOUT
+                    while time.monotonic() < deadline:
+                        pass
     finally:
         streaming.set()
         watcher.join()

@@ -1,0 +1,32 @@
+"""What the move-and-record example writes: every live report of the move,
+in time order, from rest at the start to rest at the target."""
+
+import csv
+import datetime
+import os
+import subprocess
+import sys
+
+EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "python")
+
+
+def test_move_and_record_writes_the_whole_move(tmp_path):
+    out = tmp_path / "move.csv"
+    done = subprocess.run(
+        [sys.executable, os.path.join(EXAMPLES, "move_and_record.py"), "-1500", str(out), "--simulate"],
+        capture_output=True,
+        text=True,
+        timeout=120,
+    )
+    assert done.returncode == 0, done.stderr
+    with open(out, newline="", encoding="utf-8") as source:
+        rows = list(csv.DictReader(source))
+    times = [datetime.datetime.fromisoformat(row["time"]) for row in rows]
+    positions = [int(row["position"]) for row in rows]
+    assert times == sorted(times)
+    assert positions[0] == 0 and positions[-1] == -1500 and int(rows[-1]["speed"]) == 0
+    assert positions == sorted(positions, reverse=True)
+    # About 50 reports a second for the whole move, none skipped.
+    gaps = [(later - earlier).total_seconds() for earlier, later in zip(times, times[1:])]
+    assert max(gaps) < 0.1, max(gaps)
+    assert f"{len(rows)} reports written" in done.stdout
