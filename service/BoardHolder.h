@@ -41,6 +41,8 @@ public:
 
     // Matching boards, free ones first in bus order, then held ones.
     std::vector<BoardEntry> boards();
+    // The simulated boards' bus, when the options asked for one.
+    SimulatedBus *simulatedBus() const { return chain.simulatedBus(); }
 
     // Holds the board with this serial from now on.
     void hold(const QString &serial);

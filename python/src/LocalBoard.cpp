@@ -1,5 +1,6 @@
 #include "LocalBoard.h"
 
+#include "device/sim/SimulatedBoard.h"
 #include "firmware/FirmwareImage.h"
 
 #include <QJsonDocument>
@@ -36,6 +37,13 @@ QString LocalBoard::open(const BoardOptions &options, const QString &program, qi
 std::vector<BoardEntry> LocalBoard::boards()
 {
     return holder ? holder->boards() : std::vector<BoardEntry>();
+}
+
+void LocalBoard::paceSimulatedBoards(int reportsPerSecond)
+{
+    if (SimulatedBus *bus = holder ? holder->simulatedBus() : nullptr)
+        for (int i = 0; i < bus->boardCount(); ++i)
+            bus->board(i).liveReportsPerSecond = reportsPerSecond;
 }
 
 void LocalBoard::hold(const QString &serial)

@@ -82,6 +82,8 @@ public:
     // else why not. program names the holder in the service's answers.
     QString open(const BoardOptions &options, const QString &program, qint64 pid);
     std::vector<BoardEntry> boards();
+    // Simulated boards send this many live reports a second (benchmarks).
+    void paceSimulatedBoards(int reportsPerSecond);
     void hold(const QString &serial);
     // A request line for the service.
     void request(const QByteArray &line);

@@ -257,6 +257,14 @@ public:
         return bytesOrNone(line);
     }
 
+    void paceSimulatedBoards(int reportsPerSecond)
+    {
+        onQtThread([&] { board->paceSimulatedBoards(reportsPerSecond); });
+    }
+
+    // Live reports the device object took in since the board connected.
+    int liveReports() { return lockedState().liveReports; }
+
     bool connected() { return lockedState().connected; }
 
     // Waits until the board is connected and identified again.
@@ -421,6 +429,8 @@ PYBIND11_MODULE(_core, m)
         .def("reply", &Local::reply, py::arg("id"), py::arg("timeout"))
         .def("notification", &Local::notification, py::arg("timeout"), py::arg("lost_ends"))
         .def("connected", &Local::connected)
+        .def("pace_simulated_boards", &Local::paceSimulatedBoards, py::arg("reports_per_second"))
+        .def("live_reports", &Local::liveReports)
         .def("await_identified", &Local::awaitIdentified, py::arg("timeout"))
         .def("questions", &Local::questions)
         .def("take_notices", &Local::takeNotices)

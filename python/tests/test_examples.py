@@ -1,5 +1,6 @@
-"""What the move-and-record example writes: every live report of the move,
-in time order, from rest at the start to rest at the target."""
+"""The README's example runs as it stands, and the move-and-record example
+writes every live report of the move, in time order, from rest at the start
+to rest at the target."""
 
 import csv
 import datetime
@@ -7,7 +8,8 @@ import os
 import subprocess
 import sys
 
-EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "python")
+HERE = os.path.dirname(os.path.abspath(__file__))
+EXAMPLES = os.path.join(HERE, "..", "..", "examples", "python")
 
 
 def test_move_and_record_writes_the_whole_move(tmp_path):
@@ -30,3 +32,17 @@ def test_move_and_record_writes_the_whole_move(tmp_path):
     gaps = [(later - earlier).total_seconds() for earlier, later in zip(times, times[1:])]
     assert max(gaps) < 0.1, max(gaps)
     assert f"{len(rows)} reports written" in done.stdout
+
+
+def test_the_readme_example_runs():
+    with open(os.path.join(HERE, "..", "..", "README.md"), encoding="utf-8") as readme:
+        text = readme.read()
+    section = text[text.index("## Python package: torvan60") :]
+    example = section[section.index("```python\n") + len("```python\n") :]
+    example = example[: example.index("```")]
+    done = subprocess.run([sys.executable, "-c", example], capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    lines = done.stdout.splitlines()
+    assert lines[0] == "1.23"
+    assert "3000" in lines
+    assert lines[-1] == "no board with serial NOPE; found: SIM60-000001"
