@@ -24,7 +24,6 @@ import contextlib
 import datetime
 import json
 import os
-import signal
 import sys
 import threading
 import time
@@ -43,7 +42,7 @@ from ._errors import (
     Timeout,
     UsageError,
 )
-from ._rpc import CALL_TIMEOUT, DeferredInterrupts, Link, LocalTransport
+from ._rpc import CALL_TIMEOUT, DeferredInterrupts, InterruptWatch, Link, LocalTransport
 from ._served import SocketTransport, served_by, socket_path
 
 __all__ = [
@@ -436,7 +435,7 @@ class Board:
         on, whether it came while the stream waited or in the loop's body."""
         if count is not None and count < 0:
             raise UsageError("count must not be negative")
-        with _InterruptWatch() as interrupts:
+        with InterruptWatch() as interrupts:
             try:
                 with self._live_reader(), self._subscribed():
                     received = 0
@@ -539,35 +538,6 @@ class Board:
         if kind not in ("updated", "current"):
             raise Error(message)
         return self.firmware_check()
-
-
-class _InterruptWatch:
-    """Notes a Ctrl-C while it is entered, passing it on to the handler
-    there was (Python's raises KeyboardInterrupt). Only the main thread
-    receives signals; elsewhere it notes nothing."""
-
-    def __enter__(self):
-        self.seen = False
-        self._previous = None
-        if threading.current_thread() is threading.main_thread():
-            try:
-                self._previous = signal.signal(signal.SIGINT, self._note)
-            except ValueError:
-                self._previous = None
-        return self
-
-    def _note(self, signum, frame):
-        self.seen = True
-        if callable(self._previous):
-            self._previous(signum, frame)
-        elif self._previous != signal.SIG_IGN:
-            raise KeyboardInterrupt
-
-    def __exit__(self, *exc):
-        # Put back unless the program set a handler of its own meanwhile.
-        if self._previous is not None and signal.getsignal(signal.SIGINT) == self._note:
-            signal.signal(signal.SIGINT, self._previous)
-        return False
 
 
 def _profile_time(motion, started, target, max_speed, accel, decel):

@@ -64,33 +64,66 @@ class Link:
                 return message["params"]
 
 
-class DeferredInterrupts:
-    """Within it, Ctrl-C does not cut short what must finish (the braking of
-    a move): it is kept and raised as KeyboardInterrupt at the end. Only the
-    main thread receives signals, so elsewhere it does nothing."""
+class _OwnInterruptHandler:
+    """Puts a Ctrl-C (SIGINT) handler of its own in place while it is
+    entered, and the one there was back afterwards, unless the program set
+    another meanwhile. Only the main thread receives signals, so elsewhere
+    it does nothing."""
 
     def __enter__(self):
-        self._caught = False
         self._previous = None
         if threading.current_thread() is threading.main_thread():
             try:
-                self._previous = signal.signal(signal.SIGINT, self._keep)
+                self._previous = signal.signal(signal.SIGINT, self._on_interrupt)
             except ValueError:
                 self._previous = None  # an interpreter that does not handle signals
         return self
 
-    def _keep(self, signum, frame):
+    def _restore(self):
+        if self._previous is not None and signal.getsignal(signal.SIGINT) == self._on_interrupt:
+            signal.signal(signal.SIGINT, self._previous)
+
+    def _pass_on(self, signum, frame):
+        """What the handler there was does (Python's raises
+        KeyboardInterrupt)."""
+        if callable(self._previous):
+            self._previous(signum, frame)
+        elif self._previous != signal.SIG_IGN:
+            raise KeyboardInterrupt
+
+
+class DeferredInterrupts(_OwnInterruptHandler):
+    """Within it, Ctrl-C does not cut short what must finish (the braking of
+    a move): it is kept and passed on at the end."""
+
+    def __enter__(self):
+        self._caught = False
+        return super().__enter__()
+
+    def _on_interrupt(self, signum, frame):
         self._caught = True
 
     def __exit__(self, kind, value, traceback):
-        if self._previous is None:
-            return False
-        signal.signal(signal.SIGINT, self._previous)
+        self._restore()
         if self._caught and kind is None:
-            if callable(self._previous):
-                self._previous(signal.SIGINT, None)
-            elif self._previous != signal.SIG_IGN:
-                raise KeyboardInterrupt
+            self._pass_on(signal.SIGINT, None)
+        return False
+
+
+class InterruptWatch(_OwnInterruptHandler):
+    """Notes whether Ctrl-C came while it was entered, passing it on at
+    once."""
+
+    def __enter__(self):
+        self.seen = False
+        return super().__enter__()
+
+    def _on_interrupt(self, signum, frame):
+        self.seen = True
+        self._pass_on(signum, frame)
+
+    def __exit__(self, *exc):
+        self._restore()
         return False
 
 
