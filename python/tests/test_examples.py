@@ -28,9 +28,6 @@ def test_move_and_record_writes_the_whole_move(tmp_path):
     assert times == sorted(times)
     assert positions[0] == 0 and positions[-1] == -1500 and int(rows[-1]["speed"]) == 0
     assert positions == sorted(positions, reverse=True)
-    # About 50 reports a second for the whole move, none skipped.
-    gaps = [(later - earlier).total_seconds() for earlier, later in zip(times, times[1:])]
-    assert max(gaps) < 0.1, max(gaps)
     assert f"{len(rows)} reports written" in done.stdout
 
 
