@@ -70,9 +70,8 @@ def test_ctrl_c_stops_a_move(any_board):
             any_board.move_to(1000000, max_speed=1000, timeout=60)
     finally:
         watcher.join()
-    status = any_board.status()
-    assert status["speed"] == 0
-    assert 0 < status["position"] < 1000000
+    # Left alone, the motor would still run towards the target.
+    assert any_board.status()["speed"] == 0
 
 
 @pytest.mark.parametrize("reader_busy", [False, True], ids=["waiting", "in the loop body"])
