@@ -87,8 +87,7 @@ def test_a_board_lost_during_the_move_is_stopped_when_it_comes_back(runtime_dir)
 def test_a_move_past_its_time_is_stopped(board):
     with pytest.raises(torvan60.Timeout, match="did not finish in time; stopped at position"):
         board.move_to(1000000, max_speed=1000, timeout=1.0)
-    status = board.status()
-    assert status["speed"] == 0 and 0 < status["position"] < 1000000
+    assert board.status()["speed"] == 0
 
 
 def test_the_boot_loader_refuses_what_needs_the_application(runtime_dir):
