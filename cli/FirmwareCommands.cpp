@@ -66,9 +66,9 @@ int cmdFirmware(Session &session, CommandArgs &args)
     int shownPercent = -1;
     bool uploaded = false;
     session.onFirmwareProgress = [&] {
-        using namespace FlashLayout;
-        const int address = (drv.OutputReport[3] << 12) | (drv.OutputReport[4] << 5);
-        const int percent = (address + SubsectorSize - ApplicationStart) * 100 / (FirmwareImageSize - ApplicationStart);
+        // The address of the subsector going out, from the report before it
+        // is scrambled.
+        const int percent = FlashLayout::uploadPercent((drv.OutputReport[3] << 12) | (drv.OutputReport[4] << 5));
         uploaded = percent >= 100;
         if (terminal) {
             if (percent == shownPercent)

@@ -4,6 +4,7 @@
 #include "cli/Output.h"
 #include "cli/UpdateOutcome.h"
 #include "log/Logger.h"
+#include "service/BoardSelection.h"
 #include "service/ServicePaths.h"
 
 #include <QCoreApplication>
@@ -26,26 +27,12 @@ void onInterrupt(int)
     interruptRequested = 1;
 }
 
-// How long the device information exchange may take on a board that does
-// not answer, with margin for a loaded machine.
-constexpr int ConnectTimeoutMs = 10000;
-constexpr int SettingsTimeoutMs = 4000;
-constexpr int LiveTimeoutMs = 4000;
-// Five live reports fill the voltage and temperature filter.
-constexpr int FilterReports = 5;
-
+constexpr int ConnectTimeoutMs = BoardHolder::ConnectTimeoutMs;
+constexpr int SettingsTimeoutMs = BoardHolder::SettingsTimeoutMs;
+constexpr int LiveTimeoutMs = BoardHolder::LiveTimeoutMs;
+constexpr int FilterReports = BoardHolder::FilterReports;
 // How long a socket may take to answer who serves it.
 constexpr int ProbeTimeoutMs = 500;
-
-QString serialList(const std::vector<Session::Board> &boards)
-{
-    QStringList serials;
-    for (const Session::Board &board : boards)
-        serials << board.serial +
-                       (board.held ? (board.holder.isEmpty() ? QStringLiteral(" (held)") : QStringLiteral(" (served)"))
-                                   : QString());
-    return serials.join(QStringLiteral(", "));
-}
 
 } // namespace
 
@@ -142,42 +129,24 @@ std::vector<Session::Board> Session::boards()
 int Session::selectBoard(Board &chosen)
 {
     const std::vector<Board> found = boards();
-    // Boards this tool can work on: free ones, and held ones that their
-    // holder serves.
-    std::vector<Board> usable;
+    std::vector<BoardCandidate> candidates;
     for (const Board &board : found)
-        if (!board.held || !board.holder.isEmpty())
-            usable.push_back(board);
-    if (!options.board.serial.isEmpty()) {
-        for (const Board &board : usable) {
-            if (board.serial == options.board.serial) {
-                chosen = board;
-                return Exit::Ok;
-            }
-        }
-        for (const Board &board : found) {
-            if (board.serial == options.board.serial) {
-                Out::error(QStringLiteral("board %1 is held by another program").arg(options.board.serial));
-                return Exit::NoBoard;
-            }
-        }
-        Out::error(
-            found.empty()
-                ? QStringLiteral("no board with serial %1; no board found").arg(options.board.serial)
-                : QStringLiteral("no board with serial %1; found: %2").arg(options.board.serial, serialList(found)));
-        return Exit::NoBoard;
-    }
-    if (usable.size() == 1) {
-        chosen = usable.front();
+        candidates.push_back({board.serial, board.held, board.holder});
+    const BoardChoice choice = chooseBoard(candidates, options.board.serial, QStringLiteral("--serial"));
+    switch (choice.outcome) {
+    case BoardChoice::Chosen:
+        chosen = *std::find_if(found.begin(), found.end(),
+                               [&choice](const Board &board) { return board.serial == choice.serial; });
         return Exit::Ok;
+    case BoardChoice::Ambiguous:
+        Out::error(choice.error);
+        return Exit::Usage;
+    case BoardChoice::NotFound:
+    case BoardChoice::Held:
+        break;
     }
-    if (usable.empty()) {
-        Out::error(found.empty() ? QStringLiteral("no board found")
-                                 : QStringLiteral("no free board; found: %1").arg(serialList(found)));
-        return Exit::NoBoard;
-    }
-    Out::error(QStringLiteral("several boards found (%1); pick one with --serial").arg(serialList(found)));
-    return Exit::Usage;
+    Out::error(choice.error);
+    return Exit::NoBoard;
 }
 
 int Session::connectBoard(Need need)
@@ -218,8 +187,8 @@ int Session::waitForNeed(Need need)
     // The identity is read inside the connection itself; the signal after
     // it carries the unique id. A firmware update the connection ran (on a
     // board in its boot loader) ends the wait when it breaks off.
-    const Wait connected = waitUntil([&board] { return updateBrokeOff(board.drv) || board.identified(); },
-                                     ConnectTimeoutMs, false);
+    const Wait connected =
+        waitUntil([&board] { return updateBrokeOff(board.drv) || board.identified(); }, ConnectTimeoutMs, false);
     if (updateBrokeOff(drv))
         return reportBrokenUpdate(drv);
     if (connected == Wait::Interrupted) {

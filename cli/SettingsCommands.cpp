@@ -95,17 +95,8 @@ int settingsSet(Session &session, CommandArgs &args)
         return code;
     // The service takes the file's values as they are and holds them by the
     // same rules.
-    QJsonObject groups;
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        const QString group = it.key().section(QLatin1Char('/'), 0, 0);
-        if (!SettingsFile::KeyNames().contains(it.key()))
-            continue; // other keys a file may hold
-        QJsonObject keys = groups.value(group).toObject();
-        keys.insert(it.key().section(QLatin1Char('/'), 1), QJsonValue::fromVariant(it.value()));
-        groups.insert(group, keys);
-    }
     if (const int code = call(session, QStringLiteral("settings.set"),
-                              {{QStringLiteral("settings"), groups},
+                              {{QStringLiteral("settings"), SettingsJson::fromFile(values)},
                                {QStringLiteral("save"), save},
                                {QStringLiteral("developer_currents"), rules.developerCurrents}}))
         return code;

@@ -4,6 +4,9 @@
 #   share/icons/hicolor/NxN/apps/torvan60.png  its icon, several sizes
 #   share/torvan60/                            the pictures the window reads
 #   lib/udev/rules.d/70-torvan60.rules         board access for the user
+#   the Python package torvan60, when built, in the system interpreter's
+#   package folder (python/CMakeLists.txt): lib/python3/dist-packages under
+#   /usr, lib/python3.X/dist-packages under any other prefix
 # The window finds share/torvan60 from its own folder (ui/Pictures.cpp), so
 # the tree works under any prefix. Included last by the top-level list, after
 # every executable target is defined.
@@ -24,7 +27,8 @@ install(DIRECTORY ${TORVAN_RESOURCES}/release DESTINATION ${TORVAN_DATA_DIR}
 install(FILES ${PROJECT_SOURCE_DIR}/scripts/udev/70-torvan60.rules DESTINATION lib/udev/rules.d)
 
 # The Debian package (scripts/package.sh): the same tree under /usr. Its
-# dependencies are worked out from the executables by dpkg-shlibdeps.
+# dependencies are worked out from the executables by dpkg-shlibdeps; the
+# Python module needs the Python version it was built for as well.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME torvan60)
 set(CPACK_PACKAGE_VENDOR "Torvan Drives")
@@ -41,6 +45,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Torvan60 tool maintainers <tools@torvan-drives.example>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.torvan-drives.example")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(TORVAN_PYTHON_DEPENDS)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${TORVAN_PYTHON_DEPENDS}")
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/scripts/debian/postinst ${PROJECT_SOURCE_DIR}/scripts/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

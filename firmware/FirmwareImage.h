@@ -26,4 +26,11 @@ constexpr int SubsectorsPerSector = SectorSize / SubsectorSize;
 // Sectors 0 and 1 hold the board's boot loader, which the tool never touches.
 constexpr int FirstApplicationSector = 2;
 constexpr int ApplicationStart = FirstApplicationSector * SectorSize;
+
+// How far an upload is, in percent, when the subsector at this address goes
+// out (100 with the last one).
+constexpr int uploadPercent(int address)
+{
+    return (address + SubsectorSize - ApplicationStart) * 100 / (FirmwareImageSize - ApplicationStart);
+}
 } // namespace FlashLayout

@@ -33,6 +33,10 @@ packages=(
   # The real HID library runs under test against an emulated device node.
   umockdev
   libumockdev-dev
+  # The Python package: its compiled module and its tests.
+  python3-dev
+  pybind11-dev
+  python3-pytest
 )
 if [ "$qt" = 6 ]; then
   # The chart library's Qt 6 build comes with libqcustomplot-dev.

@@ -41,6 +41,8 @@ public:
 
     // Matching boards, free ones first in bus order, then held ones.
     std::vector<BoardEntry> boards();
+    // The simulated boards' bus, when the options asked for one.
+    SimulatedBus *simulatedBus() const { return chain.simulatedBus(); }
 
     // Holds the board with this serial from now on.
     void hold(const QString &serial);
@@ -50,6 +52,15 @@ public:
     bool settingsRead() const;
     // Live reports since it connected.
     int liveReports() const { return liveCount; }
+
+    // How long a board may take, with margin for a loaded machine: the
+    // device information exchange (on a board that does not answer), its
+    // settings after that, and the live reports that fill the voltage and
+    // temperature filter.
+    static constexpr int ConnectTimeoutMs = 10000;
+    static constexpr int SettingsTimeoutMs = 4000;
+    static constexpr int LiveTimeoutMs = 4000;
+    static constexpr int FilterReports = 5;
 
     SteadyClock clock;
     SystemWallClock wallClock;

@@ -116,19 +116,30 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
     drv.GetDriverValues();
     drv.GetDriverName();
     const QStringList warnings = check.adjustments;
+    // The board answers each read twice: the second answers of an earlier
+    // write may still come in after this one was sent, showing what was
+    // there before. So the wait goes on until the read-back matches, and a
+    // board that did not take the settings is told once the time is up.
+    auto allSeen = [this] {
+        return settingsSeen.contains(Report::RptDriverRegisters) && settingsSeen.contains(Report::RptOtherSettings) &&
+               settingsSeen.contains(Report::RptDriverName);
+    };
     waitFor(
         call, 0,
-        [this] {
-            return settingsSeen.contains(Report::RptDriverRegisters) &&
-                   settingsSeen.contains(Report::RptOtherSettings) && settingsSeen.contains(Report::RptDriverName);
+        [this, allSeen, written, writtenName] {
+            return allSeen() && keptSettings(drv) == written && drv.DrvSettings.DriverName == writtenName;
         },
-        VerifyTimeoutMs, QStringLiteral("the board did not report its settings after the write"),
-        [this, call, written, writtenName, warnings] {
-            const QString readBack = keptSettings(drv);
-            if (readBack != written || drv.DrvSettings.DriverName != writtenName)
-                return fail(
-                    call, Rpc::Refused,
-                    QStringLiteral("the board did not take the settings: wrote %1, reads %2").arg(written, readBack));
+        VerifyTimeoutMs,
+        [this, allSeen, written, writtenName] {
+            if (!allSeen())
+                return QStringLiteral("the board did not report its settings after the write");
+            if (keptSettings(drv) == written)
+                return QStringLiteral("the board did not take the name: wrote \"%1\", reads \"%2\"")
+                    .arg(writtenName, drv.DrvSettings.DriverName);
+            return QStringLiteral("the board did not take the settings: wrote %1, reads %2")
+                .arg(written, keptSettings(drv));
+        },
+        [this, call, warnings] {
             reply(call, {{QStringLiteral("warnings"), QJsonArray::fromStringList(warnings)},
                          {QStringLiteral("settings"), SettingsJson::shown(drv.DrvSettings, drv.TrajectoryData)}});
         });

@@ -2,7 +2,27 @@
 
 #include "config/SettingsFile.h"
 
+#include <utility>
+#include <vector>
+
 namespace SettingsJson {
+
+namespace {
+
+// "Group/Key" values as groups of keys.
+template <typename Values> QJsonObject grouped(const Values &values)
+{
+    QJsonObject groups;
+    for (const auto &value : values) {
+        const QString group = value.first.section(QLatin1Char('/'), 0, 0);
+        QJsonObject keys = groups.value(group).toObject();
+        keys.insert(value.first.section(QLatin1Char('/'), 1), QJsonValue::fromVariant(value.second));
+        groups.insert(group, keys);
+    }
+    return groups;
+}
+
+} // namespace
 
 QJsonObject shown(const DrvSettingsRecord &settings, const TrajectoryDataRecord &trajectory)
 {
@@ -12,14 +32,17 @@ QJsonObject shown(const DrvSettingsRecord &settings, const TrajectoryDataRecord 
     for (const auto &value : SettingsFile::Values(s, t))
         map.insert(value.first, value.second);
     SettingsFile::LoadValues(map, s, t);
-    QJsonObject groups;
-    for (const auto &value : SettingsFile::Values(s, t)) {
-        const QString group = value.first.section(QLatin1Char('/'), 0, 0);
-        QJsonObject keys = groups.value(group).toObject();
-        keys.insert(value.first.section(QLatin1Char('/'), 1), QJsonValue::fromVariant(value.second));
-        groups.insert(group, keys);
-    }
-    return groups;
+    return grouped(SettingsFile::Values(s, t));
+}
+
+QJsonObject fromFile(const QVariantMap &values)
+{
+    const QStringList known = SettingsFile::KeyNames();
+    std::vector<std::pair<QString, QVariant>> settings;
+    for (auto it = values.begin(); it != values.end(); ++it)
+        if (known.contains(it.key()))
+            settings.emplace_back(it.key(), it.value());
+    return grouped(settings);
 }
 
 QVariantMap values(const QJsonObject &settings, QString &error)

@@ -19,4 +19,8 @@ QJsonObject shown(const DrvSettingsRecord &settings, const TrajectoryDataRecord 
 // an object or a list), and the map is empty then.
 QVariantMap values(const QJsonObject &settings, QString &error);
 
+// The values of a settings file (SettingsFile::ReadValues) as a settings
+// object, as they are; keys that are no settings are left out.
+QJsonObject fromFile(const QVariantMap &values);
+
 } // namespace SettingsJson

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs the built project into a temporary prefix and checks the tree and
 # that the installed tool, started from anywhere, finds its pictures and logs
-# where it should. Usage: check_install.sh BUILD_DIR SOURCE_DIR WITH_CTL
-# (WITH_CTL 1: the command-line companion is built and must be installed too).
+# where it should. Usage: check_install.sh BUILD_DIR SOURCE_DIR WITH_CTL PYTHON
+# (WITH_CTL 1: the command-line companion is built and must be installed too;
+# PYTHON: the interpreter the Python package is built for, "none" when it is
+# not built).
 set -euo pipefail
 build="$1"
 source="$2"
 with_ctl="$3"
+python="${4:-none}"
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools desktop-file-validate
 
@@ -77,4 +80,10 @@ if start_check "$work/elsewhere" "$bin"; then
     fail "--check passed with release/Logo.png missing"
 fi
 grep -qxF "picture release/Logo.png: not loaded" "$work/report" || fail "missing picture not reported: $(cat "$work/report")"
+# The Python package, where the system's interpreter looks under a prefix
+# other than /usr.
+if [ "$python" != none ]; then
+    version="$("$python" -c 'import sys; print("%d.%d" % sys.version_info[:2])')"
+    expect_python_package "$python" "$prefix/lib/python$version/dist-packages"
+fi
 echo "installed tree and start from anywhere: OK"

@@ -2,11 +2,13 @@
 # Builds the Debian package from the built project and checks its file list,
 # its Depends (worked out by dpkg-shlibdeps), its udev trigger, and that the
 # unpacked tool finds its pictures.
-# Usage: check_package.sh BUILD_DIR QT_MAJOR WITH_CTL (as for check_install.sh)
+# Usage: check_package.sh BUILD_DIR QT_MAJOR WITH_CTL PYTHON (as for
+# check_install.sh)
 set -euo pipefail
 build="$1"
 qt="$2"
 with_ctl="$3"
+python="${4:-none}"
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need_tools cpack dpkg-deb dpkg-shlibdeps file
 
@@ -53,6 +55,13 @@ for package in "${expected[@]}"; do
     [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] ||
         fail "Depends lacks $package: $depends"
 done
+# The Python module runs on the Python version it was built for only.
+if [ "$python" != none ]; then
+    read -r major minor < <("$python" -c 'import sys; print(*sys.version_info[:2])')
+    for dependency in "python3 (>= $major.$minor~)" "python3 (<< $major.$((minor + 1)))"; do
+        [[ ", $depends," == *", $dependency,"* ]] || fail "Depends lacks $dependency: $depends"
+    done
+fi
 
 # The udev rule takes effect on install.
 dpkg-deb -e "$deb" "$work/control"
@@ -67,4 +76,10 @@ start_check "$work/elsewhere" "$work/root/usr/bin/torvan60" ||
     fail "--check failed: $(cat "$work/report" "$work/stderr")"
 expect_pictures_from "$work/root/usr/share/torvan60"
 expect_log_in "$work/elsewhere"
+# Debian's interpreter finds the package in its own folder under /usr.
+if [ "$python" != none ]; then
+    grep -qxF ./usr/lib/python3/dist-packages/torvan60/__init__.py "$work/files" ||
+        fail "the Python package is not in the package's /usr/lib/python3/dist-packages"
+    expect_python_package "$python" "$work/root/usr/lib/python3/dist-packages"
+fi
 echo "Debian package $(basename "$deb"): OK"

@@ -57,3 +57,24 @@ expect_log_in() {
     grep -q "Application started: Torvan60 " "$1/log.txt" 2>/dev/null || fail "no start line in $1/log.txt"
     grep -qxF "log: $1/log.txt" "$work/report" || fail "log reported elsewhere: $(cat "$work/report")"
 }
+
+# expect_python_package PYTHON DIR: the package torvan60 is installed in DIR
+# as it should be, and PYTHON imports it from there, started from elsewhere,
+# and drives a simulated board with it.
+expect_python_package() {
+    local python="$1" dir="$2" name
+    for name in __init__.py __init__.pyi py.typed _errors.py _rpc.py _served.py; do
+        [ -f "$dir/torvan60/$name" ] || fail "torvan60/$name not installed in $dir"
+    done
+    compgen -G "$dir/torvan60/_core*.so" >/dev/null || fail "the module torvan60._core is not installed in $dir"
+    [ ! -e "$dir/torvan60/__pycache__" ] || fail "$dir/torvan60 carries a __pycache__ of the build"
+    mkdir -p "$work/elsewhere"
+    (cd "$work/elsewhere" && PYTHONPATH="$dir" PYTHONDONTWRITEBYTECODE=1 "$python" -c '
+import sys, torvan60
+assert torvan60.__file__.startswith(sys.argv[1]), torvan60.__file__
+with torvan60.open(simulate=True) as board:
+    assert board.move_to(200, max_speed=50000, accel=200000, decel=200000) == 200
+print(torvan60.__version__)
+' "$dir") >"$work/python.out" 2>&1 || fail "the installed package does not work: $(cat "$work/python.out")"
+    grep -qx "1.23" "$work/python.out" || fail "the installed package has another version: $(cat "$work/python.out")"
+}
