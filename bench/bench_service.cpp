@@ -14,6 +14,7 @@
 //    percentile.
 //
 // Exit status 1 when a figure is over its budget.
+#include "ThreadCpu.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
 #include "log/Logger.h"
@@ -35,7 +36,6 @@
 #include <thread>
 #include <vector>
 
-#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -48,13 +48,6 @@ constexpr int PhaseMs = 20000;
 constexpr double CpuBudgetPercent = 1.0;
 constexpr int StopTrials = 400;
 constexpr double StopBudgetMs = 5.0;
-
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
 
 // The holder's event loop for ms milliseconds, or until done() holds.
 template <class Done> void serve(int ms, Done done)

@@ -13,6 +13,7 @@
 //
 // Run from anywhere (it works in a temporary directory); with no display it
 // uses the offscreen platform.
+#include "ThreadCpu.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
 #include "support/ManualClock.h"
@@ -38,13 +39,6 @@ namespace {
 constexpr int WarmUpReports = 300;
 constexpr int RecordingRounds = 16;
 constexpr int ReportsPerRound = 400;
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 struct Result
 {

@@ -35,6 +35,7 @@
 // Run from anywhere (it works in a temporary directory); with no display it
 // uses the offscreen platform, where widgets still paint into the raster
 // backing store.
+#include "ThreadCpu.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
 #include "ui/LiveChart.h"
@@ -64,13 +65,6 @@
 namespace {
 
 int runSeconds = 3;
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 double processCpuMs()
 {

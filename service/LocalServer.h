@@ -49,7 +49,6 @@ signals:
 
 private:
     class Client;
-    friend class Client;
 
     QString freePath(const QString &serial);
     void acceptClients();
