@@ -1,6 +1,7 @@
 #include "cli/CommandSupport.h"
 
 #include "cli/Output.h"
+#include "cli/ServeMqtt.h"
 #include "log/Logger.h"
 #include "service/BoardPresence.h"
 
@@ -30,6 +31,9 @@ public:
 
 int cmdServe(Session &session, CommandArgs &args)
 {
+    std::optional<MqttConfig> mqtt;
+    if (const int code = takeMqttOptions(args, mqtt))
+        return code;
     if (!args.done())
         return argsError(args);
     if (const int code = session.connectBoard(Need::Identity))
@@ -50,6 +54,10 @@ int cmdServe(Session &session, CommandArgs &args)
                      [&log](const QString &serial) { log.write(QStringLiteral("Board lost: ") + serial); });
     if (presence.isPresent())
         log.write(QStringLiteral("Serving board ") + presence.serial());
+    // Said offline and disconnected before the board is let go.
+    std::unique_ptr<MqttBridge> bridge;
+    if (mqtt)
+        bridge = startMqttBridge(*mqtt, session.serial(), board, presence, log);
 
     // Served until Ctrl-C or SIGTERM; the board is found again after a loss
     // as the window finds it.
@@ -61,6 +69,7 @@ int cmdServe(Session &session, CommandArgs &args)
     });
     watch.start(50);
     loop.exec();
+    bridge.reset();
     board.service.setLogger(nullptr);
     log.write(QStringLiteral("Stopped serving board ") + session.serial());
     return Exit::Ok;
