@@ -4,6 +4,9 @@
 #   share/icons/hicolor/NxN/apps/torvan60.png  its icon, several sizes
 #   share/torvan60/                            the pictures the window reads
 #   lib/udev/rules.d/70-torvan60.rules         board access for the user
+#   lib/systemd/system/torvan60-serve@.service one board served headless
+#   share/doc/torvan60/{mqtt.md,serve.conf}    the MQTT bridge and the
+#                                              unit's settings, explained
 # The window finds share/torvan60 from its own folder (ui/Pictures.cpp), so
 # the tree works under any prefix. Included last by the top-level list, after
 # every executable target is defined.
@@ -11,6 +14,18 @@
 install(TARGETS torvan60 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET torvan60ctl)
   install(TARGETS torvan60ctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The unit names the installed tool, under the prefix the install goes to
+  # (cmake --install --prefix, or /usr in the Debian package): it is written
+  # at install time.
+  set(TORVAN_UNIT_OUT ${CMAKE_BINARY_DIR}/systemd/torvan60-serve@.service)
+  install(CODE "
+    set(TORVAN60CTL \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/torvan60ctl\")
+    set(TORVAN_DOCDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/doc/torvan60\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/scripts/systemd/torvan60-serve@.service.in\"
+                   \"${TORVAN_UNIT_OUT}\" @ONLY)")
+  install(FILES ${TORVAN_UNIT_OUT} DESTINATION lib/systemd/system)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/mqtt.md ${PROJECT_SOURCE_DIR}/scripts/systemd/serve.conf
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
 endif()
 
 set(TORVAN_RESOURCES ${PROJECT_SOURCE_DIR}/resources)

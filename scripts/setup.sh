@@ -25,6 +25,11 @@ packages=(
   libqcustomplot-dev
   libhidapi-dev
   libbenchmark-dev
+  # torvan60ctl serve --mqtt: the client library; the broker and its
+  # command-line clients for the MQTT tests, the benchmark and docs/mqtt.md.
+  libmosquitto-dev
+  mosquitto
+  mosquitto-clients
   # Installation and packaging tests: desktop entry check, Debian package
   # with its dependencies worked out from the executable.
   desktop-file-utils

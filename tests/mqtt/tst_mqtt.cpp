@@ -290,7 +290,8 @@ void TestMqtt::reconnectsAndRepublishes()
         outage();
     }
     QVERIFY(broker.start());
-    QVERIFY2(serve->waitForLog(downAtStart ? QStringLiteral("MQTT connected to ") : QStringLiteral("again")),
+    QVERIFY2(serve->waitForLog(downAtStart ? QStringLiteral("MQTT connected to %1, publishing").arg(broker.url())
+                                           : QStringLiteral("MQTT connected to %1 again").arg(broker.url())),
              qPrintable(serve->log()));
 
     // The new broker knows nothing: the retained topics came again.
