@@ -11,6 +11,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -186,6 +187,15 @@ bool MqttLink::turn(int timeoutMs, QString &reason)
         rc = mosquitto_loop_write(mosq, 1);
     if (rc == MOSQ_ERR_SUCCESS)
         rc = mosquitto_loop_misc(mosq);
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq) >= 0 && (fds[0].revents & (POLLERR | POLLHUP))) {
+        // A TLS handshake on a socket whose connection failed reads as
+        // "try again" to libmosquitto, which would spin until the timeout.
+        int error = 0;
+        socklen_t size = sizeof error;
+        ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size);
+        reason = error ? QString::fromLocal8Bit(std::strerror(error)) : errorText(MOSQ_ERR_CONN_LOST);
+        return false;
+    }
     if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq) >= 0)
         return true;
     reason = errorText(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc);

@@ -75,6 +75,8 @@ private slots:
     void offlineWhenTheServerEnds();
     void credentials_data();
     void credentials();
+    void tls_data();
+    void tls();
 };
 
 void TestMqtt::publishesTheBoard_data()
@@ -367,6 +369,59 @@ void TestMqtt::credentials()
     const QString expected = accepted ? QStringLiteral("MQTT connected to ")
                                       : QStringLiteral("not reachable (the broker refused the connection");
     QVERIFY2(serve.waitForLog(expected), qPrintable(serve.log()));
+    QVERIFY(serve.running());
+}
+
+void TestMqtt::tls_data()
+{
+    QTest::addColumn<bool>("caGiven");
+    QTest::newRow("the broker's CA given") << true;
+    // A CA of the test's own is in no system store: refused.
+    QTest::newRow("the system's store") << false;
+}
+
+void TestMqtt::tls()
+{
+    QFETCH(bool, caGiven);
+    const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+    if (openssl.isEmpty())
+        QSKIP("openssl is not installed (scripts/setup.sh installs it)");
+    Broker broker;
+    const QDir dir(broker.dir());
+    auto run = [&](const QStringList &args) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(openssl, args);
+        const bool ok = process.waitForFinished(DeadlineMs) && process.exitCode() == 0;
+        if (!ok)
+            qWarning("%s", process.readAll().constData());
+        return ok;
+    };
+    const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    QFile ext(dir.filePath("ext.cnf"));
+    QVERIFY(ext.open(QIODevice::WriteOnly) && ext.write("subjectAltName=IP:127.0.0.1\n") > 0);
+    ext.close();
+    QVERIFY(run(QStringList{"req", "-x509"} + ec +
+                QStringList{"-keyout", dir.filePath("ca.key"), "-out", dir.filePath("ca.pem"), "-days", "2", "-subj",
+                            "/CN=torvan60 test CA"}));
+    QVERIFY(run(QStringList{"req"} + ec +
+                QStringList{"-keyout", dir.filePath("server.key"), "-out", dir.filePath("server.csr"), "-subj",
+                            "/CN=127.0.0.1"}));
+    QVERIFY(run({"x509", "-req", "-in", dir.filePath("server.csr"), "-CA", dir.filePath("ca.pem"), "-CAkey",
+                 dir.filePath("ca.key"), "-CAcreateserial", "-out", dir.filePath("server.pem"), "-days", "2",
+                 "-extfile", dir.filePath("ext.cnf")}));
+    QVERIFY(broker.start("cafile " + QFile::encodeName(dir.filePath("ca.pem")) + "\ncertfile " +
+                         QFile::encodeName(dir.filePath("server.pem")) + "\nkeyfile " +
+                         QFile::encodeName(dir.filePath("server.key")) + "\n"));
+
+    QStringList args{"--simulate", "serve", "--mqtt", QStringLiteral("mqtts://127.0.0.1:%1").arg(broker.port)};
+    if (caGiven)
+        args << "--mqtt-cafile" << dir.filePath("ca.pem");
+    Serve serve(args);
+    QVERIFY2(serve.waitForLog(caGiven
+                                  ? QStringLiteral("MQTT connected to mqtts://")
+                                  : QStringLiteral("MQTT broker mqtts://127.0.0.1:%1 not reachable").arg(broker.port)),
+             qPrintable(serve.log()));
     QVERIFY(serve.running());
 }
 
