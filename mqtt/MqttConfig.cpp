@@ -69,9 +69,12 @@ QString parseAllowList(const QString &list, MqttConfig &config)
             continue;
         if (method == QLatin1String("firmware.update"))
             return QStringLiteral("--mqtt-allow: firmware.update is never allowed over MQTT");
-        if (!BoardService::methods().contains(method))
+        if (!BoardService::methods().contains(method)) {
+            QStringList known = BoardService::methods();
+            known.removeAll(QStringLiteral("firmware.update"));
             return QStringLiteral("--mqtt-allow: unknown method \"%1\" (methods: %2)")
-                .arg(method, BoardService::methods().join(QLatin1Char(',')));
+                .arg(method, known.join(QLatin1Char(',')));
+        }
         allowed.insert(method);
     }
     config.allowed = allowed;
