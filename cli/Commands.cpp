@@ -70,6 +70,14 @@ Commands:
   serve                   hold the board and serve it to other programs on
                           its local socket until Ctrl-C or SIGTERM; finds it
                           again after an unplug
+  serve --mqtt URL [--mqtt-prefix P] [--mqtt-rate HZ] [--mqtt-allow LIST]
+        [--mqtt-credentials FILE] [--mqtt-cafile FILE]
+                          also publish it to an MQTT broker (mqtt:// or
+                          mqtts://) under P/SERIAL/ (default torvan60), state
+                          HZ times a second (default 10), and take the
+                          methods in LIST from its cmd topic (default none);
+                          user= and password= lines from FILE (mode 600);
+                          see docs/mqtt.md
 
 Exit codes:
   0  done

@@ -1,6 +1,7 @@
 #include "cli/CommandSupport.h"
 
 #include "cli/Output.h"
+#include "cli/ServeMqtt.h"
 #include "log/Logger.h"
 #include "service/ServiceHost.h"
 
@@ -30,6 +31,9 @@ public:
 
 int cmdServe(Session &session, CommandArgs &args)
 {
+    std::optional<MqttConfig> mqtt;
+    if (const int code = takeMqttOptions(args, mqtt))
+        return code;
     if (!args.done())
         return argsError(args);
     BoardHolder &board = session.board();
@@ -46,6 +50,10 @@ int cmdServe(Session &session, CommandArgs &args)
         Out::error(QStringLiteral("board %1 is already served by %2").arg(session.serial(), session.holder()));
         return Exit::NoBoard;
     }
+    // Said offline and disconnected before the board is let go.
+    std::unique_ptr<MqttBridge> bridge;
+    if (mqtt)
+        bridge = startMqttBridge(*mqtt, session.serial(), board, host.presence(), log);
 
     // Served until Ctrl-C or SIGTERM; the board is found again after a loss
     // as the window finds it.
@@ -57,6 +65,7 @@ int cmdServe(Session &session, CommandArgs &args)
     });
     watch.start(50);
     loop.exec();
+    bridge.reset();
     board.service.setLogger(nullptr);
     log.write(QStringLiteral("Stopped serving board ") + session.serial());
     return Exit::Ok;

@@ -7,6 +7,9 @@
 #   the Python package torvan60, when built, in the system interpreter's
 #   package folder (python/CMakeLists.txt): lib/python3/dist-packages under
 #   /usr, lib/python3.X/dist-packages under any other prefix
+#   lib/systemd/system/torvan60-serve@.service one board served headless
+#   share/doc/torvan60/{mqtt.md,serve.conf}    the MQTT bridge and the
+#                                              unit's settings, explained
 # The window finds share/torvan60 from its own folder (ui/Pictures.cpp), so
 # the tree works under any prefix. Included last by the top-level list, after
 # every executable target is defined.
@@ -14,6 +17,18 @@
 install(TARGETS torvan60 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET torvan60ctl)
   install(TARGETS torvan60ctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The unit names the installed tool, under the prefix the install goes to
+  # (cmake --install --prefix, or /usr in the Debian package): it is written
+  # at install time.
+  set(TORVAN_UNIT_OUT ${CMAKE_BINARY_DIR}/systemd/torvan60-serve@.service)
+  install(CODE "
+    set(TORVAN60CTL \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/torvan60ctl\")
+    set(TORVAN_DOCDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/doc/torvan60\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/scripts/systemd/torvan60-serve@.service.in\"
+                   \"${TORVAN_UNIT_OUT}\" @ONLY)")
+  install(FILES ${TORVAN_UNIT_OUT} DESTINATION lib/systemd/system)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/mqtt.md ${PROJECT_SOURCE_DIR}/scripts/systemd/serve.conf
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
 endif()
 
 set(TORVAN_RESOURCES ${PROJECT_SOURCE_DIR}/resources)

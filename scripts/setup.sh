@@ -25,6 +25,13 @@ packages=(
   libqcustomplot-dev
   libhidapi-dev
   libbenchmark-dev
+  # torvan60ctl serve --mqtt: the client library; the broker and its
+  # command-line clients for the MQTT tests, the benchmark and docs/mqtt.md;
+  # openssl makes the certificates of the TLS test.
+  libmosquitto-dev
+  mosquitto
+  mosquitto-clients
+  openssl
   # Installation and packaging tests: desktop entry check, Debian package
   # with its dependencies worked out from the executable.
   desktop-file-utils

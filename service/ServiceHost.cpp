@@ -3,13 +3,17 @@
 #include "log/Logger.h"
 
 ServiceHost::ServiceHost(BoardService &service, TorvanDRV &drv, Logger *logger, QObject *parent)
-    : QObject(parent), localServer(service), presence(drv), logger(logger)
+    : QObject(parent), localServer(service), boardPresence(drv), logger(logger)
 {
     localServer.setLogger(logger);
-    connect(&presence, &BoardPresence::arrived, this, &ServiceHost::serve);
-    connect(&presence, &BoardPresence::left, this, [this] { localServer.close(); });
-    if (presence.isPresent())
-        serve(presence.serial());
+    connect(&boardPresence, &BoardPresence::arrived, this, &ServiceHost::serve);
+    connect(&boardPresence, &BoardPresence::left, this, [this](const QString &serial) {
+        localServer.close();
+        if (this->logger)
+            this->logger->write(QStringLiteral("Board lost: %1; served again once it is found").arg(serial));
+    });
+    if (boardPresence.isPresent())
+        serve(boardPresence.serial());
 }
 
 void ServiceHost::serve(const QString &serial)

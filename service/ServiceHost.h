@@ -22,11 +22,14 @@ public:
 
     const LocalServer &server() const { return localServer; }
     LocalServer &server() { return localServer; }
+    // Whether the board is there; others that follow it (the MQTT bridge)
+    // follow this.
+    BoardPresence &presence() { return boardPresence; }
 
 private:
     void serve(const QString &serial);
 
     LocalServer localServer;
-    BoardPresence presence;
+    BoardPresence boardPresence;
     Logger *logger;
 };

@@ -47,6 +47,17 @@ done
 cmp -s "$source/scripts/udev/70-torvan60.rules" "$prefix/lib/udev/rules.d/70-torvan60.rules" ||
     fail "udev rule missing or changed in lib/udev/rules.d"
 
+# The systemd unit of torvan60ctl serve runs the tool of this prefix; its
+# command works as systemd gives it. The MQTT documentation goes with it.
+if [ "$with_ctl" = 1 ]; then
+    unit="$prefix/lib/systemd/system/torvan60-serve@.service"
+    check_unit "$unit" "$prefix/bin/torvan60ctl"
+    run_unit_command "$unit"
+    cmp -s "$source/docs/mqtt.md" "$prefix/share/doc/torvan60/mqtt.md" || fail "share/doc/torvan60/mqtt.md not installed"
+    cmp -s "$source/scripts/systemd/serve.conf" "$prefix/share/doc/torvan60/serve.conf" ||
+        fail "share/doc/torvan60/serve.conf not installed"
+fi
+
 mkdir -p "$work/home" "$work/elsewhere" "$work/own/release" "$work/state"
 
 # From an unrelated folder: pictures from the installed data folder, log in

@@ -38,6 +38,10 @@ for f in "${PICTURES[@]}"; do
 done
 if [ "$with_ctl" = 1 ]; then
     grep -qxF ./usr/bin/torvan60ctl "$work/files" || fail "torvan60ctl is built but not in the package"
+    for f in ./usr/lib/systemd/system/torvan60-serve@.service ./usr/share/doc/torvan60/mqtt.md \
+        ./usr/share/doc/torvan60/serve.conf; do
+        grep -qxF "$f" "$work/files" || fail "$f not in the package"
+    done
 fi
 if grep -v -e '^\./$' -e '^\./usr/' "$work/files" | grep -q . || grep -q '^\./usr/local' "$work/files"; then
     fail "files outside /usr: $(cat "$work/files")"
@@ -51,6 +55,7 @@ else
     expected=(libqt5core5a libqt5widgets5 libqcustomplot2.1)
 fi
 expected+=(libhidapi-hidraw0 libc6 libstdc++6)
+[ "$with_ctl" = 1 ] && expected+=(libmosquitto1)
 for package in "${expected[@]}"; do
     [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] ||
         fail "Depends lacks $package: $depends"
@@ -69,8 +74,13 @@ dpkg-deb -e "$deb" "$work/control"
 grep -q "udevadm trigger" "$work/control/postinst" || fail "postinst does not trigger udev"
 sh -n "$work/control/postinst" || fail "postinst is not valid sh"
 
-# Unpacked anywhere, the tool finds the pictures the package carries.
+# Unpacked anywhere, the tool finds the pictures the package carries; the
+# serve unit names the tool where the package puts it.
 dpkg-deb -x "$deb" "$work/root"
+if [ "$with_ctl" = 1 ]; then
+    check_unit "$work/root/usr/lib/systemd/system/torvan60-serve@.service" /usr/bin/torvan60ctl
+    grep -q "daemon-reload" "$work/control/postinst" || fail "postinst does not tell systemd about the unit"
+fi
 mkdir -p "$work/home" "$work/elsewhere"
 start_check "$work/elsewhere" "$work/root/usr/bin/torvan60" ||
     fail "--check failed: $(cat "$work/report" "$work/stderr")"

@@ -78,3 +78,44 @@ print(torvan60.__version__)
 ' "$dir") >"$work/python.out" 2>&1 || fail "the installed package does not work: $(cat "$work/python.out")"
     grep -qx "1.23" "$work/python.out" || fail "the installed package has another version: $(cat "$work/python.out")"
 }
+
+# check_unit UNIT BIN: the systemd template unit of torvan60ctl serve starts
+# BIN on the board of its instance with the broker URL and the further
+# options from its configuration files.
+check_unit() {
+    local unit="$1" bin="$2" exec_start
+    [ -f "$unit" ] || fail "no systemd unit $unit"
+    exec_start="$(sed -n 's/^ExecStart=//p' "$unit")"
+    [ "$exec_start" = "$bin -d %i serve --mqtt \${MQTT_URL} \$MQTT_OPTIONS" ] ||
+        fail "$unit: ExecStart=$exec_start"
+    grep -qxF "EnvironmentFile=-/etc/torvan60/serve.conf" "$unit" || fail "$unit reads no /etc/torvan60/serve.conf"
+    grep -qxF "EnvironmentFile=-/etc/torvan60/serve-%i.conf" "$unit" || fail "$unit reads no per-board file"
+    grep -qxF "WantedBy=multi-user.target" "$unit" || fail "$unit cannot be enabled"
+}
+
+# run_unit_command UNIT: runs the unit's command as systemd would for the
+# simulated board, with an unreachable broker and --simulate as the further
+# options; it must serve the board, keep trying the broker and end cleanly
+# on SIGTERM.
+run_unit_command() {
+    local unit="$1" command pid i
+    command="$(sed -n 's/^ExecStart=//p' "$unit")"
+    command="${command//%i/SIM60-000001}"
+    command="${command//\$\{MQTT_URL\}/mqtt://127.0.0.1:1}"
+    command="${command//\$MQTT_OPTIONS/--simulate}"
+    read -r -a words <<<"$command"
+    mkdir -p -m 700 "$work/runtime"
+    XDG_RUNTIME_DIR="$work/runtime" "${words[@]}" >/dev/null 2>"$work/serve.err" &
+    pid=$!
+    for i in $(seq 600); do
+        grep -q "not reachable" "$work/serve.err" && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    grep -q "Serving board SIM60-000001" "$work/serve.err" && grep -q "not reachable" "$work/serve.err" || {
+        kill "$pid" 2>/dev/null
+        fail "the unit's command did not serve the board: $(cat "$work/serve.err")"
+    }
+    kill -TERM "$pid"
+    wait "$pid" || fail "the unit's command did not end cleanly on SIGTERM: $(cat "$work/serve.err")"
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "mqtt/MqttConfig.h"
+#include "record/WallClock.h"
+#include "service/ServicePeer.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <memory>
+
+class BoardPresence;
+class BoardService;
+class Logger;
+class MqttLink;
+class TorvanDRV;
+
+// Publishes the held board to an MQTT broker (docs/mqtt.md) and takes the
+// board service's requests from it: <prefix>/<serial>/online, identity,
+// state, event, cmd and reply. It lives on the holder's thread and touches
+// the device object and the service only there; the network is the link's
+// thread's business, so the board's loop never waits for the broker.
+//
+// Over MQTT the bridge is one client of the service, limited to the methods
+// the configuration allows (none unless named; never firmware.update). Each
+// request is passed on under an id of the bridge's own, so that any number
+// of MQTT clients may use any ids, and requests without an id are bounded
+// like the others.
+class MqttBridge : public QObject, public ServicePeer
+{
+    Q_OBJECT
+public:
+    MqttBridge(const MqttConfig &config, const QString &serial, BoardService &service, TorvanDRV &drv,
+               BoardPresence &presence, const WallClock &wallClock, Logger *logger, QObject *parent = nullptr);
+    // Says offline (retained) and disconnects, waiting for the broker at
+    // most StopTimeoutMs: the holder's loop has ended by then.
+    ~MqttBridge() override;
+
+    // Requests passed to the service and not answered yet, at most.
+    static constexpr int MaxPending = 64;
+    static constexpr int StopTimeoutMs = 2000;
+
+    void start();
+    // ServicePeer: the service's answers, sent to the reply topic.
+    void send(const QByteArray &line) override;
+
+    QByteArray topic(const char *leaf) const;
+
+private:
+    struct Pending
+    {
+        qint64 id = 0; // the bridge's
+        QJsonValue clientId;
+        bool notification = false;
+        QString method;
+        QJsonObject params;
+    };
+
+    void onReceived(const QByteArray &payload);
+    void onLiveReport();
+    void publishState();
+    void updateIdentity();
+    void publishEvent(const QString &event, QJsonObject fields = QJsonObject());
+    void publishReply(const QByteArray &line);
+    void publishKept(const char *leaf, const QByteArray &payload);
+    void reportDrops();
+    void log(const QString &text) const;
+
+    const MqttConfig config;
+    const QString serial;
+    const QByteArray base; // "<prefix>/<serial>/"
+    BoardService &service;
+    TorvanDRV &drv;
+    BoardPresence &presence;
+    const WallClock &wallClock;
+    Logger *logger;
+    std::unique_ptr<MqttLink> link;
+
+    QTimer stateTimer;
+    bool reportSinceState = false;
+    WallTime reportTime;
+    qint64 stateSeq = 0;
+    bool faultsKnown = false;
+    int faults = 0;
+    QJsonObject identity;
+
+    std::deque<Pending> pending;
+    qint64 nextId = 0;
+
+    bool everConnected = false;
+    bool outage = false;
+    int keptDropped = 0;
+    int incomingDropped = 0;
+};

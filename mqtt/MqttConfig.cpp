@@ -1,0 +1,140 @@
+#include "mqtt/MqttConfig.h"
+
+#include "service/BoardService.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+namespace MqttOptions {
+
+QString parseUrl(const QString &text, MqttConfig &config)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || (scheme != QLatin1String("mqtt") && scheme != QLatin1String("mqtts")))
+        return QStringLiteral("--mqtt takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT], not \"%1\"").arg(text);
+    if (url.host().isEmpty())
+        return QStringLiteral("--mqtt \"%1\" names no host").arg(text);
+    if (!url.userInfo().isEmpty())
+        return QStringLiteral("--mqtt \"%1\": credentials go in a file (--mqtt-credentials), never on the command line")
+            .arg(text);
+    if ((!url.path().isEmpty() && url.path() != QLatin1String("/")) || url.hasQuery() || url.hasFragment())
+        return QStringLiteral("--mqtt \"%1\": only a host and a port are taken, no path").arg(text);
+    // QUrl takes port 0 and an empty port ("host:") alike as none.
+    if (text.endsWith(QLatin1Char(':')) || url.port() == 0)
+        return QStringLiteral("--mqtt \"%1\": the port must be 1 to 65535").arg(text);
+    config.url = text;
+    config.tls = scheme == QLatin1String("mqtts");
+    config.host = url.host();
+    config.port = url.port(config.tls ? MqttConfig::DefaultTlsPort : MqttConfig::DefaultPort);
+    return QString();
+}
+
+QString parsePrefix(const QString &prefix, MqttConfig &config)
+{
+    // Each board's topics are <prefix>/<serial>/...: a wildcard or an empty
+    // level would make topics nobody can subscribe to one by one, and "$"
+    // topics belong to the broker.
+    if (prefix.isEmpty() || prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) ||
+        prefix.startsWith(QLatin1Char('$')) || prefix.split(QLatin1Char('/')).contains(QString()) ||
+        prefix.contains(QChar(0)) || prefix.toUtf8().size() > 1024)
+        return QStringLiteral("--mqtt-prefix takes topic levels without +, #, a leading $ or empty levels, not \"%1\"")
+            .arg(prefix);
+    config.prefix = prefix;
+    return QString();
+}
+
+QString parseRate(const QString &text, MqttConfig &config)
+{
+    bool ok = false;
+    const double rate = text.toDouble(&ok);
+    if (!ok || !(rate >= MqttConfig::MinRate && rate <= MqttConfig::MaxRate))
+        return QStringLiteral("--mqtt-rate takes messages per second from %1 to %2, not \"%3\"")
+            .arg(MqttConfig::MinRate)
+            .arg(MqttConfig::MaxRate)
+            .arg(text);
+    config.rate = rate;
+    return QString();
+}
+
+QString parseAllowList(const QString &list, MqttConfig &config)
+{
+    QSet<QString> allowed;
+    for (const QString &part : list.split(QLatin1Char(','))) {
+        const QString method = part.trimmed();
+        if (method.isEmpty())
+            continue;
+        if (method == QLatin1String("firmware.update"))
+            return QStringLiteral("--mqtt-allow: firmware.update is never allowed over MQTT");
+        if (!BoardService::methods().contains(method)) {
+            QStringList known = BoardService::methods();
+            known.removeAll(QStringLiteral("firmware.update"));
+            return QStringLiteral("--mqtt-allow: unknown method \"%1\" (methods: %2)")
+                .arg(method, known.join(QLatin1Char(',')));
+        }
+        allowed.insert(method);
+    }
+    config.allowed = allowed;
+    return QString();
+}
+
+QString readCredentials(const QString &fileName, MqttConfig &config)
+{
+    struct stat info = {};
+    const QByteArray path = QFile::encodeName(fileName);
+    if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return QStringLiteral("--mqtt-credentials: no such file \"%1\"").arg(fileName);
+    if (info.st_mode & (S_IRGRP | S_IROTH))
+        return QStringLiteral("--mqtt-credentials: \"%1\" is readable by others; make it readable by its owner only "
+                              "(chmod 600)")
+            .arg(fileName);
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("--mqtt-credentials: cannot read \"%1\": %2").arg(fileName, file.errorString());
+    const QByteArray content = file.read(MqttConfig::MaxCredentialsBytes + 1);
+    if (content.size() > MqttConfig::MaxCredentialsBytes)
+        return QStringLiteral("--mqtt-credentials: \"%1\" is too large for a credentials file").arg(fileName);
+    QString user, password;
+    bool hasUser = false;
+    int lineNumber = 0;
+    for (QByteArray line : content.split('\n')) {
+        ++lineNumber;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.trimmed().isEmpty() || line.trimmed().startsWith('#'))
+            continue;
+        const int equals = line.indexOf('=');
+        const QByteArray key = line.left(qMax(equals, 0)).trimmed();
+        // The password is everything after the "=", spaces included.
+        const QString value = QString::fromUtf8(line.mid(equals + 1));
+        if (equals > 0 && key == "user") {
+            user = value.trimmed();
+            hasUser = true;
+        } else if (equals > 0 && key == "password") {
+            password = value;
+        } else {
+            return QStringLiteral("--mqtt-credentials: \"%1\" line %2 is not user=NAME or password=SECRET")
+                .arg(fileName)
+                .arg(lineNumber);
+        }
+    }
+    if (!hasUser || user.isEmpty())
+        return QStringLiteral("--mqtt-credentials: \"%1\" has no user=NAME line").arg(fileName);
+    config.user = user;
+    config.password = password;
+    return QString();
+}
+
+QString checkCaFile(const QString &fileName, MqttConfig &config)
+{
+    const QFileInfo info(fileName);
+    if (!info.isFile() || !info.isReadable())
+        return QStringLiteral("--mqtt-cafile: no readable file \"%1\"").arg(fileName);
+    config.caFile = fileName;
+    return QString();
+}
+
+} // namespace MqttOptions

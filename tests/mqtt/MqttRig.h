@@ -1,0 +1,138 @@
+#pragma once
+
+// What the MQTT tests and the benchmark share: Debian's mosquitto broker on
+// a free localhost port with a configuration written for it, a subscriber
+// that records what it receives, and torvan60ctl serve as a child process.
+// Every wait is for something to happen, with a generous deadline.
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+struct mosquitto;
+struct mosquitto_message;
+struct mqtt5__property;
+
+namespace MqttRig {
+
+// Where CI and a developer's machine are loaded: waits end on what they wait
+// for, and only a fault lets them run out.
+constexpr int DeadlineMs = 60000;
+
+// The broker's executable, or empty when mosquitto is not installed.
+QString brokerProgram();
+
+// A port nobody listens on now.
+int freePort();
+
+// Waits, serving events, until done() holds or timeoutMs pass.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = DeadlineMs);
+
+// A mosquitto of its own: anonymous clients on 127.0.0.1, no persistence,
+// so a restart forgets the retained messages.
+class Broker
+{
+public:
+    explicit Broker(int port = freePort()) : port(port) {}
+    ~Broker() { stop(); }
+    // extra: configuration lines after the listener (it replaces
+    // "allow_anonymous true" when it says allow_anonymous itself).
+    bool start(const QByteArray &extra = QByteArray());
+    void stop();
+    QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(port); }
+    QString dir() const { return folder.path(); }
+
+    const int port;
+
+private:
+    QTemporaryDir folder;
+    QProcess process;
+};
+
+// A listener that takes connections and closes them at once, as a broker
+// that is going away does: it counts the attempts to connect.
+class Refuser
+{
+public:
+    explicit Refuser(int port);
+    ~Refuser();
+    bool listening() const { return fd >= 0; }
+    // Takes the attempts that wait; the count so far.
+    int attempts();
+
+private:
+    int fd = -1;
+    int count = 0;
+};
+
+struct Message
+{
+    QByteArray topic;
+    QByteArray payload;
+    bool retained = false;
+    qint64 seq = -1; // the user property "seq", when there is one
+    qint64 atMs = 0; // when it came, on the subscriber's clock
+    QJsonObject json() const { return QJsonDocument::fromJson(payload).object(); }
+};
+
+// A subscriber (MQTT 5) on its own network thread.
+class Watcher
+{
+public:
+    Watcher();
+    ~Watcher();
+    bool connect(int port, const QByteArray &filter);
+    void publish(const QByteArray &topic, const QByteArray &payload);
+
+    std::vector<Message> messages(const QByteArray &topic) const;
+    std::vector<Message> all() const;
+    int count(const QByteArray &topic) const { return int(messages(topic).size()); }
+    // The first message on topic (after index from) that match accepts.
+    bool waitFor(const QByteArray &topic, const std::function<bool(const Message &)> &match, Message *found = nullptr,
+                 int timeoutMs = DeadlineMs);
+
+private:
+    static void onConnect(mosquitto *, void *self, int rc, int flags, const mqtt5__property *);
+    static void onMessage(mosquitto *, void *self, const mosquitto_message *message, const mqtt5__property *properties);
+
+    mosquitto *mosq = nullptr;
+    QByteArray filter;
+    mutable std::mutex mutex;
+    std::vector<Message> received;
+    QElapsedTimer clock;
+    bool started = false;
+};
+
+// torvan60ctl with the given arguments, its stderr (the event log) kept.
+class Serve
+{
+public:
+    explicit Serve(const QStringList &args);
+    ~Serve();
+    QString log();
+    bool waitForLog(const QString &text, int timeoutMs = DeadlineMs);
+    int logCount(const QString &text) { return log().count(text); }
+    bool running() const { return process.state() == QProcess::Running; }
+    qint64 pid() const { return process.processId(); }
+    void kill() { process.kill(); }
+    // SIGTERM and the exit code, -1 when it did not end in time.
+    int terminate();
+
+    QProcess process;
+
+private:
+    QString text;
+    // Its local socket goes in a folder of its own, apart from other tests'.
+    QTemporaryDir runtime;
+};
+
+} // namespace MqttRig
