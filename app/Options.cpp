@@ -68,6 +68,8 @@ Options parseOptions(const QStringList &args)
             options.traceFile = value;
         } else if (!(value = valueOption(args, i, QStringLiteral("--serial"), QStringLiteral("a serial number"), options)).isNull()) {
             options.serial = value;
+        } else if (!(value = valueOption(args, i, QStringLiteral("--open"), QStringLiteral("a file name"), options)).isNull()) {
+            options.openFile = value;
         } else if (!options.error.isEmpty()) {
             break;
         } else if (arg == QLatin1String("--user-dir")) {
@@ -84,7 +86,7 @@ Options parseOptions(const QStringList &args)
 QString optionsUsage(const QStringList &scenarioNames)
 {
     return QStringLiteral("options: --simulate[=") + scenarioNames.join(QLatin1Char('|')) +
-           QStringLiteral("] --simulate-boards=N --serial SERIAL --trace FILE --user-dir --check");
+           QStringLiteral("] --simulate-boards=N --serial SERIAL --trace FILE --open FILE.csv --user-dir --check");
 }
 
 QString userFolder(const QString &xdgStateHome, const QString &home)

@@ -22,6 +22,7 @@ struct Options
     bool check = false;
     QString serial;          // "--serial SERIAL": connect only to this board
     int simulatedBoards = 1; // "--simulate-boards=N" (implies --simulate)
+    QString openFile;        // "--open FILE": the window starts with it on the Records page
     QStringList ignored;     // anything else: started as if it were not there
     // Why the arguments cannot be followed, for the user; empty when they can.
     // The tool does not start then.

@@ -20,12 +20,15 @@
 static TorvanDRV Torvan;
 
 // --user-dir: the tool runs, and logs, in the per-user folder, made if need
-// be. A relative trace file still means the folder the command was given in.
+// be. A relative trace (or --open) file still means the folder the command
+// was given in.
 // Should the folder be unusable the tool runs where it was started.
 static void enterUserFolder(Options &options)
 {
     if (!options.traceFile.isEmpty())
         options.traceFile = QFileInfo(options.traceFile).absoluteFilePath();
+    if (!options.openFile.isEmpty())
+        options.openFile = QFileInfo(options.openFile).absoluteFilePath();
     const QString folder = userFolder();
     if (folder.isEmpty() || !QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
         QTextStream(stderr) << "Cannot run in the folder \"" << folder << "\" (from XDG_STATE_HOME or HOME); "
@@ -105,5 +108,7 @@ int main(int argc, char *argv[])
     if (options.check)
         return reportStart(window);
     window.show();
+    if (!options.openFile.isEmpty())
+        window.openRecording(options.openFile);
     return app.exec();
 }

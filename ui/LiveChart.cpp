@@ -230,6 +230,11 @@ void LiveChart::enlargeAxesToGraph(int index)
     QCPGraph *graph = chart->graph(index);
     if (!graph || !graph->keyAxis() || !graph->valueAxis())
         return;
+    if (paused) {
+        if (std::find(enlargeWhenResumed.begin(), enlargeWhenResumed.end(), index) == enlargeWhenResumed.end())
+            enlargeWhenResumed.push_back(index);
+        return;
+    }
     Series &s = seriesOf(index);
     if (s.mirrored && (graph->data().data() != s.viewData || graph->dataCount() != s.viewCount))
         adoptGraphData(index);
@@ -268,6 +273,48 @@ int LiveChart::pointCount(int index) const
     if (index < 0 || index >= int(series.size()) || !chart->graph(index))
         return 0;
     return int(series[index].thinned.size() + series[index].recent.size());
+}
+
+bool LiveChart::nearestPoint(int index, double key, double *foundKey, double *value) const
+{
+    const int count = pointCount(index);
+    if (count == 0 || std::isnan(key))
+        return false;
+    const Series &s = series[index];
+    // Point i of the stored data, thinned part first.
+    const auto at = [&s](qint64 i) -> const Point & {
+        return i < qint64(s.thinned.size()) ? s.thinned[size_t(i)] : s.recent[size_t(i - qint64(s.thinned.size()))];
+    };
+    const double firstKey = at(0).key, lastKey = at(count - 1).key;
+    const double step = count > 1 ? (lastKey - firstKey) / (count - 1) : 0;
+    if (key < firstKey - step || key > lastKey + step)
+        return false;
+    // The first point at or after key, then whichever of it and the one
+    // before lies nearer.
+    qint64 low = 0, high = count;
+    while (low < high) {
+        const qint64 mid = (low + high) / 2;
+        if (at(mid).key < key)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    qint64 nearest = std::min<qint64>(low, count - 1);
+    if (low > 0 && (low == count || key - at(low - 1).key <= at(low).key - key))
+        nearest = low - 1;
+    *foundKey = at(nearest).key;
+    *value = at(nearest).value;
+    return true;
+}
+
+bool LiveChart::dataBounds(int index, QCPRange *keys, QCPRange *values) const
+{
+    if (index < 0 || index >= int(series.size()) || !chart->graph(index) || !series[index].bounds.found)
+        return false;
+    const Bounds &b = series[index].bounds;
+    *keys = QCPRange(b.keyLower, b.keyUpper);
+    *values = QCPRange(b.valueLower, b.valueUpper);
+    return true;
 }
 
 qint64 LiveChart::memoryBytes() const
@@ -415,8 +462,35 @@ void LiveChart::writeView(QCPGraph *graph, Series &s)
     s.viewDirty = false;
 }
 
+void LiveChart::setPaused(bool pause)
+{
+    if (pause == paused)
+        return;
+    paused = pause;
+    if (paused) {
+        // A redraw already due would still show the newest points.
+        if (timer.isActive()) {
+            timer.stop();
+            replotWhenResumed = true;
+        }
+        return;
+    }
+    std::vector<int> enlarge;
+    enlarge.swap(enlargeWhenResumed);
+    for (int index : enlarge)
+        enlargeAxesToGraph(index);
+    if (replotWhenResumed || !enlarge.empty()) {
+        replotWhenResumed = false;
+        requestReplot();
+    }
+}
+
 void LiveChart::requestReplot()
 {
+    if (paused) {
+        replotWhenResumed = true;
+        return;
+    }
     if (timer.isActive())
         return;
     // Within a share of the time however long a redraw takes here...

@@ -9,6 +9,7 @@
 
 class QCPAxis;
 class QCPGraph;
+class QCPRange;
 class QCustomPlot;
 
 // Drives one chart that grows with live data at up to a hundred points a
@@ -95,6 +96,14 @@ public:
     void forEachPoint(int index, const std::function<void(double key, double value)> &fn) const;
     // The number of points forEachPoint hands out.
     int pointCount(int index) const;
+    // The stored point of graph index whose key is nearest to key (the
+    // earlier of two as near), as (*foundKey, *value); false when the graph
+    // has no points or key lies beyond its first or last point by more than
+    // the mean step between its points.
+    bool nearestPoint(int index, double key, double *foundKey, double *value) const;
+    // The keys and values of every point added to graph index since it was
+    // last cleared (values: those that are numbers); false without any.
+    bool dataBounds(int index, QCPRange *keys, QCPRange *values) const;
 
     // Bytes the chart's points take, stored data and views of all graphs.
     qint64 memoryBytes() const;
@@ -112,6 +121,14 @@ public:
     bool replotPending() const { return timer.isActive() || redrawWhenShown; }
     // A redraw fell due while the chart was not on screen.
     bool waitingToBeShown() const { return redrawWhenShown; }
+
+    // Paused, the chart stands still for the operator to look at: points
+    // are still added and kept, but it neither widens its axes to them nor
+    // redraws for them (the operator's zooms and pans still redraw it).
+    // Resuming makes up for what was left: the axes take in every point,
+    // and a redraw follows.
+    void setPaused(bool paused);
+    bool isPaused() const { return paused; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -174,4 +191,8 @@ private:
     std::vector<Series> series;
     QTimer timer;
     bool redrawWhenShown = false;
+    bool paused = false;
+    // What a pause held back: graphs to take into their axes, a redraw.
+    std::vector<int> enlargeWhenResumed;
+    bool replotWhenResumed = false;
 };

@@ -1,6 +1,16 @@
 #include "ui/LivePlot.h"
 
+#include <QAccessibleWidget>
+
 namespace {
+
+// A chart is a chart to assistive technology, named by its accessible name.
+QAccessibleInterface *chartInterface(const QString &, QObject *object)
+{
+    if (auto *plot = qobject_cast<LivePlot *>(object))
+        return new QAccessibleWidget(plot, QAccessible::Chart);
+    return nullptr;
+}
 
 class ImagePaintBuffer : public QCPAbstractPaintBuffer
 {
@@ -34,6 +44,8 @@ private:
 
 LivePlot::LivePlot(QWidget *parent) : QCustomPlot(parent)
 {
+    static const bool chartsAccessible = (QAccessible::installFactory(chartInterface), true);
+    Q_UNUSED(chartsAccessible)
     // First of the slots called before a redraw, which draws into the
     // buffers right after them.
     connect(this, &QCustomPlot::beforeReplot, this, &LivePlot::useImageBuffers);

@@ -12,6 +12,7 @@ class Logger;
 class ElapsedClock;
 class LiveChart;
 class PlainTextLogPane;
+class RecordsTab;
 class RepaintPacer;
 struct MainWindowForm;
 
@@ -36,6 +37,9 @@ public:
         QString file;
     };
     const QVector<PictureSource> &pictureSources() const { return pictures; }
+
+    // Shows the live data file at path on the "Records" page.
+    void openRecording(const QString &path);
 
 public slots:
     // Live status panel.
@@ -166,6 +170,7 @@ private:
     LiveChart *tempChart = nullptr;
     LiveChart *posChart = nullptr;
     RepaintPacer *pacer = nullptr; // child of the window
+    RecordsTab *records = nullptr; // child of the window
     // What the live status panel wrote last, where the widget cannot tell.
     struct ShownStatus
     {
