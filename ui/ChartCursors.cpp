@@ -25,6 +25,50 @@ QString valueText(double value)
 
 } // namespace
 
+TimeMark TimeMark::make(QCustomPlot *plot, const QString &text, const QColor &color, bool labelAtTop)
+{
+    TimeMark mark;
+    mark.line = new QCPItemStraightLine(plot);
+    mark.label = new QCPItemText(plot);
+    for (QCPItemPosition *p : {mark.line->point1, mark.line->point2, mark.label->position}) {
+        p->setAxes(plot->xAxis, plot->yAxis);
+        p->setAxisRect(plot->axisRect());
+        p->setTypeX(QCPItemPosition::ptPlotCoords);
+        p->setTypeY(QCPItemPosition::ptAxisRectRatio); // 0 the top of the plot area, 1 its foot
+    }
+    mark.line->point1->setCoords(0, 0);
+    mark.line->point2->setCoords(0, 1);
+    mark.line->setPen(QPen(color));
+    mark.label->position->setCoords(0, labelAtTop ? 0 : 1);
+    mark.label->setPositionAlignment(labelAtTop ? Qt::AlignTop | Qt::AlignHCenter : Qt::AlignBottom | Qt::AlignLeft);
+    mark.label->setText(text);
+    mark.label->setColor(Qt::white);
+    mark.label->setBrush(QBrush(color));
+    mark.label->setPadding(QMargins(4, 1, 4, 1));
+    // Above the graphs, on the layer that shares their paint buffer.
+    QCPLayer *overlay = plot->layer(QStringLiteral("overlay"));
+    for (QCPAbstractItem *item :
+         {static_cast<QCPAbstractItem *>(mark.line), static_cast<QCPAbstractItem *>(mark.label)}) {
+        if (overlay)
+            item->setLayer(overlay);
+        item->setSelectable(false);
+        item->setVisible(false);
+    }
+    return mark;
+}
+
+void TimeMark::showAt(double key)
+{
+    const bool shown = std::isfinite(key);
+    line->setVisible(shown);
+    label->setVisible(shown);
+    if (!shown)
+        return;
+    line->point1->setCoords(key, 0);
+    line->point2->setCoords(key, 1);
+    label->position->setCoords(key, label->position->coords().y());
+}
+
 ChartCursors::ChartCursors(const QList<LiveChart *> &charts, QCheckBox *toggle, QLabel *readout, QObject *parent)
     : QObject(parent), charts(charts), toggle(toggle), readout(readout),
       timeText([](double key) { return ElapsedTimeTicker::label(key, 3); })
@@ -40,32 +84,8 @@ ChartCursors::ChartCursors(const QList<LiveChart *> &charts, QCheckBox *toggle, 
                 this->readout->setText(readoutText());
         });
         Marks m;
-        // Above the graphs, on the layer that shares their paint buffer.
-        QCPLayer *overlay = plot->layer(QStringLiteral("overlay"));
-        for (int c = 0; c < Count; ++c) {
-            auto *line = new QCPItemStraightLine(plot);
-            auto *label = new QCPItemText(plot);
-            for (QCPItemPosition *p : {line->point1, line->point2, label->position}) {
-                p->setAxes(plot->xAxis, plot->yAxis);
-                p->setAxisRect(plot->axisRect());
-                p->setTypeX(QCPItemPosition::ptPlotCoords);
-                p->setTypeY(QCPItemPosition::ptAxisRectRatio);
-            }
-            label->setPositionAlignment(Qt::AlignTop | Qt::AlignHCenter);
-            label->setText(QString::number(c + 1));
-            label->setColor(Qt::white);
-            label->setBrush(QBrush(CursorColor));
-            label->setPadding(QMargins(4, 1, 4, 1));
-            for (QCPAbstractItem *item :
-                 {static_cast<QCPAbstractItem *>(line), static_cast<QCPAbstractItem *>(label)}) {
-                if (overlay)
-                    item->setLayer(overlay);
-                item->setSelectable(false);
-                item->setVisible(false);
-            }
-            m.line[c] = line;
-            m.label[c] = label;
-        }
+        for (int c = 0; c < Count; ++c)
+            m.cursor[c] = TimeMark::make(plot, QString::number(c + 1), CursorColor, true);
         marks << m;
     }
     if (toggle)
@@ -131,19 +151,11 @@ void ChartCursors::update()
 {
     for (int i = 0; i < charts.size(); ++i) {
         for (int c = 0; c < Count; ++c) {
-            const bool shown = isOn() && placed[c];
-            QCPItemStraightLine *line = marks[i].line[c];
-            QCPItemText *label = marks[i].label[c];
-            line->setVisible(shown);
-            label->setVisible(shown);
-            if (!shown)
-                continue;
-            line->point1->setCoords(keys[c], 0);
-            line->point2->setCoords(keys[c], 1);
-            label->position->setCoords(keys[c], 0);
+            TimeMark &mark = marks[i].cursor[c];
+            mark.showAt(isOn() && placed[c] ? keys[c] : qQNaN());
             QPen pen(CursorColor, c == activeCursor ? 2 : 1);
             pen.setStyle(c == activeCursor ? Qt::SolidLine : Qt::DashLine);
-            line->setPen(pen);
+            mark.line->setPen(pen);
         }
         charts[i]->plot()->replot(QCustomPlot::rpQueuedReplot);
     }

@@ -10,10 +10,24 @@
 
 class LiveChart;
 class QCheckBox;
+class QColor;
 class QCPItemStraightLine;
 class QCPItemText;
 class QCustomPlot;
 class QLabel;
+
+// A line across a chart's plot area at one time, with a label on a patch of
+// colour at its top or its foot: a cursor, or a moment marked. Made hidden,
+// above the graphs, and not selectable; the chart owns its items.
+struct TimeMark
+{
+    QCPItemStraightLine *line = nullptr;
+    QCPItemText *label = nullptr;
+
+    static TimeMark make(QCustomPlot *plot, const QString &text, const QColor &color, bool labelAtTop);
+    // Shows it at key, or hides it when key is not a number.
+    void showAt(double key);
+};
 
 // Two cursors across one or more charts of one time axis (the same keys in
 // each), switched on and off by a "Cursors" check box, with a readout of the
@@ -66,8 +80,7 @@ protected:
 private:
     struct Marks
     {
-        QCPItemStraightLine *line[Count] = {nullptr, nullptr};
-        QCPItemText *label[Count] = {nullptr, nullptr};
+        TimeMark cursor[Count];
     };
 
     void toggled(bool on);

@@ -112,29 +112,8 @@ void RecordsTab::setUpCharts()
         QCustomPlot *plot = chart->plot();
         new ChartExport(chart, device, logger, this);
         tickers << static_cast<ElapsedTimeTicker *>(plot->xAxis->ticker().data());
-        QCPLayer *overlay = plot->layer(QStringLiteral("overlay"));
-        auto *line = new QCPItemStraightLine(plot);
-        auto *label = new QCPItemText(plot);
-        for (QCPItemPosition *p : {line->point1, line->point2, label->position}) {
-            p->setAxes(plot->xAxis, plot->yAxis);
-            p->setAxisRect(plot->axisRect());
-            p->setTypeX(QCPItemPosition::ptPlotCoords);
-            p->setTypeY(QCPItemPosition::ptAxisRectRatio);
-        }
-        line->setPen(QPen(FaultColor, 2));
-        label->setText(QStringLiteral("Fault"));
-        label->setColor(Qt::white);
-        label->setBrush(QBrush(FaultColor));
-        label->setPositionAlignment(Qt::AlignBottom | Qt::AlignLeft);
-        label->setPadding(QMargins(4, 1, 4, 1));
-        for (QCPAbstractItem *item : {static_cast<QCPAbstractItem *>(line), static_cast<QCPAbstractItem *>(label)}) {
-            if (overlay)
-                item->setLayer(overlay);
-            item->setSelectable(false);
-            item->setVisible(false);
-        }
-        faultLines << line;
-        faultLabels << label;
+        faultMarks << TimeMark::make(plot, QStringLiteral("Fault"), FaultColor, false);
+        faultMarks.last().line->setPen(QPen(FaultColor, 2));
     }
     // One time axis: a zoom or a pan of either chart moves both, and their
     // plot areas line up, so that a time is at the same place in both.
@@ -306,21 +285,9 @@ void RecordsTab::fitAxes()
 void RecordsTab::markFault(double key, const QString &text)
 {
     faultKey = key;
-    const bool shown = std::isfinite(key);
-    for (int i = 0; i < faultLines.size(); ++i) {
-        faultLines[i]->setVisible(shown);
-        faultLabels[i]->setVisible(shown);
-        if (!shown)
-            continue;
-        faultLines[i]->point1->setCoords(key, 0);
-        faultLines[i]->point2->setCoords(key, 1);
-        faultLabels[i]->position->setCoords(key, 1);
-        faultLabels[i]->setText(QStringLiteral("Fault"));
-        faultLines[i]->parentPlot()->setToolTip(QStringLiteral("Fault: ") + text);
-    }
-    if (!shown) {
-        tempChart->plot()->setToolTip(QString());
-        posChart->plot()->setToolTip(QString());
+    for (TimeMark &mark : faultMarks) {
+        mark.showAt(key);
+        mark.line->parentPlot()->setToolTip(std::isfinite(key) ? QStringLiteral("Fault: ") + text : QString());
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "record/RecordingLoader.h"
+#include "ui/ChartCursors.h"
 
 #include <QHash>
 #include <QMargins>
@@ -8,12 +9,9 @@
 #include <QPointer>
 #include <QStringList>
 
-class ChartCursors;
 class ElapsedTimeTicker;
 class LiveChart;
 class Logger;
-class QCPItemStraightLine;
-class QCPItemText;
 class QListWidgetItem;
 class QTreeWidgetItem;
 class TorvanDRV;
@@ -108,8 +106,7 @@ private:
     LiveChart *posChart = nullptr;
     ChartCursors *chartCursors = nullptr;
     QList<ElapsedTimeTicker *> tickers;
-    QList<QCPItemStraightLine *> faultLines;
-    QList<QCPItemText *> faultLabels;
+    QList<TimeMark> faultMarks;
     QMargins startMargins;
     double faultKey = 0;
     bool firstBatch = true;

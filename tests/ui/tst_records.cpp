@@ -39,6 +39,23 @@ namespace {
 const QDateTime WallStart(QDate(2026, 12, 10), QTime(3, 0), Qt::UTC);
 const WallTime Start{WallStart.toMSecsSinceEpoch(), 3600}; // 04:00 local time
 
+// A recording of n reports a second apart with values easy to follow:
+// temperature 20 + t, current t / 2, position 100 t, speed -10 t.
+bool writeSteps(const QString &path, int n)
+{
+    return writeLiveCsv(path, n, [](qint64 i) {
+        LiveSample s;
+        s.monotonicMs = 1000 + i * 1000;
+        s.wall = {Start.msSinceEpoch + i * 1000, Start.utcOffsetS};
+        s.rt.FilteredTemperature = 20 + double(i);
+        s.rt.MotorCurrent = i / 2.0;
+        s.rt.FilteredVoltage = 24;
+        s.rt.CurrentPosition = int32_t(100 * i);
+        s.rt.CurrentSpeed = int32_t(-10 * i);
+        return s;
+    });
+}
+
 struct RecordsRig : WindowRig
 {
     TestWallClock wall{clock, WallStart, 3600};
@@ -64,48 +81,14 @@ struct RecordsRig : WindowRig
     QString status() const { return w<QLabel>("lblRecordStatus")->text(); }
     QTreeWidget *faultList() const { return w<QTreeWidget>("twFaultRecords"); }
 
-    // Receive ticks for ms milliseconds: the board's live reports (50 a
-    // second) reach the window.
-    void runFor(qint64 ms)
+    // A recording of 11 reports a second apart (see writeSteps), opened.
+    void openSteps()
     {
-        for (qint64 t = 0; t < ms; t += 10) {
-            clock.advance(10);
-            receiveTick();
-        }
-    }
-
-    QStringList logged() const
-    {
-        CapturingPane lines;
-        lines.lines = w<QPlainTextEdit>("pteLog")->toPlainText().split(QLatin1Char('\n'));
-        return lines.texts();
-    }
-    QStringList shownOf(const QString &kind) const
-    {
-        QStringList out;
-        for (const auto &shown : dialogs.shown)
-            if (shown.kind == kind)
-                out << shown.title;
-        return out;
+        const QString path = dir.filePath(QStringLiteral("steps.csv"));
+        QVERIFY(writeSteps(path, 11));
+        open(path);
     }
 };
-
-// A recording of n reports a second apart with values easy to follow:
-// temperature 20 + t, current t / 2, position 100 t, speed -10 t.
-bool writeSteps(const QString &path, int n)
-{
-    return writeLiveCsv(path, n, [](qint64 i) {
-        LiveSample s;
-        s.monotonicMs = 1000 + i * 1000;
-        s.wall = {Start.msSinceEpoch + i * 1000, Start.utcOffsetS};
-        s.rt.FilteredTemperature = 20 + double(i);
-        s.rt.MotorCurrent = i / 2.0;
-        s.rt.FilteredVoltage = 24;
-        s.rt.CurrentPosition = int32_t(100 * i);
-        s.rt.CurrentSpeed = int32_t(-10 * i);
-        return s;
-    });
-}
 
 QStringList menuActions(QCustomPlot *plot)
 {
@@ -360,9 +343,7 @@ private slots:
     void cursorReadout()
     {
         RecordsRig rig;
-        const QString path = rig.dir.filePath(QStringLiteral("steps.csv"));
-        QVERIFY(writeSteps(path, 11));
-        rig.open(path);
+        rig.openSteps();
         ChartCursors *cursors = rig.records->cursors();
         auto *readout = rig.w<QLabel>("lblCursorsRecord");
         QVERIFY(readout->isHidden());
@@ -399,9 +380,7 @@ private slots:
     void cursorsByKeyboardAndMouse()
     {
         RecordsRig rig;
-        const QString path = rig.dir.filePath(QStringLiteral("steps.csv"));
-        QVERIFY(writeSteps(path, 11));
-        rig.open(path);
+        rig.openSteps();
         ChartCursors *cursors = rig.records->cursors();
         rig.w<QCheckBox>("cbCursorsRecord")->setChecked(true);
         cursors->remove(0);
@@ -553,9 +532,7 @@ private slots:
         RecordsRig rig;
         QWidget *widget = rig.w<QWidget>(name.toLatin1().constData());
         // Shown as they are when in use.
-        const QString path = rig.dir.filePath(QStringLiteral("steps.csv"));
-        QVERIFY(writeSteps(path, 11));
-        rig.open(path);
+        rig.openSteps();
         for (const char *box : {"cbCursorsRecord", "cbCursorsTempLog", "cbCursorsPosGraph"})
             rig.w<QCheckBox>(box)->setChecked(true);
 
