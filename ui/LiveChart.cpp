@@ -150,8 +150,11 @@ void LiveChart::addPoint(int index, double key, double value)
     s.viewDirty = true;
     if (s.mirrored) {
         if (pointCount(index) <= MirroredPoints) {
-            graph->addData(key, value);
-            s.viewCount = graph->dataCount();
+            // Held back while paused; the graph takes them when resumed.
+            if (!paused) {
+                graph->addData(key, value);
+                s.viewCount = graph->dataCount();
+            }
         } else {
             s.mirrored = false;
             s.viewValid = false;
@@ -372,10 +375,10 @@ void LiveChart::updateView(int index)
         // data before the buckets are made anew.
         const qint64 span = qint64(upper - lower) + 1;
         rebuildBuckets(s, width, qint64(lower) - span / 8 - 1, span + span / 8 + span / 4 + 2);
-    } else if (s.seen < s.added) {
-        for (qint64 q = s.seen; q < s.added; ++q)
+    } else if (s.seen < shownAdded(s)) {
+        for (qint64 q = s.seen; q < shownAdded(s); ++q)
             addToBucket(s, s.recent[size_t(q - firstSeen)]);
-        s.seen = s.added;
+        s.seen = shownAdded(s);
     }
     if (s.viewDirty || graph->data().data() != s.viewData || graph->dataCount() != s.viewCount)
         writeView(graph, s);
@@ -390,9 +393,10 @@ void LiveChart::rebuildBuckets(Series &s, double width, qint64 first, qint64 cou
     for (auto it = firstAtOrAfter(s.thinned.begin(), s.thinned.end(), from); it != s.thinned.end() && it->key < to;
          ++it)
         addToBucket(s, *it);
-    for (auto it = firstAtOrAfter(s.recent.begin(), s.recent.end(), from); it != s.recent.end() && it->key < to; ++it)
+    const auto shownEnd = s.recent.end() - std::ptrdiff_t(std::min(heldBack(s), s.recent.size()));
+    for (auto it = firstAtOrAfter(s.recent.begin(), shownEnd, from); it != shownEnd && it->key < to; ++it)
         addToBucket(s, *it);
-    s.seen = s.added;
+    s.seen = shownAdded(s);
     s.viewValid = true;
     s.viewDirty = true;
 }
@@ -429,7 +433,8 @@ void LiveChart::writeView(QCPGraph *graph, Series &s)
     // The stored points just outside the buckets, so that the lines run on
     // to them as the library draws on to the points beyond the axis.
     const double from = double(s.first) * s.width, to = double(s.first + qint64(s.buckets.size())) * s.width;
-    const auto recentFrom = firstAtOrAfter(s.recent.begin(), s.recent.end(), from);
+    const auto shownEnd = s.recent.end() - std::ptrdiff_t(std::min(heldBack(s), s.recent.size()));
+    const auto recentFrom = firstAtOrAfter(s.recent.begin(), shownEnd, from);
     const auto thinnedFrom = firstAtOrAfter(s.thinned.begin(), s.thinned.end(), from);
     if (recentFrom != s.recent.begin())
         append(*(recentFrom - 1));
@@ -452,8 +457,8 @@ void LiveChart::writeView(QCPGraph *graph, Series &s)
     if (thinnedTo != s.thinned.end()) {
         append(*thinnedTo);
     } else {
-        const auto recentTo = firstAtOrAfter(s.recent.begin(), s.recent.end(), to);
-        if (recentTo != s.recent.end())
+        const auto recentTo = firstAtOrAfter(s.recent.begin(), shownEnd, to);
+        if (recentTo != shownEnd)
             append(*recentTo);
     }
     graph->data()->set(view, true);
@@ -468,12 +473,22 @@ void LiveChart::setPaused(bool pause)
         return;
     paused = pause;
     if (paused) {
+        for (Series &s : series)
+            s.frozenAt = s.added;
         // A redraw already due would still show the newest points.
-        if (timer.isActive()) {
+        if (timer.isActive() || redrawWhenShown) {
             timer.stop();
+            redrawWhenShown = false;
             replotWhenResumed = true;
         }
         return;
+    }
+    for (int i = 0; i < int(series.size()); ++i) {
+        Series &s = series[size_t(i)];
+        s.frozenAt = -1;
+        s.viewDirty = true;
+        if (s.mirrored && chart->graph(i))
+            writeMirror(chart->graph(i), s);
     }
     std::vector<int> enlarge;
     enlarge.swap(enlargeWhenResumed);
@@ -483,6 +498,19 @@ void LiveChart::setPaused(bool pause)
         replotWhenResumed = false;
         requestReplot();
     }
+}
+
+void LiveChart::writeMirror(QCPGraph *graph, Series &s)
+{
+    QVector<QCPGraphData> all;
+    all.reserve(int(s.thinned.size() + s.recent.size()));
+    for (const Point &p : s.thinned)
+        all.append(QCPGraphData(p.key, p.value));
+    for (const Point &p : s.recent)
+        all.append(QCPGraphData(p.key, p.value));
+    graph->data()->set(all, true);
+    s.viewData = graph->data().data();
+    s.viewCount = graph->dataCount();
 }
 
 void LiveChart::requestReplot()

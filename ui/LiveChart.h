@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -124,9 +125,9 @@ public:
 
     // Paused, the chart stands still for the operator to look at: points
     // are still added and kept, but it neither widens its axes to them nor
-    // redraws for them (the operator's zooms and pans still redraw it).
-    // Resuming makes up for what was left: the axes take in every point,
-    // and a redraw follows.
+    // redraws for them, and draws none of them when the operator's zooms
+    // and pans redraw it. Resuming makes up for what was left: the graphs
+    // show every point, the axes take them in, and a redraw follows.
     void setPaused(bool paused);
     bool isPaused() const { return paused; }
 
@@ -173,6 +174,9 @@ private:
         qint64 first = 0;
         std::vector<Bucket> buckets;
         qint64 seen = 0; // points appended at the end already in the buckets
+        // Points appended at the end when the chart was paused: the graph
+        // shows none of those after them until it is resumed. -1: all.
+        qint64 frozenAt = -1;
     };
 
     Series &seriesOf(int index);
@@ -186,6 +190,12 @@ private:
     void rebuildBuckets(Series &s, double width, qint64 first, qint64 count);
     void addToBucket(Series &s, const Point &p);
     void writeView(QCPGraph *graph, Series &s);
+    // Points appended at the end that the graph shows, and how many of the
+    // newest stored ones that leaves out.
+    static qint64 shownAdded(const Series &s) { return s.frozenAt >= 0 ? std::min(s.added, s.frozenAt) : s.added; }
+    static size_t heldBack(const Series &s) { return size_t(s.added - shownAdded(s)); }
+    // The graph's data anew: every stored point (a graph that mirrors them).
+    void writeMirror(QCPGraph *graph, Series &s);
 
     QCustomPlot *chart;
     std::vector<Series> series;

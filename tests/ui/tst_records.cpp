@@ -495,6 +495,45 @@ private slots:
         QVERIFY(chart->replotPending());
     }
 
+    // What a paused chart draws, even when the operator zooms out to where
+    // the points that came since lie: the points up to the pause. Both ways
+    // a graph is drawn: from its points, and from its view of many.
+    void pausedChartDrawsNothingNew_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::newRow("few points") << 100;
+        QTest::newRow("many points") << 3 * LiveChart::MirroredPoints;
+    }
+    void pausedChartDrawsNothingNew()
+    {
+        QFETCH(int, before);
+        RecordsRig rig;
+        rig.w<QTabWidget>("tabMainTab")->setCurrentWidget(rig.w<QWidget>("tabTempLog"));
+        QCustomPlot *plot = rig.w<QCustomPlot>("TempPlot");
+        LiveChart *chart = nullptr;
+        for (LiveChart *c : rig.window->findChildren<LiveChart *>())
+            if (c->plot() == plot)
+                chart = c;
+        const auto add = [chart](int from, int to) {
+            for (int i = from; i < to; ++i)
+                chart->addPoint(0, i * 0.01, i % 7);
+        };
+        const auto lastDrawn = [plot] {
+            plot->replot(); // as a zoom or a pan does
+            const auto data = plot->graph(0)->data();
+            return data->isEmpty() ? qQNaN() : (data->constEnd() - 1)->key;
+        };
+        add(0, before);
+        rig.w<QPushButton>("btnPauseTempLog")->click();
+        add(before, before + 500);
+        plot->xAxis->setRange(0, before * 0.02 + 10);
+        QCOMPARE(lastDrawn(), (before - 1) * 0.01);
+        QCOMPARE(chart->pointCount(0), before + 500);
+
+        rig.w<QPushButton>("btnPauseTempLog")->click();
+        QCOMPARE(lastDrawn(), (before + 499) * 0.01);
+    }
+
     // ---- Keyboard and assistive technology ----
 
     void newControlsAreReachable_data()
