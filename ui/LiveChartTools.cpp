@@ -32,8 +32,16 @@ LiveChartTools::LiveChartTools(LiveChart *chart, const QString &suffix, const QS
     pause->setCheckable(true);
     cursorsToggle = new QCheckBox(buttonParent);
     cursorsToggle->setObjectName(QStringLiteral("cbCursors") + suffix);
-    buttons->insertWidget(buttonsAt, pause);
-    buttons->insertWidget(buttonsAt + 1, cursorsToggle);
+    if (buttons->direction() == QBoxLayout::LeftToRight || buttons->direction() == QBoxLayout::RightToLeft) {
+        buttons->insertWidget(buttonsAt, pause);
+        buttons->insertWidget(buttonsAt + 1, cursorsToggle);
+    } else {
+        // Side by side in a column of buttons: the column stays short.
+        auto *row = new QHBoxLayout;
+        row->addWidget(pause);
+        row->addWidget(cursorsToggle);
+        buttons->insertLayout(buttonsAt, row);
+    }
 
     auto *readout = new QLabel(readoutLayout->parentWidget());
     readout->setObjectName(QStringLiteral("lblCursors") + suffix);

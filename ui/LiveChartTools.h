@@ -18,8 +18,8 @@ class LiveChartTools : public QObject
 {
     Q_OBJECT
 public:
-    // The button and the check box go into buttons at buttonsAt, the
-    // readout into readoutLayout at readoutAt. chartName names the chart
+    // The button and the check box go into buttons at buttonsAt (side by
+    // side in a column), the readout into readoutLayout at readoutAt. chartName names the chart
     // for assistive technology ("Position chart").
     LiveChartTools(LiveChart *chart, const QString &suffix, const QString &chartName, QBoxLayout *buttons,
                    int buttonsAt, QBoxLayout *readoutLayout, int readoutAt, QObject *parent);

@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QSaveFile>
 
 #include <cmath>
@@ -80,8 +81,12 @@ RecordsTab::RecordsTab(TorvanDRV &device, Logger *logger, Ui::RecordsPage &form,
     // page does.
     if (QWidget *page = form.twFaultRecords->parentWidget())
         page->installEventFilter(this);
-    form.twFaultRecords->setColumnWidth(0, 150);
-    form.twFaultRecords->setColumnWidth(1, 300);
+    // The faults take what the time and the length leave.
+    QHeaderView *header = form.twFaultRecords->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     loadRecent();
     showRecent();
     refreshFaultRecords();
