@@ -26,11 +26,13 @@ LiveChartTools::LiveChartTools(LiveChart *chart, const QString &suffix, const QS
                                int buttonsAt, QBoxLayout *readoutLayout, int readoutAt, QObject *parent)
     : QObject(parent), chart(chart)
 {
-    QWidget *buttonParent = buttons->parentWidget();
-    pause = new QPushButton(buttonParent);
+    // Built whole before they join their page, which may be disabled by
+    // then: built inside a disabled parent, a widget is exposed to
+    // assistive technology as a plain one for as long as it lives.
+    pause = new QPushButton;
     pause->setObjectName(QStringLiteral("btnPause") + suffix);
     pause->setCheckable(true);
-    cursorsToggle = new QCheckBox(buttonParent);
+    cursorsToggle = new QCheckBox;
     cursorsToggle->setObjectName(QStringLiteral("cbCursors") + suffix);
     if (buttons->direction() == QBoxLayout::LeftToRight || buttons->direction() == QBoxLayout::RightToLeft) {
         buttons->insertWidget(buttonsAt, pause);
@@ -43,13 +45,12 @@ LiveChartTools::LiveChartTools(LiveChart *chart, const QString &suffix, const QS
         buttons->insertLayout(buttonsAt, row);
     }
 
-    auto *readout = new QLabel(readoutLayout->parentWidget());
+    auto *readout = new QLabel;
     readout->setObjectName(QStringLiteral("lblCursors") + suffix);
     setUpCursorControls(cursorsToggle, readout, chartName);
     readoutLayout->insertWidget(readoutAt, readout);
     chartCursors = new ChartCursors({chart}, cursorsToggle, readout, this);
 
-    chart->plot()->setAccessibleName(chartName);
     connect(pause, &QPushButton::toggled, this, [this](bool paused) {
         this->chart->setPaused(paused);
         showPause(paused);

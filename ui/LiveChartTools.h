@@ -19,8 +19,8 @@ class LiveChartTools : public QObject
     Q_OBJECT
 public:
     // The button and the check box go into buttons at buttonsAt (side by
-    // side in a column), the readout into readoutLayout at readoutAt. chartName names the chart
-    // for assistive technology ("Position chart").
+    // side in a column), the readout into readoutLayout at readoutAt.
+    // chartName is the chart's own name ("Position chart"), for theirs.
     LiveChartTools(LiveChart *chart, const QString &suffix, const QString &chartName, QBoxLayout *buttons,
                    int buttonsAt, QBoxLayout *readoutLayout, int readoutAt, QObject *parent);
 

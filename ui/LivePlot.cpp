@@ -4,14 +4,6 @@
 
 namespace {
 
-// A chart is a chart to assistive technology, named by its accessible name.
-QAccessibleInterface *chartInterface(const QString &, QObject *object)
-{
-    if (auto *plot = qobject_cast<LivePlot *>(object))
-        return new QAccessibleWidget(plot, QAccessible::Chart);
-    return nullptr;
-}
-
 class ImagePaintBuffer : public QCPAbstractPaintBuffer
 {
 public:
@@ -40,12 +32,20 @@ private:
     QImage image;
 };
 
+// Assistive technology is told a chart is a chart, not some object.
+QAccessibleInterface *chartInterface(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("LivePlot") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Chart);
+    return nullptr;
+}
+
 } // namespace
 
 LivePlot::LivePlot(QWidget *parent) : QCustomPlot(parent)
 {
-    static const bool chartsAccessible = (QAccessible::installFactory(chartInterface), true);
-    Q_UNUSED(chartsAccessible)
+    static const bool chartsExposed = (QAccessible::installFactory(chartInterface), true);
+    Q_UNUSED(chartsExposed);
     // First of the slots called before a redraw, which draws into the
     // buffers right after them.
     connect(this, &QCustomPlot::beforeReplot, this, &LivePlot::useImageBuffers);
