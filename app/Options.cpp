@@ -9,7 +9,13 @@ Options parseOptions(const QStringList &args)
         const QString &arg = args.at(i);
         if (takeBoardOption(args, i, options.board, options.error) != OptionRead::Other)
             continue;
-        if (arg == QLatin1String("--user-dir"))
+        QString value;
+        if (takeValueOption(args, i, QStringLiteral("--open"), QStringLiteral("a file name"), value, options.error) ==
+            OptionRead::Taken)
+            options.openFile = value;
+        else if (!options.error.isEmpty())
+            break;
+        else if (arg == QLatin1String("--user-dir"))
             options.userDir = true;
         else if (arg == QLatin1String("--check"))
             options.check = true;
@@ -23,7 +29,8 @@ Options parseOptions(const QStringList &args)
 
 QString optionsUsage()
 {
-    return QStringLiteral("options: ") + boardOptionsUsage() + QStringLiteral(" --user-dir --check --no-service");
+    return QStringLiteral("options: ") + boardOptionsUsage() +
+           QStringLiteral(" --open FILE.csv --user-dir --check --no-service");
 }
 
 QString userFolder(const QString &xdgStateHome, const QString &home)

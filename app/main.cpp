@@ -25,12 +25,15 @@
 static TorvanDRV Torvan;
 
 // --user-dir: the tool runs, and logs, in the per-user folder, made if need
-// be. A relative trace file still means the folder the command was given in.
+// be. A relative trace (or --open) file still means the folder the command
+// was given in.
 // Should the folder be unusable the tool runs where it was started.
 static void enterUserFolder(Options &options)
 {
     if (!options.board.traceFile.isEmpty())
         options.board.traceFile = QFileInfo(options.board.traceFile).absoluteFilePath();
+    if (!options.openFile.isEmpty())
+        options.openFile = QFileInfo(options.openFile).absoluteFilePath();
     const QString folder = userFolder();
     if (folder.isEmpty() || !QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
         QTextStream(stderr) << "Cannot run in the folder \"" << folder << "\" (from XDG_STATE_HOME or HOME); "
@@ -124,5 +127,7 @@ int main(int argc, char *argv[])
         serving = std::make_unique<ServiceHost>(service, Torvan, window.eventLog());
     quitOnSignals(app);
     window.show();
+    if (!options.openFile.isEmpty())
+        window.openRecording(options.openFile);
     return app.exec();
 }

@@ -81,7 +81,9 @@ Result measure(int history)
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabMainTab"));
     tabs->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("tabPositionControl")));
     for (LiveChart *chart : window.findChildren<LiveChart *>())
-        fill(*chart, history);
+        if (chart->plot()->objectName() == QLatin1String("TempPlot") ||
+            chart->plot()->objectName() == QLatin1String("PositionPlot"))
+            fill(*chart, history);
 
     QMetaObject::invokeMethod(&drv, "USBEnumTimerHandler");
     if (!drv.IsConnected()) {

@@ -102,6 +102,32 @@ private slots:
         QTEST(options.ignored, "ignored");
     }
 
+    // --open: the window starts with a recording shown.
+    void openOption_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("openFile");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a file, simulated") << QStringList{"--simulate", "--open", "run.csv"} << "run.csv"
+                                           << "";
+        QTest::newRow("=, a name like an option") << QStringList{"--open=--odd.csv"} << "--odd.csv"
+                                                  << "";
+        QTest::newRow("swallowing simulate") << QStringList{"--open", "--simulate"} << ""
+                                             << "--open needs a file name";
+        QTest::newRow("last") << QStringList{"--open"} << ""
+                              << "--open needs a file name";
+        QTest::newRow("= empty") << QStringList{"--open="} << ""
+                                 << "--open= needs a file name";
+    }
+    void openOption()
+    {
+        QFETCH(QStringList, args);
+        const Options options = parseOptions(QStringList{QStringLiteral("torvan60")} + args);
+        QTEST(options.error, "error");
+        QTEST(options.openFile, "openFile");
+        QVERIFY(options.ignored.isEmpty());
+    }
+
     void userFolder_data()
     {
         QTest::addColumn<QString>("xdgStateHome");

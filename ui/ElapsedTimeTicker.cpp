@@ -37,6 +37,30 @@ QString ElapsedTimeTicker::label(double seconds, int decimals)
     return text;
 }
 
+QString ElapsedTimeTicker::timeOfDayLabel(double seconds, int decimals)
+{
+    if (!std::isfinite(seconds))
+        return QString();
+    const double scale = std::pow(10.0, decimals);
+    const long long unitsPerDay = 86400LL * std::llround(scale);
+    long long units = std::llround(std::fmod(seconds, 86400.0) * scale) % unitsPerDay;
+    if (units < 0)
+        units += unitsPerDay;
+    const long long unitsPerSecond = std::llround(scale);
+    const long long whole = units / unitsPerSecond;
+    QString text = QString::asprintf("%02lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
+    if (decimals > 0)
+        text += QString::asprintf(".%0*lld", decimals, units % unitsPerSecond);
+    return text;
+}
+
+void ElapsedTimeTicker::setTimeOfDay(double secondsOfDay)
+{
+    dayOrigin = secondsOfDay;
+    // Ticks where the time of day is a whole multiple of the step.
+    setTickOrigin(std::isfinite(secondsOfDay) ? -secondsOfDay : 0);
+}
+
 double ElapsedTimeTicker::getTickStep(const QCPRange &range)
 {
     const double exact = range.size() / (tickCount() + 1e-10);
@@ -79,5 +103,7 @@ int ElapsedTimeTicker::getSubTickCount(double tickStep)
 
 QString ElapsedTimeTicker::getTickLabel(double tick, const QLocale &, QChar, int)
 {
+    if (std::isfinite(dayOrigin))
+        return timeOfDayLabel(dayOrigin + tick, decimals);
     return label(tick, decimals);
 }

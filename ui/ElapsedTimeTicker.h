@@ -13,6 +13,14 @@ public:
     // The label of a key: "mm:ss", with as many decimals of a second as
     // decimals says (0 for whole seconds), a leading "-" before zero.
     static QString label(double seconds, int decimals = 0);
+    // The label of a time of day (seconds since midnight, wrapping at 24 h):
+    // "hh:mm:ss", with decimals as for label.
+    static QString timeOfDayLabel(double seconds, int decimals = 0);
+
+    // Labels a key as the time of day it was, secondsOfDay (since local
+    // midnight) being the time at key 0, with ticks on round clock times:
+    // the times of a recording. NaN: elapsed time (the default).
+    void setTimeOfDay(double secondsOfDay);
 
 protected:
     double getTickStep(const QCPRange &range) override;
@@ -21,4 +29,5 @@ protected:
 
 private:
     int decimals = 0; // of the step chosen last; the labels follow it
+    double dayOrigin = qQNaN();
 };

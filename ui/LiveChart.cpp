@@ -150,8 +150,11 @@ void LiveChart::addPoint(int index, double key, double value)
     s.viewDirty = true;
     if (s.mirrored) {
         if (pointCount(index) <= MirroredPoints) {
-            graph->addData(key, value);
-            s.viewCount = graph->dataCount();
+            // Held back while paused; the graph takes them when resumed.
+            if (!paused) {
+                graph->addData(key, value);
+                s.viewCount = graph->dataCount();
+            }
         } else {
             s.mirrored = false;
             s.viewValid = false;
@@ -230,6 +233,11 @@ void LiveChart::enlargeAxesToGraph(int index)
     QCPGraph *graph = chart->graph(index);
     if (!graph || !graph->keyAxis() || !graph->valueAxis())
         return;
+    if (paused) {
+        if (std::find(enlargeWhenResumed.begin(), enlargeWhenResumed.end(), index) == enlargeWhenResumed.end())
+            enlargeWhenResumed.push_back(index);
+        return;
+    }
     Series &s = seriesOf(index);
     if (s.mirrored && (graph->data().data() != s.viewData || graph->dataCount() != s.viewCount))
         adoptGraphData(index);
@@ -268,6 +276,48 @@ int LiveChart::pointCount(int index) const
     if (index < 0 || index >= int(series.size()) || !chart->graph(index))
         return 0;
     return int(series[index].thinned.size() + series[index].recent.size());
+}
+
+bool LiveChart::nearestPoint(int index, double key, double *foundKey, double *value) const
+{
+    const int count = pointCount(index);
+    if (count == 0 || std::isnan(key))
+        return false;
+    const Series &s = series[index];
+    // Point i of the stored data, thinned part first.
+    const auto at = [&s](qint64 i) -> const Point & {
+        return i < qint64(s.thinned.size()) ? s.thinned[size_t(i)] : s.recent[size_t(i - qint64(s.thinned.size()))];
+    };
+    const double firstKey = at(0).key, lastKey = at(count - 1).key;
+    const double step = count > 1 ? (lastKey - firstKey) / (count - 1) : 0;
+    if (key < firstKey - step || key > lastKey + step)
+        return false;
+    // The first point at or after key, then whichever of it and the one
+    // before lies nearer.
+    qint64 low = 0, high = count;
+    while (low < high) {
+        const qint64 mid = (low + high) / 2;
+        if (at(mid).key < key)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    qint64 nearest = std::min<qint64>(low, count - 1);
+    if (low > 0 && (low == count || key - at(low - 1).key <= at(low).key - key))
+        nearest = low - 1;
+    *foundKey = at(nearest).key;
+    *value = at(nearest).value;
+    return true;
+}
+
+bool LiveChart::dataBounds(int index, QCPRange *keys, QCPRange *values) const
+{
+    if (index < 0 || index >= int(series.size()) || !chart->graph(index) || !series[index].bounds.found)
+        return false;
+    const Bounds &b = series[index].bounds;
+    *keys = QCPRange(b.keyLower, b.keyUpper);
+    *values = QCPRange(b.valueLower, b.valueUpper);
+    return true;
 }
 
 qint64 LiveChart::memoryBytes() const
@@ -325,10 +375,10 @@ void LiveChart::updateView(int index)
         // data before the buckets are made anew.
         const qint64 span = qint64(upper - lower) + 1;
         rebuildBuckets(s, width, qint64(lower) - span / 8 - 1, span + span / 8 + span / 4 + 2);
-    } else if (s.seen < s.added) {
-        for (qint64 q = s.seen; q < s.added; ++q)
+    } else if (s.seen < shownAdded(s)) {
+        for (qint64 q = s.seen; q < shownAdded(s); ++q)
             addToBucket(s, s.recent[size_t(q - firstSeen)]);
-        s.seen = s.added;
+        s.seen = shownAdded(s);
     }
     if (s.viewDirty || graph->data().data() != s.viewData || graph->dataCount() != s.viewCount)
         writeView(graph, s);
@@ -343,9 +393,10 @@ void LiveChart::rebuildBuckets(Series &s, double width, qint64 first, qint64 cou
     for (auto it = firstAtOrAfter(s.thinned.begin(), s.thinned.end(), from); it != s.thinned.end() && it->key < to;
          ++it)
         addToBucket(s, *it);
-    for (auto it = firstAtOrAfter(s.recent.begin(), s.recent.end(), from); it != s.recent.end() && it->key < to; ++it)
+    const auto shownEnd = s.recent.end() - std::ptrdiff_t(std::min(heldBack(s), s.recent.size()));
+    for (auto it = firstAtOrAfter(s.recent.begin(), shownEnd, from); it != shownEnd && it->key < to; ++it)
         addToBucket(s, *it);
-    s.seen = s.added;
+    s.seen = shownAdded(s);
     s.viewValid = true;
     s.viewDirty = true;
 }
@@ -382,7 +433,8 @@ void LiveChart::writeView(QCPGraph *graph, Series &s)
     // The stored points just outside the buckets, so that the lines run on
     // to them as the library draws on to the points beyond the axis.
     const double from = double(s.first) * s.width, to = double(s.first + qint64(s.buckets.size())) * s.width;
-    const auto recentFrom = firstAtOrAfter(s.recent.begin(), s.recent.end(), from);
+    const auto shownEnd = s.recent.end() - std::ptrdiff_t(std::min(heldBack(s), s.recent.size()));
+    const auto recentFrom = firstAtOrAfter(s.recent.begin(), shownEnd, from);
     const auto thinnedFrom = firstAtOrAfter(s.thinned.begin(), s.thinned.end(), from);
     if (recentFrom != s.recent.begin())
         append(*(recentFrom - 1));
@@ -405,8 +457,8 @@ void LiveChart::writeView(QCPGraph *graph, Series &s)
     if (thinnedTo != s.thinned.end()) {
         append(*thinnedTo);
     } else {
-        const auto recentTo = firstAtOrAfter(s.recent.begin(), s.recent.end(), to);
-        if (recentTo != s.recent.end())
+        const auto recentTo = firstAtOrAfter(s.recent.begin(), shownEnd, to);
+        if (recentTo != shownEnd)
             append(*recentTo);
     }
     graph->data()->set(view, true);
@@ -415,8 +467,58 @@ void LiveChart::writeView(QCPGraph *graph, Series &s)
     s.viewDirty = false;
 }
 
+void LiveChart::setPaused(bool pause)
+{
+    if (pause == paused)
+        return;
+    paused = pause;
+    if (paused) {
+        for (Series &s : series)
+            s.frozenAt = s.added;
+        // A redraw already due would still show the newest points.
+        if (timer.isActive() || redrawWhenShown) {
+            timer.stop();
+            redrawWhenShown = false;
+            replotWhenResumed = true;
+        }
+        return;
+    }
+    for (int i = 0; i < int(series.size()); ++i) {
+        Series &s = series[size_t(i)];
+        s.frozenAt = -1;
+        s.viewDirty = true;
+        if (s.mirrored && chart->graph(i))
+            writeMirror(chart->graph(i), s);
+    }
+    std::vector<int> enlarge;
+    enlarge.swap(enlargeWhenResumed);
+    for (int index : enlarge)
+        enlargeAxesToGraph(index);
+    if (replotWhenResumed || !enlarge.empty()) {
+        replotWhenResumed = false;
+        requestReplot();
+    }
+}
+
+void LiveChart::writeMirror(QCPGraph *graph, Series &s)
+{
+    QVector<QCPGraphData> all;
+    all.reserve(int(s.thinned.size() + s.recent.size()));
+    for (const Point &p : s.thinned)
+        all.append(QCPGraphData(p.key, p.value));
+    for (const Point &p : s.recent)
+        all.append(QCPGraphData(p.key, p.value));
+    graph->data()->set(all, true);
+    s.viewData = graph->data().data();
+    s.viewCount = graph->dataCount();
+}
+
 void LiveChart::requestReplot()
 {
+    if (paused) {
+        replotWhenResumed = true;
+        return;
+    }
     if (timer.isActive())
         return;
     // Within a share of the time however long a redraw takes here...

@@ -3,12 +3,14 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <vector>
 
 class QCPAxis;
 class QCPGraph;
+class QCPRange;
 class QCustomPlot;
 
 // Drives one chart that grows with live data at up to a hundred points a
@@ -95,6 +97,14 @@ public:
     void forEachPoint(int index, const std::function<void(double key, double value)> &fn) const;
     // The number of points forEachPoint hands out.
     int pointCount(int index) const;
+    // The stored point of graph index whose key is nearest to key (the
+    // earlier of two as near), as (*foundKey, *value); false when the graph
+    // has no points or key lies beyond its first or last point by more than
+    // the mean step between its points.
+    bool nearestPoint(int index, double key, double *foundKey, double *value) const;
+    // The keys and values of every point added to graph index since it was
+    // last cleared (values: those that are numbers); false without any.
+    bool dataBounds(int index, QCPRange *keys, QCPRange *values) const;
 
     // Bytes the chart's points take, stored data and views of all graphs.
     qint64 memoryBytes() const;
@@ -112,6 +122,14 @@ public:
     bool replotPending() const { return timer.isActive() || redrawWhenShown; }
     // A redraw fell due while the chart was not on screen.
     bool waitingToBeShown() const { return redrawWhenShown; }
+
+    // Paused, the chart stands still for the operator to look at: points
+    // are still added and kept, but it neither widens its axes to them nor
+    // redraws for them, and draws none of them when the operator's zooms
+    // and pans redraw it. Resuming makes up for what was left: the graphs
+    // show every point, the axes take them in, and a redraw follows.
+    void setPaused(bool paused);
+    bool isPaused() const { return paused; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -156,6 +174,9 @@ private:
         qint64 first = 0;
         std::vector<Bucket> buckets;
         qint64 seen = 0; // points appended at the end already in the buckets
+        // Points appended at the end when the chart was paused: the graph
+        // shows none of those after them until it is resumed. -1: all.
+        qint64 frozenAt = -1;
     };
 
     Series &seriesOf(int index);
@@ -169,9 +190,19 @@ private:
     void rebuildBuckets(Series &s, double width, qint64 first, qint64 count);
     void addToBucket(Series &s, const Point &p);
     void writeView(QCPGraph *graph, Series &s);
+    // Points appended at the end that the graph shows, and how many of the
+    // newest stored ones that leaves out.
+    static qint64 shownAdded(const Series &s) { return s.frozenAt >= 0 ? std::min(s.added, s.frozenAt) : s.added; }
+    static size_t heldBack(const Series &s) { return size_t(s.added - shownAdded(s)); }
+    // The graph's data anew: every stored point (a graph that mirrors them).
+    void writeMirror(QCPGraph *graph, Series &s);
 
     QCustomPlot *chart;
     std::vector<Series> series;
     QTimer timer;
     bool redrawWhenShown = false;
+    bool paused = false;
+    // What a pause held back: graphs to take into their axes, a redraw.
+    std::vector<int> enlargeWhenResumed;
+    bool replotWhenResumed = false;
 };

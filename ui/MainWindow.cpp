@@ -5,13 +5,15 @@
 #include "device/TorvanDRV.h"
 #include "ui/AppInfo.h"
 #include "ui/ChartExport.h"
-#include "ui/ElapsedTimeTicker.h"
+#include "ui/ChartSetup.h"
 #include "ui/LiveChart.h"
+#include "ui/LiveChartTools.h"
 #include "ui/MainWindowForm.h"
 #include "ui/Pictures.h"
 #include "ui/PlainTextLogPane.h"
 #include "ui/ReadValuesWatch.h"
 #include "ui/Recording.h"
+#include "ui/RecordsTab.h"
 #include "ui/RepaintPacer.h"
 #include "ui/SelectionDragGuard.h"
 
@@ -45,44 +47,6 @@ QString lcdReading(double value)
     if (text.size() - text.count(QLatin1Char('.')) > 4)
         text = QString::asprintf("%0.0f", value);
     return text;
-}
-
-// A value axis whose ticks step by a fixed amount. Multiples of the step are
-// allowed once the axis has grown, so the number of ticks stays bounded
-// however far the live data widens it.
-QSharedPointer<QCPAxisTickerFixed> fixedStepTicker(double step)
-{
-    QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
-    ticker->setTickStep(step);
-    ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
-    // Ten ticks' worth of range still uses the step itself (0 to 100 by 10).
-    ticker->setTickCount(10);
-    return ticker;
-}
-
-// Twenty seconds, 0 to 100 on the left and 0 to 10 on the right.
-void setStartRanges(QCustomPlot *plot)
-{
-    plot->xAxis->setRange(0, 20);
-    plot->yAxis->setRange(0, 100);
-    plot->yAxis2->setRange(0, 10);
-}
-
-// What both charts share: time axis, interactions, locale and legend.
-void setUpCommonChart(QCustomPlot *plot, const QFont &windowFont)
-{
-    plot->xAxis->setLabel(QStringLiteral("time / mm:ss"));
-    plot->xAxis->setTicker(QSharedPointer<ElapsedTimeTicker>(new ElapsedTimeTicker));
-    setStartRanges(plot);
-    plot->yAxis2->setVisible(true);
-    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
-    plot->setLocale(QLocale(QLocale::English, QLocale::UnitedKingdom));
-    plot->legend->setVisible(true);
-    QFont legendFont = windowFont;
-    legendFont.setPointSize(9);
-    plot->legend->setFont(legendFont);
-    plot->legend->setBrush(QBrush(QColor(255, 255, 255, 230)));
-    plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 }
 
 // Writers that leave a widget alone when it already shows the value, so
@@ -202,9 +166,25 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     InitCharts();
 
     // Live data files: recording, the fault black box, chart export.
-    new LiveRecording(device, clock, logger, ui->btnRecord, ui->chartButtonsLayout, this);
+    auto *recording = new LiveRecording(device, clock, logger, ui->btnRecord, ui->chartButtonsLayout, this);
     new ChartExport(tempChart, device, logger, this);
     new ChartExport(posChart, device, logger, this);
+
+    // Pause and cursors beside each live chart; the recorded data on the
+    // Records page, where each new fault record and recording shows.
+    new LiveChartTools(tempChart, QStringLiteral("TempLog"), QStringLiteral("Temperature chart"),
+                       ui->logChartsButtonsLayout, 0, ui->logChartsLayout, 1, this);
+    new LiveChartTools(posChart, QStringLiteral("PosGraph"), QStringLiteral("Position chart"), ui->chartButtonsLayout,
+                       2, ui->positionControlLayout, 1, this);
+    records = new RecordsTab(device, logger, *ui, this);
+    connect(&recording->blackBox(), &FaultBlackBox::recordSaved, records, &RecordsTab::faultRecordSaved);
+    connect(recording, &LiveRecording::stopped, records, &RecordsTab::addRecent);
+}
+
+void MainWindow::openRecording(const QString &path)
+{
+    ui->tabMainTab->setCurrentWidget(ui->tabRecords);
+    records->open(path);
 }
 
 MainWindow::~MainWindow()
@@ -459,21 +439,8 @@ void MainWindow::UpdateMainWindowDriverInfo()
 
 void MainWindow::InitCharts()
 {
-    QCustomPlot *temp = ui->TempPlot;
-    tempChart = new LiveChart(temp, this);
-    tempChart->addGraph();
-    temp->graph(0)->setName(QStringLiteral("Temperature"));
-    tempChart->addGraph(temp->xAxis, temp->yAxis2);
-    temp->graph(1)->setPen(QPen(Qt::red));
-    temp->graph(1)->setName(QStringLiteral("Current"));
-    tempChart->addGraph();
-    temp->graph(2)->setPen(QPen(Qt::green));
-    temp->graph(2)->setName(QStringLiteral("Voltage"));
-    temp->yAxis->setLabel(QStringLiteral("temperature / °C, voltage / V"));
-    temp->yAxis->setTicker(fixedStepTicker(10));
-    temp->yAxis2->setLabel(QStringLiteral("motor current / A"));
-    temp->yAxis2->setTicker(fixedStepTicker(1));
-    setUpCommonChart(temp, font());
+    tempChart = new LiveChart(ui->TempPlot, this);
+    setUpTemperatureChart(tempChart, font());
 
     ui->tabMainTab->setCurrentWidget(ui->tabDriverSetup);
     ui->tabDriverSetup->show();

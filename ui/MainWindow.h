@@ -15,6 +15,7 @@ class ElapsedClock;
 class LiveChart;
 class PlainTextLogPane;
 class ReadValuesWatch;
+class RecordsTab;
 class RepaintPacer;
 struct MainWindowForm;
 
@@ -45,6 +46,8 @@ public:
     // The service of the board the window holds: its clients show in the
     // status bar and their changes in the controls (ui/RemoteClients.cpp).
     void attachService(BoardService &service);
+    // Shows the live data file at path on the "Records" page.
+    void openRecording(const QString &path);
 
 public slots:
     // Live status panel.
@@ -188,6 +191,7 @@ private:
     LiveChart *posChart = nullptr;
     RepaintPacer *pacer = nullptr;        // child of the window
     ReadValuesWatch *readWatch = nullptr; // child of the window
+    RecordsTab *records = nullptr;        // child of the window
     int showingValues = 0;                // DrvSettings2ControlValues is under way
     bool autoRunLeft = false;             // ...and auto run was left meanwhile
     QLabel *remoteClientsLabel = nullptr;

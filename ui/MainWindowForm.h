@@ -9,6 +9,7 @@
 #include "ui_LogPage.h"
 #include "ui_MainWindow.h"
 #include "ui_PositionControlPage.h"
+#include "ui_RecordsPage.h"
 #include "ui_StatusPage.h"
 #include "ui_StepControlPage.h"
 
@@ -26,6 +27,7 @@ struct MainWindowForm : Ui::MainWindow,
                         Ui::PositionControlPage,
                         Ui::DcMotorPage,
                         Ui::LogChartsPage,
+                        Ui::RecordsPage,
                         Ui::LogPage,
                         Ui::AboutPage,
                         Ui::ConnectionDiagramsPage
@@ -43,6 +45,7 @@ struct MainWindowForm : Ui::MainWindow,
         Ui::PositionControlPage::setupUi(tabPositionControl);
         Ui::DcMotorPage::setupUi(tabPWMControl);
         Ui::LogChartsPage::setupUi(tabTempLog);
+        Ui::RecordsPage::setupUi(tabRecords);
         Ui::LogPage::setupUi(tab_5);
         Ui::AboutPage::setupUi(tab);
         Ui::ConnectionDiagramsPage::setupUi(tabConnectionDiagrams);

@@ -83,8 +83,10 @@ void LiveRecording::stopRecording()
 {
     const QString path = liveRecorder.fileName();
     // A failure while writing the last lines has said so already.
-    if (liveRecorder.stop())
+    if (liveRecorder.stop()) {
         log(QStringLiteral("Recording stopped: %1, %2 rows").arg(path).arg(liveRecorder.rowCount()));
+        emit stopped(path);
+    }
 }
 
 void LiveRecording::recordingFailed(const QString &error)
@@ -95,6 +97,7 @@ void LiveRecording::recordingFailed(const QString &error)
     warn(QStringLiteral("Recording stopped"),
          QStringLiteral("Writing %1 failed: %2.\nThe recording has stopped; what was written before is kept.")
              .arg(QDir::toNativeSeparators(path), error));
+    emit stopped(path);
 }
 
 void LiveRecording::showState()

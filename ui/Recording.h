@@ -43,6 +43,10 @@ public:
     FaultBlackBox &blackBox() { return faultBox; }
     const QList<QPushButton *> &buttons() const { return recordButtons; }
 
+signals:
+    // A recording ended (stopped, or ended by a failure): file holds it.
+    void stopped(const QString &file);
+
 public slots:
     // What a "Record…" button does: asks for a file and starts recording, or
     // stops the recording that runs.

@@ -108,7 +108,7 @@ run_unit_command() {
     XDG_RUNTIME_DIR="$work/runtime" "${words[@]}" >/dev/null 2>"$work/serve.err" &
     pid=$!
     for i in $(seq 600); do
-        grep -q "not reachable" "$work/serve.err" && break
+        grep -q "Serving board SIM60-000001" "$work/serve.err" && grep -q "not reachable" "$work/serve.err" && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -72,10 +73,42 @@ struct WindowRig : LinkRig
     }
     // One live report as the device object announces it, from RTData as the
     // test set it.
-    void announceLive() { emit drv.newRTDataAvailable(); }
+    void announceLive()
+    {
+        emit drv.newRTDataAvailable();
+    }
     void announceLive(int times)
     {
         for (int i = 0; i < times; ++i)
             emit drv.newRTDataAvailable();
+    }
+    // Receive ticks for ms milliseconds: the board's live reports (50 a
+    // second) reach the window.
+    void runFor(qint64 ms)
+    {
+        for (qint64 t = 0; t < ms; t += 10) {
+            clock.advance(10);
+            receiveTick();
+        }
+    }
+
+    // ---- What the operator was told ----
+    // The window's log, without time stamps.
+    QStringList logged() const
+    {
+        CapturingPane lines;
+        const QString text = w<QPlainTextEdit>("pteLog")->toPlainText();
+        if (!text.isEmpty())
+            lines.lines = text.split(QLatin1Char('\n'));
+        return lines.texts();
+    }
+    // The titles of the dialogs of a kind ("warning", "save", ...) shown.
+    QStringList shownOf(const QString &kind) const
+    {
+        QStringList out;
+        for (const auto &shown : dialogs.shown)
+            if (shown.kind == kind)
+                out << shown.title;
+        return out;
     }
 };

@@ -50,6 +50,8 @@ QAccessible::Role expectedRole(const QWidget *widget, bool *known)
         {QStringLiteral("QLineEdit"), QAccessible::EditableText},
         {QStringLiteral("QPlainTextEdit"), QAccessible::EditableText},
         {QStringLiteral("QProgressBar"), QAccessible::ProgressBar},
+        {QStringLiteral("QTreeWidget"), QAccessible::Tree},
+        {QStringLiteral("QListWidget"), QAccessible::List},
         {QStringLiteral("LivePlot"), QAccessible::Chart},
     };
     const QString kind = QString::fromLatin1(widget->metaObject()->className());
@@ -80,6 +82,8 @@ bool isControl(QAccessible::Role role)
     case QAccessible::ComboBox:
     case QAccessible::EditableText:
     case QAccessible::Chart:
+    case QAccessible::Tree:
+    case QAccessible::List:
         return true;
     default:
         return false;

@@ -625,8 +625,12 @@ private slots:
         QCustomPlot *pos = rig.w<QCustomPlot>("PositionPlot");
         QCustomPlot *temp = rig.w<QCustomPlot>("TempPlot");
         LiveChart *tempChart = nullptr, *posChart = nullptr;
-        for (LiveChart *chart : rig.window->findChildren<LiveChart *>())
-            (chart->plot() == temp ? tempChart : posChart) = chart;
+        for (LiveChart *chart : rig.window->findChildren<LiveChart *>()) {
+            if (chart->plot() == temp)
+                tempChart = chart;
+            else if (chart->plot() == pos)
+                posChart = chart;
+        }
         QVERIFY(tempChart && posChart);
         int posReplots = 0, tempReplots = 0;
         connect(pos, &QCustomPlot::afterReplot, [&posReplots] { ++posReplots; });

@@ -155,7 +155,7 @@ private slots:
         auto *mainTabs = rig.w<QTabWidget>("tabMainTab");
         QCOMPARE(pages(mainTabs), QStringList({"tabDriverSetup=Driver setup", "tabStepDirControl=Step control",
                                                "tabPositionControl=Auto control", "tabPWMControl=DC motor control",
-                                               "tabTempLog=Log charts", "tab_5=Log", "tab=About",
+                                               "tabTempLog=Log charts", "tabRecords=Records", "tab_5=Log", "tab=About",
                                                "tabConnectionDiagrams=Connection diagrams"}));
         QCOMPARE(mainTabs->currentWidget()->objectName(), QStringLiteral("tabDriverSetup"));
         auto *statusTabs = rig.w<QTabWidget>("tabWidget_2");

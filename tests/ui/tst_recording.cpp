@@ -55,39 +55,10 @@ struct RecordingRig : WindowRig
     QPushButton *logChartsButton() { return w<QPushButton>("btnRecord"); }
     QPushButton *autoControlButton() { return w<QPushButton>("btnRecordPosCtrl"); }
 
-    // Receive ticks for ms milliseconds: the board's live reports (50 a
-    // second) reach the window.
-    void runFor(qint64 ms)
-    {
-        for (qint64 t = 0; t < ms; t += 10) {
-            clock.advance(10);
-            receiveTick();
-        }
-    }
-
     QStringList faultFiles() const
     {
         return QDir(dir.filePath(QStringLiteral("faults")))
             .entryList({QStringLiteral("fault-*.csv")}, QDir::Files, QDir::Name);
-    }
-
-    // The window's log, without time stamps.
-    QStringList logged() const
-    {
-        CapturingPane lines;
-        const QString text = w<QPlainTextEdit>("pteLog")->toPlainText();
-        if (!text.isEmpty())
-            lines.lines = text.split(QLatin1Char('\n'));
-        return lines.texts();
-    }
-
-    QStringList shownOf(const QString &kind) const
-    {
-        QStringList out;
-        for (const auto &shown : dialogs.shown)
-            if (shown.kind == kind)
-                out << shown.title;
-        return out;
     }
 };
 
