@@ -58,6 +58,12 @@ void BoardService::log(const QString &text) const
         logger->write(text);
 }
 
+QString BoardService::boardName() const
+{
+    // The serial of the board held, also once it is gone.
+    return drv.SerialString().isEmpty() ? drv.SerialFilter() : drv.SerialString();
+}
+
 bool BoardService::connected() const
 {
     return drv.IsConnected();
@@ -214,7 +220,7 @@ void BoardService::dispatch(const CallPtr &call)
         emit remoteCommand(call->peer->describe(), command);
     }
     if (!connected() && request.method != QLatin1String("hello"))
-        return fail(call, Rpc::BoardLost, QStringLiteral("board %1 was lost").arg(drv.SerialFilter()));
+        return fail(call, Rpc::BoardLost, QStringLiteral("board %1 was lost").arg(boardName()));
     static const QSet<QString> inBootLoader = {QStringLiteral("hello"),          QStringLiteral("identity"),
                                                QStringLiteral("subscribe"),      QStringLiteral("unsubscribe"),
                                                QStringLiteral("firmware.check"), QStringLiteral("firmware.update"),
@@ -384,7 +390,7 @@ void BoardService::boardLost()
     if (!wasConnected && waits.empty())
         return;
     wasConnected = false;
-    const QString message = QStringLiteral("board %1 was lost").arg(drv.SerialFilter());
+    const QString message = QStringLiteral("board %1 was lost").arg(boardName());
     std::vector<Wait> lost;
     lost.swap(waits);
     deadlineTimer.stop();

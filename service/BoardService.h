@@ -119,6 +119,7 @@ private:
     void onDriverValues();
     void boardLost();
     bool connected() const;
+    QString boardName() const;
     void log(const QString &text) const;
     QString describeCommand(const Rpc::Request &request) const;
 

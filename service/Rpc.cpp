@@ -47,7 +47,12 @@ bool parseRequest(const QByteArray &line, Request &request, QByteArray &reply)
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(line, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        reply = error(QJsonValue::Null, ParseError, QStringLiteral("parse error: not JSON"));
+        // A number, a text, true, false or null alone is JSON, but no request.
+        QJsonParseError scalarError;
+        const QJsonDocument wrapped = QJsonDocument::fromJson("[" + line + "]", &scalarError);
+        reply = scalarError.error == QJsonParseError::NoError && wrapped.array().size() == 1
+                    ? error(QJsonValue::Null, InvalidRequest, QStringLiteral("invalid request: not an object"))
+                    : error(QJsonValue::Null, ParseError, QStringLiteral("parse error: not JSON"));
         return false;
     }
     if (!document.isObject()) {

@@ -80,6 +80,9 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("message"); // a part of it
         QTest::newRow("not JSON") << QByteArray("nonsense") << int(Rpc::ParseError) << "not JSON";
+        QTest::newRow("two numbers") << QByteArray("1, 2") << int(Rpc::ParseError) << "not JSON";
+        QTest::newRow("a number alone") << QByteArray("42") << int(Rpc::InvalidRequest) << "not an object";
+        QTest::newRow("null alone") << QByteArray("null") << int(Rpc::InvalidRequest) << "not an object";
         QTest::newRow("a batch") << QByteArray(R"([{"jsonrpc":"2.0","id":1,"method":"status"}])")
                                  << int(Rpc::InvalidRequest) << "batches";
         QTest::newRow("no version") << QByteArray(R"({"id":1,"method":"status"})") << int(Rpc::InvalidRequest)
@@ -243,6 +246,8 @@ private slots:
         rig.runUntil(rig.peer);
         const QJsonObject answer = rig.peer.take();
         QCOMPARE(errorCode(answer), int(Rpc::BoardLost));
+        QCOMPARE(answer.value(QLatin1String("error")).toObject().value(QLatin1String("message")).toString(),
+                 QStringLiteral("board SIM60-000001 was lost"));
         // While it is away, requests are answered at once.
         rig.service.receive(&rig.peer, request(2, "status"));
         QCOMPARE(errorCode(rig.peer.take()), int(Rpc::BoardLost));
