@@ -131,7 +131,9 @@ void MqttBridge::log(const QString &text) const
 void MqttBridge::onLiveReport()
 {
     // Disconnecting emits the signal too, with zeroed readings: no report.
-    if (!drv.IsConnected())
+    // Nor is a report of a board still being read in after it connected:
+    // the state follows its identity out.
+    if (!drv.IsConnected() || !presence.isPresent())
         return;
     reportTime = wallClock.now();
     reportSinceState = true;

@@ -5,8 +5,12 @@
 
 BoardPresence::BoardPresence(TorvanDRV &drv, QObject *parent) : QObject(parent), drv(drv)
 {
-    for (auto signal : {&TorvanDRV::newDriverInfoAvailable, &TorvanDRV::newRTDataAvailable})
-        connect(&drv, signal, this, &BoardPresence::update);
+    connect(&drv, &TorvanDRV::newDriverInfoAvailable, this, &BoardPresence::update);
+    connect(&drv, &TorvanDRV::newRTDataAvailable, this, [this] {
+        if (this->drv.IsConnected())
+            ++liveReports;
+        update();
+    });
     connect(&drv, &TorvanDRV::newDriverValuesAvailable, this, [this] {
         settingsSeen.insert(this->drv.InputReport[Report::TypeByte]);
         update();
@@ -16,13 +20,15 @@ BoardPresence::BoardPresence(TorvanDRV &drv, QObject *parent) : QObject(parent),
 
 void BoardPresence::update()
 {
-    if (!drv.IsConnected())
+    if (!drv.IsConnected()) {
         settingsSeen.clear();
+        liveReports = 0;
+    }
     const bool settingsRead = settingsSeen.contains(Report::RptDriverRegisters) &&
                               settingsSeen.contains(Report::RptOtherSettings) &&
                               settingsSeen.contains(Report::RptDriverName);
     const bool now = drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty() &&
-                     (drv.DriverInfo.BootloaderActive || settingsRead);
+                     (drv.DriverInfo.BootloaderActive || (settingsRead && liveReports >= FilterReports));
     if (now == present)
         return;
     present = now;

@@ -8,8 +8,9 @@ class TorvanDRV;
 
 // Follows whether the held board is there to be served: it arrives once it
 // is connected, its identity is read and, unless it runs its boot loader,
-// its settings and name too (so that a client's first question is answered
-// in full); it leaves when it is lost. The local socket and the MQTT bridge
+// its settings and name too and enough live reports to fill the voltage and
+// temperature filter (so that a client's first question is answered in
+// full); it leaves when it is lost. The local socket and the MQTT bridge
 // follow it. It must be there before the board connects, to see its
 // settings arrive.
 class BoardPresence : public QObject
@@ -32,4 +33,7 @@ private:
     bool present = false;
     QString presentSerial;
     QSet<unsigned char> settingsSeen; // report types since the connection
+    int liveReports = 0;              // since the connection
+    // Live reports that fill the voltage and temperature filter.
+    static constexpr int FilterReports = 5;
 };

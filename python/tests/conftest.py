@@ -31,34 +31,37 @@ def runtime_dir(tmp_path, monkeypatch):
 
 @pytest.fixture
 def holder(runtime_dir):
-    """Another program that holds a simulated board and serves it."""
-    # PLACEHOLDER: fake_holder.py stands in for `torvan60ctl --simulate
-    # serve` until that exists; the test's side stays as it is.
+    """Another program that holds a simulated board and serves it:
+    torvan60ctl serve."""
     process = subprocess.Popen(
-        [sys.executable, os.path.join(HERE, "fake_holder.py")],
-        stdin=subprocess.PIPE,
-        stdout=subprocess.PIPE,
+        [os.environ["TORVAN60CTL"], "--simulate", "serve"],
+        stderr=subprocess.PIPE,
         env=dict(os.environ),
         text=True,
     )
     try:
-        ready = process.stdout.readline()
-        assert ready.startswith("serving "), f"the holder did not start: {ready!r}"
+        # It says when the board is served, once its settings are read.
+        for line in process.stderr:
+            if "Serving board " + SERIAL in line:
+                break
+        else:
+            pytest.fail(f"the holder ended without serving (exit {process.wait()})")
         yield process
     finally:
-        process.stdin.close()
+        process.terminate()
         try:
             process.wait(timeout=30)
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()
+        process.stderr.close()
 
 
 @pytest.fixture
 def served_board(holder):
-    """The holder's board as this process reaches it: on its own simulated
-    bus the board is held by another program, which serves it."""
-    with torvan60.open(simulate="held") as opened:
+    """The holder's board as this process reaches it: through the holder's
+    socket, found by its serial."""
+    with torvan60.open(serial=SERIAL) as opened:
         yield opened
 
 

@@ -1,7 +1,5 @@
-"""A board another program holds and serves, reached through its service.
-
-PLACEHOLDER holder: the `holder` fixture runs fake_holder.py until
-`torvan60ctl --simulate serve` exists; these tests stay as they are."""
+"""A board another program holds and serves (torvan60ctl serve), reached
+through its service."""
 
 import os
 
@@ -12,26 +10,37 @@ import torvan60
 SERIAL = "SIM60-000001"
 
 
-def test_a_served_board_is_listed_and_reached_through_its_holder(holder):
+def test_a_served_board_is_listed_and_reached_through_its_holder(holder, runtime_dir):
+    # Its holder simulates it: it is on no bus of this process, only served.
+    assert [board for board in torvan60.list_boards() if board.serial == SERIAL] == [
+        torvan60.BoardInfo(SERIAL, "", str(runtime_dir / "torvan60" / (SERIAL + ".sock")), "served")
+    ]
+    with torvan60.open(serial=SERIAL) as board:
+        assert board.served_by == f"torvan60ctl (pid {holder.pid})"
+        assert board.serial == SERIAL
+        assert board.move_to(1500) == 1500
+    # Another client finds what the first left: the holder kept the board.
+    with torvan60.open(serial=SERIAL) as board:
+        assert board.status()["position"] == 1500
+
+
+def test_a_board_held_on_a_bus_of_this_process_is_reached_through_its_holder(holder):
+    # On a simulated bus of this process the board shows as held by another
+    # program; its socket says who serves it.
     assert torvan60.list_boards(simulate="held") == [
         torvan60.BoardInfo(SERIAL, "Torvan60 (simulated)", "sim:torvan60/0", "served")
     ]
     with torvan60.open(simulate="held") as board:
-        assert board.served_by == f"fake_holder (pid {holder.pid})"
-        assert board.serial == SERIAL
-        assert board.move_to(1500) == 1500
-    # Another client finds what the first left: the holder kept the board.
-    with torvan60.open(serial=SERIAL, simulate="held") as board:
-        assert board.status()["position"] == 1500
+        assert board.served_by == f"torvan60ctl (pid {holder.pid})"
 
 
 def test_only_the_holder_updates_the_firmware(served_board, holder):
-    with pytest.raises(torvan60.BoardHeld, match=f"held by fake_holder \\(pid {holder.pid}\\); update its firmware there"):
+    with pytest.raises(torvan60.BoardHeld, match=f"held by torvan60ctl \\(pid {holder.pid}\\); update its firmware there"):
         served_board.firmware_update()
 
 
 def test_the_holder_leaving_loses_the_board(served_board, holder):
-    holder.stdin.close()
+    holder.terminate()
     holder.wait(timeout=30)
     with pytest.raises(torvan60.BoardLost):
         served_board.status()

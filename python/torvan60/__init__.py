@@ -43,7 +43,7 @@ from ._errors import (
     UsageError,
 )
 from ._rpc import CALL_TIMEOUT, DeferredInterrupts, InterruptWatch, Link, LocalTransport
-from ._served import SocketTransport, served_by, socket_path
+from ._served import SocketTransport, served_boards, served_by, socket_path
 
 __all__ = [
     "Board",
@@ -115,10 +115,15 @@ def _local_board(simulate, simulate_boards, serial="", trace=None):
         raise UsageError(str(error)) from None
 
 
-def _entries(local):
-    """The bus's boards with the held ones' holders: [(serial, product,
-    path, held, holder)]. Boards this process holds count as held by
-    nobody that serves them."""
+def _simulated(simulate, simulate_boards):
+    return bool(simulate) or simulate_boards is not None
+
+
+def _entries(local, simulated):
+    """The bus's boards with the held ones' holders, then, off a simulated
+    bus, the boards other programs serve from buses of their own (the
+    window on a simulated board): [(serial, product, path, held, holder)].
+    Boards this process holds count as held by nobody that serves them."""
     entries = []
     with _held_lock:
         here = set(_held_here)
@@ -126,6 +131,11 @@ def _entries(local):
         held = held or serial in here
         holder = served_by(serial, _program()) if held and serial not in here else None
         entries.append((serial, product, path, held, holder))
+    if not simulated:
+        listed = {entry[0] for entry in entries}
+        for serial, holder in served_boards(_program()):
+            if serial not in listed and serial not in here:
+                entries.append((serial, "", socket_path(serial), True, holder))
     return entries
 
 
@@ -134,7 +144,7 @@ def list_boards(simulate=None, simulate_boards=None):
     first in bus order, then held ones."""
     local = _local_board(simulate, simulate_boards)
     try:
-        entries = _entries(local)
+        entries = _entries(local, _simulated(simulate, simulate_boards))
     finally:
         local.close()
     return [
@@ -158,7 +168,7 @@ def open(serial=None, simulate=None, simulate_boards=None, trace=None):
             with _held_lock:
                 if serial in _held_here:
                     raise BoardHeld(f"board {serial} is already open in this program")
-        entries = _entries(local)
+        entries = _entries(local, _simulated(simulate, simulate_boards))
         served = {entry[0]: entry[4] for entry in entries if entry[4]}
         outcome, chosen, holder, message = _core.choose_board(
             [(entry[0], entry[3]) for entry in entries], served, serial or "", "serial="

@@ -31,7 +31,7 @@ RETRY_INTERVAL = 0.05
 def socket_folder():
     """Where holders put their sockets."""
     runtime = os.environ.get("XDG_RUNTIME_DIR")
-    if runtime:
+    if runtime and os.path.isabs(runtime):
         return os.path.join(runtime, "torvan60")
     return os.path.join(os.environ.get("TMPDIR") or "/tmp", f"torvan60-{os.getuid()}")
 
@@ -64,6 +64,25 @@ def served_by(serial, program):
         return None
     transport.close()
     return transport.holder
+
+
+def served_boards(program):
+    """The boards whose holders answer on their sockets, whatever bus they
+    hold them on: [(serial, holder)], by serial."""
+    folder = socket_folder()
+    if socket_path("probe") is None:
+        return []
+    try:
+        names = sorted(os.listdir(folder))
+    except OSError:
+        return []
+    boards = []
+    for name in names:
+        if name.endswith(".sock"):
+            holder = served_by(name[: -len(".sock")], program)
+            if holder:
+                boards.append((name[: -len(".sock")], holder))
+    return boards
 
 
 class SocketTransport:
