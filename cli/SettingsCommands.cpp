@@ -79,16 +79,10 @@ int settingsSet(Session &session, CommandArgs &args)
         return usageError(QStringLiteral("settings set needs a settings file"));
     // The file is checked before the board is touched; its adjustments are
     // told once.
-    QString refusal;
-    const QVariantMap values = SettingsFile::ReadValues(file, refusal);
-    DrvSettingsRecord checkSettings;
-    TrajectoryDataRecord checkTrajectory;
-    const SettingsFile::LoadResult check = refusal.isEmpty()
-                                               ? SettingsFile::LoadValues(values, checkSettings, checkTrajectory, rules)
-                                               : SettingsFile::LoadResult{false, refusal, {}};
-    if (!check.loaded)
-        return usageError(QStringLiteral("%1 is not a settings file: %2").arg(file, check.refusal));
-    for (const QString &adjustment : check.adjustments)
+    const SettingsFile::FileCheck check = SettingsFile::CheckFile(file, rules);
+    if (!check.result.loaded)
+        return usageError(QStringLiteral("%1 is not a settings file: %2").arg(file, check.result.refusal));
+    for (const QString &adjustment : check.result.adjustments)
         Out::warning(adjustment);
 
     if (const int code = session.connectBoard(Need::Live))
@@ -96,7 +90,7 @@ int settingsSet(Session &session, CommandArgs &args)
     // The service takes the file's values as they are and holds them by the
     // same rules.
     if (const int code = call(session, QStringLiteral("settings.set"),
-                              {{QStringLiteral("settings"), SettingsJson::fromFile(values)},
+                              {{QStringLiteral("settings"), SettingsJson::fromFile(check.values)},
                                {QStringLiteral("save"), save},
                                {QStringLiteral("developer_currents"), rules.developerCurrents}}))
         return code;

@@ -299,6 +299,18 @@ LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryData
     return LoadValues(values, settings, trajectory, rules);
 }
 
+FileCheck CheckFile(const QString &path, const LoadRules &rules)
+{
+    FileCheck check;
+    check.values = ReadValues(path, check.result.refusal);
+    if (!check.result.refusal.isEmpty())
+        return check;
+    DrvSettingsRecord settings;
+    TrajectoryDataRecord trajectory;
+    check.result = LoadValues(check.values, settings, trajectory, rules);
+    return check;
+}
+
 QStringList KeyNames()
 {
     QStringList names;

@@ -63,6 +63,16 @@ LoadResult Load(const QString &path, DrvSettingsRecord &settings, TrajectoryData
 // (unreadable, empty, too large, binary).
 QVariantMap ReadValues(const QString &path, QString &refusal);
 
+// A settings file read and held by the rules without touching any record:
+// its values as ReadValues gives them, and what loading them would do (not
+// loaded, with the refusal, when it is no settings file).
+struct FileCheck
+{
+    QVariantMap values;
+    LoadResult result;
+};
+FileCheck CheckFile(const QString &path, const LoadRules &rules = {});
+
 // Load from values under the file's keys ("Group/Key") instead of a file,
 // by the same rules; refused when none of the keys is there.
 LoadResult LoadValues(const QVariantMap &values, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,

@@ -383,15 +383,10 @@ py::tuple choose(const std::vector<std::pair<std::string, bool>> &entries,
 // when it is no settings file.
 std::string readSettingsFile(const std::string &path)
 {
-    QString refusal;
-    const QVariantMap values = SettingsFile::ReadValues(qs(path), refusal);
-    DrvSettingsRecord settings;
-    TrajectoryDataRecord trajectory;
-    const SettingsFile::LoadResult check = refusal.isEmpty() ? SettingsFile::LoadValues(values, settings, trajectory)
-                                                             : SettingsFile::LoadResult{false, refusal, {}};
-    if (!check.loaded)
-        throw py::value_error(ss(QStringLiteral("%1 is not a settings file: %2").arg(qs(path), check.refusal)));
-    return QJsonDocument(SettingsJson::fromFile(values)).toJson(QJsonDocument::Compact).toStdString();
+    const SettingsFile::FileCheck check = SettingsFile::CheckFile(qs(path));
+    if (!check.result.loaded)
+        throw py::value_error(ss(QStringLiteral("%1 is not a settings file: %2").arg(qs(path), check.result.refusal)));
+    return QJsonDocument(SettingsJson::fromFile(check.values)).toJson(QJsonDocument::Compact).toStdString();
 }
 
 } // namespace
