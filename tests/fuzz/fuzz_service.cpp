@@ -1,9 +1,12 @@
 // A hostile client of the board's service: the input, cut at its line ends,
 // is what one client sends, line by line, to the service on a connected
 // simulated board, with live reports taken in between. Checked: every line
-// the service sends is one JSON-RPC object; no request is answered twice or
-// answered at all when it asked for no answer; and once the board has had
-// time for every wait to end, every request with an id has its answer.
+// the service sends is one JSON-RPC object, an answer with a result or an
+// error of a documented code, or a live notification; a line the client
+// sends is answered at once at most by one answer, its own; no request is
+// answered twice or answered at all when it asked for no answer; and once
+// the board has had time for every wait to end, every request with an id
+// has its answer.
 #include "FuzzSupport.h"
 
 #include "device/TorvanDRV.h"
@@ -16,8 +19,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 
 namespace {
@@ -26,6 +31,8 @@ namespace {
 // DC motor run, then enabled): a quiet spell this long means none is left.
 constexpr qint64 QuietMs = 21000;
 constexpr qint64 TickMs = 20;
+// The error codes the protocol documents.
+constexpr int DocumentedCodes[] = {-32700, -32600, -32601, -32602, -32603, -32001, -32003};
 
 void require(bool holds, const char *what, const QByteArray &line = QByteArray())
 {
@@ -89,17 +96,36 @@ struct Session
         service.poll();
     }
 
-    // What a line asks for: its answer's id, if it is owed one.
-    void expect(const QByteArray &line)
+    // What a line asks for: its answer's id, if it is owed one (else empty).
+    QByteArray expect(const QByteArray &line)
     {
         Rpc::Request request;
         QByteArray errorReply;
+        QByteArray key;
         if (Rpc::parseRequest(line, request, errorReply)) {
             if (!request.notification)
-                ++expected[idKey(request.id)];
+                key = idKey(request.id);
         } else if (!errorReply.isEmpty()) {
-            ++expected[idKey(QJsonDocument::fromJson(errorReply).object().value(QLatin1String("id")))];
+            key = idKey(QJsonDocument::fromJson(errorReply).object().value(QLatin1String("id")));
         }
+        if (!key.isEmpty())
+            ++expected[key];
+        return key;
+    }
+
+    // What the service sent while it took one line in: nothing, or one
+    // answer, to that line (the others wait for the board or their turn).
+    void checkAnswerAtOnce(size_t sentBefore, const QByteArray &owed, const QByteArray &line)
+    {
+        const size_t sent = peer.lines.size() - sentBefore;
+        require(sent <= 1, "more than one line sent for one line taken in", line);
+        if (sent == 0)
+            return;
+        require(!owed.isEmpty(), "an answer to a line that asked for none", line);
+        // A line sent that is no answer at all is told by checkSent().
+        const QJsonObject object = QJsonDocument::fromJson(peer.lines.back()).object();
+        require(!object.contains(QLatin1String("id")) || idKey(object.value(QLatin1String("id"))) == owed,
+                "a line taken in answered with another id", line);
     }
 
     // Looks at what the service sent since last time.
@@ -117,6 +143,8 @@ struct Session
             if (!object.contains(QLatin1String("id"))) {
                 require(object.value(QLatin1String("method")) == QLatin1String("live"), "an unknown notification",
                         line);
+                require(object.value(QLatin1String("params")).isObject(), "a live notification without its report",
+                        line);
                 continue;
             }
             const bool result = object.contains(QLatin1String("result"));
@@ -126,6 +154,11 @@ struct Session
                 const QJsonObject e = object.value(QLatin1String("error")).toObject();
                 require(e.value(QLatin1String("code")).isDouble() && e.value(QLatin1String("message")).isString(),
                         "an error needs a code and a message", line);
+                const int code = e.value(QLatin1String("code")).toInt();
+                require(std::find(std::begin(DocumentedCodes), std::end(DocumentedCodes), code) !=
+                                std::end(DocumentedCodes) &&
+                            e.value(QLatin1String("code")).toDouble() == code,
+                        "an error code the protocol does not document", line);
             }
             const QByteArray key = idKey(object.value(QLatin1String("id")));
             require(++answered[key] <= expected[key], "an answer nobody asked for (or a second one)", line);
@@ -151,8 +184,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
     const QList<QByteArray> lines = input.split('\n');
     for (const QByteArray &line : lines) {
-        session.expect(line);
+        const QByteArray owed = session.expect(line);
+        const size_t sentBefore = session.peer.lines.size();
         service.receive(&session.peer, line);
+        session.checkAnswerAtOnce(sentBefore, owed, line);
         session.checkSent();
         // One to three reports between lines, as a client's pace varies.
         for (int i = 0; i <= line.size() % 3; ++i) {
