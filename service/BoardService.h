@@ -145,6 +145,8 @@ private:
     void stop(const CallPtr &call, Rpc::Params &params);
     void home(const CallPtr &call, Rpc::Params &params);
     void pwm(const CallPtr &call, Rpc::Params &params);
+    // Enables the driver and runs then once the board shows it enabled.
+    void enableDriver(const CallPtr &call, const std::function<void()> &then);
     // Wakes the driver for a stepper command, then runs then; refused in DC
     // motor mode.
     void prepareStepper(const CallPtr &call, const std::function<void()> &then);

@@ -58,14 +58,16 @@ void BoardService::enable(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    enableDriver(call, [this, call] { reply(call, {{QStringLiteral("motor_power_ok"), drv.RTData.MotorPowerOK}}); });
+}
+
+void BoardService::enableDriver(const CallPtr &call, const std::function<void()> &then)
+{
     drv.EnableDriver();
     // The sleep input reads high while the driver is enabled.
     waitFor(
         call, 0, [this] { return drv.RTData.InpSleep; }, VerifyTimeoutMs,
-        QStringLiteral("the board did not enable its driver"),
-        [this, call] {
-            reply(call, {{QStringLiteral("motor_power_ok"), drv.RTData.MotorPowerOK}});
-        });
+        QStringLiteral("the board did not enable its driver"), then);
 }
 
 void BoardService::sleep(const CallPtr &call, Rpc::Params &params)
@@ -107,10 +109,7 @@ void BoardService::prepareStepper(const CallPtr &call, const std::function<void(
         return fail(call, Rpc::Refused, QStringLiteral("the board is in DC motor mode; leave it with pwm off"));
     if (drv.RTData.InpSleep)
         return then();
-    drv.EnableDriver();
-    waitFor(
-        call, 0, [this] { return drv.RTData.InpSleep; }, VerifyTimeoutMs,
-        QStringLiteral("the board did not enable its driver"), then);
+    enableDriver(call, then);
 }
 
 void BoardService::move(const CallPtr &call, Rpc::Params &params)
@@ -256,9 +255,6 @@ void BoardService::pwm(const CallPtr &call, Rpc::Params &params)
     }
     switchDcMotorMode(call, true, warnings, [=] {
         send(int(freq), int(a), int(b));
-        drv.EnableDriver();
-        waitFor(
-            call, 0, [this] { return drv.RTData.InpSleep; }, VerifyTimeoutMs,
-            QStringLiteral("the board did not enable its driver"), answer);
+        enableDriver(call, answer);
     });
 }
