@@ -254,27 +254,22 @@ QString BoardService::describeCommand(const Rpc::Request &request) const
 
 void BoardService::reply(const CallPtr &call, const QJsonObject &result)
 {
-    if (call->finished)
-        return;
-    call->finished = true;
-    ServicePeer *peer = call->peer;
-    if (!call->request.notification)
-        peer->send(Rpc::result(call->request.id, result));
-    const auto found = peers.find(peer);
-    if (found != peers.end() && found->second.busy == call) {
-        found->second.busy.reset();
-        pump(peer);
-    }
+    finish(call, [&] { return Rpc::result(call->request.id, result); });
 }
 
 void BoardService::fail(const CallPtr &call, int code, const QString &message)
+{
+    finish(call, [&] { return Rpc::error(call->request.id, code, message); });
+}
+
+void BoardService::finish(const CallPtr &call, const std::function<QByteArray()> &answer)
 {
     if (call->finished)
         return;
     call->finished = true;
     ServicePeer *peer = call->peer;
     if (!call->request.notification)
-        peer->send(Rpc::error(call->request.id, code, message));
+        peer->send(answer());
     const auto found = peers.find(peer);
     if (found != peers.end() && found->second.busy == call) {
         found->second.busy.reset();

@@ -101,6 +101,9 @@ private:
     void dispatch(const CallPtr &call);
     void reply(const CallPtr &call, const QJsonObject &result = QJsonObject());
     void fail(const CallPtr &call, int code, const QString &message);
+    // Sends the answer made by answer (unless the call asked for none), once,
+    // and lets the client's next request start.
+    void finish(const CallPtr &call, const std::function<QByteArray()> &answer);
     // Fails with InvalidParams when the parameters are at fault; true when
     // the handler may go on.
     bool paramsOk(const CallPtr &call, Rpc::Params &params);
