@@ -1,27 +1,10 @@
 #include "service/BoardHolder.h"
 
-#include "device/Records.h"
-
 BoardHolder::BoardHolder(QObject *parent) : QObject(parent)
 {
-    connect(&drv, &TorvanDRV::newRTDataAvailable, this, [this] {
-        // Disconnecting emits it too, with zeroed readings: no report.
-        if (drv.IsConnected())
-            ++liveCount;
-        emit changed();
-    });
-    connect(&drv, &TorvanDRV::newDriverValuesAvailable, this, [this] {
-        settingsSeen.insert(drv.InputReport[Report::TypeByte]);
-        emit changed();
-    });
-    connect(&drv, &TorvanDRV::newDriverInfoAvailable, this, [this] {
-        if (!drv.IsConnected()) {
-            // What was known belongs to the lost connection.
-            settingsSeen.clear();
-            liveCount = 0;
-        }
-        emit changed();
-    });
+    connect(&drv, &TorvanDRV::newRTDataAvailable, this, &BoardHolder::changed);
+    connect(&drv, &TorvanDRV::newDriverValuesAvailable, this, &BoardHolder::changed);
+    connect(&drv, &TorvanDRV::newDriverInfoAvailable, this, &BoardHolder::changed);
 }
 
 BoardHolder::~BoardHolder()
@@ -72,15 +55,4 @@ void BoardHolder::hold(const QString &serial)
 {
     drv.SetSerialFilter(serial);
     drv.StartTimers();
-}
-
-bool BoardHolder::identified() const
-{
-    return drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty();
-}
-
-bool BoardHolder::settingsRead() const
-{
-    return settingsSeen.contains(Report::RptDriverRegisters) && settingsSeen.contains(Report::RptOtherSettings) &&
-           settingsSeen.contains(Report::RptDriverName);
 }

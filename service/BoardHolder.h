@@ -5,10 +5,10 @@
 #include "device/TorvanDRV.h"
 #include "device/TransportChain.h"
 #include "record/WallClock.h"
+#include "service/BoardPresence.h"
 #include "service/BoardService.h"
 
 #include <QObject>
-#include <QSet>
 
 #include <memory>
 #include <vector>
@@ -47,11 +47,11 @@ public:
     // Holds the board with this serial from now on.
     void hold(const QString &serial);
     // Connected, its identity read and no exchange running.
-    bool identified() const;
+    bool identified() const { return presence.identified(); }
     // Its driver values, motion settings and name read since it connected.
-    bool settingsRead() const;
+    bool settingsRead() const { return presence.settingsRead(); }
     // Live reports since it connected.
-    int liveReports() const { return liveCount; }
+    int liveReports() const { return presence.liveReports(); }
 
     // How long a board may take, with margin for a loaded machine: the
     // device information exchange (on a board that does not answer), its
@@ -60,7 +60,7 @@ public:
     static constexpr int ConnectTimeoutMs = 10000;
     static constexpr int SettingsTimeoutMs = 4000;
     static constexpr int LiveTimeoutMs = 4000;
-    static constexpr int FilterReports = 5;
+    static constexpr int FilterReports = BoardPresence::FilterReports;
 
     SteadyClock clock;
     SystemWallClock wallClock;
@@ -73,6 +73,7 @@ signals:
 
 private:
     TransportChain chain{clock};
-    QSet<unsigned char> settingsSeen;
-    int liveCount = 0;
+    // What is known of the board since it connected; made before the
+    // connections below, so that it is up to date when changed() is sent.
+    BoardPresence presence{drv};
 };

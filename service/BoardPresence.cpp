@@ -8,7 +8,7 @@ BoardPresence::BoardPresence(TorvanDRV &drv, QObject *parent) : QObject(parent),
     connect(&drv, &TorvanDRV::newDriverInfoAvailable, this, &BoardPresence::update);
     connect(&drv, &TorvanDRV::newRTDataAvailable, this, [this] {
         if (this->drv.IsConnected())
-            ++liveReports;
+            ++liveCount;
         update();
     });
     connect(&drv, &TorvanDRV::newDriverValuesAvailable, this, [this] {
@@ -18,17 +18,25 @@ BoardPresence::BoardPresence(TorvanDRV &drv, QObject *parent) : QObject(parent),
     update();
 }
 
+bool BoardPresence::identified() const
+{
+    return drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty();
+}
+
+bool BoardPresence::settingsRead() const
+{
+    return settingsSeen.contains(Report::RptDriverRegisters) && settingsSeen.contains(Report::RptOtherSettings) &&
+           settingsSeen.contains(Report::RptDriverName);
+}
+
 void BoardPresence::update()
 {
     if (!drv.IsConnected()) {
         settingsSeen.clear();
-        liveReports = 0;
+        liveCount = 0;
     }
-    const bool settingsRead = settingsSeen.contains(Report::RptDriverRegisters) &&
-                              settingsSeen.contains(Report::RptOtherSettings) &&
-                              settingsSeen.contains(Report::RptDriverName);
-    const bool now = drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty() &&
-                     (drv.DriverInfo.BootloaderActive || (settingsRead && liveReports >= FilterReports));
+    const bool now =
+        identified() && (drv.DriverInfo.BootloaderActive || (settingsRead() && liveCount >= FilterReports));
     if (now == present)
         return;
     present = now;

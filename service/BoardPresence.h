@@ -22,6 +22,15 @@ public:
     bool isPresent() const { return present; }
     const QString &serial() const { return presentSerial; }
 
+    // Connected, its identity read and no exchange running.
+    bool identified() const;
+    // Its driver values, motion settings and name read since it connected.
+    bool settingsRead() const;
+    // Live reports since it connected.
+    int liveReports() const { return liveCount; }
+    // Live reports that fill the voltage and temperature filter.
+    static constexpr int FilterReports = 5;
+
 signals:
     void arrived(const QString &serial);
     void left(const QString &serial);
@@ -33,7 +42,5 @@ private:
     bool present = false;
     QString presentSerial;
     QSet<unsigned char> settingsSeen; // report types since the connection
-    int liveReports = 0;              // since the connection
-    // Live reports that fill the voltage and temperature filter.
-    static constexpr int FilterReports = 5;
+    int liveCount = 0;                // since the connection
 };
