@@ -74,6 +74,6 @@ signals:
 private:
     TransportChain chain{clock};
     // What is known of the board since it connected; made before the
-    // connections below, so that it is up to date when changed() is sent.
+    // constructor connects changed(), so it is up to date when that is sent.
     BoardPresence presence{drv};
 };
