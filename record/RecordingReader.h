@@ -91,7 +91,6 @@ private:
 
     QByteArray pending;   // the start of a line that continues in the next piece
     bool tooLong = false; // the line being read passed MaxLineBytes
-    bool started = false; // past a byte order mark, if any
     qint64 lineNumber = 0;
     qint64 rowsRead = 0, skipped = 0;
     RecordingProblem problem, headerProblem;
