@@ -63,7 +63,6 @@ public:
     // read. notOursReason says how.
     bool notOurs() const { return !headerProblem.text.isEmpty(); }
     const RecordingProblem &notOursReason() const { return headerProblem; }
-    bool headerSeen() const { return lineNumber >= 1 && !notOurs(); }
 
     qint64 lines() const { return lineNumber; }
     qint64 rowCount() const { return rowsRead; }
