@@ -20,6 +20,7 @@
 // for the next. Run from anywhere (it works in a temporary directory); with
 // no display it uses the offscreen platform. "--grab FILE.png" saves the
 // window after the last opening, with the cursors on.
+#include "ThreadCpu.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
 #include "support/ManualClock.h"
@@ -44,7 +45,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <ctime>
 #include <fstream>
 #include <unistd.h>
 
@@ -54,13 +54,6 @@ constexpr qint64 Rows = 360000;
 constexpr double OpenBudgetSeconds = 2.0;
 constexpr double MemoryBudgetRatio = 2.0;
 constexpr int OpenRuns = 3;
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 // A field of /proc/self/status in MB ("VmRSS", "VmHWM").
 double statusMB(const char *field)

@@ -1,6 +1,5 @@
 #include "record/RecordingReader.h"
 
-#include "device/StatusTexts.h"
 #include "record/FaultBlackBox.h"
 #include "record/LiveCsv.h"
 

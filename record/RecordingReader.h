@@ -63,7 +63,6 @@ public:
     // read. notOursReason says how.
     bool notOurs() const { return !headerProblem.text.isEmpty(); }
     const RecordingProblem &notOursReason() const { return headerProblem; }
-    bool headerSeen() const { return lineNumber >= 1 && !notOurs(); }
 
     qint64 lines() const { return lineNumber; }
     qint64 rowCount() const { return rowsRead; }
@@ -91,7 +90,6 @@ private:
 
     QByteArray pending;   // the start of a line that continues in the next piece
     bool tooLong = false; // the line being read passed MaxLineBytes
-    bool started = false; // past a byte order mark, if any
     qint64 lineNumber = 0;
     qint64 rowsRead = 0, skipped = 0;
     RecordingProblem problem, headerProblem;

@@ -4,11 +4,11 @@
 // rows that cannot be read skipped and counted; and the fault a fault record
 // was written for is found.
 #include "support/RecordingFiles.h"
+#include "support/TextFiles.h"
 
 #include "record/RecordingLoader.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -57,12 +57,6 @@ Loaded load(const QString &path, bool cancelAtFirst = false)
     loader.waitUntilDone();
     loaded.info = loader.info();
     return loaded;
-}
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -173,7 +167,7 @@ private slots:
         QFETCH(bool, shown);
         QFETCH(QStringList, message);
         const QString path = dir.filePath(QStringLiteral("bad.csv"));
-        QVERIFY(write(path, bytes));
+        QVERIFY(writeTextFile(path, bytes));
 
         const Loaded loaded = load(path);
         QCOMPARE(int(loaded.rows.size()), rows);

@@ -141,12 +141,6 @@ void ChartCursors::remove(int cursor)
     update();
 }
 
-void ChartCursors::clear()
-{
-    placed[0] = placed[1] = false;
-    update();
-}
-
 void ChartCursors::update()
 {
     for (int i = 0; i < charts.size(); ++i) {
@@ -161,7 +155,6 @@ void ChartCursors::update()
     }
     if (readout)
         readout->setText(readoutText());
-    emit changed();
 }
 
 QString ChartCursors::readoutText() const

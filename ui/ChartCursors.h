@@ -65,14 +65,9 @@ public:
     // cursors off it does nothing.
     void place(int cursor, double key);
     void remove(int cursor);
-    // Removes both.
-    void clear();
 
     // What the readout shows.
     QString readoutText() const;
-
-signals:
-    void changed();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
