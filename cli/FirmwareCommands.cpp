@@ -68,7 +68,7 @@ int cmdFirmware(Session &session, CommandArgs &args)
     session.onFirmwareProgress = [&] {
         // The address of the subsector going out, from the report before it
         // is scrambled.
-        const int percent = FlashLayout::uploadPercent((drv.OutputReport[3] << 12) | (drv.OutputReport[4] << 5));
+        const int percent = FlashLayout::uploadPercent(FlashLayout::subsectorAddress(drv.OutputReport));
         uploaded = percent >= 100;
         if (terminal) {
             if (percent == shownPercent)

@@ -27,6 +27,14 @@ constexpr int SubsectorsPerSector = SectorSize / SubsectorSize;
 constexpr int FirstApplicationSector = 2;
 constexpr int ApplicationStart = FirstApplicationSector * SectorSize;
 
+// The address of the subsector a write report uploads, from the report as
+// it is before scrambling: byte 3 holds address bits 12 and up, byte 4 bits
+// 5 to 11.
+constexpr int subsectorAddress(const unsigned char *report)
+{
+    return (report[3] << 12) | (report[4] << 5);
+}
+
 // How far an upload is, in percent, when the subsector at this address goes
 // out (100 with the last one).
 constexpr int uploadPercent(int address)

@@ -4,16 +4,17 @@
 #include "device/TorvanDRV.h"
 
 ReadValuesWatch::ReadValuesWatch(const TorvanDRV &device, const MonotonicClock &clock, Logger *logger, QObject *parent)
-    : QObject(parent), device(device), clock(clock), logger(logger)
+    : QObject(parent), device(device), logger(logger)
 {
     setObjectName(QStringLiteral("readValuesWatch"));
+    sinceRequest.start(clock);
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &ReadValuesWatch::expire);
 }
 
 void ReadValuesWatch::requested()
 {
-    requestedAtMs = clock.nowMs();
+    sinceRequest.restart();
     waiting = true;
     timer.start(WaitMs);
 }
@@ -31,7 +32,7 @@ void ReadValuesWatch::expire()
     // The second is measured on the link's clock, as every wait on the link
     // is; the timer only wakes the check (and the requests' own busy waits
     // hold it back meanwhile).
-    const qint64 left = WaitMs - (clock.nowMs() - requestedAtMs);
+    const qint64 left = WaitMs - sinceRequest.elapsed();
     if (left > 0) {
         timer.start(int(left));
         return;

@@ -38,9 +38,8 @@ private:
     QString reason() const;
 
     const TorvanDRV &device;
-    const MonotonicClock &clock;
     Logger *logger;
-    qint64 requestedAtMs = 0;
+    ElapsedClock sinceRequest; // on the link's clock
     bool waiting = false;
     QTimer timer;
 };

@@ -47,7 +47,7 @@ bool applySimulationScenario(SimulatedBoard &board, const QString &name)
         board.onCommand = [pulled = false](SimulatedBoard &b, const ReceivedCommand &command) mutable {
             constexpr int HalfwayAddress = (FlashLayout::ApplicationStart + FirmwareImageSize) / 2;
             if (!pulled && command.code() == Report::CmdWriteSubsector &&
-                ((command.plain[3] << 12) | (command.plain[4] << 5)) == HalfwayAddress) {
+                FlashLayout::subsectorAddress(command.plain.data()) == HalfwayAddress) {
                 pulled = true;
                 b.leaveBusFor(2000);
             }

@@ -110,8 +110,7 @@ void LocalBoard::onFirmwareProgress()
 {
     // The address of the subsector going out, read before the report is
     // scrambled.
-    const unsigned char *report = holder->drv.OutputReport;
-    const int percent = FlashLayout::uploadPercent((report[3] << 12) | (report[4] << 5));
+    const int percent = FlashLayout::uploadPercent(FlashLayout::subsectorAddress(holder->drv.OutputReport));
     std::lock_guard<std::mutex> lock(mutex);
     progress.push_back(percent);
     state.uploaded = state.uploaded || percent >= 100;
