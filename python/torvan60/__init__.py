@@ -106,10 +106,9 @@ def _local_board(simulate, simulate_boards, serial="", trace=None):
     scenario = simulate if isinstance(simulate, str) else ""
     if isinstance(simulate, str) and not simulate:
         raise UsageError("simulate needs a scenario name, or True")
-    simulated = bool(simulate) or simulate_boards is not None
     try:
         return _core.LocalBoard(
-            simulated, scenario, 1 if simulate_boards is None else simulate_boards, os.fspath(trace) if trace else "", _program(), os.getpid()
+            _simulated(simulate, simulate_boards), scenario, 1 if simulate_boards is None else simulate_boards, os.fspath(trace) if trace else "", _program(), os.getpid()
         )
     except ValueError as error:
         raise UsageError(str(error)) from None

@@ -7,6 +7,8 @@
 #include <mqtt_protocol.h>
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -24,6 +26,25 @@ QString brokerProgram()
 }
 
 namespace {
+
+// A part of the rig that did not come up: why, in the test's output, and
+// false for the test to check.
+bool failed(const QString &why)
+{
+    qWarning("%s", qPrintable(why));
+    return false;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+}
 
 sockaddr_in loopback(int port)
 {
@@ -54,6 +75,8 @@ int freePort()
     if (::bind(fd, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
         ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0)
         port = ntohs(address.sin_port);
+    else
+        failed(QStringLiteral("no free port on 127.0.0.1: %1").arg(systemError()));
     ::close(fd);
     return port;
 }
@@ -87,15 +110,25 @@ bool Broker::start(const QByteArray &extra)
     const QString file = folder.filePath(QStringLiteral("mosquitto.conf"));
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly) || out.write(config) != config.size())
-        return false;
+        return failed(QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
     out.close();
+    // What it says before its log file is open (a configuration it does
+    // not take) goes to its standard error.
+    const QString errors = folder.filePath(QStringLiteral("broker.err"));
     process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(brokerProgram(), {QStringLiteral("-c"), file});
+    process.setStandardErrorFile(errors);
+    const QString program = brokerProgram();
+    process.start(program, {QStringLiteral("-c"), file});
     if (!process.waitForStarted())
-        return false;
-    return waitUntil([this] { return process.state() != QProcess::Running || accepting(port); }) &&
-           process.state() == QProcess::Running;
+        return failed(QStringLiteral("the broker \"%1\" did not start: %2").arg(program, process.errorString()));
+    if (!waitUntil([this] { return process.state() != QProcess::Running || accepting(port); }))
+        return failed(QStringLiteral("the broker did not listen on port %1 in time").arg(port));
+    if (process.state() != QProcess::Running)
+        return failed(QStringLiteral("the broker ended at its start (exit code %1):\n%2\n%3")
+                          .arg(process.exitCode())
+                          .arg(QString::fromLocal8Bit(readFile(errors)),
+                               QString::fromLocal8Bit(readFile(folder.filePath(QStringLiteral("broker.log"))))));
+    return true;
 }
 
 void Broker::stop()
@@ -118,6 +151,7 @@ Refuser::Refuser(int port)
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     const sockaddr_in address = loopback(port);
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) {
+        failed(QStringLiteral("cannot listen on port %1: %2").arg(port).arg(systemError()));
         ::close(fd);
         fd = -1;
     }
@@ -149,6 +183,7 @@ Watcher::Watcher()
     mosq = mosquitto_new(nullptr, true, this);
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     mosquitto_connect_v5_callback_set(mosq, &Watcher::onConnect);
+    mosquitto_subscribe_v5_callback_set(mosq, &Watcher::onSubscribe);
     mosquitto_message_v5_callback_set(mosq, &Watcher::onMessage);
 }
 
@@ -164,21 +199,55 @@ Watcher::~Watcher()
 bool Watcher::connect(int port, const QByteArray &topicFilter)
 {
     filter = topicFilter;
-    if (mosquitto_connect(mosq, "127.0.0.1", port, 60) != MOSQ_ERR_SUCCESS)
-        return false;
+    const int rc = mosquitto_connect(mosq, "127.0.0.1", port, 60);
+    if (rc != MOSQ_ERR_SUCCESS)
+        return failed(QStringLiteral("the subscriber could not connect to port %1: %2")
+                          .arg(port)
+                          .arg(QString::fromUtf8(mosquitto_strerror(rc))));
     started = mosquitto_loop_start(mosq) == MOSQ_ERR_SUCCESS;
-    return started;
+    if (!started)
+        return failed(QStringLiteral("the subscriber's network thread did not start"));
+    // What is published before the broker granted the subscription never
+    // comes.
+    if (!waitUntil([this] { return subscription != Subscription::Pending || connectRc > 0; }))
+        return failed(QStringLiteral("the subscription to %1 did not come up in time (%2)")
+                          .arg(QString::fromUtf8(filter),
+                               connectRc < 0 ? QStringLiteral("the broker never answered the connection")
+                                             : QStringLiteral("connected")));
+    if (connectRc > 0)
+        return failed(QStringLiteral("the broker refused the subscriber: %1")
+                          .arg(QString::fromUtf8(mosquitto_reason_string(connectRc))));
+    if (subscription == Subscription::Refused)
+        return failed(QStringLiteral("the broker refused the subscription to %1").arg(QString::fromUtf8(filter)));
+    return true;
 }
 
-void Watcher::publish(const QByteArray &topic, const QByteArray &payload)
+bool Watcher::publish(const QByteArray &topic, const QByteArray &payload)
 {
-    mosquitto_publish_v5(mosq, nullptr, topic.constData(), payload.size(), payload.constData(), 1, false, nullptr);
+    const int rc =
+        mosquitto_publish_v5(mosq, nullptr, topic.constData(), payload.size(), payload.constData(), 1, false, nullptr);
+    if (rc != MOSQ_ERR_SUCCESS)
+        return failed(QStringLiteral("the subscriber could not publish to %1: %2")
+                          .arg(QString::fromUtf8(topic), QString::fromUtf8(mosquitto_strerror(rc))));
+    return true;
 }
 
 void Watcher::onConnect(mosquitto *mosq, void *self, int rc, int, const mqtt5__property *)
 {
-    if (rc == 0)
-        mosquitto_subscribe_v5(mosq, nullptr, static_cast<Watcher *>(self)->filter.constData(), 1, 0, nullptr);
+    auto *watcher = static_cast<Watcher *>(self);
+    watcher->connectRc = rc;
+    if (rc != 0)
+        return;
+    const int sent = mosquitto_subscribe_v5(mosq, nullptr, watcher->filter.constData(), 1, 0, nullptr);
+    if (sent != MOSQ_ERR_SUCCESS)
+        watcher->subscription = Subscription::Refused;
+}
+
+void Watcher::onSubscribe(mosquitto *, void *self, int, int count, const int *granted, const mqtt5__property *)
+{
+    // A granted QoS of 0x80 or more is the broker's refusal.
+    const bool refused = count < 1 || granted[0] >= 0x80;
+    static_cast<Watcher *>(self)->subscription = refused ? Subscription::Refused : Subscription::Granted;
 }
 
 void Watcher::onMessage(mosquitto *, void *self, const mosquitto_message *message, const mqtt5__property *properties)
@@ -245,6 +314,8 @@ Serve::Serve(const QStringList &args)
     process.setArguments(args);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start();
+    if (!process.waitForStarted())
+        failed(QStringLiteral("torvan60ctl did not start: %1").arg(process.errorString()));
 }
 
 Serve::~Serve()

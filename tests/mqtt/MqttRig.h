@@ -4,6 +4,11 @@
 // a free localhost port with a configuration written for it, a subscriber
 // that records what it receives, and torvan60ctl serve as a child process.
 // Every wait is for something to happen, with a generous deadline.
+//
+// A part of the rig that does not come up says why in the test's output (a
+// warning) and returns false, which the test checks: a missing broker or a
+// subscription the broker never granted fails the test where it happened,
+// not as a wait for messages that could never come.
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -14,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -46,7 +52,7 @@ public:
     ~Broker() { stop(); }
     // extra: configuration lines after the listener (it replaces
     // "allow_anonymous true" when it says allow_anonymous itself).
-    bool start(const QByteArray &extra = QByteArray());
+    [[nodiscard]] bool start(const QByteArray &extra = QByteArray());
     void stop();
     QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(port); }
     QString dir() const { return folder.path(); }
@@ -65,7 +71,7 @@ class Refuser
 public:
     explicit Refuser(int port);
     ~Refuser();
-    bool listening() const { return fd >= 0; }
+    [[nodiscard]] bool listening() const { return fd >= 0; }
     // Takes the attempts that wait; the count so far.
     int attempts();
 
@@ -90,8 +96,9 @@ class Watcher
 public:
     Watcher();
     ~Watcher();
-    bool connect(int port, const QByteArray &filter);
-    void publish(const QByteArray &topic, const QByteArray &payload);
+    // Connected and subscribed: messages published from now on come in.
+    [[nodiscard]] bool connect(int port, const QByteArray &filter);
+    [[nodiscard]] bool publish(const QByteArray &topic, const QByteArray &payload);
 
     std::vector<Message> messages(const QByteArray &topic) const;
     std::vector<Message> all() const;
@@ -102,6 +109,7 @@ public:
 
 private:
     static void onConnect(mosquitto *, void *self, int rc, int flags, const mqtt5__property *);
+    static void onSubscribe(mosquitto *, void *self, int mid, int count, const int *granted, const mqtt5__property *);
     static void onMessage(mosquitto *, void *self, const mosquitto_message *message, const mqtt5__property *properties);
 
     mosquitto *mosq = nullptr;
@@ -110,6 +118,11 @@ private:
     std::vector<Message> received;
     QElapsedTimer clock;
     bool started = false;
+    // Set on the network thread: how the broker answered the connection
+    // (-1 until it did) and the subscription.
+    enum class Subscription { Pending, Granted, Refused };
+    std::atomic<int> connectRc{-1};
+    std::atomic<Subscription> subscription{Subscription::Pending};
 };
 
 // torvan60ctl with the given arguments, its stderr (the event log) kept.

@@ -149,7 +149,7 @@ void TestMqtt::movesOnAnAllowedCommand()
     Serve serve(serveArgs(broker, QString(), {QStringLiteral("--mqtt-allow"), QStringLiteral("stop,move")}));
     QVERIFY(waitReady(watcher));
 
-    watcher.publish(topic("cmd"), request(R"("m1")", "move", R"({"target":3000})"));
+    QVERIFY(watcher.publish(topic("cmd"), request(R"("m1")", "move", R"({"target":3000})")));
     Message reply;
     QVERIFY(hasReply(watcher, "m1", &reply));
     QCOMPARE(reply.json().value("result").toObject().value("target").toInt(), 3000);
@@ -197,7 +197,7 @@ void TestMqtt::refusesAndChangesNothing()
     Serve serve(serveArgs(broker, QString(), more));
     QVERIFY(waitReady(watcher));
 
-    watcher.publish(topic("cmd"), payload);
+    QVERIFY(watcher.publish(topic("cmd"), payload));
     Message reply;
     QVERIFY(watcher.waitFor(
         topic("reply"), [](const Message &) { return true; }, &reply));
@@ -255,7 +255,7 @@ void TestMqtt::eventsOfTheBoard()
     qint64 after = -1;
     for (int i = 0; i < commands.size(); ++i) {
         if (!commands[i].isEmpty())
-            watcher.publish(topic("cmd"), commands[i]);
+            QVERIFY(watcher.publish(topic("cmd"), commands[i]));
         Message event;
         QVERIFY2(hasEvent(watcher, events[i], &event, after), qPrintable(events[i]));
         QVERIFY(!event.json().value("time").toString().isEmpty());
