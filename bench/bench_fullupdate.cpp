@@ -8,9 +8,9 @@
 //    report, split into the tool's own work (building, scrambling, progress
 //    signal, checksums, log) and the simulated board's (undoing the
 //    scrambling, programming its flash, computing checksums).
-#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
+#include "log/Logger.h"
 #include "support/ManualClock.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #include "device/TorvanDRV.h"
 
-#include "log/Logger.h"
 #include "config/DriverRegisterCodec.h"
 #include "device/ByteOrder.h"
 #include "device/Scrambler.h"
+#include "log/Logger.h"
 
 #include <QTimer>
 

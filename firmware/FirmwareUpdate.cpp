@@ -1,12 +1,12 @@
 // Firmware maintenance members of the device object: the check of what the
 // board runs against the carried image, the sector checksum and the full
 // update of the application region.
-#include "log/Logger.h"
 #include "device/ByteOrder.h"
 #include "device/TorvanDRV.h"
 #include "firmware/Checksum.h"
 #include "firmware/FirmwareCheck.h"
 #include "firmware/FirmwareImage.h"
+#include "log/Logger.h"
 
 #include <QTimer>
 

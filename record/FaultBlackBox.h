@@ -1,7 +1,7 @@
 #pragma once
 
-#include "log/Logger.h"
 #include "device/Clock.h"
+#include "log/Logger.h"
 #include "record/LiveCsv.h"
 #include "record/SampleRing.h"
 

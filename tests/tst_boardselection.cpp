@@ -82,9 +82,8 @@ private slots:
         // The window and torvan60ctl read these the same way.
         QTest::newRow("serial, short form") << QStringList{QStringLiteral("-d"), QStringLiteral("A1")}
                                             << QStringLiteral("A1") << 1 << false << QString();
-        QTest::newRow("boards, separate")
-            << QStringList{QStringLiteral("--simulate-boards"), QStringLiteral("2")} << QString() << 2 << true
-            << QString();
+        QTest::newRow("boards, separate") << QStringList{QStringLiteral("--simulate-boards"), QStringLiteral("2")}
+                                          << QString() << 2 << true << QString();
         QTest::newRow("boards not a number")
             << QStringList{QStringLiteral("--simulate-boards=two")} << QString() << 1 << false
             << QStringLiteral("--simulate-boards needs a number from 1 to 16");

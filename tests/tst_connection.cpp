@@ -1,7 +1,7 @@
-#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "device/TracingTransport.h"
 #include "device/sim/SimulatedBoard.h"
+#include "log/Logger.h"
 #include "support/CapturingPane.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"

@@ -1,6 +1,6 @@
-#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
+#include "log/Logger.h"
 #include "support/CapturingPane.h"
 #include "support/ManualClock.h"
 

@@ -8,8 +8,8 @@
 #include "support/ManualClock.h"
 #include "support/TestWallClock.h"
 
-#include "log/Logger.h"
 #include "device/sim/Scenarios.h"
+#include "log/Logger.h"
 #include "record/Csv.h"
 #include "record/FaultBlackBox.h"
 #include "record/LiveCsv.h"

@@ -2,9 +2,9 @@
 // (after undoing the scrambling), the pauses on the manual clock, the log
 // lines and their order against the send, and the busy guard of the driver
 // values write.
-#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
+#include "log/Logger.h"
 #include "support/CapturingPane.h"
 #include "support/DefaultConfiguration.h"
 #include "support/ManualClock.h"

@@ -75,15 +75,13 @@ private slots:
         QTest::addColumn<bool>("noService");
         QTest::addColumn<QStringList>("ignored");
         QTest::newRow("none") << QStringList() << false << QString() << false << false << false << QStringList();
-        QTest::newRow("as the desktop entry starts it")
-            << QStringList{QStringLiteral("--user-dir")} << false << QString() << true << false << false
-            << QStringList();
+        QTest::newRow("as the desktop entry starts it") << QStringList{QStringLiteral("--user-dir")} << false
+                                                        << QString() << true << false << false << QStringList();
         QTest::newRow("installation check, simulated, in the user folder")
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("--user-dir"), QStringLiteral("--check")}
             << true << QString() << true << true << false << QStringList();
-        QTest::newRow("not serving the board")
-            << QStringList{QStringLiteral("--no-service")} << false << QString() << false << false << true
-            << QStringList();
+        QTest::newRow("not serving the board") << QStringList{QStringLiteral("--no-service")} << false << QString()
+                                               << false << false << true << QStringList();
         QTest::newRow("near misses are ignored")
             << QStringList{QStringLiteral("--check=yes"), QStringLiteral("--user-dir=/tmp"), QStringLiteral("-check")}
             << false << QString() << false << false << false

@@ -1,7 +1,7 @@
 #include "ui/MainWindow.h"
 
-#include "log/Logger.h"
 #include "device/TorvanDRV.h"
+#include "log/Logger.h"
 #include "ui/MainWindowForm.h"
 #include "ui/SignalWiring.h"
 

@@ -3,12 +3,12 @@
 // presets and settings files, and reading and writing the driver.
 #include "ui/MainWindow.h"
 
-#include "log/Logger.h"
 #include "config/DriverControls.h"
 #include "config/Presets.h"
 #include "config/SettingsFile.h"
 #include "config/TimingSummary.h"
 #include "device/TorvanDRV.h"
+#include "log/Logger.h"
 #include "ui/AppInfo.h"
 #include "ui/MainWindowForm.h"
 #include "ui/ReadValuesWatch.h"

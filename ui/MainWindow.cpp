@@ -1,8 +1,8 @@
 #include "ui/MainWindow.h"
 
-#include "log/Logger.h"
 #include "config/DriverControls.h"
 #include "device/TorvanDRV.h"
+#include "log/Logger.h"
 #include "ui/AppInfo.h"
 #include "ui/ChartExport.h"
 #include "ui/ChartSetup.h"

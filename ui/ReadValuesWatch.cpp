@@ -1,7 +1,7 @@
 #include "ui/ReadValuesWatch.h"
 
-#include "log/Logger.h"
 #include "device/TorvanDRV.h"
+#include "log/Logger.h"
 
 ReadValuesWatch::ReadValuesWatch(const TorvanDRV &device, const MonotonicClock &clock, Logger *logger, QObject *parent)
     : QObject(parent), device(device), logger(logger)

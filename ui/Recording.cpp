@@ -1,7 +1,7 @@
 #include "ui/Recording.h"
 
-#include "log/Logger.h"
 #include "device/TorvanDRV.h"
+#include "log/Logger.h"
 #include "ui/SaveFileChoice.h"
 
 #include <QBoxLayout>

@@ -1,8 +1,8 @@
 #include "ui/RecordsTab.h"
 
-#include "log/Logger.h"
 #include "device/StatusTexts.h"
 #include "device/TorvanDRV.h"
+#include "log/Logger.h"
 #include "ui/ChartCursors.h"
 #include "ui/ChartExport.h"
 #include "ui/ChartSetup.h"

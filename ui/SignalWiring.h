@@ -1,7 +1,7 @@
 #pragma once
 
-#include "log/Logger.h"
 #include "device/OperatorDialogs.h"
+#include "log/Logger.h"
 
 #include <QObject>
 

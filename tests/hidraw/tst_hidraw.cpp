@@ -7,12 +7,12 @@
 // GLib before Qt: Qt's keyword macros would break GLib's headers.
 #include <umockdev.h>
 
-#include "log/Logger.h"
 #include "device/ExclusiveTransport.h"
 #include "device/TorvanDRV.h"
 #include "device/TracingTransport.h"
 #include "device/sim/SimulatedBoard.h"
 #include "firmware/FirmwareCheck.h"
+#include "log/Logger.h"
 #include "support/CapturingPane.h"
 #include "support/ScriptedDialogs.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "log/Logger.h"
 #include "device/TorvanDRV.h"
 #include "device/sim/SimulatedBoard.h"
+#include "log/Logger.h"
 #include "support/CapturingPane.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
