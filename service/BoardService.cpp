@@ -22,7 +22,6 @@ constexpr int MaxQueuedRequests = 64;
 BoardService::BoardService(TorvanDRV &drv, MonotonicClock &clock, const WallClock &wallClock, QObject *parent)
     : QObject(parent), drv(drv), clock(clock), wallClock(wallClock)
 {
-    wasConnected = drv.IsConnected();
     deadlineTimer.setInterval(DeadlineCheckMs);
     connect(&deadlineTimer, &QTimer::timeout, this, &BoardService::poll);
     connect(&drv, &TorvanDRV::newRTDataAvailable, this, &BoardService::onLiveReport);
@@ -30,7 +29,6 @@ BoardService::BoardService(TorvanDRV &drv, MonotonicClock &clock, const WallCloc
     connect(&drv, &TorvanDRV::newDriverInfoAvailable, this, [this] {
         if (!connected())
             boardLost();
-        wasConnected = connected();
     });
 }
 
@@ -131,12 +129,9 @@ void BoardService::detach(ServicePeer *peer)
     const auto found = peers.find(peer);
     if (found == peers.end())
         return;
-    if (found->second.busy)
-        found->second.busy->finished = true;
-    // Waits of its calls (a stop's among them) end unanswered.
-    for (Wait &wait : waits)
-        if (wait.call->peer == peer)
-            wait.call->finished = true;
+    // Its calls, the busy one, the waiting ones and a stop's among them,
+    // end unanswered wherever they are held.
+    *found->second.present = false;
     const bool announced = found->second.announced;
     peers.erase(found);
     if (announced)
@@ -173,19 +168,23 @@ void BoardService::receive(ServicePeer *peer, const QByteArray &line)
         return refuse(Rpc::Refused, QStringLiteral("\"%1\" is not allowed here").arg(request.method));
     }
     // A stop acts at once, whatever the client's other requests wait for.
-    if (request.method == QLatin1String("stop")) {
-        auto call = std::make_shared<Call>();
-        call->peer = peer;
-        call->request = request;
-        dispatch(call);
-        return;
-    }
+    if (request.method == QLatin1String("stop"))
+        return dispatch(newCall(peer, request));
     if (int(state.queue.size()) >= MaxQueuedRequests)
         return refuse(Rpc::Refused, QStringLiteral("too many requests wait on this connection (at most %1); wait "
                                                    "for their answers")
                                         .arg(MaxQueuedRequests));
     state.queue.push_back(request);
     pump(peer);
+}
+
+BoardService::CallPtr BoardService::newCall(ServicePeer *peer, const Rpc::Request &request)
+{
+    auto call = std::make_shared<Call>();
+    call->peer = peer;
+    call->present = peers.at(peer).present;
+    call->request = request;
+    return call;
 }
 
 void BoardService::pump(ServicePeer *peer)
@@ -201,9 +200,7 @@ void BoardService::pump(ServicePeer *peer)
         PeerState &state = found->second;
         if (state.busy || state.queue.empty())
             break;
-        auto call = std::make_shared<Call>();
-        call->peer = peer;
-        call->request = state.queue.front();
+        const CallPtr call = newCall(peer, state.queue.front());
         state.queue.pop_front();
         state.busy = call;
         dispatch(call);
@@ -220,7 +217,7 @@ void BoardService::dispatch(const CallPtr &call)
         emit remoteCommand(call->peer->describe(), command);
     }
     if (!connected() && request.method != QLatin1String("hello"))
-        return fail(call, Rpc::BoardLost, QStringLiteral("board %1 was lost").arg(boardName()));
+        return fail(call, Rpc::BoardLost, lostMessage());
     static const QSet<QString> inBootLoader = {QStringLiteral("hello"),          QStringLiteral("identity"),
                                                QStringLiteral("subscribe"),      QStringLiteral("unsubscribe"),
                                                QStringLiteral("firmware.check"), QStringLiteral("firmware.update"),
@@ -267,6 +264,8 @@ void BoardService::finish(const CallPtr &call, const std::function<QByteArray()>
     if (call->finished)
         return;
     call->finished = true;
+    if (!*call->present)
+        return; // its client left; another may have its address now
     ServicePeer *peer = call->peer;
     if (!call->request.notification)
         peer->send(answer());
@@ -291,6 +290,9 @@ bool BoardService::paramsOk(const CallPtr &call, Rpc::Params &params)
 void BoardService::waitFor(const CallPtr &call, int reports, const std::function<bool()> &done, int timeoutMs,
                            const std::function<QString()> &timeoutMessage, const std::function<void()> &then)
 {
+    // The command that the wait follows may have lost the board.
+    if (!connected())
+        return fail(call, Rpc::BoardLost, lostMessage());
     if (reports <= 0 && done()) {
         then();
         return;
@@ -309,15 +311,18 @@ void BoardService::waitFor(const CallPtr &call, int reports, const std::function
 
 void BoardService::checkWaits(bool liveReport)
 {
-    if (waits.empty())
+    // A wait that ends runs its client's next request, which never leads
+    // here again but may lose the board (boardLost sees these waits too).
+    if (waits.empty() || checking)
         return;
     // Waits that end may start others: those are looked at next time.
     std::vector<Wait> current;
     current.swap(waits);
+    checking = &current;
     std::vector<Wait> kept;
     const qint64 now = clock.nowMs();
     for (Wait &wait : current) {
-        if (wait.call->finished)
+        if (wait.call->finished || !*wait.call->present)
             continue;
         if (liveReport && wait.reportsLeft > 0)
             --wait.reportsLeft;
@@ -329,6 +334,7 @@ void BoardService::checkWaits(bool liveReport)
             kept.push_back(std::move(wait));
         }
     }
+    checking = nullptr;
     for (Wait &wait : waits)
         kept.push_back(std::move(wait));
     waits.swap(kept);
@@ -348,7 +354,6 @@ void BoardService::onLiveReport()
         boardLost();
         return;
     }
-    wasConnected = true;
     checkWaits(true);
     bool anyone = false;
     for (const auto &entry : peers)
@@ -380,17 +385,32 @@ void BoardService::onDriverValues()
     checkWaits(false);
 }
 
+QString BoardService::lostMessage() const
+{
+    return QStringLiteral("board %1 was lost").arg(boardName());
+}
+
 void BoardService::boardLost()
 {
-    if (!wasConnected && waits.empty())
-        return;
-    wasConnected = false;
-    const QString message = QStringLiteral("board %1 was lost").arg(boardName());
-    std::vector<Wait> lost;
-    lost.swap(waits);
+    // Every call the board's answer was owed to fails: the waiting ones
+    // (also those being looked at, when a command of a wait that ended lost
+    // the board) and each client's busy one (its handler may be the one
+    // whose command lost the board). Their clients' next requests start as
+    // each fails, and find the board gone.
+    std::vector<CallPtr> lost;
+    for (const Wait &wait : waits)
+        lost.push_back(wait.call);
+    waits.clear();
     deadlineTimer.stop();
-    for (Wait &wait : lost)
-        fail(wait.call, Rpc::BoardLost, message);
+    if (checking)
+        for (const Wait &wait : *checking)
+            lost.push_back(wait.call);
+    for (const auto &entry : peers)
+        if (entry.second.busy)
+            lost.push_back(entry.second.busy);
+    const QString message = lostMessage();
+    for (const CallPtr &call : lost)
+        fail(call, Rpc::BoardLost, message);
 }
 
 // ---------------------------------------------------------------------------

@@ -50,6 +50,8 @@ public:
     // One line the client sent, without its line end.
     void receive(ServicePeer *peer, const QByteArray &line);
     int peerCount() const { return int(peers.size()); }
+    // Whether the board is there to take commands.
+    bool boardConnected() const { return connected(); }
 
     // Ends the waits whose time is up; a timer does it while any wait.
     void poll();
@@ -72,12 +74,15 @@ private:
     struct Call
     {
         ServicePeer *peer = nullptr;
+        // False once the peer left: nothing is sent to it any more.
+        std::shared_ptr<bool> present;
         Rpc::Request request;
         bool finished = false;
     };
     using CallPtr = std::shared_ptr<Call>;
     struct PeerState
     {
+        std::shared_ptr<bool> present = std::make_shared<bool>(true);
         bool announced = false; // logged as connected
         std::deque<Rpc::Request> queue;
         CallPtr busy;
@@ -97,6 +102,7 @@ private:
     };
     using Handler = void (BoardService::*)(const CallPtr &, Rpc::Params &);
 
+    CallPtr newCall(ServicePeer *peer, const Rpc::Request &request);
     void pump(ServicePeer *peer);
     void dispatch(const CallPtr &call);
     void reply(const CallPtr &call, const QJsonObject &result = QJsonObject());
@@ -121,6 +127,7 @@ private:
     void onLiveReport();
     void onDriverValues();
     void boardLost();
+    QString lostMessage() const;
     bool connected() const;
     QString boardName() const;
     void log(const QString &text) const;
@@ -167,8 +174,9 @@ private:
     qint64 holderPid = 0;
     std::map<ServicePeer *, PeerState> peers;
     std::vector<Wait> waits;
+    // The waits checkWaits looks at now, taken out of waits meanwhile.
+    std::vector<Wait> *checking = nullptr;
     QTimer deadlineTimer;
-    bool wasConnected = false;
     // Report types of settings replies seen since the last request for them.
     QSet<unsigned char> settingsSeen;
 };

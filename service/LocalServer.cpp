@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -259,6 +260,9 @@ QString LocalServer::freePath(const QString &serial)
 void LocalServer::close()
 {
     const bool hadClients = clientCount() > 0;
+    if (!service.boardConnected())
+        for (Client *client : clients)
+            takeEverythingSent(client);
     std::vector<Client *> leaving;
     leaving.swap(clients);
     for (Client *client : leaving) {
@@ -339,7 +343,7 @@ void LocalServer::readFrom(Client *client)
     while (count < 0 && errno == EINTR);
     if (count > 0) {
         client->input.append(buffer, int(count));
-        takeLines(client);
+        takeLines(client, LinesPerTurn);
     } else if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
         // The client closed its side (or vanished): it left. What it sent
         // was obeyed; answers still to come are not sent.
@@ -347,7 +351,26 @@ void LocalServer::readFrom(Client *client)
     }
 }
 
-void LocalServer::takeLines(Client *client)
+void LocalServer::takeEverythingSent(Client *client)
+{
+    if (client->dropping || client->closing)
+        return;
+    // What the socket holds, up to a bound: a client that keeps writing
+    // does not keep the holder here.
+    char buffer[ReadChunkBytes];
+    for (int bytes = 0; bytes < MaxUnsentBytes;) {
+        const ssize_t count = ::recv(client->fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            break;
+        client->input.append(buffer, int(count));
+        bytes += int(count);
+    }
+    takeLines(client, std::numeric_limits<int>::max());
+}
+
+void LocalServer::takeLines(Client *client, int maxLines)
 {
     int start = 0;
     int taken = 0;
@@ -360,7 +383,7 @@ void LocalServer::takeLines(Client *client)
             overlong = client->input.size() - start > Rpc::MaxLineBytes + 1;
             break;
         }
-        if (taken == LinesPerTurn) {
+        if (taken == maxLines) {
             more = true;
             break;
         }
@@ -400,7 +423,7 @@ void LocalServer::takeLines(Client *client)
             this,
             [this, guard = QPointer<Client>(client)] {
                 if (guard && !guard->dropping && !guard->closing)
-                    takeLines(guard.data());
+                    takeLines(guard.data(), LinesPerTurn);
             },
             Qt::QueuedConnection);
 }
