@@ -183,6 +183,7 @@ void TorvanDRV::Connect()
             const QString id = productString + QStringLiteral(" Serial: ") + serialString;
             transport->setNonblocking(handle, 1);
             Connected = true;
+            boardMotionKnown = false; // its record is read with its settings
             log(QStringLiteral("Connected to: ") + id);
             emit newDriverInfoAvailable();
             rxTimer->start(ReceivePeriodMs);
@@ -336,12 +337,16 @@ void TorvanDRV::dispatchInputReport()
         emit newDriverValuesAvailable();
         log(QStringLiteral("Values read from driver."));
         break;
-    case Report::RptOtherSettings:
+    case Report::RptOtherSettings: {
+        const TrajectoryDataRecord before = TrajectoryData;
         Buffer2OtherSettings();
+        takeReportedMotion(before);
         emit newDriverValuesAvailable();
         break;
+    }
     case Report::RptRTData:
         Buffer2RTData();
+        putBackLentProfile();
         emit newRTDataAvailable();
         break;
     case Report::RptDriverName: {

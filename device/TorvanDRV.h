@@ -86,6 +86,22 @@ public:
     void CalculatePWMTimers();
     void WritePWMSettings();
 
+    // ---- Motion shared by several front ends ----
+    // A trajectory command with this record in place of TrajectoryData: a
+    // client's move or run with a speed profile of its own (and the mode
+    // flags of DrvSettings). TrajectoryData keeps the configured profile;
+    // the board has the record's only while that motion lasts: once the
+    // motor rests at the target, the configured profile is put back.
+    void WriteTrajectory(const TrajectoryDataRecord &record);
+    // The stop of every front end (the window's Stop button and Escape key,
+    // the service's stop): the motor brakes with the configured deceleration
+    // (TrajectoryData.MaxDecel), whatever a move asked for. When the
+    // board's motion record holds another profile, a trajectory command
+    // first puts the configured one back, aimed where the motor comes to
+    // rest at that deceleration (in speed mode: a requested speed of 0);
+    // otherwise only the stop command goes out.
+    void StopMotion();
+
     // ---- Driver configuration ----
     void DrvSettings2DriverRegisters();
     void DriverRegisters2Buffer();
@@ -171,6 +187,19 @@ private:
     void logReportRead();
     void summariseReportsRead();
     void decodeDriverInfo();
+    // The trajectory command for a record, with these mode bits (bit 0 the
+    // external buttons, bit 1 speed mode); what the board's motion record
+    // holds from then on.
+    void sendTrajectory(const TrajectoryDataRecord &record, unsigned char modeBits);
+    unsigned char modeBitsOfSettings() const;
+    // The configured profile with the board's other motion settings.
+    TrajectoryDataRecord configuredOnBoard() const;
+    // The other-settings reply just decoded, over what TrajectoryData held
+    // before it: the board's record noted, and a lent profile not taken
+    // for the configured one.
+    void takeReportedMotion(const TrajectoryDataRecord &before);
+    // A live report: a lent profile goes once its move has ended.
+    void putBackLentProfile();
     // One non-blocking read into the input record; the HID layer's count.
     int readReport();
     enum class PollResult { Reply, NoReply, ReadFailed };
@@ -195,6 +224,13 @@ private:
     int readLinesThisSecond = 0;
     int readsNotLogged = 0;
     int32_t liveModeBefore = 0; // operating mode of the previous live report
+    // The board's motion record as far as known: what the last trajectory
+    // command carried or the board reported since.
+    TrajectoryDataRecord boardMotion;
+    bool boardMotionKnown = false;
+    // A client's profile is on the board, for its move to this target.
+    bool profileLent = false;
+    int32_t lentTarget = 0;
     double voltageHistory[5] = {0, 0, 0, 0, 0};
     double temperatureHistory[5] = {0, 0, 0, 0, 0};
 

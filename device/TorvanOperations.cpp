@@ -169,19 +169,31 @@ int32_t TorvanDRV::ProducedStepRate(int32_t rate)
 
 void TorvanDRV::WriteTrajectory()
 {
+    profileLent = false;
+    sendTrajectory(TrajectoryData, modeBitsOfSettings());
+}
+
+unsigned char TorvanDRV::modeBitsOfSettings() const
+{
+    return static_cast<unsigned char>((DrvSettings.AutoRunMode ? 2 : 0) | (DrvSettings.BINxButtonsMode ? 1 : 0));
+}
+
+void TorvanDRV::sendTrajectory(const TrajectoryDataRecord &record, unsigned char modeBits)
+{
     unsigned char *out = OutputReport;
     out[2] = Report::CmdWriteTrajectory;
-    out[3] = static_cast<unsigned char>((DrvSettings.AutoRunMode ? 2 : 0) | (DrvSettings.BINxButtonsMode ? 1 : 0));
-    putLE32(out + 21, TrajectoryData.FinalPosition);
-    putLE32(out + 25, TrajectoryData.MaxSpeed);
-    putLE32(out + 29, TrajectoryData.MaxAccel);
-    putLE32(out + 33, TrajectoryData.MaxDecel);
-    out[37] = static_cast<unsigned char>((TrajectoryData.EnableEndSwitch ? 0x01 : 0) |
-                                         (TrajectoryData.NCTypeSwitch ? 0x02 : 0) |
-                                         (TrajectoryData.AutoRunInvertDirection ? 0x04 : 0));
-    putLE32(out + 41, TrajectoryData.BIN1Steps);
-    putLE32(out + 45, TrajectoryData.BIN2Steps);
-    putLE32(out + 49, TrajectoryData.RequestedSpeed);
+    out[3] = modeBits;
+    putLE32(out + 21, record.FinalPosition);
+    putLE32(out + 25, record.MaxSpeed);
+    putLE32(out + 29, record.MaxAccel);
+    putLE32(out + 33, record.MaxDecel);
+    out[37] = static_cast<unsigned char>((record.EnableEndSwitch ? 0x01 : 0) | (record.NCTypeSwitch ? 0x02 : 0) |
+                                         (record.AutoRunInvertDirection ? 0x04 : 0));
+    putLE32(out + 41, record.BIN1Steps);
+    putLE32(out + 45, record.BIN2Steps);
+    putLE32(out + 49, record.RequestedSpeed);
+    boardMotion = record;
+    boardMotionKnown = true;
     SendReport();
 }
 

@@ -122,14 +122,15 @@ void BoardService::move(const CallPtr &call, Rpc::Params &params)
     if (t.MaxSpeed <= 0 || t.MaxAccel <= 0 || t.MaxDecel <= 0)
         return fail(call, Rpc::Refused,
                     QStringLiteral("the board's speed profile is empty; give max_speed, accel and decel"));
-    prepareStepper(call, [this, call, t, target] {
+    prepareStepper(call, [this, call, profile, target] {
         const int32_t from = drv.RTData.CurrentPosition;
-        drv.TrajectoryData = t;
+        // The target and the mode are the holder's from now on; the profile
+        // is lent to this move only.
         drv.TrajectoryData.FinalPosition = int32_t(target);
         drv.TrajectoryData.RequestedSpeed = 0;
         drv.DrvSettings.AutoRunMode = false;
         drv.DrvSettings.BINxButtonsMode = false;
-        drv.WriteTrajectory();
+        drv.WriteTrajectory(profile.applied(drv.TrajectoryData));
         emit boardSettingsChanged();
         reply(call, {{QStringLiteral("target"), target}, {QStringLiteral("from"), from}});
     });
@@ -147,16 +148,16 @@ void BoardService::run(const CallPtr &call, Rpc::Params &params)
                     QStringLiteral("speed %1 is above the maximum speed %2; raise it with max_speed")
                         .arg(speed)
                         .arg(t.MaxSpeed));
-    prepareStepper(call, [this, call, t, speed] {
+    prepareStepper(call, [this, call, profile, speed] {
         // Speed mode runs in the negative direction with the invert flag and
-        // a negative speed, as the window sends it.
-        drv.TrajectoryData = t;
+        // a negative speed, as the window sends it. The profile is lent to
+        // this run only.
         drv.TrajectoryData.AutoRunInvertDirection = speed < 0;
         drv.TrajectoryData.RequestedSpeed = int32_t(speed);
         drv.TrajectoryData.FinalPosition = drv.RTData.CurrentPosition;
         drv.DrvSettings.AutoRunMode = true;
         drv.DrvSettings.BINxButtonsMode = false;
-        drv.WriteTrajectory();
+        drv.WriteTrajectory(profile.applied(drv.TrajectoryData));
         emit boardSettingsChanged();
         waitFor(
             call, 0, [this] { return drv.RTData.OperatingMode == 6; }, VerifyTimeoutMs,
@@ -168,7 +169,7 @@ void BoardService::stop(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
-    drv.StopTrajectory();
+    drv.StopMotion();
     if (drv.RTData.OperatingMode == 2)
         drv.SetStepFrequency(0); // the step generator stops only at rate 0
     waitFor(

@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <cstdlib>
+
 namespace {
 
 struct Peer : ServicePeer
@@ -329,6 +331,86 @@ private slots:
         QCOMPARE(rig.drv.RTData.CurrentPosition, 2000);
         QVERIFY(rig.pane.texts().contains(
             QStringLiteral("Remote command from client (pid 77): move 2000 accel=20000 decel=20000 max_speed=4000")));
+    }
+
+    // A client's move or run with a deceleration of 1 step/s²: a stop from
+    // another client still brakes with the configured deceleration (the
+    // board's 2000 steps/s²), at rest within the time that needs.
+    void aStopBrakesWithTheConfiguredDeceleration_data()
+    {
+        QTest::addColumn<QByteArray>("motion");
+        QTest::newRow("move") << request(1, "move",
+                                         {{QStringLiteral("target"), 1000000},
+                                          {QStringLiteral("max_speed"), 5000},
+                                          {QStringLiteral("accel"), 5000},
+                                          {QStringLiteral("decel"), 1}});
+        QTest::newRow("run") << request(1, "run",
+                                        {{QStringLiteral("speed"), -5000},
+                                         {QStringLiteral("max_speed"), 5000},
+                                         {QStringLiteral("accel"), 5000},
+                                         {QStringLiteral("decel"), 1}});
+    }
+    void aStopBrakesWithTheConfiguredDeceleration()
+    {
+        QFETCH(QByteArray, motion);
+        ServiceRig rig;
+        QCOMPARE(rig.drv.TrajectoryData.MaxDecel, 2000);
+        rig.service.receive(&rig.peer, motion);
+        rig.runUntil(rig.peer);
+        QVERIFY(rig.peer.take().contains(QLatin1String("result")));
+        rig.run(1500);
+        // A move that must brake at 1 step/s² by its target goes no faster
+        // than about 1400 steps/s.
+        const int speed = std::abs(rig.drv.RTData.CurrentSpeed);
+        QVERIFY2(speed > 1000, qPrintable(QString::number(speed)));
+        QCOMPARE(rig.board.model.settings.other.maxDecel, 1);
+
+        Peer other(QStringLiteral("other"));
+        rig.service.attach(&other);
+        const qint64 stoppedAt = rig.clock.nowMs();
+        rig.service.receive(&other, request(7, "stop"));
+        rig.runUntil(other);
+        const QJsonObject answer = other.take();
+        QVERIFY2(answer.contains(QLatin1String("result")), QJsonDocument(answer).toJson());
+        // At 2000 steps/s² (5000 steps/s take 2.5 s); the answer comes with
+        // the reports that show the motor at rest.
+        const qint64 took = rig.clock.nowMs() - stoppedAt;
+        QVERIFY2(took <= speed * 1000 / 2000 + 100, qPrintable(QString::number(took)));
+        QCOMPARE(rig.board.model.axis.speed(), 0.0);
+        rig.run(500);
+        QCOMPARE(rig.board.model.axis.speed(), 0.0);
+        // The configured profile is the board's again, and the holder's all
+        // along.
+        QCOMPARE(rig.board.model.settings.other.maxDecel, 2000);
+        QCOMPARE(rig.drv.TrajectoryData.MaxDecel, 2000);
+    }
+
+    // A move's own profile is the board's only while the move lasts: the
+    // holder's settings keep theirs, also when the board is read meanwhile,
+    // and the board has them back once the move is over.
+    void aMovesOwnProfileIsLentNotKept()
+    {
+        ServiceRig rig;
+        const TrajectoryDataRecord configured = rig.drv.TrajectoryData;
+        rig.service.receive(&rig.peer, request(1, "move",
+                                               {{QStringLiteral("target"), 3000},
+                                                {QStringLiteral("max_speed"), 3000},
+                                                {QStringLiteral("accel"), 30000},
+                                                {QStringLiteral("decel"), 40000}}));
+        rig.runUntil(rig.peer);
+        rig.run(300);
+        QCOMPARE(rig.board.model.settings.other.maxDecel, 40000);
+        rig.drv.GetDriverValues(); // a settings read while it moves
+        rig.run(100);
+        QCOMPARE(rig.drv.TrajectoryData.MaxSpeed, configured.MaxSpeed);
+        QCOMPARE(rig.drv.TrajectoryData.MaxAccel, configured.MaxAccel);
+        QCOMPARE(rig.drv.TrajectoryData.MaxDecel, configured.MaxDecel);
+        rig.run(2000);
+        QCOMPARE(rig.drv.RTData.CurrentPosition, 3000);
+        QCOMPARE(rig.board.model.settings.other.maxSpeed, configured.MaxSpeed);
+        QCOMPARE(rig.board.model.settings.other.maxAccel, configured.MaxAccel);
+        QCOMPARE(rig.board.model.settings.other.maxDecel, configured.MaxDecel);
+        QCOMPARE(rig.board.model.axis.position(), 3000);
     }
 };
 

@@ -245,7 +245,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_Escape:
         if (device.RTData.OperatingMode == 4)
-            device.StopTrajectory();
+            device.StopMotion();
         break;
     default:
         break;

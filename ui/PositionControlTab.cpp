@@ -148,7 +148,7 @@ void MainWindow::on_btnWriteTraj_clicked()
 
 void MainWindow::on_btnStopTraj_clicked()
 {
-    device.StopTrajectory();
+    device.StopMotion();
 }
 
 void MainWindow::on_btnZeroCurPos_clicked()
@@ -237,7 +237,7 @@ void MainWindow::leaveAutoRun()
 {
     // The motor stops where it is and that becomes the zero. It becomes the
     // target as well, so the record that follows moves nothing.
-    device.StopTrajectory();
+    device.StopMotion();
     device.SetHome();
     device.TrajectoryData.FinalPosition = 0;
     // Values being shown (a file, a preset, the board's report) go on to

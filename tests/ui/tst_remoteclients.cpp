@@ -110,9 +110,13 @@ private slots:
         QTest::addColumn<QVariant>("shown");
         QTest::newRow("name") << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"name","params":{"name":"Bench 3"}})")
                               << "leDriverName" << QByteArray("text") << QVariant(QStringLiteral("Bench 3"));
-        QTest::newRow("move with its own speed")
+        // A move's own profile is lent to it: the window keeps its settings.
+        QTest::newRow("move with its own speed: the target")
             << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"move","params":{"target":2000,"max_speed":1234}})")
-            << "sbVmax" << QByteArray("value") << QVariant(1234);
+            << "sbFinPos" << QByteArray("value") << QVariant(2000);
+        QTest::newRow("move with its own speed: the window's speed")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"move","params":{"target":2000,"max_speed":1234}})")
+            << "sbVmax" << QByteArray("value") << QVariant(10000);
         QTest::newRow("settings")
             << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"settings.set","params":{"settings":)"
                           R"({"DriverSettings":{"FullScaleCurrent":1.5},"TrajectorySettings":{"MaxAccel":4321}}}})")
