@@ -101,6 +101,12 @@ public:
     // rest at that deceleration (in speed mode: a requested speed of 0);
     // otherwise only the stop command goes out.
     void StopMotion();
+    // The position limits every front end keeps targets within
+    // (TrajectoryData.PosLimitLower to PosLimitUpper, both included): the
+    // service refuses a target outside them, the window's controls and jogs
+    // stop at the nearer one.
+    bool WithinPositionLimits(int64_t target) const;
+    int32_t ClampedToPositionLimits(int64_t target) const;
 
     // ---- Driver configuration ----
     void DrvSettings2DriverRegisters();

@@ -70,6 +70,20 @@ void TorvanDRV::StopMotion()
     StopTrajectory();
 }
 
+bool TorvanDRV::WithinPositionLimits(int64_t target) const
+{
+    return ClampedToPositionLimits(target) == target;
+}
+
+int32_t TorvanDRV::ClampedToPositionLimits(int64_t target) const
+{
+    // Limits that cross (a record filled by hand) hold the target at the
+    // lower one, as the window's boxes would.
+    const int64_t lower = TrajectoryData.PosLimitLower;
+    const int64_t upper = std::max<int64_t>(TrajectoryData.PosLimitUpper, lower);
+    return int32_t(std::clamp(target, lower, upper));
+}
+
 void TorvanDRV::takeReportedMotion(const TrajectoryDataRecord &before)
 {
     DriverRegisterCodec::OtherSettings2TrajectoryData(DriverRegisterCodec::Buffer2OtherSettings(InputReport),

@@ -118,6 +118,12 @@ void BoardService::move(const CallPtr &call, Rpc::Params &params)
     const Profile profile(params);
     if (!paramsOk(call, params))
         return;
+    if (!drv.WithinPositionLimits(target))
+        return fail(call, Rpc::InvalidParams,
+                    QStringLiteral("\"target\" %1 is outside the position limits %2 to %3")
+                        .arg(target)
+                        .arg(drv.TrajectoryData.PosLimitLower)
+                        .arg(drv.TrajectoryData.PosLimitUpper));
     const TrajectoryDataRecord t = profile.applied(drv.TrajectoryData);
     if (t.MaxSpeed <= 0 || t.MaxAccel <= 0 || t.MaxDecel <= 0)
         return fail(call, Rpc::Refused,

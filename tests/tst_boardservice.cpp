@@ -48,6 +48,7 @@ struct ServiceRig : LinkRig
     {
         service.setHolder(QStringLiteral("torvan60"), 4242);
         service.setLogger(&logger);
+        drv.TrajectoryData.PosLimitUpper = 100000; // the holders' limits: 0 to 100000
         connectBoard();
         run(100);
         service.attach(&peer);
@@ -354,6 +355,7 @@ private slots:
     {
         QFETCH(QByteArray, motion);
         ServiceRig rig;
+        rig.drv.TrajectoryData.PosLimitUpper = 2000000; // room for a long move
         QCOMPARE(rig.drv.TrajectoryData.MaxDecel, 2000);
         rig.service.receive(&rig.peer, motion);
         rig.runUntil(rig.peer);
@@ -383,6 +385,39 @@ private slots:
         // along.
         QCOMPARE(rig.board.model.settings.other.maxDecel, 2000);
         QCOMPARE(rig.drv.TrajectoryData.MaxDecel, 2000);
+    }
+
+    // A target outside the configured limits is refused, naming them, and
+    // nothing moves; the limits themselves may be reached.
+    void targetsOutsideThePositionLimitsAreRefused_data()
+    {
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("below") << -5000 << true;
+        QTest::newRow("above") << 150000 << true;
+        QTest::newRow("one past the upper") << 100001 << true;
+        QTest::newRow("the lower") << 0 << false;
+        QTest::newRow("the upper") << 100000 << false;
+    }
+    void targetsOutsideThePositionLimitsAreRefused()
+    {
+        QFETCH(int, target);
+        QFETCH(bool, refused);
+        ServiceRig rig;
+        rig.board.received.clear();
+        rig.service.receive(&rig.peer, request(1, "move", {{QStringLiteral("target"), target}}));
+        rig.runUntil(rig.peer);
+        const QJsonObject answer = rig.peer.take();
+        if (!refused) {
+            QVERIFY2(answer.contains(QLatin1String("result")), QJsonDocument(answer).toJson());
+            return;
+        }
+        QCOMPARE(errorCode(answer), int(Rpc::InvalidParams));
+        QCOMPARE(answer.value(QLatin1String("error")).toObject().value(QLatin1String("message")).toString(),
+                 QStringLiteral("\"target\" %1 is outside the position limits 0 to 100000").arg(target));
+        rig.run(500);
+        QVERIFY(rig.board.received.empty());
+        QCOMPARE(rig.board.model.axis.position(), 0);
     }
 
     // A move's own profile is the board's only while the move lasts: the

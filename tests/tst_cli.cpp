@@ -132,6 +132,8 @@ private slots:
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("far")};
         QTest::newRow("target beyond 32 bits")
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("2147483648")};
+        QTest::newRow("target outside the position limits")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("150000")};
         QTest::newRow("duty beyond 100") << QStringList{QStringLiteral("--simulate"), QStringLiteral("pwm"),
                                                         QStringLiteral("--a"), QStringLiteral("101")};
         QTest::newRow("option value swallowed")
@@ -445,11 +447,11 @@ private slots:
 
     void moveReachesItsTarget()
     {
-        const Result result = run({QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("-3000"),
+        const Result result = run({QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("3000"),
                                    QStringLiteral("--max-speed"), QStringLiteral("50000"), QStringLiteral("--accel"),
                                    QStringLiteral("200000"), QStringLiteral("--decel"), QStringLiteral("200000")});
         QCOMPARE(result.code, 0);
-        QCOMPARE(result.out, QStringLiteral("position -3000 reached\n"));
+        QCOMPARE(result.out, QStringLiteral("position 3000 reached\n"));
     }
 
     void moveEndedByAFaultFailsAndStops()
@@ -485,7 +487,7 @@ private slots:
         QProcess moving;
         start(moving,
               {QStringLiteral("--simulate"), QStringLiteral("--trace"), trace, QStringLiteral("move"),
-               QStringLiteral("1000000"), QStringLiteral("--max-speed"), QStringLiteral("1000")},
+               QStringLiteral("100000"), QStringLiteral("--max-speed"), QStringLiteral("1000")},
               dir.path());
         QTRY_VERIFY_WITH_TIMEOUT(tracedCommands(trace, simulatedKey(0)).contains(Report::CmdWriteTrajectory), 30000);
         moving.terminate(); // as Ctrl-C

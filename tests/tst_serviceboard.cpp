@@ -27,6 +27,7 @@ struct HostedRig
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
         service.setHolder(QStringLiteral("torvan60"), 4242);
         service.setLogger(&link.logger);
+        link.drv.TrajectoryData.PosLimitUpper = 100000; // the holders' limits: 0 to 100000
     }
 
     // One report period of the board's time, the link looking for the

@@ -47,10 +47,11 @@ void MainWindow::TrajDataChanged()
 
     ui->cbNCTypeEndSwitch->setEnabled(ui->cbEnableEndSwitch->isChecked());
 
-    // Read back through the box: a target outside the limits (a jog past
-    // one) becomes the nearer limit.
-    ui->sbFinPos->setValue(traj.FinalPosition);
-    ui->vsFinPos->setValue(traj.FinalPosition);
+    // A target outside the limits (a jog past one) becomes the nearer
+    // limit, by the rule every front end keeps; read back through the box.
+    const int32_t target = device.ClampedToPositionLimits(traj.FinalPosition);
+    ui->sbFinPos->setValue(target);
+    ui->vsFinPos->setValue(target);
     traj.FinalPosition = ui->sbFinPos->value();
 
     traj.EnableEndSwitch = ui->cbEnableEndSwitch->isChecked();

@@ -108,6 +108,9 @@ struct Session
         // No logger: stamping every line with the local time would cost most
         // of the run.
         drv.SetDialogs(&dialogs);
+        // A holder's limits: moves outside them are refused.
+        drv.TrajectoryData.PosLimitLower = -100000;
+        drv.TrajectoryData.PosLimitUpper = 100000;
     }
 
     // Connected after the service, as a socket's holder follows the board:

@@ -156,6 +156,7 @@ private slots:
             settle(plain, 200);
             TestWallClock wall(plain.clock, QDateTime::fromMSecsSinceEpoch(0, Qt::UTC), 0);
             BoardService service(plain.drv, plain.clock, wall);
+            plain.drv.TrajectoryData.PosLimitUpper = 100000; // as the window's
             CapturingPeer peer;
             service.attach(&peer);
             plain.board.received.clear();
