@@ -3,6 +3,7 @@
 #include "config/DriverRegisterCodec.h"
 #include "device/ByteOrder.h"
 #include "device/Scrambler.h"
+#include "log/LogText.h"
 #include "log/Logger.h"
 
 #include <QTimer>
@@ -27,6 +28,12 @@ SteadyClock &steadyClock()
 
 constexpr int EnumerationPeriodMs = 200;
 constexpr int DeviceInfoPollMs = 600;
+
+// A board as the log names it; its USB strings are the device's words.
+QString describeBoard(const QString &product, const QString &serial)
+{
+    return LogText::escaped(product) + QStringLiteral(" Serial: ") + LogText::escaped(serial);
+}
 
 } // namespace
 
@@ -162,7 +169,7 @@ void TorvanDRV::Connect()
         for (const HidDeviceEntry &entry : enumerationList) {
             if (Connected || !isMatchingBoard(entry))
                 continue;
-            const QString id = entry.product + QStringLiteral(" Serial: ") + entry.serialNumber;
+            const QString id = describeBoard(entry.product, entry.serialNumber);
             const bool retrying = failedOpenPaths.count(entry.path) > 0;
             if (!retrying)
                 log(QStringLiteral("Connecting to: ") + id + QStringLiteral("..."));
@@ -180,7 +187,7 @@ void TorvanDRV::Connect()
         if (chosen) {
             productString = chosen->product;
             serialString = chosen->serialNumber;
-            const QString id = productString + QStringLiteral(" Serial: ") + serialString;
+            const QString id = describeBoard(productString, serialString);
             transport->setNonblocking(handle, 1);
             Connected = true;
             boardMotionKnown = false; // its record is read with its settings
@@ -357,7 +364,7 @@ void TorvanDRV::dispatchInputReport()
             if (InputReport[i] > 0x1F)
                 bytes.append(static_cast<char>(InputReport[i]));
         const QString name = QString::fromUtf8(bytes);
-        log(QStringLiteral("Device name: ") + name);
+        log(QStringLiteral("Device name: ") + LogText::escaped(name));
         DrvSettings.DriverName = name;
         emit newDriverValuesAvailable();
         break;

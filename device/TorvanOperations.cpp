@@ -3,6 +3,7 @@
 // the buffer held after the previous send.
 #include "device/ByteOrder.h"
 #include "device/TorvanDRV.h"
+#include "log/LogText.h"
 
 #include <QByteArray>
 #include <QTimer>
@@ -81,7 +82,7 @@ void TorvanDRV::SetDriverName(const QString &name)
     std::memcpy(OutputReport + 3, bytes.constData(), static_cast<size_t>(bytes.size()));
     // The record and the log hold the name as the board will keep it.
     const QString sent = QString::fromUtf8(bytes);
-    log(QStringLiteral("Changing device custom name to: ") + sent);
+    log(QStringLiteral("Changing device custom name to: ") + LogText::escaped(sent));
     SendReport();
     DrvSettings.DriverName = sent;
 }

@@ -2,6 +2,7 @@
 
 #include "device/StatusTexts.h"
 #include "device/TorvanDRV.h"
+#include "log/LogText.h"
 #include "log/Logger.h"
 #include "mqtt/MqttLink.h"
 #include "record/LiveCsv.h"
@@ -45,6 +46,8 @@ MqttBridge::MqttBridge(const MqttConfig &config, const QString &serial, BoardSer
     // named, only hello (which the service always takes) is left.
     allowed = config.allowed;
     allowed.insert(QStringLiteral("hello"));
+    // Whoever speaks on the broker, the client is the broker connection.
+    renamable = false;
 
     const QByteArray clientId =
         QStringLiteral("torvan60ctl-%1-%2").arg(serial).arg(QCoreApplication::applicationPid()).toUtf8();
@@ -69,7 +72,7 @@ MqttBridge::MqttBridge(const MqttConfig &config, const QString &serial, BoardSer
             if (outage)
                 return;
             outage = true;
-            log(QString::fromLatin1(what).arg(this->config.url, reason));
+            log(QString::fromLatin1(what).arg(this->config.url, LogText::escaped(reason, 200)));
         };
     };
     connect(link.get(), &MqttLink::connectFailed, this,

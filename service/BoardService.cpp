@@ -3,6 +3,7 @@
 #include "device/Clock.h"
 #include "device/Records.h"
 #include "device/TorvanDRV.h"
+#include "log/LogText.h"
 #include "log/Logger.h"
 #include "record/WallClock.h"
 #include "service/StatusJson.h"
@@ -16,6 +17,10 @@ constexpr int DeadlineCheckMs = 20;
 // more are refused, so that a client cannot make the holder keep any
 // number of them.
 constexpr int MaxQueuedRequests = 64;
+// A command as the log and the window show it, at most.
+constexpr int MaxCommandChars = 160;
+// Why one was refused (an error message may quote what the client sent).
+constexpr int MaxReasonChars = 200;
 
 } // namespace
 
@@ -164,7 +169,9 @@ void BoardService::receive(ServicePeer *peer, const QByteArray &line)
     }
     if (!peer->allowed.isEmpty() && !peer->allowed.contains(request.method) &&
         request.method != QLatin1String("hello")) {
-        log(QStringLiteral("Remote command refused from %1: %2 is not allowed").arg(peer->describe(), request.method));
+        const QString method = LogText::escaped(request.method);
+        log(QStringLiteral("Remote command refused from %1: %2 is not allowed").arg(peer->describe(), method));
+        emit remoteCommandRefused(peer->describe(), method, QStringLiteral("not allowed"));
         return refuse(Rpc::Refused, QStringLiteral("\"%1\" is not allowed here").arg(request.method));
     }
     // A stop acts at once, whatever the client's other requests wait for.
@@ -211,11 +218,6 @@ void BoardService::pump(ServicePeer *peer)
 void BoardService::dispatch(const CallPtr &call)
 {
     const Rpc::Request &request = call->request;
-    if (changesBoard(request.method)) {
-        const QString command = describeCommand(request);
-        log(QStringLiteral("Remote command from %1: %2").arg(call->peer->describe(), command));
-        emit remoteCommand(call->peer->describe(), command);
-    }
     if (!connected() && request.method != QLatin1String("hello"))
         return fail(call, Rpc::BoardLost, lostMessage());
     static const QSet<QString> inBootLoader = {QStringLiteral("hello"),          QStringLiteral("identity"),
@@ -228,6 +230,25 @@ void BoardService::dispatch(const CallPtr &call)
             QStringLiteral("board %1 runs its boot loader; update its firmware or restart it").arg(drv.SerialString()));
     Rpc::Params params(request.params);
     (this->*handlers().at(request.method))(call, params);
+    // A handler still at work has carried its command out.
+    if (!call->finished)
+        carryOut(call);
+}
+
+void BoardService::carryOut(const CallPtr &call)
+{
+    if (call->announced || !changesBoard(call->request.method))
+        return;
+    call->announced = true;
+    const QString command = describeCommand(call->request);
+    log(QStringLiteral("Remote command from %1: %2").arg(call->peer->describe(), command));
+    emit remoteCommand(call->peer->describe(), command);
+}
+
+void BoardService::announceRefusal(const QString &peer, const QString &command, const QString &reason)
+{
+    log(QStringLiteral("Remote command refused from %1: %2 (%3)").arg(peer, command, reason));
+    emit remoteCommandRefused(peer, command, reason);
 }
 
 QString BoardService::describeCommand(const Rpc::Request &request) const
@@ -246,16 +267,26 @@ QString BoardService::describeCommand(const Rpc::Request &request) const
         words << it.key() + QLatin1Char('=') +
                      (value.isObject() ? QStringLiteral("{...}") : value.toVariant().toString());
     }
-    return words.join(QLatin1Char(' '));
+    // The client's words: shown escaped, cut to what a log line holds.
+    return LogText::escaped(words.join(QLatin1Char(' ')), MaxCommandChars);
 }
 
 void BoardService::reply(const CallPtr &call, const QJsonObject &result)
 {
+    if (!call->finished)
+        carryOut(call);
     finish(call, [&] { return Rpc::result(call->request.id, result); });
 }
 
 void BoardService::fail(const CallPtr &call, int code, const QString &message)
 {
+    // A command refused before it was carried out is announced as refused;
+    // one that failed after is not announced again.
+    if (!call->finished && !call->announced && changesBoard(call->request.method)) {
+        call->announced = true;
+        announceRefusal(call->peer->describe(), describeCommand(call->request),
+                        LogText::escaped(message, MaxReasonChars));
+    }
     finish(call, [&] { return Rpc::error(call->request.id, code, message); });
 }
 
@@ -421,9 +452,10 @@ void BoardService::hello(const CallPtr &call, Rpc::Params &params)
     const QString program = params.text(QStringLiteral("program"), QString());
     if (!paramsOk(call, params))
         return;
-    if (!program.isEmpty() && program != call->peer->program) {
-        call->peer->program = program.left(64);
-    }
+    // Kept one character longer than it is shown, so that the log shows a
+    // longer name as cut.
+    if (call->peer->renamable && !program.isEmpty())
+        call->peer->program = program.left(ServicePeer::MaxProgramChars + 1);
     reply(call, {{QStringLiteral("protocol"), Rpc::ProtocolVersion},
                  {QStringLiteral("program"), holderProgram},
                  {QStringLiteral("pid"), holderPid},

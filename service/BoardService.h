@@ -67,8 +67,11 @@ signals:
     // (driver values, name, mode flags, motion settings): a front end shows
     // the device object's records again, sending nothing.
     void boardSettingsChanged();
-    // A client's command that changes the board, as "move 5000".
+    // A client's command that changes the board, as "move 5000", once it is
+    // carried out (sent to the board).
     void remoteCommand(const QString &peer, const QString &command);
+    // One refused before anything was sent, and why.
+    void remoteCommandRefused(const QString &peer, const QString &command, const QString &reason);
 
 private:
     struct Call
@@ -78,6 +81,7 @@ private:
         std::shared_ptr<bool> present;
         Rpc::Request request;
         bool finished = false;
+        bool announced = false; // logged and shown as carried out or refused
     };
     using CallPtr = std::shared_ptr<Call>;
     struct PeerState
@@ -105,6 +109,11 @@ private:
     CallPtr newCall(ServicePeer *peer, const Rpc::Request &request);
     void pump(ServicePeer *peer);
     void dispatch(const CallPtr &call);
+    // A command that changes the board is logged and shown once: when it is
+    // carried out (its handler calls carryOut before it sends; answered or
+    // still at work counts too), or as refused when it fails before that.
+    void carryOut(const CallPtr &call);
+    void announceRefusal(const QString &peer, const QString &command, const QString &reason);
     void reply(const CallPtr &call, const QJsonObject &result = QJsonObject());
     void fail(const CallPtr &call, int code, const QString &message);
     // Sends the answer made by answer (unless the call asked for none), once,

@@ -1,5 +1,6 @@
 #include "service/LocalServer.h"
 
+#include "log/LogText.h"
 #include "log/Logger.h"
 #include "service/BoardService.h"
 #include "service/Rpc.h"
@@ -321,7 +322,11 @@ void LocalServer::acceptClients()
         const QString program = programOf(peer.pid);
         if (clientCount() >= MaxClients) {
             const QString why = QStringLiteral("the holder serves at most %1 clients at once").arg(MaxClients);
-            refuse(fd, QStringLiteral("Remote client refused: %1 (pid %2): %3").arg(program).arg(peer.pid).arg(why),
+            refuse(fd,
+                   QStringLiteral("Remote client refused: %1 (pid %2): %3")
+                       .arg(LogText::escaped(program, ServicePeer::MaxProgramChars))
+                       .arg(peer.pid)
+                       .arg(why),
                    Rpc::error(QJsonValue::Null, Rpc::Refused, why) + '\n');
             continue;
         }

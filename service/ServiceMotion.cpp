@@ -58,6 +58,7 @@ void BoardService::enable(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    carryOut(call);
     enableDriver(call, [this, call] { reply(call, {{QStringLiteral("motor_power_ok"), drv.RTData.MotorPowerOK}}); });
 }
 
@@ -74,6 +75,7 @@ void BoardService::sleep(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    carryOut(call);
     drv.SleepDriver();
     waitFor(
         call, 0, [this] { return !drv.RTData.InpSleep; }, VerifyTimeoutMs,
@@ -84,6 +86,7 @@ void BoardService::resetFaults(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    carryOut(call);
     drv.ResetFaults();
     // A fault that is still there is reported again at once: the board gets
     // a few reports after the command to show it.
@@ -107,6 +110,7 @@ void BoardService::prepareStepper(const CallPtr &call, const std::function<void(
 {
     if (drv.RTData.OperatingMode == 3 || drv.DrvSettings.PWMMode)
         return fail(call, Rpc::Refused, QStringLiteral("the board is in DC motor mode; leave it with pwm off"));
+    carryOut(call);
     if (drv.RTData.InpSleep)
         return then();
     enableDriver(call, then);
@@ -175,6 +179,7 @@ void BoardService::stop(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    carryOut(call);
     drv.StopMotion();
     if (drv.RTData.OperatingMode == 2)
         drv.SetStepFrequency(0); // the step generator stops only at rate 0
@@ -190,6 +195,7 @@ void BoardService::home(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    carryOut(call);
     drv.SetHome();
     waitFor(
         call, 2, [this] { return drv.RTData.CurrentPosition == 0; }, VerifyTimeoutMs,
@@ -230,6 +236,7 @@ void BoardService::pwm(const CallPtr &call, Rpc::Params &params)
         return;
     if (action != QLatin1String("run") && action != QLatin1String("stop") && action != QLatin1String("off"))
         return fail(call, Rpc::InvalidParams, QStringLiteral("\"action\" must be \"run\", \"stop\" or \"off\""));
+    carryOut(call);
     auto send = [this](int frequency, int dutyA, int dutyB) {
         drv.PWMData.PWMFrequency = frequency;
         drv.PWMData.DutyA = dutyA;

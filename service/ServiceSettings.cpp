@@ -86,6 +86,7 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
                     QStringLiteral("\"settings\" holds no settings: ") + (error.isEmpty() ? check.refusal : error));
     if (drv.RTData.CurrentSpeed != 0)
         return fail(call, Rpc::Refused, QStringLiteral("the motor is moving; stop it first"));
+    carryOut(call);
 
     // Loaded over what the board reported, so fields the settings do not
     // carry (register codes without a control) stay the board's.
@@ -155,6 +156,7 @@ void BoardService::name(const CallPtr &call, Rpc::Params &params)
         return fail(call, Rpc::InvalidParams, QStringLiteral("\"name\" must not be empty"));
     if (name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1F]"))))
         return fail(call, Rpc::InvalidParams, QStringLiteral("a name cannot hold control characters"));
+    carryOut(call);
     drv.SetDriverName(name);
     const QString expected = drv.DrvSettings.DriverName; // as the board keeps it
     if (save)

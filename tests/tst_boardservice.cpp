@@ -420,6 +420,103 @@ private slots:
         QCOMPARE(rig.board.model.axis.position(), 0);
     }
 
+    // What a client says reaches the log on one line of bounded length:
+    // control characters escaped, long names cut.
+    void outsideWordsAreLoggedOnOneLine_data()
+    {
+        QTest::addColumn<QString>("program"); // said in hello; empty: none
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("logged");
+        const QByteArray sleep = request(2, "sleep");
+        QTest::newRow("a forged line") << "evil\n2026.12.11. 06:00:00 Firmware update finished" << sleep
+                                       << "Remote command from evil\\n2026.12.11. 06:00:00 Firmware update finished "
+                                          "(pid 77): sleep";
+        QTest::newRow("terminal sequences") << "\x1b[2J\x1b]0;owned\x07\u2028" << sleep
+                                            << "Remote command from \\e[2J\\e]0;owned\\x07\\u{2028} (pid 77): sleep";
+        QTest::newRow("a long name") << QString(200, QLatin1Char('x')) << sleep
+                                     << "Remote command from " + QString(61, QLatin1Char('x')) + "... (pid 77): sleep";
+        QTest::newRow("a parameter's name")
+            << QString() << request(2, "home", {{QStringLiteral("a\nb"), 1}})
+            << "Remote command refused from client (pid 77): home a\\nb=1 (unknown parameter \"a\\nb\")";
+    }
+    void outsideWordsAreLoggedOnOneLine()
+    {
+        QFETCH(QString, program);
+        QFETCH(QByteArray, line);
+        QFETCH(QString, logged);
+        ServiceRig rig;
+        if (!program.isEmpty())
+            rig.service.receive(&rig.peer, request(1, "hello", {{QStringLiteral("program"), program}}));
+        rig.service.receive(&rig.peer, line);
+        rig.runUntil(rig.peer, program.isEmpty() ? 1 : 2);
+        const QStringList texts = rig.pane.texts();
+        QVERIFY2(texts.contains(logged), qPrintable(texts.join(QLatin1Char('\n'))));
+        for (const QString &text : texts)
+            QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f\\x{2028}]"))),
+                     qPrintable(text));
+    }
+
+    // Over MQTT the client is the broker connection: hello is answered but
+    // does not rename it.
+    void helloRenamesOnlyAClientOfItsOwn()
+    {
+        ServiceRig rig;
+        Peer broker(QStringLiteral("MQTT mqtt://broker"));
+        broker.pid = 0;
+        broker.renamable = false;
+        rig.service.attach(&broker);
+        rig.service.receive(&broker, request(1, "hello", {{QStringLiteral("program"), "operator"}}));
+        QVERIFY(broker.take().contains(QLatin1String("result")));
+        rig.service.receive(&broker, request(2, "sleep"));
+        rig.runUntil(broker);
+        QVERIFY(rig.pane.texts().contains(QStringLiteral("Remote command from MQTT mqtt://broker: sleep")));
+    }
+
+    // A command is announced (log, window) as carried out once it is sent
+    // to the board, and as refused, with the reason, when it is not.
+    void refusedCommandsAreAnnouncedAsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("carried out") << request(1, "home") << "Remote command from client (pid 77): home" << false;
+        QTest::newRow("outside the limits") << request(1, "move", {{QStringLiteral("target"), 150000}})
+                                            << "Remote command refused from client (pid 77): move 150000 "
+                                               "(\"target\" 150000 is outside the position limits 0 to 100000)"
+                                            << true;
+        QTest::newRow("a parameter of the wrong type")
+            << request(1, "move", {{QStringLiteral("target"), "far"}})
+            << "Remote command refused from client (pid 77): move far "
+               "(\"target\" must be a whole number from -2147483648 to 2147483647)"
+            << true;
+        QTest::newRow("an update") << request(1, "firmware.update")
+                                   << "Remote command refused from client (pid 77): firmware.update (a firmware update "
+                                      "runs only in the program that holds the board: torvan60 (pid 4242))"
+                                   << true;
+    }
+    void refusedCommandsAreAnnouncedAsRefused()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, logged);
+        QFETCH(bool, refused);
+        ServiceRig rig;
+        QSignalSpy done(&rig.service, &BoardService::remoteCommand);
+        QSignalSpy notDone(&rig.service, &BoardService::remoteCommandRefused);
+        rig.service.receive(&rig.peer, line);
+        rig.runUntil(rig.peer);
+        QCOMPARE(errorCode(rig.peer.take()) != 0, refused);
+        const QStringList texts = rig.pane.texts();
+        QVERIFY2(texts.contains(logged), qPrintable(texts.join(QLatin1Char('\n'))));
+        QCOMPARE(texts.filter(QStringLiteral("Remote command")).size(), 1);
+        QCOMPARE(done.size(), refused ? 0 : 1);
+        QCOMPARE(notDone.size(), refused ? 1 : 0);
+        if (refused)
+            QCOMPARE(QStringLiteral("Remote command refused from %1: %2 (%3)")
+                         .arg(notDone.at(0).at(0).toString(), notDone.at(0).at(1).toString(),
+                              notDone.at(0).at(2).toString()),
+                     logged);
+    }
+
     // A move's own profile is the board's only while the move lasts: the
     // holder's settings keep theirs, also when the board is read meanwhile,
     // and the board has them back once the move is over.

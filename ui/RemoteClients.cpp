@@ -30,6 +30,11 @@ void MainWindow::attachService(BoardService &service)
     connect(&service, &BoardService::remoteCommand, this, [this](const QString &peer, const QString &command) {
         statusBar()->showMessage(QStringLiteral("Remote command from %1: %2").arg(peer, command), 5000);
     });
+    connect(&service, &BoardService::remoteCommandRefused, this,
+            [this](const QString &peer, const QString &command, const QString &reason) {
+                statusBar()->showMessage(
+                    QStringLiteral("Remote command refused from %1: %2 (%3)").arg(peer, command, reason), 5000);
+            });
     connect(&service, &BoardService::boardSettingsChanged, this, &MainWindow::showRemoteChanges);
 }
 

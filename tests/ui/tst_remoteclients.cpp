@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QtTest>
 
 namespace {
@@ -87,6 +88,13 @@ private slots:
         service.attach(&two);
         QCOMPARE(label->text(), QStringLiteral("2 remote clients connected"));
         answer(rig, service, one, R"({"jsonrpc":"2.0","id":1,"method":"home"})");
+        QCOMPARE(rig.window->statusBar()->currentMessage(),
+                 QStringLiteral("Remote command from torvan60ctl (pid 1234): home"));
+        // A refused command says so, and why.
+        answer(rig, service, one, R"({"jsonrpc":"2.0","id":2,"method":"move","params":{"target":150000}})");
+        const QString refused = QStringLiteral("Remote command refused from torvan60ctl (pid 1234): move 150000 "
+                                               "(\"target\" 150000 is outside the position limits 0 to 100000)");
+        QCOMPARE(rig.window->statusBar()->currentMessage(), refused);
         service.detach(&one);
         service.detach(&two);
         QVERIFY(label->isHidden());
@@ -97,6 +105,8 @@ private slots:
         };
         QVERIFY(logged(QStringLiteral("Remote client connected: torvan60ctl (pid 1234)")));
         QVERIFY(logged(QStringLiteral("Remote command from torvan60ctl (pid 1234): home")));
+        QVERIFY(logged(refused));
+        QVERIFY(!logged(QStringLiteral("Remote command from torvan60ctl (pid 1234): move 150000")));
         QVERIFY(logged(QStringLiteral("Remote client left: torvan60ctl (pid 1234)")));
     }
 
