@@ -115,6 +115,8 @@ int runCommand(Session &session, const QStringList &words)
     const auto command = commands.find(words.first());
     if (command == commands.end())
         return usageError(QStringLiteral("unknown command \"%1\"").arg(words.first()));
+    if (session.options.board.serials.size() > 1 && command->first != QLatin1String("settings"))
+        return usageError(QStringLiteral("%1 takes one board; -d SERIAL is given more than once").arg(command->first));
     CommandArgs args(words.mid(1));
     return command->second(session, args);
 }

@@ -77,8 +77,11 @@ OptionRead takeBoardOption(const QStringList &args, int &i, BoardOptions &option
     }
     for (const QString &name : {QStringLiteral("-d"), QStringLiteral("--serial")})
         if ((read = takeValueOption(args, i, name, QStringLiteral("a serial number"), options.serial, error)) !=
-            OptionRead::Other)
+            OptionRead::Other) {
+            if (read == OptionRead::Taken && !options.serials.contains(options.serial))
+                options.serials << options.serial;
             return read;
+        }
     return takeValueOption(args, i, QStringLiteral("--trace"), QStringLiteral("a file name"), options.traceFile, error);
 }
 
