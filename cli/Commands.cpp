@@ -49,6 +49,18 @@ Commands:
                           ranges are adjusted, with a warning each), write it
                           to the board, read it back; --save keeps it over
                           restarts
+  settings get KEY...     the named settings as KEY=VALUE lines
+  settings set KEY=VALUE... [--save]
+                          change those settings only (e.g. FullScaleCurrent=2.5
+                          DriverSettings/TemperatureLimit=70 in A, degC, ...)
+  settings set FILE.tvs -d SERIAL -d SERIAL... | --all [--dry-run [--json]]
+                          one file to each board in turn, a line per board
+                          (applied, differences left, refused, not found);
+                          --dry-run shows each board's differences only
+  settings diff A [B] [--json]
+                          settings files or "board" ("board:SERIAL") compared
+                          as the board holds them; one argument: A against
+                          the board; exit 0 equal, 1 different
   enable | sleep          wake the driver or put it to sleep
   reset-faults            clear the fault flags (fails if a fault remains)
   restart                 restart the board and wait until it is back
@@ -66,7 +78,10 @@ Commands:
   pwm stop | pwm off      outputs to 0 and driver asleep; off also leaves
                           DC motor mode
   firmware check          compare the board's firmware with the carried one
-  firmware update [--yes] update the firmware (asks unless --yes)
+  firmware update [--yes] [--restore-settings]
+                          update the firmware (asks unless --yes); the
+                          board's settings are saved first and what the
+                          update changed is listed, or restored
   serve                   hold the board and serve it to other programs on
                           its local socket until Ctrl-C or SIGTERM; finds it
                           again after an unplug
