@@ -563,11 +563,10 @@ private slots:
             << two << true << 1
             << "[{\"a\":2.5,\"b\":2.2,\"key\":\"DriverSettings/FullScaleCurrent\",\"unit\":\"A\"},"
                "{\"a\":12000,\"b\":10000,\"key\":\"TrajectorySettings/MaxSpeed\",\"unit\":\"steps/s\"}]\n";
-        QTest::newRow("equal after clamping")
-            << QVariantMap{{"DriverSettings/FullScaleCurrent", "2.24"},
-                           {"DriverSettings/TemperatureLimit", 85},
-                           {"TrajectorySettings/PosLimitUpper", 5}}
-            << false << 0 << "";
+        QTest::newRow("equal after clamping") << QVariantMap{{"DriverSettings/FullScaleCurrent", "2.24"},
+                                                             {"DriverSettings/TemperatureLimit", 85},
+                                                             {"TrajectorySettings/PosLimitUpper", 5}}
+                                              << false << 0 << "";
     }
 
     void settingsDiff()
@@ -595,9 +594,8 @@ private slots:
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
         QTest::addColumn<QList<int>>("writes"); // settings commands sent
-        QTest::newRow("one key") << QStringList{"FullScaleCurrent=2.5"} << 0
-                                 << "DriverSettings/FullScaleCurrent=2.5\n" << ""
-                                 << QList<int>{Report::CmdWriteDriverValues};
+        QTest::newRow("one key") << QStringList{"FullScaleCurrent=2.5"} << 0 << "DriverSettings/FullScaleCurrent=2.5\n"
+                                 << "" << QList<int>{Report::CmdWriteDriverValues};
         QTest::newRow("rounded, with a warning")
             << QStringList{"DriverSettings/IdleCurrent=0.96", "TrajectorySettings/MaxSpeed=12000"} << 0
             << "DriverSettings/IdleCurrent=1\nTrajectorySettings/MaxSpeed=12000\n"
@@ -640,10 +638,9 @@ private slots:
     void rollOutToEveryBoard()
     {
         const QString file = settingsFile(QStringLiteral("fleet.tvs"), {{"TrajectorySettings/MaxSpeed", 12000}});
-        const Result dry =
-            run({QStringLiteral("--simulate-boards=3"), QStringLiteral("-d"), QStringLiteral("SIM60-000003"),
-                 QStringLiteral("-d"), QStringLiteral("SIM60-000009"), QStringLiteral("settings"), QStringLiteral("set"),
-                 file, QStringLiteral("--dry-run")});
+        const Result dry = run({QStringLiteral("--simulate-boards=3"), QStringLiteral("-d"),
+                                QStringLiteral("SIM60-000003"), QStringLiteral("-d"), QStringLiteral("SIM60-000009"),
+                                QStringLiteral("settings"), QStringLiteral("set"), file, QStringLiteral("--dry-run")});
         QCOMPARE(dry.code, 1);
         QCOMPARE(dry.lines(), QStringList({"SIM60-000003: 1 differ",
                                            "SIM60-000003: TrajectorySettings/MaxSpeed\t12000\t10000\tsteps/s",
@@ -679,12 +676,13 @@ private slots:
                  QStringList{"settings changed by the update (before, now):"} + differences);
         QVERIFY(kept.err.contains(QLatin1String("restore them with")));
 
-        const Result restored = run({QStringLiteral("--simulate=updatereset"), QStringLiteral("firmware"),
-                                     QStringLiteral("update"), QStringLiteral("--yes"),
-                                     QStringLiteral("--restore-settings")});
+        const Result restored =
+            run({QStringLiteral("--simulate=updatereset"), QStringLiteral("firmware"), QStringLiteral("update"),
+                 QStringLiteral("--yes"), QStringLiteral("--restore-settings")});
         QCOMPARE(restored.code, 0);
-        QVERIFY(restored.lines().at(restored.lines().size() - 5).startsWith(
-            QLatin1String("settings changed by the update, restored from ")));
+        QVERIFY(restored.lines()
+                    .at(restored.lines().size() - 5)
+                    .startsWith(QLatin1String("settings changed by the update, restored from ")));
         QCOMPARE(restored.lines().mid(restored.lines().size() - 4), differences);
     }
 
