@@ -174,20 +174,13 @@ void printDifferences(const std::vector<SettingsDiff::Difference> &differences, 
         Out::line(prefix + SettingsDiff::line(difference));
 }
 
-// One board's part of a roll-out: its outcome as one line. Exit code Ok
-// when it took the file.
-int rollOutTo(const CliOptions &options, const QString &serial, const QJsonObject &file,
-              const SettingsDiff::Side &wanted, bool save, bool dryRun, bool developerCurrents, bool json)
+// One board's part of a roll-out, on its own session: its outcome as one
+// line. Exit code Ok when it took the file (or, dry, was compared).
+int rollOutTo(Session &session, const QString &serial, const QJsonObject &file, const SettingsDiff::Side &wanted,
+              bool save, bool dryRun, bool developerCurrents, bool json)
 {
-    CliOptions one = options;
-    one.board.serial = serial;
-    one.board.serials = QStringList{serial};
-    Session session(one);
     const QString prefix = serial + QStringLiteral(": ");
-    int code = session.open();
-    if (!code)
-        code = session.connectBoard(dryRun ? Need::Settings : Need::Live);
-    if (code) {
+    if (const int code = session.connectBoard(dryRun ? Need::Settings : Need::Live)) {
         Out::line(prefix + (code == Exit::NoBoard ? QStringLiteral("not found") : QStringLiteral("refused")));
         return code;
     }
@@ -268,13 +261,12 @@ int settingsSet(Session &session, CommandArgs &args)
         if (all)
             for (const Session::Board &board : session.boards())
                 targets << board.serial;
-        if (targets.isEmpty()) {
-            // A dry run on the one board there is.
-            if (const int code = session.connectBoard(Need::Settings))
-                return code;
-            targets << session.serial();
-        }
         const SettingsDiff::Side wanted = SettingsDiff::fromFile(check.values, rules);
+        if (targets.isEmpty()) // a dry run on the one board there is
+            return rollOutTo(session,
+                             session.options.board.serial.isEmpty() ? QStringLiteral("board")
+                                                                    : session.options.board.serial,
+                             fileSettings, wanted, save, dryRun, rules.developerCurrents, json);
         int worst = Exit::Ok;
         for (const QString &serial : targets) {
             if (Session::interrupted()) {
@@ -282,8 +274,15 @@ int settingsSet(Session &session, CommandArgs &args)
                 worst = Exit::Failed;
                 continue;
             }
-            const int code =
-                rollOutTo(session.options, serial, fileSettings, wanted, save, dryRun, rules.developerCurrents, json);
+            CliOptions one = session.options;
+            one.board.serial = serial;
+            one.board.serials = QStringList{serial};
+            Session board(one);
+            int code = board.open();
+            if (code)
+                Out::line(serial + QStringLiteral(": refused"));
+            else
+                code = rollOutTo(board, serial, fileSettings, wanted, save, dryRun, rules.developerCurrents, json);
             if (code != Exit::Ok)
                 worst = Exit::Failed;
         }
@@ -316,7 +315,9 @@ DiffSide diffSide(Session &session, const QString &word, const SettingsFile::Loa
     if (word == QLatin1String("board") || word.startsWith(QLatin1String("board:"))) {
         const QString serial = word.mid(6);
         QVariantMap values;
-        if (serial.isEmpty() || serial == session.serial()) {
+        const bool same =
+            serial == session.serial() || (session.serial().isEmpty() && serial == session.options.board.serial);
+        if (serial.isEmpty() || same) {
             if (!(side.code = session.connectBoard(Need::Settings)))
                 side.code = boardValues(session, values);
         } else {
