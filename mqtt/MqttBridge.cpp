@@ -217,7 +217,7 @@ void MqttBridge::onReceived(const QByteArray &payload)
 {
     link->incomingTaken();
     if (payload.size() > Rpc::MaxLineBytes)
-        return publishReply(Rpc::error(QJsonValue::Null, Rpc::InvalidRequest,
+        return publishReply(Rpc::error(Rpc::Id(), Rpc::InvalidRequest,
                                        QStringLiteral("invalid request: longer than %1 bytes").arg(Rpc::MaxLineBytes)));
     Rpc::Request request;
     QByteArray errorReply;

@@ -2,6 +2,7 @@
 
 #include "mqtt/MqttConfig.h"
 #include "record/WallClock.h"
+#include "service/Rpc.h"
 #include "service/ServicePeer.h"
 
 #include <QJsonObject>
@@ -52,7 +53,7 @@ private:
     struct Pending
     {
         qint64 id = 0; // the bridge's
-        QJsonValue clientId;
+        Rpc::Id clientId;
         bool notification = false;
         QString method;
         QJsonObject params;

@@ -318,7 +318,7 @@ void LocalServer::acceptClients()
         if (clientCount() >= MaxClients) {
             const QString why = QStringLiteral("the holder serves at most %1 clients at once").arg(MaxClients);
             refuse(fd, QStringLiteral("Remote client refused: %1 (pid %2): %3").arg(program).arg(peer.pid).arg(why),
-                   Rpc::error(QJsonValue::Null, Rpc::Refused, why) + '\n');
+                   Rpc::error(Rpc::Id(), Rpc::Refused, why) + '\n');
             continue;
         }
         auto *client = new Client(*this, fd);
@@ -385,7 +385,7 @@ void LocalServer::takeLines(Client *client)
                 .arg(Rpc::MaxLineBytes));
         client->input.clear();
         client->send(
-            Rpc::error(QJsonValue::Null, Rpc::InvalidRequest,
+            Rpc::error(Rpc::Id(), Rpc::InvalidRequest,
                        QStringLiteral("invalid request: a line may be at most %1 bytes").arg(Rpc::MaxLineBytes)));
         client->closing = true;
         client->reader->setEnabled(false);

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +57,8 @@ private slots:
     void values();
     void credentialsFile_data();
     void credentialsFile();
+    void credentialsNotTheUsersFile_data();
+    void credentialsNotTheUsersFile();
     void serveUsageErrors_data();
     void serveUsageErrors();
 };
@@ -187,6 +190,17 @@ void TestMqttParts::values_data()
                                         << "lab//x" << false;
     QTest::newRow("prefix system") << "prefix"
                                    << "$SYS" << false;
+    QTest::newRow("prefix outside ASCII") << "prefix" << QStringLiteral("Prüfstand/ライン2") << true;
+    QTest::newRow("prefix beyond 16 bits") << "prefix" << QStringLiteral("lab\U0001F527") << true;
+    QTest::newRow("prefix control character") << "prefix" << QStringLiteral("lab\x01") << false;
+    QTest::newRow("prefix line break") << "prefix" << QStringLiteral("lab/\nline") << false;
+    QTest::newRow("prefix C1 control") << "prefix" << QStringLiteral("lab\u0085") << false;
+    QTest::newRow("prefix U+FFFF") << "prefix" << QStringLiteral("lab\uFFFF") << false;
+    QTest::newRow("prefix U+FDD0") << "prefix" << QStringLiteral("lab\uFDD0") << false;
+    QTest::newRow("prefix U+1FFFE") << "prefix" << QStringLiteral("lab\U0001FFFE") << false;
+    QTest::newRow("prefix half a surrogate pair") << "prefix" << QString(QChar(0xd800)) << false;
+    QTest::newRow("prefix leading slash") << "prefix"
+                                          << "/lab" << false;
 }
 
 void TestMqttParts::values()
@@ -249,6 +263,36 @@ void TestMqttParts::credentialsFile()
     QCOMPARE(config.password, password);
 }
 
+// Only a plain file of the user serve runs as is taken, also as root,
+// who could read any.
+void TestMqttParts::credentialsNotTheUsersFile_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("a folder") << "folder"
+                              << "is a folder";
+    QTest::newRow("another user's") << "foreign"
+                                    << "belongs to user id 65534";
+}
+
+void TestMqttParts::credentialsNotTheUsersFile()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    QString path = dir.path();
+    if (what == QLatin1String("foreign")) {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a file to another user");
+        path = writeFile(dir, QStringLiteral("credentials"), "user=lab\npassword=pw\n", 0600);
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    }
+    MqttConfig config;
+    const QString message = MqttOptions::readCredentials(path, config);
+    QVERIFY2(message.contains(error), qPrintable(message));
+    QVERIFY(config.user.isEmpty());
+}
+
 void TestMqttParts::serveUsageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -264,6 +308,8 @@ void TestMqttParts::serveUsageErrors_data()
                                          << "no such file";
     QTest::newRow("readable credentials")
         << QStringList{"--mqtt", "mqtt://b", "--mqtt-credentials", "@open"} << "readable by others";
+    QTest::newRow("prefix with a control character")
+        << QStringList{"--mqtt", "mqtt://b", "--mqtt-prefix", QStringLiteral("lab\x07")} << "U+0007";
     QTest::newRow("missing value") << QStringList{"--mqtt"} << "--mqtt needs";
 }
 
