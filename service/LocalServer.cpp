@@ -188,6 +188,7 @@ void LocalServer::log(const QString &text) const
 QString LocalServer::listen(const QString &serial)
 {
     close();
+    otherHolder = false;
     QString error;
     const QString path = ServicePaths::socketPath(serial, &error);
     if (path.isEmpty() || !ServicePaths::prepareFolder(error))
@@ -247,6 +248,7 @@ QString LocalServer::freePath(const QString &serial)
         return QString();
     if (connected != 0 && error != EAGAIN)
         return QStringLiteral("cannot tell whether %1 is in use: %2").arg(path, systemError(error));
+    otherHolder = true;
     ServicePaths::Served holder;
     if (ServicePaths::probe(path, holder, HolderProbeMs))
         return QStringLiteral("board %1 is served already by %2 (pid %3) on %4")

@@ -91,8 +91,10 @@ class BoardInfo(typing.NamedTuple):
 
 
 def _program():
-    """How this program names itself to a holder."""
-    return os.path.basename(sys.argv[0]) if sys.argv and sys.argv[0] else "python"
+    """How this program names itself to a holder: by its script, or as
+    "python" where there is none (python -c, an interactive session)."""
+    script = sys.argv[0] if sys.argv else ""
+    return os.path.basename(script) if script and not script.startswith("-") else "python"
 
 
 def _local_board(simulate, simulate_boards, serial="", trace=None):
@@ -128,13 +130,13 @@ def _entries(local, simulated):
         here = set(_held_here)
     for serial, product, path, held in local.boards():
         held = held or serial in here
-        holder = served_by(serial, _program()) if held and serial not in here else None
-        entries.append((serial, product, path, held, holder))
+        served = served_by(serial, _program()) if held and serial not in here else None
+        entries.append((serial, product, path, held, served[0] if served else None))
     if not simulated:
         listed = {entry[0] for entry in entries}
-        for serial, holder in served_boards(_program()):
+        for serial, holder, product in served_boards(_program()):
             if serial not in listed and serial not in here:
-                entries.append((serial, "", socket_path(serial), True, holder))
+                entries.append((serial, product, socket_path(serial), True, holder))
     return entries
 
 
