@@ -8,25 +8,31 @@ namespace Cli {
 int takeMqttOptions(CommandArgs &args, std::optional<MqttConfig> &result)
 {
     using Parser = QString (*)(const QString &, MqttConfig &);
-    const std::pair<QString, Parser> options[] = {
-        {QStringLiteral("--mqtt"), MqttOptions::parseUrl},
-        {QStringLiteral("--mqtt-prefix"), MqttOptions::parsePrefix},
-        {QStringLiteral("--mqtt-rate"), MqttOptions::parseRate},
-        {QStringLiteral("--mqtt-allow"), MqttOptions::parseAllowList},
-        {QStringLiteral("--mqtt-credentials"), MqttOptions::readCredentials},
-        {QStringLiteral("--mqtt-cafile"), MqttOptions::checkCaFile},
+    struct Option
+    {
+        QString name;
+        Parser parse;
+        OptionValue kind;
+    };
+    const Option options[] = {
+        {QStringLiteral("--mqtt"), MqttOptions::parseUrl, OptionValue::Text},
+        {QStringLiteral("--mqtt-prefix"), MqttOptions::parsePrefix, OptionValue::Text},
+        {QStringLiteral("--mqtt-rate"), MqttOptions::parseRate, OptionValue::Number},
+        {QStringLiteral("--mqtt-allow"), MqttOptions::parseAllowList, OptionValue::Text},
+        {QStringLiteral("--mqtt-credentials"), MqttOptions::readCredentials, OptionValue::Text},
+        {QStringLiteral("--mqtt-cafile"), MqttOptions::checkCaFile, OptionValue::Text},
     };
     MqttConfig config;
     QStringList given;
-    for (const auto &option : options) {
+    for (const Option &option : options) {
         // An option given is never empty: the taker refuses that.
         QString value;
-        if (!args.value(option.first, value))
+        if (!args.value(option.name, value, option.kind))
             return argsError(args);
         if (value.isEmpty())
             continue;
-        given << option.first;
-        const QString error = option.second(value, config);
+        given << option.name;
+        const QString error = option.parse(value, config);
         if (!error.isEmpty())
             return usageError(error);
     }

@@ -308,6 +308,8 @@ void TestMqttParts::serveUsageErrors_data()
                                          << "no such file";
     QTest::newRow("readable credentials")
         << QStringList{"--mqtt", "mqtt://b", "--mqtt-credentials", "@open"} << "readable by others";
+    QTest::newRow("prefix like a negative number")
+        << QStringList{"--mqtt", "mqtt://b", "--mqtt-prefix", "-4"} << "--mqtt-prefix needs a value";
     QTest::newRow("prefix with a control character")
         << QStringList{"--mqtt", "mqtt://b", "--mqtt-prefix", QStringLiteral("lab\x07")} << "U+0007";
     QTest::newRow("missing value") << QStringList{"--mqtt"} << "--mqtt needs";
