@@ -147,6 +147,9 @@ private slots:
                            QStringLiteral("tst_cli_nonexistent.tvs")};
         QTest::newRow("firmware without action")
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("firmware")};
+        // Nobody to ask: no terminal, and no --yes.
+        QTest::newRow("update not confirmed")
+            << QStringList{QStringLiteral("--simulate=outdated"), QStringLiteral("firmware"), QStringLiteral("update")};
     }
 
     void usageErrorsExitTwoWithOneLine()
@@ -545,8 +548,6 @@ private slots:
         QTest::newRow("update broken") << QStringList{QStringLiteral("--simulate=broken"), update,
                                                       QStringLiteral("--yes")}
                                        << 0 << QStringLiteral("firmware updated to 0x0123");
-        QTest::newRow("update not confirmed")
-            << QStringList{QStringLiteral("--simulate=outdated"), update} << 1 << QString();
         QTest::newRow("update current") << QStringList{QStringLiteral("--simulate"), update, QStringLiteral("--yes")}
                                         << 0 << QStringLiteral("firmware 0x0123 is up to date");
     }

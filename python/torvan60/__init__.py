@@ -30,7 +30,15 @@ import time
 import typing
 import warnings
 
-from . import _core
+try:
+    from . import _core
+except ImportError as missing:
+    raise ImportError(
+        "torvan60: its compiled module torvan60._core cannot be loaded into this Python "
+        f"({sys.executable}, {sys.version_info[0]}.{sys.version_info[1]}): {missing}. The module runs only on the "
+        "Python it was built for: build the target torvan60_python (cmake --build build --target torvan60_python) "
+        "with -DPython3_EXECUTABLE=<this interpreter>, or use the interpreter it was built for (see the README)"
+    ) from missing
 from ._errors import (
     BoardHeld,
     BoardLost,
