@@ -52,8 +52,11 @@ int cmdServe(Session &session, CommandArgs &args)
     }
     // Said offline and disconnected before the board is let go.
     std::unique_ptr<MqttBridge> bridge;
-    if (mqtt)
+    if (mqtt) {
         bridge = startMqttBridge(*mqtt, session.serial(), board, host.presence(), log);
+        if (!bridge)
+            return Exit::Failed;
+    }
 
     // Served until Ctrl-C or SIGTERM; the board is found again after a loss
     // as the window finds it.

@@ -33,17 +33,64 @@ QString parseUrl(const QString &text, MqttConfig &config)
     return QString();
 }
 
+namespace {
+
+// Each board's topics are <prefix>/<serial>/...: a wildcard or an empty
+// level would make topics nobody can subscribe to one by one, and "$"
+// topics belong to the broker.
+bool isTopicPrefix(const QString &prefix)
+{
+    return !(prefix.isEmpty() || prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) ||
+             prefix.startsWith(QLatin1Char('$')) || prefix.split(QLatin1Char('/')).contains(QString()) ||
+             prefix.contains(QChar(0)) || prefix.toUtf8().size() > 1024);
+}
+
+// One level of a Sparkplug topic: no separator, wildcard or control
+// character, and short.
+bool isSparkplugId(const QString &id)
+{
+    if (id.isEmpty() || id.toUtf8().size() > 256 || id.startsWith(QLatin1Char('$')))
+        return false;
+    for (const QChar c : id)
+        if (c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#') || c.unicode() < 0x20 ||
+            c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
+} // namespace
+
 QString parsePrefix(const QString &prefix, MqttConfig &config)
 {
-    // Each board's topics are <prefix>/<serial>/...: a wildcard or an empty
-    // level would make topics nobody can subscribe to one by one, and "$"
-    // topics belong to the broker.
-    if (prefix.isEmpty() || prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) ||
-        prefix.startsWith(QLatin1Char('$')) || prefix.split(QLatin1Char('/')).contains(QString()) ||
-        prefix.contains(QChar(0)) || prefix.toUtf8().size() > 1024)
+    if (!isTopicPrefix(prefix))
         return QStringLiteral("--mqtt-prefix takes topic levels without +, #, a leading $ or empty levels, not \"%1\"")
             .arg(prefix);
     config.prefix = prefix;
+    return QString();
+}
+
+QString parseDiscoveryPrefix(const QString &prefix, MqttConfig &config)
+{
+    if (!isTopicPrefix(prefix))
+        return QStringLiteral(
+                   "--mqtt-discovery takes topic levels without +, #, a leading $ or empty levels, not \"%1\"")
+            .arg(prefix);
+    config.discoveryPrefix = prefix;
+    return QString();
+}
+
+QString parseSparkplug(const QString &text, MqttConfig &config, const QString &hostName)
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    const QString edge = parts.size() > 1 ? parts.at(1) : hostName;
+    if (parts.size() > 2 || !isSparkplugId(parts.at(0)) || !isSparkplugId(edge))
+        return QStringLiteral("--sparkplug takes GROUP or GROUP/EDGE, each a topic level without /, +, # or a "
+                              "leading $, not \"%1\"%2")
+            .arg(text, parts.size() == 1 && !isSparkplugId(edge)
+                           ? QStringLiteral(" (the host name \"%1\" is no edge node name: give one)").arg(edge)
+                           : QString());
+    config.sparkplugGroup = parts.at(0);
+    config.sparkplugEdge = edge;
     return QString();
 }
 
