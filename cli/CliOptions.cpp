@@ -57,6 +57,22 @@ bool CommandArgs::value(const QString &name, QString &out, OptionValue kind)
     return true;
 }
 
+void CommandArgs::optionalValue(const QString &name, bool &present, QString &out)
+{
+    for (int i = 0; i < words.size(); ++i) {
+        if (!isOption(words.at(i), name))
+            continue;
+        present = true;
+        if (words.at(i).size() > name.size()) {
+            out = words.at(i).mid(name.size() + 1);
+        } else if (i + 1 < words.size() && isOptionValue(words.at(i + 1), OptionValue::Text)) {
+            out = words.takeAt(i + 1);
+        }
+        words.removeAt(i);
+        return;
+    }
+}
+
 bool CommandArgs::integer(const QString &name, qint64 min, qint64 max, qint64 &out)
 {
     QString text;

@@ -79,12 +79,15 @@ Commands:
                           program serves it already
   serve --mqtt URL [--mqtt-prefix P] [--mqtt-rate HZ] [--mqtt-allow LIST]
         [--mqtt-credentials FILE] [--mqtt-cafile FILE]
+        [--mqtt-discovery [PREFIX]] [--sparkplug GROUP[/EDGE]]
                           also publish it to an MQTT broker (mqtt:// or
                           mqtts://) under P/SERIAL/ (default torvan60), state
                           HZ times a second (default 10), and take the
                           methods in LIST from its cmd topic (default none);
                           user= and password= lines from FILE (mode 600);
-                          see docs/mqtt.md
+                          Home Assistant discovery under PREFIX (default
+                          homeassistant); a Sparkplug B edge node EDGE
+                          (default the host name) in GROUP; see docs/mqtt.md
 
 Exit codes:
   0  done

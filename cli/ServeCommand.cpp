@@ -50,14 +50,19 @@ int cmdServe(Session &session, CommandArgs &args)
     QEventLoop loop;
     QString servedElsewhere;
     // The bridge starts once the board is served here, so that a holder
-    // that gives way never publishes over the one that serves the board.
+    // that gives way never publishes over the one that serves the board. One
+    // that cannot start (its error said) ends the holder.
     std::unique_ptr<MqttBridge> bridge;
+    bool bridgeFailed = false;
     QObject::connect(&host, &ServiceHost::tried, &loop, [&](const QString &, const QString &why) {
         if (host.server().servedElsewhere()) {
             servedElsewhere = why;
             loop.quit();
-        } else if (mqtt && !bridge) {
+        } else if (mqtt && !bridge && !bridgeFailed) {
             bridge = startMqttBridge(*mqtt, session.serial(), board, host.presence(), log);
+            bridgeFailed = !bridge;
+            if (bridgeFailed)
+                loop.quit();
         }
     });
     if (const int code = session.connectBoard(Need::Identity))
@@ -74,7 +79,7 @@ int cmdServe(Session &session, CommandArgs &args)
             loop.quit();
     });
     watch.start(50);
-    if (servedElsewhere.isEmpty())
+    if (servedElsewhere.isEmpty() && !bridgeFailed)
         loop.exec();
     // Said offline and disconnected before the board is let go.
     bridge.reset();
@@ -85,7 +90,7 @@ int cmdServe(Session &session, CommandArgs &args)
     }
     if (host.everServed())
         log.write(QStringLiteral("Stopped serving board ") + session.serial());
-    return Exit::Ok;
+    return bridgeFailed ? Exit::Failed : Exit::Ok;
 }
 
 } // namespace Cli

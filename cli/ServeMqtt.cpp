@@ -1,7 +1,10 @@
 #include "cli/ServeMqtt.h"
 
 #include "cli/CommandSupport.h"
+#include "cli/Output.h"
 #include "service/BoardHolder.h"
+
+#include <QSysInfo>
 
 namespace Cli {
 
@@ -36,6 +39,25 @@ int takeMqttOptions(CommandArgs &args, std::optional<MqttConfig> &result)
         if (!error.isEmpty())
             return usageError(error);
     }
+    bool discovery = false;
+    QString discoveryPrefix;
+    args.optionalValue(QStringLiteral("--mqtt-discovery"), discovery, discoveryPrefix);
+    if (discovery) {
+        given << QStringLiteral("--mqtt-discovery");
+        const QString error = MqttOptions::parseDiscoveryPrefix(
+            discoveryPrefix.isEmpty() ? QStringLiteral("homeassistant") : discoveryPrefix, config);
+        if (!error.isEmpty())
+            return usageError(error);
+    }
+    QString sparkplug;
+    if (!args.value(QStringLiteral("--sparkplug"), sparkplug))
+        return argsError(args);
+    if (!sparkplug.isEmpty()) {
+        given << QStringLiteral("--sparkplug");
+        const QString error = MqttOptions::parseSparkplug(sparkplug, config, QSysInfo::machineHostName());
+        if (!error.isEmpty())
+            return usageError(error);
+    }
     if (given.isEmpty())
         return Exit::Ok;
     if (given.first() != QLatin1String("--mqtt"))
@@ -51,6 +73,11 @@ std::unique_ptr<MqttBridge> startMqttBridge(const MqttConfig &config, const QStr
 {
     auto bridge =
         std::make_unique<MqttBridge>(config, serial, board.service, board.drv, presence, board.wallClock, &log);
+    QString error;
+    if (!bridge->open(error)) {
+        Out::error(error);
+        return nullptr;
+    }
     bridge->start();
     return bridge;
 }

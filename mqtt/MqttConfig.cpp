@@ -54,31 +54,91 @@ QString unfitInTopic(uint code)
     return QString();
 }
 
+// The first character of text that brokers refuse in a topic, named (not
+// shown: it may be anything) for a usage error of the option; empty when
+// there is none.
+QString unprintableInTopic(const QString &option, const QString &text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        uint code = text.at(i).unicode();
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+        const QString why = unfitInTopic(code);
+        if (!why.isEmpty())
+            return QStringLiteral("%1 cannot hold U+%2 (%3): MQTT topics are printable text")
+                .arg(option, QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')), why);
+        if (code > 0xffff)
+            ++i;
+    }
+    return QString();
+}
+
+// Each board's topics are <prefix>/<serial>/...: a wildcard or an empty
+// level would make topics nobody can subscribe to one by one, and "$"
+// topics belong to the broker.
+bool isTopicPrefix(const QString &prefix)
+{
+    return !(prefix.isEmpty() || prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) ||
+             prefix.startsWith(QLatin1Char('$')) || prefix.split(QLatin1Char('/')).contains(QString()) ||
+             prefix.contains(QChar(0)) || prefix.toUtf8().size() > 1024);
+}
+
+// One level of a Sparkplug topic: no separator, wildcard or control
+// character, and short.
+bool isSparkplugId(const QString &id)
+{
+    if (id.isEmpty() || id.toUtf8().size() > 256 || id.startsWith(QLatin1Char('$')))
+        return false;
+    for (const QChar c : id)
+        if (c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#') || c.unicode() < 0x20 ||
+            c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
 } // namespace
 
 QString parsePrefix(const QString &prefix, MqttConfig &config)
 {
     // Checked first, so that the prefix quoted below is printable.
-    for (int i = 0; i < prefix.size(); ++i) {
-        uint code = prefix.at(i).unicode();
-        if (prefix.at(i).isHighSurrogate() && i + 1 < prefix.size() && prefix.at(i + 1).isLowSurrogate())
-            code = QChar::surrogateToUcs4(prefix.at(i), prefix.at(i + 1));
-        const QString why = unfitInTopic(code);
-        if (!why.isEmpty())
-            return QStringLiteral("--mqtt-prefix cannot hold U+%1 (%2): MQTT topics are printable text")
-                .arg(QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')), why);
-        if (code > 0xffff)
-            ++i;
-    }
-    // Each board's topics are <prefix>/<serial>/...: a wildcard or an empty
-    // level would make topics nobody can subscribe to one by one, and "$"
-    // topics belong to the broker.
-    if (prefix.isEmpty() || prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) ||
-        prefix.startsWith(QLatin1Char('$')) || prefix.split(QLatin1Char('/')).contains(QString()) ||
-        prefix.toUtf8().size() > 1024)
+    const QString unprintable = unprintableInTopic(QStringLiteral("--mqtt-prefix"), prefix);
+    if (!unprintable.isEmpty())
+        return unprintable;
+    if (!isTopicPrefix(prefix))
         return QStringLiteral("--mqtt-prefix takes topic levels without +, #, a leading $ or empty levels, not \"%1\"")
             .arg(prefix);
     config.prefix = prefix;
+    return QString();
+}
+
+QString parseDiscoveryPrefix(const QString &prefix, MqttConfig &config)
+{
+    const QString unprintable = unprintableInTopic(QStringLiteral("--mqtt-discovery"), prefix);
+    if (!unprintable.isEmpty())
+        return unprintable;
+    if (!isTopicPrefix(prefix))
+        return QStringLiteral(
+                   "--mqtt-discovery takes topic levels without +, #, a leading $ or empty levels, not \"%1\"")
+            .arg(prefix);
+    config.discoveryPrefix = prefix;
+    return QString();
+}
+
+QString parseSparkplug(const QString &text, MqttConfig &config, const QString &hostName)
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    const QString edge = parts.size() > 1 ? parts.at(1) : hostName;
+    const QString unprintable = unprintableInTopic(QStringLiteral("--sparkplug"), text);
+    if (!unprintable.isEmpty())
+        return unprintable;
+    if (parts.size() > 2 || !isSparkplugId(parts.at(0)) || !isSparkplugId(edge))
+        return QStringLiteral("--sparkplug takes GROUP or GROUP/EDGE, each a topic level without /, +, # or a "
+                              "leading $, not \"%1\"%2")
+            .arg(text, parts.size() == 1 && !isSparkplugId(edge)
+                           ? QStringLiteral(" (the host name \"%1\" is no edge node name: give one)").arg(edge)
+                           : QString());
+    config.sparkplugGroup = parts.at(0);
+    config.sparkplugEdge = edge;
     return QString();
 }
 

@@ -434,13 +434,8 @@ void TestMqtt::tls()
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    if (brokerProgram().isEmpty()) {
-        std::printf("SKIP: mosquitto is not installed (scripts/setup.sh installs it)\n");
-        return 77;
-    }
     TestMqtt test;
-    return QTest::qExec(&test, argc, argv);
+    return runWithBroker(test, argc, argv);
 }
 
 #include "tst_mqtt.moc"

@@ -51,6 +51,7 @@ private slots:
     void outboxReplacesStateAndKeepsEvents();
     void outboxIsBounded();
     void outboxHandsRetainedAgainPerConnection();
+    void outboxSessionBeginsWithItsOwnMessages();
     void urls_data();
     void urls();
     void values_data();
@@ -110,6 +111,25 @@ void TestMqttParts::outboxHandsRetainedAgainPerConnection()
     QCOMPARE(drain(box), QList<QByteArray>());
     box.retainAgain();
     QCOMPARE(drain(box), (QList<QByteArray>{"online=true", "identity=B"}));
+}
+
+void TestMqttParts::outboxSessionBeginsWithItsOwnMessages()
+{
+    MqttOutbox box;
+    box.putKept(message("data", "old"));
+    // A new connection: what was made for the old one waits, the state
+    // still goes.
+    box.hold();
+    box.putState(message("s", "1", 0));
+    box.putKept(message("data", "late"));
+    QCOMPARE(drain(box), QList<QByteArray>{"s=1"});
+    QVERIFY(!box.pending());
+    // The session begins with its births; nothing of the old one follows.
+    box.startSession({message("birth", "n"), message("birth", "d")});
+    QVERIFY(box.pending());
+    box.putKept(message("data", "new"));
+    QCOMPARE(drain(box), (QList<QByteArray>{"birth=n", "birth=d", "data=new"}));
+    QVERIFY(!box.pending());
 }
 
 void TestMqttParts::urls_data()
@@ -201,6 +221,26 @@ void TestMqttParts::values_data()
     QTest::newRow("prefix half a surrogate pair") << "prefix" << QString(QChar(0xd800)) << false;
     QTest::newRow("prefix leading slash") << "prefix"
                                           << "/lab" << false;
+    QTest::newRow("discovery levels") << "discovery"
+                                      << "lab/ha" << true;
+    QTest::newRow("discovery wildcard") << "discovery"
+                                        << "ha/#" << false;
+    QTest::newRow("sparkplug group only") << "sparkplug"
+                                          << "lab" << true;
+    QTest::newRow("sparkplug group and edge") << "sparkplug"
+                                              << "lab/bench1" << true;
+    QTest::newRow("sparkplug three levels") << "sparkplug"
+                                            << "lab/bench1/x" << false;
+    QTest::newRow("sparkplug empty group") << "sparkplug"
+                                           << "/bench1" << false;
+    QTest::newRow("sparkplug empty edge") << "sparkplug"
+                                          << "lab/" << false;
+    QTest::newRow("sparkplug wildcard") << "sparkplug"
+                                        << "lab/+" << false;
+    QTest::newRow("sparkplug control character") << "sparkplug"
+                                                 << "lab/a\nb" << false;
+    QTest::newRow("discovery U+FFFF") << "discovery" << QStringLiteral("ha\uFFFF") << false;
+    QTest::newRow("sparkplug C1 control") << "sparkplug" << QStringLiteral("lab/a\u0085b") << false;
 }
 
 void TestMqttParts::values()
@@ -208,15 +248,30 @@ void TestMqttParts::values()
     QFETCH(QString, option);
     QFETCH(QString, value);
     QFETCH(bool, ok);
+    value.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
     MqttConfig config;
-    const QString error = option == QLatin1String("rate")    ? MqttOptions::parseRate(value, config)
-                          : option == QLatin1String("allow") ? MqttOptions::parseAllowList(value, config)
-                                                             : MqttOptions::parsePrefix(value, config);
+    QString error;
+    if (option == QLatin1String("rate"))
+        error = MqttOptions::parseRate(value, config);
+    else if (option == QLatin1String("allow"))
+        error = MqttOptions::parseAllowList(value, config);
+    else if (option == QLatin1String("prefix"))
+        error = MqttOptions::parsePrefix(value, config);
+    else if (option == QLatin1String("discovery"))
+        error = MqttOptions::parseDiscoveryPrefix(value, config);
+    else
+        error = MqttOptions::parseSparkplug(value, config, QStringLiteral("host7"));
     QCOMPARE(error.isEmpty(), ok);
+    const QString name = option == QLatin1String("sparkplug") ? QStringLiteral("--sparkplug") : "--mqtt-" + option;
     if (!ok)
-        QVERIFY2(error.contains(QStringLiteral("--mqtt-") + option), qPrintable(error));
+        QVERIFY2(error.contains(name), qPrintable(error));
     else if (option == QLatin1String("allow"))
         QCOMPARE(config.allowed, (QSet<QString>{"stop", "move"}));
+    else if (option == QLatin1String("discovery"))
+        QCOMPARE(config.discoveryPrefix, value);
+    else if (option == QLatin1String("sparkplug"))
+        QCOMPARE(config.sparkplugGroup + '/' + config.sparkplugEdge,
+                 value.contains('/') ? value : value + QStringLiteral("/host7"));
 }
 
 void TestMqttParts::credentialsFile_data()
@@ -313,6 +368,14 @@ void TestMqttParts::serveUsageErrors_data()
     QTest::newRow("prefix with a control character")
         << QStringList{"--mqtt", "mqtt://b", "--mqtt-prefix", QStringLiteral("lab\x07")} << "U+0007";
     QTest::newRow("missing value") << QStringList{"--mqtt"} << "--mqtt needs";
+    QTest::newRow("sparkplug without --mqtt") << QStringList{"--sparkplug", "lab"} << "--sparkplug needs --mqtt URL";
+    QTest::newRow("discovery without --mqtt") << QStringList{"--mqtt-discovery"} << "--mqtt-discovery needs --mqtt URL";
+    QTest::newRow("sparkplug three levels")
+        << QStringList{"--mqtt", "mqtt://b", "--sparkplug", "lab/a/b"} << "--sparkplug takes GROUP";
+    QTest::newRow("discovery prefix with =")
+        << QStringList{"--mqtt", "mqtt://b", "--mqtt-discovery=ha/+"} << "--mqtt-discovery takes";
+    QTest::newRow("discovery prefix as a word")
+        << QStringList{"--mqtt-discovery", "ha/#", "--mqtt", "mqtt://b"} << "--mqtt-discovery takes";
 }
 
 void TestMqttParts::serveUsageErrors()
