@@ -306,7 +306,7 @@ bool MqttBridge::roomFor(const QString &method) const
     return int(pending.size()) < (stop ? 2 * MaxPending : MaxPending);
 }
 
-void MqttBridge::submit(const QString &method, const QJsonObject &params, const QJsonValue &clientId, bool notification,
+void MqttBridge::submit(const QString &method, const QJsonObject &params, const Rpc::Id &clientId, bool notification,
                         bool sparkplug)
 {
     Pending entry;
@@ -328,7 +328,7 @@ void MqttBridge::submitSparkplug(const Sparkplug::Command &command)
         log(QStringLiteral("Sparkplug command refused from %1: too many requests waiting").arg(config.url));
         return;
     }
-    submit(command.method, command.params, QJsonValue::Null, true, true);
+    submit(command.method, command.params, Rpc::Id(), true, true);
 }
 
 void MqttBridge::send(const QByteArray &line)

@@ -71,7 +71,7 @@ private:
     void onRequest(const QByteArray &payload);
     bool roomFor(const QString &method) const;
     // Passes a request on to the service under an id of the bridge's.
-    void submit(const QString &method, const QJsonObject &params, const QJsonValue &clientId, bool notification,
+    void submit(const QString &method, const QJsonObject &params, const Rpc::Id &clientId, bool notification,
                 bool sparkplug = false);
     void submitSparkplug(const Sparkplug::Command &command);
     void publishDiscovery();
