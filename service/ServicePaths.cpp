@@ -126,6 +126,7 @@ bool probe(const QString &path, Served &served, int timeoutMs)
     // Another program's words, shown in messages and the log.
     served.program =
         LogText::escaped(reply.result.value(QLatin1String("program")).toString(), ServicePeer::MaxProgramChars);
+    served.product = LogText::escaped(reply.result.value(QLatin1String("product")).toString());
     served.pid = qint64(reply.result.value(QLatin1String("pid")).toDouble());
     return true;
 }
