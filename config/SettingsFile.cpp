@@ -319,6 +319,30 @@ QStringList KeyNames()
     return names;
 }
 
+QVariantMap HeldValues(const DrvSettingsRecord &settings, const TrajectoryDataRecord &trajectory,
+                       const LoadRules &rules)
+{
+    DrvSettingsRecord s = settings;
+    TrajectoryDataRecord t = trajectory;
+    QVariantMap map;
+    for (const auto &value : Values(s, t))
+        map.insert(value.first, value.second);
+    LoadValues(map, s, t, rules);
+    map.clear();
+    for (const auto &value : Values(s, t))
+        map.insert(value.first, value.second);
+    return map;
+}
+
+void TakeHolderSettings(const TrajectoryDataRecord &from, TrajectoryDataRecord &to)
+{
+    to.PosLimitLower = from.PosLimitLower;
+    to.PosLimitUpper = from.PosLimitUpper;
+    to.SmallStep = from.SmallStep;
+    to.LargeStep = from.LargeStep;
+    to.RequestedSpeed = from.RequestedSpeed;
+}
+
 LoadResult LoadValues(const QVariantMap &file, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
                       const LoadRules &rules)
 {

@@ -28,6 +28,11 @@ QStringList KeyNames();
 std::vector<std::pair<QString, QVariant>> Values(const DrvSettingsRecord &settings,
                                                  const TrajectoryDataRecord &trajectory);
 
+// Copies the settings the holder keeps for itself, which no board keeps,
+// from one motion record into another: the position limits, the jog steps
+// and the speed kept for the next run in speed mode.
+void TakeHolderSettings(const TrajectoryDataRecord &from, TrajectoryDataRecord &to);
+
 // How the values are held on load: as the window's controls take them.
 struct LoadRules
 {
@@ -72,6 +77,11 @@ struct FileCheck
     LoadResult result;
 };
 FileCheck CheckFile(const QString &path, const LoadRules &rules = {});
+
+// The records' values under the file's keys as the controls would hold them
+// (loaded by the rules from what Values gives).
+QVariantMap HeldValues(const DrvSettingsRecord &settings, const TrajectoryDataRecord &trajectory,
+                       const LoadRules &rules = {});
 
 // Load from values under the file's keys ("Group/Key") instead of a file,
 // by the same rules; refused when none of the keys is there.

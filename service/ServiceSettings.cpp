@@ -3,6 +3,7 @@
 #include "service/BoardService.h"
 
 #include "config/DriverControls.h"
+#include "config/DriverRegisterCodec.h"
 #include "config/SettingsFile.h"
 #include "device/Records.h"
 #include "device/TorvanDRV.h"
@@ -34,9 +35,9 @@ void deriveRegisterCodes(DrvSettingsRecord &s)
 // address and mode settings, and the motion settings.
 QString keptSettings(const TorvanDRV &drv)
 {
-    const DriverRegistersRecord &r = drv.DriverRegisters;
-    const DrvSettingsRecord &s = drv.DrvSettings;
-    const TrajectoryDataRecord &t = drv.TrajectoryData;
+    const DriverRegistersRecord &r = drv.BoardRegisters();
+    const DrvSettingsRecord &s = drv.BoardSettings();
+    const TrajectoryDataRecord &t = drv.BoardTrajectory();
     QStringList kept;
     for (int i = 0; i < 7; ++i)
         kept << QString::number(r.Registers[i], 16);
@@ -49,6 +50,15 @@ QString keptSettings(const TorvanDRV &drv)
     return kept.join(QLatin1Char(';'));
 }
 
+// The motion settings of a settings object: the board's, with the holder's
+// own (position limits, jog steps, speed-mode speed), which no board keeps.
+TrajectoryDataRecord motionSettings(const TorvanDRV &drv)
+{
+    TrajectoryDataRecord t = drv.BoardTrajectory();
+    SettingsFile::TakeHolderSettings(drv.TrajectoryData, t);
+    return t;
+}
+
 } // namespace
 
 void BoardService::settingsGet(const CallPtr &call, Rpc::Params &params)
@@ -56,11 +66,13 @@ void BoardService::settingsGet(const CallPtr &call, Rpc::Params &params)
     const bool detail = params.boolean(QStringLiteral("detail"), false);
     if (!paramsOk(call, params))
         return;
-    QJsonObject result = SettingsJson::shown(drv.DrvSettings, drv.TrajectoryData);
+    const DrvSettingsRecord &board = drv.BoardSettings();
+    QJsonObject result = SettingsJson::shown(board, motionSettings(drv));
     if (detail) {
         // The settings line and the register image as the board reported them.
-        result.insert(QStringLiteral("settings_line"), drv.DrvSettings2String());
-        result.insert(QStringLiteral("registers"), drv.DriverRegisters2String());
+        result.insert(QStringLiteral("settings_line"), DriverRegisterCodec::DrvSettings2String(board));
+        result.insert(QStringLiteral("registers"),
+                      DriverRegisterCodec::DriverRegisters2String(drv.BoardRegisters(), board.I2CAddress));
     }
     reply(call, result);
 }
@@ -87,27 +99,27 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
     if (drv.RTData.CurrentSpeed != 0)
         return fail(call, Rpc::Refused, QStringLiteral("the motor is moving; stop it first"));
 
-    // Loaded over what the board reported, so fields the settings do not
-    // carry (register codes without a control) stay the board's.
-    const QString boardName = drv.DrvSettings.DriverName;
-    SettingsFile::LoadValues(values, drv.DrvSettings, drv.TrajectoryData, rules);
-    deriveRegisterCodes(drv.DrvSettings);
-    const bool sendName = !drv.DrvSettings.DriverName.isEmpty();
-    if (!sendName)
-        drv.DrvSettings.DriverName = boardName;
-    drv.WriteDriverValues();
-    if (sendName)
-        drv.SetDriverName(drv.DrvSettings.DriverName);
+    // Loaded over what the board holds, so fields the settings do not carry
+    // (register codes without a control) stay the board's. The window's
+    // records, and its operator's unwritten edits there, are not touched.
+    DrvSettingsRecord settingsSent = drv.BoardSettings();
+    TrajectoryDataRecord motion = motionSettings(drv);
+    const QString boardName = settingsSent.DriverName;
+    SettingsFile::LoadValues(values, settingsSent, motion, rules);
+    deriveRegisterCodes(settingsSent);
+    const bool sendName = !settingsSent.DriverName.isEmpty();
+    drv.SendDriverValues(settingsSent);
+    const QString writtenName = sendName ? drv.SendDriverName(settingsSent.DriverName) : boardName;
     // The motion settings travel with a trajectory command; it holds the
     // present position and asks for no speed, so nothing moves.
-    TrajectoryDataRecord &t = drv.TrajectoryData;
-    const int32_t requestedSpeed = t.RequestedSpeed;
+    TrajectoryDataRecord t = motion;
     t.FinalPosition = drv.RTData.CurrentPosition;
     t.RequestedSpeed = 0;
-    drv.WriteTrajectory();
-    t.RequestedSpeed = requestedSpeed; // the speed-mode setting, kept for the next run
+    drv.SendTrajectory(t, settingsSent.AutoRunMode, settingsSent.BINxButtonsMode);
+    // What no board keeps is the holder's: its limits, jog steps and the
+    // speed kept for the next run.
+    SettingsFile::TakeHolderSettings(motion, drv.TrajectoryData);
     const QString written = keptSettings(drv);
-    const QString writtenName = drv.DrvSettings.DriverName;
     if (save)
         drv.SaveDriverValues();
     emit boardSettingsChanged();
@@ -127,7 +139,7 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
     waitFor(
         call, 0,
         [this, allSeen, written, writtenName] {
-            return allSeen() && keptSettings(drv) == written && drv.DrvSettings.DriverName == writtenName;
+            return allSeen() && keptSettings(drv) == written && drv.BoardSettings().DriverName == writtenName;
         },
         VerifyTimeoutMs,
         [this, allSeen, written, writtenName] {
@@ -135,13 +147,13 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
                 return QStringLiteral("the board did not report its settings after the write");
             if (keptSettings(drv) == written)
                 return QStringLiteral("the board did not take the name: wrote \"%1\", reads \"%2\"")
-                    .arg(writtenName, drv.DrvSettings.DriverName);
+                    .arg(writtenName, drv.BoardSettings().DriverName);
             return QStringLiteral("the board did not take the settings: wrote %1, reads %2")
                 .arg(written, keptSettings(drv));
         },
         [this, call, warnings] {
             reply(call, {{QStringLiteral("warnings"), QJsonArray::fromStringList(warnings)},
-                         {QStringLiteral("settings"), SettingsJson::shown(drv.DrvSettings, drv.TrajectoryData)}});
+                         {QStringLiteral("settings"), SettingsJson::shown(drv.BoardSettings(), motionSettings(drv))}});
         });
 }
 
@@ -155,8 +167,7 @@ void BoardService::name(const CallPtr &call, Rpc::Params &params)
         return fail(call, Rpc::InvalidParams, QStringLiteral("\"name\" must not be empty"));
     if (name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1F]"))))
         return fail(call, Rpc::InvalidParams, QStringLiteral("a name cannot hold control characters"));
-    drv.SetDriverName(name);
-    const QString expected = drv.DrvSettings.DriverName; // as the board keeps it
+    const QString expected = drv.SendDriverName(name); // as the board keeps it
     if (save)
         drv.SaveDriverValues();
     emit boardSettingsChanged();
@@ -165,12 +176,12 @@ void BoardService::name(const CallPtr &call, Rpc::Params &params)
     waitFor(
         call, 0,
         [this, expected] {
-            return settingsSeen.contains(Report::RptDriverName) && drv.DrvSettings.DriverName == expected;
+            return settingsSeen.contains(Report::RptDriverName) && drv.BoardSettings().DriverName == expected;
         },
         VerifyTimeoutMs,
         [this] {
             return QStringLiteral("the board did not take the name (it reports \"%1\")")
-                .arg(drv.DrvSettings.DriverName);
+                .arg(drv.BoardSettings().DriverName);
         },
         [this, call, expected] {
             reply(call, {{QStringLiteral("name"), expected}});

@@ -26,13 +26,7 @@ template <typename Values> QJsonObject grouped(const Values &values)
 
 QJsonObject shown(const DrvSettingsRecord &settings, const TrajectoryDataRecord &trajectory)
 {
-    DrvSettingsRecord s = settings;
-    TrajectoryDataRecord t = trajectory;
-    QVariantMap map;
-    for (const auto &value : SettingsFile::Values(s, t))
-        map.insert(value.first, value.second);
-    SettingsFile::LoadValues(map, s, t);
-    return grouped(SettingsFile::Values(s, t));
+    return grouped(SettingsFile::HeldValues(settings, trajectory).toStdMap());
 }
 
 QJsonObject fromFile(const QVariantMap &values)

@@ -70,7 +70,11 @@ void keepOneMode(DrvSettingsRecord &s)
 
 void MainWindow::ControlValues2DrvSettings()
 {
-    DrvSettingsRecord &s = device.DrvSettings;
+    controlValuesInto(device.DrvSettings);
+}
+
+void MainWindow::controlValuesInto(DrvSettingsRecord &s) const
+{
     const PredriverCodes codes = PredriverTable(ui->cbPredriverSpeed->currentIndex());
     s.DTime = codes.DTime;
     s.TDrive = codes.TDrive;
@@ -381,6 +385,12 @@ void MainWindow::DisplayDrvValues()
     const unsigned char reply = device.InputReport[Report::TypeByte];
     if (reply == Report::RptDriverRegisters || reply == Report::RptOtherSettings)
         readWatch->arrived(); // the name alone is no driver values
+    // What a remote client's command brought back: its changes are taken,
+    // the operator's unwritten edits kept.
+    if (remoteBaseline.set || questionsOpen > 0) {
+        showRemoteChanges();
+        return;
+    }
     DrvSettings2ControlValues();
     ListValues();
     StorePresetEntry(Presets::DriverValues);
@@ -388,6 +398,9 @@ void MainWindow::DisplayDrvValues()
 
 void MainWindow::on_btnReadDrvValues_clicked()
 {
+    // The operator asked for the board's values: they replace whatever is
+    // shown, edits included.
+    remoteBaseline.set = false;
     ui->leDriverName->clear();
     // The arriving values visibly replace the old ones.
     ConnectToValueChanged(false);

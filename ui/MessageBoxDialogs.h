@@ -9,6 +9,7 @@ public:
     bool ask(const QString &title, const QString &text) override;
     void notice(const QString &title, const QString &text) override;
     void warning(const QString &title, const QString &text) override;
+    int choose(const QString &title, const QString &text, const QStringList &choices) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
     QString openFileName(const QString &caption, const QString &dir, const QString &filter) override;
 };

@@ -87,6 +87,21 @@ void MainWindow::TrajDataChanged()
         device.WriteTrajectory();
 }
 
+void MainWindow::controlMotionInto(TrajectoryDataRecord &t) const
+{
+    // The motion settings the board keeps and the target, as the controls
+    // show them.
+    t.MaxSpeed = ui->sbVmax->value();
+    t.MaxAccel = ui->sbAccel->value();
+    t.MaxDecel = ui->sbDecel->value();
+    t.EnableEndSwitch = ui->cbEnableEndSwitch->isChecked();
+    t.NCTypeSwitch = ui->cbNCTypeEndSwitch->isChecked();
+    t.BIN1Steps = ui->sbBIN1Steps->value();
+    t.BIN2Steps = ui->sbBIN2Steps->value();
+    t.AutoRunInvertDirection = ui->cbInvDirection->isChecked();
+    t.FinalPosition = ui->sbFinPos->value();
+}
+
 void MainWindow::ConnectToPositionValueChanged(bool connect)
 {
     const char *const valueChanged = SIGNAL(valueChanged(int));

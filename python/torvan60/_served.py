@@ -101,6 +101,7 @@ class SocketTransport:
         self._replies = {}
         self._notifications = collections.deque()
         self._overflowed = False
+        self._closing = ""
         self._connect()
 
     # -- the connection --------------------------------------------------
@@ -120,6 +121,7 @@ class SocketTransport:
             self._replies.clear()
             self._notifications.clear()
             self._overflowed = False
+            self._closing = ""
         self._reader = threading.Thread(
             target=self._read, args=(connection,), name=f"torvan60 {self.serial}", daemon=True
         )
@@ -193,6 +195,10 @@ class SocketTransport:
         if not isinstance(message, dict):
             return
         with self._changed:
+            if message.get("method") == "closing" and isinstance(message.get("params"), dict):
+                # The holder's last word before it closes: why the board
+                # is lost.
+                self._closing = str(message["params"].get("message", ""))
             if "method" in message:
                 if len(self._notifications) >= MAX_NOTIFICATIONS:
                     self._overflowed = True
@@ -205,6 +211,8 @@ class SocketTransport:
             self._changed.notify_all()
 
     def _lost(self):
+        if self._closing:
+            return BoardLost(f"board {self.serial} was lost: {self._closing}")
         return BoardLost(f"board {self.serial} was lost: its holder closed the connection")
 
     # -- the transport -----------------------------------------------------
@@ -257,6 +265,9 @@ class SocketTransport:
 
     def connected(self):
         return self._open
+
+    def lost_reason(self):
+        return self._closing
 
     def reconnect(self, timeout):
         """Waits until the holder serves the board again (its socket comes
