@@ -178,10 +178,6 @@ void TorvanDRV::Connect()
             failedOpenPaths.insert(entry.path);
         }
         if (chosen) {
-            // Nothing is known yet of what this board holds.
-            boardSettings = DrvSettingsRecord();
-            boardTrajectory = TrajectoryDataRecord();
-            boardRegisters = DriverRegistersRecord();
             productString = chosen->product;
             serialString = chosen->serialNumber;
             const QString id = productString + QStringLiteral(" Serial: ") + serialString;

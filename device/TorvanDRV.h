@@ -101,7 +101,9 @@ public:
     // last sent them, and its motion settings likewise. Of the motion
     // record, FinalPosition and RequestedSpeed are the target of the last
     // move and the speed of the last speed-mode run sent; the position
-    // limits and jog steps are never the board's and stay 0 here.
+    // limits and jog steps are never the board's and stay 0 here. A board
+    // connected anew (after a restart) is taken as holding what it held
+    // until its first reports say otherwise.
     const DrvSettingsRecord &BoardSettings() const { return boardSettings; }
     const TrajectoryDataRecord &BoardTrajectory() const { return boardTrajectory; }
     // The register image the board last reported or was last sent.

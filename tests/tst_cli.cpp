@@ -651,11 +651,26 @@ private slots:
         QCOMPARE(update.code, 3);
         QVERIFY2(update.err.contains(QStringLiteral("(pid %1)").arg(holder.processId())), qPrintable(update.err));
 
+        // A client still watching when the holder ends is told why.
+        QProcess watcher;
+        start(
+            watcher,
+            {QStringLiteral("-d"), QStringLiteral("SIM60-000001"), QStringLiteral("status"), QStringLiteral("--watch")},
+            dir.path(), env);
+        QVERIFY(watcher.waitForReadyRead(FinishMs));
+
+        const qint64 holderPid = holder.processId();
         holder.terminate();
         QVERIFY(holder.waitForFinished(FinishMs));
         QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
         QCOMPARE(holder.exitCode(), 0);
         QVERIFY(!QFile::exists(socket));
+        const Result watched = finish(watcher);
+        QCOMPARE(watched.code, 3);
+        QVERIFY2(watched.err.contains(QStringLiteral("board SIM60-000001 was lost: ")) &&
+                     watched.err.contains(
+                         QStringLiteral("(pid %1) closes; board SIM60-000001 is no longer served").arg(holderPid)),
+                 qPrintable(watched.err));
         if (program == QLatin1String(TORVAN60)) {
             QFile log(QDir(holderDir.path()).filePath(QStringLiteral("log.txt")));
             QVERIFY(log.open(QIODevice::ReadOnly));

@@ -225,6 +225,10 @@ class SocketTransport:
             try:
                 connection.sendall(line + b"\n")
             except OSError:
+                # The holder is gone; what it said before (why) is read first.
+                reader = self._reader
+                if reader is not None and reader is not threading.current_thread():
+                    reader.join(timeout=CONNECT_TIMEOUT)
                 raise self._lost() from None
 
     def _wait(self, take, timeout):

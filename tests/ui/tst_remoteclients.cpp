@@ -2,7 +2,11 @@
 // service: the status bar counts them, the log names them and their
 // commands, and what they change shows in the controls without the window
 // sending anything of its own.
+#include "device/sim/Scenarios.h"
 #include "service/BoardService.h"
+#include "service/ServiceHost.h"
+#include "service/ServicePaths.h"
+#include "support/ServiceRig.h"
 #include "support/TestWallClock.h"
 #include "ui/WindowRig.h"
 
@@ -380,6 +384,45 @@ private slots:
         rig.window->attachService(service);
         QVERIFY(rig.window->close());
         QVERIFY(rig.dialogs.shown.isEmpty());
+    }
+
+    // The firmware question when a board connects comes before the board is
+    // served; a client meanwhile learns that the holder is busy with it,
+    // not that there is no board.
+    void aClientMeetsTheStartUpQuestionAsBusy()
+    {
+        QTemporaryDir runtime;
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        WindowRig rig;
+        QVERIFY(applySimulationScenario(rig.board, QStringLiteral("outdated")));
+        TestWallClock wall(rig.clock, QDateTime::fromMSecsSinceEpoch(0, Qt::UTC), 0);
+        BoardService service(rig.drv, rig.clock, wall);
+        service.setHolder(QStringLiteral("torvan60"), 4242);
+        service.setLogger(rig.window->eventLog());
+        rig.window->attachService(service);
+        ServiceHost host(service, rig.drv, rig.window->eventLog());
+        QJsonObject hello, status;
+        rig.dialogs.whileShown = [&](const ScriptedDialogs::Shown &shown) {
+            if (shown.kind != QLatin1String("ask"))
+                return;
+            RawClient client(ServicePaths::socketPath(rig.board.serial));
+            QVERIFY(client.connected);
+            hello = client.call(QStringLiteral("hello"));
+            status = client.call(QStringLiteral("status"));
+        };
+        rig.connectBoard();
+        QCOMPARE(rig.shownOf(QStringLiteral("ask")), QStringList{QStringLiteral("Device firmware mismatch detected.")});
+        QCOMPARE(resultOf(hello).value(QLatin1String("serial")).toString(), rig.board.serial);
+        QCOMPARE(errorOf(status).value(QLatin1String("code")).toInt(), int(Rpc::Refused));
+        const QString message = errorOf(status).value(QLatin1String("message")).toString();
+        QVERIFY2(message.contains(QLatin1String("torvan60 (pid 4242) is busy with board SIM60-000001")) &&
+                     message.contains(QLatin1String("\"Device firmware mismatch detected.\"")),
+                 qPrintable(message));
+        // Answered: served once read whole, not before.
+        QVERIFY(!host.server().isListening());
+        for (int t = 0; t < 2000 && !host.server().isListening(); t += 10)
+            settle(rig, 10);
+        QVERIFY(host.server().isListening());
     }
 
     void anUnwrittenDcMotorTickDoesNotRefuseAMove()
