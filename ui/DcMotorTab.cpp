@@ -127,7 +127,7 @@ void MainWindow::on_gbPWMControl_toggled(bool checked)
     ui->sbPWM_A->setValue(0);
     ui->sbPWM_B->setValue(0);
     ui->cbDCMotorMode->setChecked(checked);
-    ui->tabPositionControl->setEnabled(!checked);
+    enableMotionControls(!checked);
     ui->btnSetDefault->setEnabled(!checked);
 
     ui->btnRunStop->setText(QStringLiteral("Run"));

@@ -248,7 +248,6 @@ void MainWindow::CheckEnableConstraints()
     ui->cbEnableBINxUpDown->setEnabled(!p && !a);
     ui->cbEnableAutoRun->setEnabled(!p && !b);
     ui->tabStepDirControl->setEnabled(!p && !b && !a);
-    ui->tabPositionControl->setEnabled(!p);
     ui->tabPWMControl->setEnabled(!b && !a);
     ui->tabInternalNavigation->setEnabled(!a && !b);
     ui->tabExternalNavigation->setEnabled(!a);
@@ -264,8 +263,9 @@ void MainWindow::CheckEnableConstraints()
     // default mode from the window meanwhile.
     const bool external = b || a;
     for (QWidget *target : {static_cast<QWidget *>(ui->sbFinPos), static_cast<QWidget *>(ui->sbPosLimitLower),
-                            static_cast<QWidget *>(ui->sbPosLimitUpper), static_cast<QWidget *>(ui->vsFinPos)})
+                            static_cast<QWidget *>(ui->sbPosLimitUpper)})
         target->setEnabled(!external);
+    enableMotionControls(!p);
     for (QWidget *buttons : {static_cast<QWidget *>(ui->sbBIN1Steps), static_cast<QWidget *>(ui->sbBIN2Steps),
                              static_cast<QWidget *>(ui->btnTestBIN1), static_cast<QWidget *>(ui->btnTestBIN2)})
         buttons->setEnabled(external);
@@ -445,7 +445,7 @@ void MainWindow::initPresets()
     ui->cbConfigurations->setCurrentIndex(0);
 }
 
-void MainWindow::on_cbConfigurations_currentIndexChanged()
+void MainWindow::on_cbConfigurations_currentIndexChanged(int)
 {
     const int i = ui->cbConfigurations->currentIndex();
     if (i < 0 || i >= PresetList.size())

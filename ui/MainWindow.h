@@ -107,7 +107,7 @@ private slots:
     void on_cbEnableAdvancedDriverSetup_stateChanged(int);
     void on_pbSaveSettings_clicked();
     void on_pbLoadSettings_clicked();
-    void on_cbConfigurations_currentIndexChanged();
+    void on_cbConfigurations_currentIndexChanged(int);
 
     // ---- Step control tab (ui/StepControlTab.cpp) ----
     void on_dialMaxStepSpeed_valueChanged(int);
@@ -118,9 +118,9 @@ private slots:
 
     // ---- Auto control tab (ui/PositionControlTab.cpp) ----
     void on_vsFinPos_valueChanged();
-    void on_sbFinPos_valueChanged();
-    void on_sbPosLimitUpper_valueChanged();
-    void on_sbPosLimitLower_valueChanged();
+    void on_sbFinPos_valueChanged(int);
+    void on_sbPosLimitUpper_valueChanged(int);
+    void on_sbPosLimitLower_valueChanged(int);
     void on_btnWriteTraj_clicked();
     void on_btnStopTraj_clicked();
     void on_btnZeroCurPos_clicked();
@@ -132,7 +132,7 @@ private slots:
     void on_btnTestBIN2_clicked();
     void on_cbEnableBINxButtonsPosCtrl_toggled(bool checked);
     void on_hsReqSpeed_valueChanged();
-    void on_sbReqSpeed_valueChanged();
+    void on_sbReqSpeed_valueChanged(int);
     void on_cbEnableAutoRunPosCtrl_toggled(bool checked);
 
     // ---- DC motor control tab (ui/DcMotorTab.cpp) ----
@@ -207,6 +207,9 @@ private:
     // speed) without sending anything.
     void showTrajectoryData();
     void refreshTrajectoryControls();
+    // The Auto control page's controls that move the stepper, enabled or
+    // not; its chart and chart tools are left as they are.
+    void enableMotionControls(bool enable);
     // Auto run was switched off: the motor stops, where it stands becomes
     // the zero and the target, and the board gets the record without auto
     // run, which takes it out of speed mode. While new values are being
