@@ -102,7 +102,9 @@ void MainWindow::attachService(BoardService &service)
     if (!remoteClientsLabel) {
         remoteClientsLabel = new QLabel(this);
         remoteClientsLabel->setObjectName(QStringLiteral("lblRemoteClients"));
-        remoteClientsLabel->setAccessibleName(QStringLiteral("Remote clients"));
+        // Read out by its text, which changes; what it is for is its
+        // description.
+        remoteClientsLabel->setAccessibleDescription(QStringLiteral("Remote clients"));
         statusBar()->addPermanentWidget(remoteClientsLabel);
         statusBar()->show();
         remoteClientsLabel->hide();
