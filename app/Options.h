@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/BoardOptions.h"
+#include "log/UserFolder.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,9 +33,3 @@ Options parseOptions(const QStringList &args);
 
 // One line naming every option, for messages about the arguments.
 QString optionsUsage();
-
-// The per-user folder of --user-dir, from the environment: torvan60 under
-// XDG_STATE_HOME when that is an absolute path, else under HOME's
-// .local/state. Empty when neither gives an absolute path.
-QString userFolder(const QString &xdgStateHome, const QString &home);
-QString userFolder();

@@ -3,6 +3,7 @@
 #include "cli/Output.h"
 #include "cli/UpdateOutcome.h"
 #include "firmware/FirmwareImage.h"
+#include "firmware/UpdateSnapshots.h"
 #include "service/StatusJson.h"
 
 namespace Cli {
@@ -16,19 +17,61 @@ bool firmwareCurrent(const DriverInfoRecord &info)
     return !info.BootloaderActive && info.SignatureValid && info.FirmwareUpToDate;
 }
 
+// What became of the board's settings: the same, changed (kept, with a
+// note), restored, or not restored (exit 1).
+int reportSettingsAfterUpdate(const UpdateSnapshots::Outcome &outcome)
+{
+    using State = UpdateSnapshots::Outcome::State;
+    auto list = [](const std::vector<SettingsDiff::Difference> &differences) {
+        for (const SettingsDiff::Difference &d : differences)
+            Out::line(QStringLiteral("  ") + SettingsDiff::line(d));
+    };
+    switch (outcome.state) {
+    case State::None:
+        break;
+    case State::Equal:
+        Out::line(QStringLiteral("settings unchanged by the update"));
+        break;
+    case State::Kept:
+        Out::line(QStringLiteral("settings changed by the update (before, now):"));
+        list(outcome.differences);
+        Out::warning(QStringLiteral("the board keeps its new settings; restore them with \"torvan60ctl settings set "
+                                    "%1 --save\" (or update with --restore-settings)")
+                         .arg(outcome.snapshot));
+        break;
+    case State::Restored:
+        Out::line(QStringLiteral("settings changed by the update, restored from %1:").arg(outcome.snapshot));
+        list(outcome.differences);
+        break;
+    case State::RestoreFailed:
+        Out::line(QStringLiteral("settings changed by the update (before, now):"));
+        list(outcome.differences);
+        Out::error(
+            outcome.left.empty()
+                ? QStringLiteral("the board did not report its settings after restoring %1").arg(outcome.snapshot)
+                : QStringLiteral("the board did not take %1 of the settings from %2")
+                      .arg(outcome.left.size())
+                      .arg(outcome.snapshot));
+        return Exit::Failed;
+    }
+    return Exit::Ok;
+}
+
 } // namespace
 
 int cmdFirmware(Session &session, CommandArgs &args)
 {
     const QString action = args.next();
     const bool yes = args.flag(QStringLiteral("--yes"));
+    const bool restoreSettings = args.flag(QStringLiteral("--restore-settings"));
     if (!args.done())
         return argsError(args);
     if (action != QLatin1String("check") && action != QLatin1String("update"))
         return usageError(action.isEmpty() ? QStringLiteral("firmware needs check or update")
                                            : QStringLiteral("unknown firmware action \"%1\"").arg(action));
-    if (yes && action == QLatin1String("check"))
-        return usageError(QStringLiteral("--yes goes with firmware update"));
+    if ((yes || restoreSettings) && action == QLatin1String("check"))
+        return usageError(QStringLiteral("%1 goes with firmware update")
+                              .arg(yes ? QStringLiteral("--yes") : QStringLiteral("--restore-settings")));
     if (action == QLatin1String("check")) {
         session.warnOutdatedFirmware = false;
         if (const int code = session.connectBoard(Need::Identity))
@@ -52,16 +95,24 @@ int cmdFirmware(Session &session, CommandArgs &args)
         return Exit::Failed;
     }
 
+    // Nobody could answer the question before the board is flashed.
+    if (!yes && !Out::stdinIsTerminal())
+        return usageError(QStringLiteral("firmware update asks before it flashes the board; give --yes to update "
+                                         "without a terminal"));
     TorvanDRV &drv = session.board().drv;
+    UpdateSnapshots &snapshots = session.board().snapshots;
+    snapshots.setOnDifference(restoreSettings ? UpdateSnapshots::OnDifference::Restore
+                                              : UpdateSnapshots::OnDifference::Keep);
+    QObject::connect(&snapshots, &UpdateSnapshots::snapshotTaken, &session, [](const QString &path) {
+        Out::line(QStringLiteral("settings saved before the update: ") + path);
+    });
     const QString carried = StatusJson::version(UpdateVersion[0], UpdateVersion[1]);
     // The update runs as the window runs it: the firmware check after the
     // identity exchange asks, and a yes restarts the board into its boot
     // loader, which the next connection updates and restarts again. So the
     // answer is given before connecting.
     session.warnOutdatedFirmware = false;
-    session.dialogs.answer = yes                      ? CliDialogs::Answer::Yes
-                             : Out::stdinIsTerminal() ? CliDialogs::Answer::AskTerminal
-                                                      : CliDialogs::Answer::No;
+    session.dialogs.answer = yes ? CliDialogs::Answer::Yes : CliDialogs::Answer::AskTerminal;
     const bool terminal = Out::stdoutIsTerminal();
     int shownPercent = -1;
     bool uploaded = false;
@@ -120,7 +171,7 @@ int cmdFirmware(Session &session, CommandArgs &args)
         return reportBrokenUpdate(drv);
     if (wait == Session::Wait::Done) {
         Out::line(QStringLiteral("firmware updated to %1").arg(carried));
-        return Exit::Ok;
+        return reportSettingsAfterUpdate(snapshots.lastOutcome());
     }
     if (wait == Session::Wait::Interrupted)
         Out::error(QStringLiteral("interrupted; the board keeps its boot loader until the update is run again"));

@@ -99,6 +99,7 @@ int Session::open()
         logger = std::make_unique<Logger>(nullptr, Logger::defaultFileName(), nullptr);
         logger->write(QStringLiteral("Application started: torvan60ctl ") + QCoreApplication::applicationVersion());
         holderObject.drv.SetLogger(logger.get());
+        holderObject.snapshots.setLogger(logger.get());
     }
     holderObject.drv.SetDialogs(&dialogs);
     return Exit::Ok;
@@ -117,7 +118,7 @@ std::vector<Session::Board> Session::boards()
         auto same = std::find_if(found.begin(), found.end(),
                                  [&served](const Board &board) { return board.serial == served.serial; });
         if (same == found.end())
-            found.push_back({served.serial, QString(), served.path, true, holder, served.path});
+            found.push_back({served.serial, served.product, served.path, true, holder, served.path});
         else if (same->held) {
             same->holder = holder;
             same->socket = served.path;

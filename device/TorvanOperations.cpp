@@ -75,6 +75,11 @@ void TorvanDRV::GetDriverName()
     }
 }
 
+QString TorvanDRV::KeptName(const QString &name)
+{
+    return QString::fromUtf8(nameBytes(name));
+}
+
 void TorvanDRV::SetDriverName(const QString &name)
 {
     // The record holds the name as the board will keep it.

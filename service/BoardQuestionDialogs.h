@@ -4,9 +4,11 @@
 
 #include <functional>
 
-// Operator dialogs passed on to the ones given, with each question (ask:
-// the firmware question when a board connects) announced while it is open,
-// so that the holder can tell its service (BoardService::questionOpened).
+// Operator dialogs passed on to the ones given, with each question (those
+// with answers to choose from: the firmware question when a board connects,
+// the restore after an update, closing the window) announced while it is
+// open, so that the holder can tell its service (BoardService::questionOpened).
+// Notices and warnings are passed on as they are.
 class BoardQuestionDialogs : public OperatorDialogs
 {
 public:
@@ -25,9 +27,19 @@ public:
     }
     void notice(const QString &title, const QString &text) override { inner.notice(title, text); }
     void warning(const QString &title, const QString &text) override { inner.warning(title, text); }
-    int choose(const QString &title, const QString &text, const QStringList &choices) override
+    bool choose(const QString &title, const QString &text, const QString &accept, const QString &reject) override
     {
-        return inner.choose(title, text, choices);
+        opened(title);
+        const bool accepted = inner.choose(title, text, accept, reject);
+        closed();
+        return accepted;
+    }
+    int chooseAmong(const QString &title, const QString &text, const QStringList &choices) override
+    {
+        opened(title);
+        const int taken = inner.chooseAmong(title, text, choices);
+        closed();
+        return taken;
     }
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override
     {

@@ -36,14 +36,18 @@ void ServiceHost::serve(const QString &serial)
     if (onlyBusy && localServer.isListening()) {
         // Served since the question already; from now on in full.
         onlyBusy = false;
+        served = true;
         log(QStringLiteral("Serving board %1 to other programs on %2").arg(serial, localServer.path()));
+        emit tried(serial, QString());
         return;
     }
     const QString error = localServer.listen(serial);
+    served = served || error.isEmpty();
     if (error.isEmpty())
         log(QStringLiteral("Serving board %1 to other programs on %2").arg(serial, localServer.path()));
     else
         log(QStringLiteral("Not serving board %1 to other programs: %2").arg(serial, error));
+    emit tried(serial, error);
 }
 
 void ServiceHost::followQuestion()

@@ -105,7 +105,7 @@ void BoardService::restart(const CallPtr &call, Rpc::Params &params)
 
 void BoardService::prepareStepper(const CallPtr &call, const std::function<void()> &then)
 {
-    if (drv.RTData.OperatingMode == 3 || drv.BoardSettings().PWMMode)
+    if (drv.RTData.OperatingMode == 3 || drv.OnBoardSettings().PWMMode)
         return fail(call, Rpc::Refused, QStringLiteral("the board is in DC motor mode; leave it with pwm off"));
     if (drv.RTData.InpSleep)
         return then();
@@ -123,7 +123,7 @@ void BoardService::move(const CallPtr &call, Rpc::Params &params)
     const Profile profile(params);
     if (!paramsOk(call, params))
         return;
-    const TrajectoryDataRecord t = profile.applied(drv.BoardTrajectory());
+    const TrajectoryDataRecord t = profile.applied(drv.OnBoardTrajectory());
     if (t.MaxSpeed <= 0 || t.MaxAccel <= 0 || t.MaxDecel <= 0)
         return fail(call, Rpc::Refused,
                     QStringLiteral("the board's speed profile is empty; give max_speed, accel and decel"));
@@ -144,7 +144,7 @@ void BoardService::run(const CallPtr &call, Rpc::Params &params)
     const Profile profile(params);
     if (!paramsOk(call, params))
         return;
-    const TrajectoryDataRecord t = profile.applied(drv.BoardTrajectory());
+    const TrajectoryDataRecord t = profile.applied(drv.OnBoardTrajectory());
     if (std::llabs(speed) > t.MaxSpeed)
         return fail(call, Rpc::Refused,
                     QStringLiteral("speed %1 is above the maximum speed %2; raise it with max_speed")
@@ -194,13 +194,13 @@ void BoardService::switchDcMotorMode(const CallPtr &call, bool dcMotor, const st
                                      const std::function<void()> &then)
 {
     const bool inMode = drv.RTData.OperatingMode == 3;
-    if (inMode == dcMotor && drv.BoardSettings().PWMMode == dcMotor)
+    if (inMode == dcMotor && drv.OnBoardSettings().PWMMode == dcMotor)
         return then();
     // As the window does: the operator is told, the driver put to sleep, and
     // the mode written with the board's own settings.
     *warnings << (dcMotor ? DcMotorNotice : StepperNotice);
     drv.SleepDriver();
-    DrvSettingsRecord settings = drv.BoardSettings();
+    DrvSettingsRecord settings = drv.OnBoardSettings();
     settings.PWMMode = dcMotor;
     if (dcMotor) {
         settings.BINxButtonsMode = false;

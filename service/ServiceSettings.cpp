@@ -2,8 +2,9 @@
 // settings file, loaded by the window's rules, written and read back.
 #include "service/BoardService.h"
 
-#include "config/DriverControls.h"
+#include "config/BoardSettings.h"
 #include "config/DriverRegisterCodec.h"
+#include "config/SettingsDiff.h"
 #include "config/SettingsFile.h"
 #include "device/Records.h"
 #include "device/TorvanDRV.h"
@@ -16,47 +17,12 @@ namespace {
 
 constexpr int VerifyTimeoutMs = 5000;
 
-// The register codes the window's controls derive from the settings: the
-// predriver codes from the predriver speed, the time steps from the times.
-void deriveRegisterCodes(DrvSettingsRecord &s)
+bool namesGroup(const QVariantMap &values, const QString &group, const QString &except = QString())
 {
-    using namespace DriverControls;
-    const PredriverCodes codes = PredriverTable(s.PredriverSpeed);
-    s.DTime = codes.DTime;
-    s.TDrive = codes.TDrive;
-    s.IDrive = codes.IDrive;
-    s.TBlank = BlankingSteps(s.BlankingTime);
-    s.TDecay = HalfMicroSteps(s.MixedDecayTime);
-    s.TOff = HalfMicroSteps(s.FixedOffTime);
-}
-
-// What the board keeps of a configuration, to compare a write with its
-// read-back: registers 0 to 6 (7 is never written), the side words, the
-// address and mode settings, and the motion settings.
-QString keptSettings(const TorvanDRV &drv)
-{
-    const DriverRegistersRecord &r = drv.BoardRegisters();
-    const DrvSettingsRecord &s = drv.BoardSettings();
-    const TrajectoryDataRecord &t = drv.BoardTrajectory();
-    QStringList kept;
-    for (int i = 0; i < 7; ++i)
-        kept << QString::number(r.Registers[i], 16);
-    for (const qint64 value :
-         {qint64(r.TempLimitByte), qint64(r.IdleCurrentWord), qint64(r.ReducedCurrentWord), qint64(s.I2CAddress),
-          qint64(s.ModbusConfig), qint64(s.BINxButtonsMode), qint64(s.AutoRunMode), qint64(t.MaxSpeed),
-          qint64(t.MaxAccel), qint64(t.MaxDecel), qint64(t.EnableEndSwitch), qint64(t.NCTypeSwitch),
-          qint64(t.AutoRunInvertDirection), qint64(t.BIN1Steps), qint64(t.BIN2Steps)})
-        kept << QString::number(value);
-    return kept.join(QLatin1Char(';'));
-}
-
-// The motion settings of a settings object: the board's, with the holder's
-// own (position limits, jog steps, speed-mode speed), which no board keeps.
-TrajectoryDataRecord motionSettings(const TorvanDRV &drv)
-{
-    TrajectoryDataRecord t = drv.BoardTrajectory();
-    SettingsFile::TakeHolderSettings(drv.TrajectoryData, t);
-    return t;
+    for (auto it = values.begin(); it != values.end(); ++it)
+        if (it.key().startsWith(group) && it.key() != except)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -66,60 +32,83 @@ void BoardService::settingsGet(const CallPtr &call, Rpc::Params &params)
     const bool detail = params.boolean(QStringLiteral("detail"), false);
     if (!paramsOk(call, params))
         return;
-    const DrvSettingsRecord &board = drv.BoardSettings();
-    QJsonObject result = SettingsJson::shown(board, motionSettings(drv));
+    // What the board holds, never the window's unwritten edits.
+    const DrvSettingsRecord &board = drv.OnBoardSettings();
+    QJsonObject result = SettingsJson::shown(board, BoardSettings::Motion(drv));
     if (detail) {
-        // The settings line and the register image as the board reported them.
+        // The settings line and the register image as the board holds them.
         result.insert(QStringLiteral("settings_line"), DriverRegisterCodec::DrvSettings2String(board));
         result.insert(QStringLiteral("registers"),
-                      DriverRegisterCodec::DriverRegisters2String(drv.BoardRegisters(), board.I2CAddress));
+                      DriverRegisterCodec::DriverRegisters2String(drv.OnBoardRegisters(), board.I2CAddress));
     }
     reply(call, result);
+}
+
+void BoardService::settingsDiff(const CallPtr &call, Rpc::Params &params)
+{
+    const QJsonObject settings = params.object(QStringLiteral("settings"), true);
+    SettingsFile::LoadRules rules;
+    rules.developerCurrents = params.boolean(QStringLiteral("developer_currents"), false);
+    rules.partial = !params.boolean(QStringLiteral("whole_file"), false);
+    if (!paramsOk(call, params))
+        return;
+    QString error;
+    const QVariantMap values = SettingsJson::values(settings, error);
+    const SettingsDiff::Side given =
+        error.isEmpty() ? SettingsDiff::fromFile(values, rules, &error) : SettingsDiff::Side();
+    if (given.isEmpty())
+        return fail(call, Rpc::InvalidParams, QStringLiteral("\"settings\" holds no settings: ") + error);
+    const auto differences =
+        SettingsDiff::compare(given, SettingsDiff::fromBoard(drv.OnBoardSettings(), drv.OnBoardTrajectory()));
+    reply(call, {{QStringLiteral("equal"), differences.empty()},
+                 {QStringLiteral("differences"), SettingsJson::differences(differences)}});
 }
 
 void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
 {
     const QJsonObject settings = params.object(QStringLiteral("settings"), true);
     const bool save = params.boolean(QStringLiteral("save"), false);
+    const bool wholeFile = params.boolean(QStringLiteral("whole_file"), false);
     SettingsFile::LoadRules rules;
     rules.developerCurrents = params.boolean(QStringLiteral("developer_currents"), false);
+    // A request that names some keys changes those keys only; a whole file
+    // is loaded as the window loads one, each missing key at its default.
+    rules.partial = !wholeFile;
+    if (!wholeFile)
+        rules.source = QStringLiteral("Requested");
     if (!paramsOk(call, params))
         return;
     QString error;
     const QVariantMap values = SettingsJson::values(settings, error);
-    // The settings are checked before the board is touched.
-    DrvSettingsRecord checkSettings;
-    TrajectoryDataRecord checkTrajectory;
-    const SettingsFile::LoadResult check = error.isEmpty()
-                                               ? SettingsFile::LoadValues(values, checkSettings, checkTrajectory, rules)
-                                               : SettingsFile::LoadResult();
+    // The settings are checked before the board is touched. A whole file is
+    // loaded over what the board reported, so fields the file does not
+    // carry (register codes without a control) stay the board's; a change of
+    // some keys starts from the board's settings as the controls show them.
+    DrvSettingsRecord s = drv.OnBoardSettings();
+    TrajectoryDataRecord t = BoardSettings::Motion(drv);
+    if (!wholeFile)
+        SettingsFile::Shown(s, t);
+    const SettingsFile::LoadResult check =
+        error.isEmpty() ? SettingsFile::LoadValues(values, s, t, rules) : SettingsFile::LoadResult();
     if (!check.loaded)
         return fail(call, Rpc::InvalidParams,
                     QStringLiteral("\"settings\" holds no settings: ") + (error.isEmpty() ? check.refusal : error));
     if (drv.RTData.CurrentSpeed != 0)
         return fail(call, Rpc::Refused, QStringLiteral("the motor is moving; stop it first"));
 
-    // Loaded over what the board holds, so fields the settings do not carry
-    // (register codes without a control) stay the board's. The window's
-    // records, and its operator's unwritten edits there, are not touched.
-    DrvSettingsRecord settingsSent = drv.BoardSettings();
-    TrajectoryDataRecord motion = motionSettings(drv);
-    const QString boardName = settingsSent.DriverName;
-    SettingsFile::LoadValues(values, settingsSent, motion, rules);
-    deriveRegisterCodes(settingsSent);
-    const bool sendName = !settingsSent.DriverName.isEmpty();
-    drv.SendDriverValues(settingsSent);
-    const QString writtenName = sendName ? drv.SendDriverName(settingsSent.DriverName) : boardName;
-    // The motion settings travel with a trajectory command; it holds the
-    // present position and asks for no speed, so nothing moves.
-    TrajectoryDataRecord t = motion;
-    t.FinalPosition = drv.RTData.CurrentPosition;
-    t.RequestedSpeed = 0;
-    drv.SendTrajectory(t, settingsSent.AutoRunMode, settingsSent.BINxButtonsMode);
-    // What no board keeps is the holder's: its limits, jog steps and the
-    // speed kept for the next run.
-    SettingsFile::TakeHolderSettings(motion, drv.TrajectoryData);
-    const QString written = keptSettings(drv);
+    BoardSettings::Parts parts;
+    if (!wholeFile) {
+        const QString nameKey = QStringLiteral("DriverSettings/DriverName");
+        parts.driver = namesGroup(values, QStringLiteral("DriverSettings/"), nameKey);
+        parts.name = values.contains(nameKey);
+        parts.motion = namesGroup(values, QStringLiteral("TrajectorySettings/"));
+    }
+    // The window's records, and its operator's unwritten edits there, are
+    // not touched; what no board keeps (limits, jog steps, the speed for the
+    // next run) is the holder's own.
+    const QString writtenName = BoardSettings::Write(drv, s, t, parts);
+    SettingsFile::TakeHolderSettings(t, drv.TrajectoryData);
+    const QString written = BoardSettings::Kept(drv);
     if (save)
         drv.SaveDriverValues();
     emit boardSettingsChanged();
@@ -139,21 +128,22 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
     waitFor(
         call, 0,
         [this, allSeen, written, writtenName] {
-            return allSeen() && keptSettings(drv) == written && drv.BoardSettings().DriverName == writtenName;
+            return allSeen() && BoardSettings::Kept(drv) == written && drv.OnBoardSettings().DriverName == writtenName;
         },
         VerifyTimeoutMs,
         [this, allSeen, written, writtenName] {
             if (!allSeen())
                 return QStringLiteral("the board did not report its settings after the write");
-            if (keptSettings(drv) == written)
+            if (BoardSettings::Kept(drv) == written)
                 return QStringLiteral("the board did not take the name: wrote \"%1\", reads \"%2\"")
-                    .arg(writtenName, drv.BoardSettings().DriverName);
+                    .arg(writtenName, drv.OnBoardSettings().DriverName);
             return QStringLiteral("the board did not take the settings: wrote %1, reads %2")
-                .arg(written, keptSettings(drv));
+                .arg(written, BoardSettings::Kept(drv));
         },
         [this, call, warnings] {
             reply(call, {{QStringLiteral("warnings"), QJsonArray::fromStringList(warnings)},
-                         {QStringLiteral("settings"), SettingsJson::shown(drv.BoardSettings(), motionSettings(drv))}});
+                         {QStringLiteral("settings"),
+                          SettingsJson::shown(drv.OnBoardSettings(), BoardSettings::Motion(drv))}});
         });
 }
 
@@ -176,12 +166,12 @@ void BoardService::name(const CallPtr &call, Rpc::Params &params)
     waitFor(
         call, 0,
         [this, expected] {
-            return settingsSeen.contains(Report::RptDriverName) && drv.BoardSettings().DriverName == expected;
+            return settingsSeen.contains(Report::RptDriverName) && drv.OnBoardSettings().DriverName == expected;
         },
         VerifyTimeoutMs,
         [this] {
             return QStringLiteral("the board did not take the name (it reports \"%1\")")
-                .arg(drv.BoardSettings().DriverName);
+                .arg(drv.OnBoardSettings().DriverName);
         },
         [this, call, expected] {
             reply(call, {{QStringLiteral("name"), expected}});

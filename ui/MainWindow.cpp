@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "config/DriverControls.h"
+#include "config/ReportedSettings.h"
 #include "device/TorvanDRV.h"
 #include "log/Logger.h"
 #include "service/BoardQuestionDialogs.h"
@@ -101,6 +102,9 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     // for the whole tree.
     ui->setupUi(this);
     QMetaObject::connectSlotsByName(this);
+    // Before anything that reacts to the board's settings (and may change
+    // the device object's records) is connected.
+    reported = new ReportedSettings(device, this);
     new SelectionDragGuard(this);
     // Live reports change widgets up to a hundred times a second; the
     // window shows them no faster than the screen does.
@@ -182,6 +186,11 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     records = new RecordsTab(device, logger, *ui, this);
     connect(&recording->blackBox(), &FaultBlackBox::recordSaved, records, &RecordsTab::faultRecordSaved);
     connect(recording, &LiveRecording::stopped, records, &RecordsTab::addRecent);
+}
+
+void MainWindow::attachSnapshots(UpdateSnapshots &snapshots)
+{
+    records->attachSnapshots(&snapshots, reported);
 }
 
 void MainWindow::openRecording(const QString &path)
@@ -305,11 +314,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
                                                   QStringLiteral("Close and leave it moving"), QStringLiteral("Cancel")}
                                     : QStringList{QStringLiteral("Close"), QStringLiteral("Cancel")};
     const QString title = QStringLiteral("Close the window");
-    int choice;
-    {
-        const AskingOperator asking(*this, title);
-        choice = dialogs->choose(title, text.join(QLatin1Char(' ')), choices);
-    }
+    // A question about the board: the dialogs the window gave the device
+    // object hold clients off meanwhile.
+    const int choice = dialogs->chooseAmong(title, text.join(QLatin1Char(' ')), choices);
     if (choice < 0 || choice >= choices.size() - 1) {
         logger->write(QStringLiteral("Closing cancelled."));
         event->ignore();

@@ -11,6 +11,16 @@ bool MessageBoxDialogs::ask(const QString &title, const QString &text)
     return box.exec() == QMessageBox::Ok;
 }
 
+bool MessageBoxDialogs::choose(const QString &title, const QString &text, const QString &accept, const QString &reject)
+{
+    QMessageBox box(QMessageBox::Question, title, text);
+    QPushButton *yes = box.addButton(accept, QMessageBox::AcceptRole);
+    box.addButton(reject, QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 void MessageBoxDialogs::notice(const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
@@ -23,7 +33,7 @@ void MessageBoxDialogs::warning(const QString &title, const QString &text)
     box.exec();
 }
 
-int MessageBoxDialogs::choose(const QString &title, const QString &text, const QStringList &choices)
+int MessageBoxDialogs::chooseAmong(const QString &title, const QString &text, const QStringList &choices)
 {
     QMessageBox box(QMessageBox::Question, title, text);
     QList<QAbstractButton *> buttons;

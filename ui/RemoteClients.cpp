@@ -55,11 +55,12 @@ const std::pair<const char *, const char *> ValueControls[] = {
 
 // The values of the records as the controls hold them, by settings key,
 // and the target.
-QVariantMap heldValues(const DrvSettingsRecord &settings, const TrajectoryDataRecord &trajectory)
+QVariantMap heldValues(DrvSettingsRecord settings, TrajectoryDataRecord trajectory)
 {
-    SettingsFile::LoadRules rules;
-    rules.developerCurrents = true; // the controls' own range decides
-    QVariantMap values = SettingsFile::HeldValues(settings, trajectory, rules);
+    SettingsFile::Shown(settings, trajectory);
+    QVariantMap values;
+    for (const auto &value : SettingsFile::Values(settings, trajectory))
+        values.insert(value.first, value.second);
     values.insert(FinalPositionKey, trajectory.FinalPosition);
     return values;
 }
@@ -117,8 +118,8 @@ void MainWindow::attachService(BoardService &service)
     connect(&service, &BoardService::remoteCommand, this, [this](const QString &peer, const QString &command) {
         statusBar()->showMessage(QStringLiteral("Remote command from %1: %2").arg(peer, command), 5000);
         remoteBaseline.set = true;
-        remoteBaseline.settings = device.BoardSettings();
-        remoteBaseline.trajectory = device.BoardTrajectory();
+        remoteBaseline.settings = device.OnBoardSettings();
+        remoteBaseline.trajectory = device.OnBoardTrajectory();
         remoteBaseline.peer = peer;
     });
     connect(&service, &BoardService::boardSettingsChanged, this, &MainWindow::showRemoteChanges);
@@ -175,7 +176,7 @@ void MainWindow::takeRemoteChanges()
     controlMotionInto(trajectory);
 
     const QVariantMap before = heldValues(remoteBaseline.settings, remoteBaseline.trajectory);
-    const QVariantMap now = heldValues(device.BoardSettings(), device.BoardTrajectory());
+    const QVariantMap now = heldValues(device.OnBoardSettings(), device.OnBoardTrajectory());
     const QVariantMap own = heldValues(settings, trajectory);
     // The holder's own settings (limits, jog steps) are not here: a client
     // changes them in the window's records themselves.
@@ -199,8 +200,8 @@ void MainWindow::takeRemoteChanges()
     trajectory.FinalPosition = taken.value(FinalPositionKey).toInt();
     device.DrvSettings = settings;
     device.TrajectoryData = trajectory;
-    remoteBaseline.settings = device.BoardSettings();
-    remoteBaseline.trajectory = device.BoardTrajectory();
+    remoteBaseline.settings = device.OnBoardSettings();
+    remoteBaseline.trajectory = device.OnBoardTrajectory();
     if (replaced.isEmpty())
         return;
     const QString told = QStringLiteral("Remote change from %1 replaced values not yet written: %2")

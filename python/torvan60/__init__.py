@@ -30,7 +30,15 @@ import time
 import typing
 import warnings
 
-from . import _core
+try:
+    from . import _core
+except ImportError as missing:
+    raise ImportError(
+        "torvan60: its compiled module torvan60._core cannot be loaded into this Python "
+        f"({sys.executable}, {sys.version_info[0]}.{sys.version_info[1]}): {missing}. The module runs only on the "
+        "Python it was built for: build the target torvan60_python (cmake --build build --target torvan60_python) "
+        "with -DPython3_EXECUTABLE=<this interpreter>, or use the interpreter it was built for (see the README)"
+    ) from missing
 from ._errors import (
     BoardHeld,
     BoardLost,
@@ -91,8 +99,10 @@ class BoardInfo(typing.NamedTuple):
 
 
 def _program():
-    """How this program names itself to a holder."""
-    return os.path.basename(sys.argv[0]) if sys.argv and sys.argv[0] else "python"
+    """How this program names itself to a holder: by its script, or as
+    "python" where there is none (python -c, an interactive session)."""
+    script = sys.argv[0] if sys.argv else ""
+    return os.path.basename(script) if script and not script.startswith("-") else "python"
 
 
 def _local_board(simulate, simulate_boards, serial="", trace=None):
@@ -128,13 +138,13 @@ def _entries(local, simulated):
         here = set(_held_here)
     for serial, product, path, held in local.boards():
         held = held or serial in here
-        holder = served_by(serial, _program()) if held and serial not in here else None
-        entries.append((serial, product, path, held, holder))
+        served = served_by(serial, _program()) if held and serial not in here else None
+        entries.append((serial, product, path, held, served[0] if served else None))
     if not simulated:
         listed = {entry[0] for entry in entries}
-        for serial, holder in served_boards(_program()):
+        for serial, holder, product in served_boards(_program()):
             if serial not in listed and serial not in here:
-                entries.append((serial, "", socket_path(serial), True, holder))
+                entries.append((serial, product, socket_path(serial), True, holder))
     return entries
 
 
@@ -493,26 +503,56 @@ class Board:
         return self._call("settings.get", {"detail": True} if detail else None)
 
     def apply_settings(self, settings, save=False, developer_currents=False):
-        """Writes settings (a settings file's path, or a dict like the one
-        settings() gives) by the window's loading rules, reads them back and
-        returns them. Missing keys get their defaults and values out of range
-        are adjusted, each told as a BoardWarning. SettingsError for what is
-        no settings or what the board did not take; save keeps them over
-        restarts."""
-        if isinstance(settings, (str, bytes, os.PathLike)):
-            try:
-                settings = json.loads(_core.read_settings_file(os.fsdecode(settings)))
-            except ValueError as error:
-                raise SettingsError(str(error)) from None
-        elif not isinstance(settings, dict):
-            raise SettingsError("settings must be a settings file's path or a dict of its groups")
+        """Writes settings to the board, reads them back and returns the
+        board's settings. A settings file's path is loaded by the window's
+        rules: missing keys get their defaults. A dict like the one
+        settings() gives changes the keys it names only, the board keeps
+        the rest. Values out of range are adjusted, each told as a
+        BoardWarning. SettingsError for what is no settings or what the
+        board did not take; save keeps them over restarts."""
+        settings, whole_file = self._settings_arg(settings)
         result = self._call(
             "settings.set",
-            {"settings": settings, "save": bool(save), "developer_currents": bool(developer_currents)},
+            {
+                "settings": settings,
+                "whole_file": whole_file,
+                "save": bool(save),
+                "developer_currents": bool(developer_currents),
+            },
             settings=True,
         )
         self._warn(result.get("warnings", []))
         return result.get("settings", {})
+
+    def diff_settings(self, other, developer_currents=False):
+        """What differs between other (a settings file's path, a dict of
+        settings, or another Board) and this board, as the board holds the
+        values: a list of {"key", "a" (other), "b" (this board), "unit"},
+        empty when they agree. A file is taken whole (missing keys at their
+        defaults); a dict or a board by the keys it names. Nothing is
+        written."""
+        if isinstance(other, Board):
+            other = other.settings()
+        settings, whole_file = self._settings_arg(other)
+        result = self._call(
+            "settings.diff",
+            {"settings": settings, "whole_file": whole_file, "developer_currents": bool(developer_currents)},
+            settings=True,
+        )
+        return result.get("differences", [])
+
+    @staticmethod
+    def _settings_arg(settings):
+        """A settings argument as settings.set takes it, and whether it is a
+        whole file."""
+        if isinstance(settings, (str, bytes, os.PathLike)):
+            try:
+                return json.loads(_core.read_settings_file(os.fsdecode(settings))), True
+            except ValueError as error:
+                raise SettingsError(str(error)) from None
+        if not isinstance(settings, dict):
+            raise SettingsError("settings must be a settings file's path or a dict of its groups")
+        return settings, False
 
     def set_name(self, name, save=False):
         """Names the board; the name as the board keeps it (32 bytes of

@@ -27,7 +27,7 @@ public:
     void notice(const QString &title, const QString &text) override { show(QStringLiteral("notice"), title, text); }
     void warning(const QString &title, const QString &text) override { show(QStringLiteral("warning"), title, text); }
     // The choices are kept in text, one a line.
-    int choose(const QString &title, const QString &text, const QStringList &options) override
+    int chooseAmong(const QString &title, const QString &text, const QStringList &options) override
     {
         show(QStringLiteral("choose"), title, text + QLatin1Char('\n') + options.join(QLatin1Char('\n')));
         return choices.isEmpty() ? int(options.size()) - 1 : choices.takeFirst();
@@ -46,7 +46,7 @@ public:
     }
 
     QList<bool> answers; // OK = true; when empty every ask is Cancel
-    QList<int> choices;  // indices chooses return; when empty the last choice
+    QList<int> choices;  // indices chooseAmong returns; when empty the last choice
     // Runs while each question, notice or warning is open, as the operator
     // takes their time (the event loop runs meanwhile).
     std::function<void(const Shown &)> whileShown;
