@@ -48,18 +48,28 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs = DeadlineMs);
 class Broker
 {
 public:
-    explicit Broker(int port = freePort()) : port(port) {}
+    Broker() : port(freePort()), portOfItsOwn(true) {}
+    explicit Broker(int port) : port(port) {}
     ~Broker() { stop(); }
     // extra: configuration lines after the listener (it replaces
     // "allow_anonymous true" when it says allow_anonymous itself).
+    // A port the broker picked itself that another program took in the
+    // meantime (tests run side by side) is given up for another free one,
+    // on the first start only: later ones keep the port its clients know.
     [[nodiscard]] bool start(const QByteArray &extra = QByteArray());
     void stop();
     QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(port); }
     QString dir() const { return folder.path(); }
 
-    const int port;
+    // Read it after the first start, which may change it.
+    int port;
 
 private:
+    enum class Start { Listening, PortTaken, Failed };
+    Start startOnce(const QByteArray &extra);
+
+    const bool portOfItsOwn = false;
+    bool startedBefore = false;
     QTemporaryDir folder;
     QProcess process;
 };

@@ -4,6 +4,7 @@
 // message or a log line, with a generous deadline; the state rate is
 // checked with a wide tolerance.
 #include "MqttRig.h"
+#include "support/TestLanes.h"
 
 #include <QJsonArray>
 #include <QtTest>
@@ -437,7 +438,7 @@ int main(int argc, char *argv[])
         return 77;
     }
     TestMqtt test;
-    return QTest::qExec(&test, argc, argv);
+    return TestLanes::exec(&test, argc, argv);
 }
 
 #include "tst_mqtt.moc"
