@@ -43,13 +43,13 @@ bool CommandArgs::flag(const QString &name)
     return words.removeAll(name) > 0;
 }
 
-bool CommandArgs::value(const QString &name, QString &out)
+bool CommandArgs::value(const QString &name, QString &out, OptionValue kind)
 {
     for (int i = 0; i < words.size(); ++i) {
         if (!isOption(words.at(i), name))
             continue;
         int next = i;
-        if (takeValueOption(words, next, name, QStringLiteral("a value"), out, error) != OptionRead::Taken)
+        if (takeValueOption(words, next, name, QStringLiteral("a value"), out, error, kind) != OptionRead::Taken)
             return false;
         words.erase(words.begin() + i, words.begin() + next + 1);
         return true;
@@ -57,26 +57,35 @@ bool CommandArgs::value(const QString &name, QString &out)
     return true;
 }
 
+void CommandArgs::optionalValue(const QString &name, bool &present, QString &out)
+{
+    for (int i = 0; i < words.size(); ++i) {
+        if (!isOption(words.at(i), name))
+            continue;
+        present = true;
+        if (words.at(i).size() > name.size()) {
+            out = words.at(i).mid(name.size() + 1);
+        } else if (i + 1 < words.size() && isOptionValue(words.at(i + 1), OptionValue::Text)) {
+            out = words.takeAt(i + 1);
+        }
+        words.removeAt(i);
+        return;
+    }
+}
+
 bool CommandArgs::integer(const QString &name, qint64 min, qint64 max, qint64 &out)
 {
     QString text;
-    if (!value(name, text))
+    if (!value(name, text, OptionValue::Number))
         return false;
     return text.isEmpty() || number(text, name, min, max, out);
 }
 
 QString CommandArgs::next()
 {
-    // A word that looks like an option is not positional, unless it is a
-    // negative number.
-    for (int i = 0; i < words.size(); ++i) {
-        const QString &word = words.at(i);
-        bool isNumber = false;
-        word.toLongLong(&isNumber);
-        if (word.startsWith(QLatin1String("--")) || (word.startsWith(QLatin1Char('-')) && !isNumber))
-            continue;
-        return words.takeAt(i);
-    }
+    for (int i = 0; i < words.size(); ++i)
+        if (isOptionValue(words.at(i), OptionValue::Number))
+            return words.takeAt(i);
     return QString();
 }
 

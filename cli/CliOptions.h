@@ -39,10 +39,15 @@ public:
 
     bool flag(const QString &name);
     // False (and error set) when the option is there without a value.
-    bool value(const QString &name, QString &out);
+    bool value(const QString &name, QString &out, OptionValue kind = OptionValue::Text);
+    // An option whose value may be left out ("--name", "--name V" or
+    // "--name=V"): present tells whether it was given, out its value if
+    // any. A word after it is its value as isOptionValue() tells (a text).
+    void optionalValue(const QString &name, bool &present, QString &out);
     // A whole number within [min, max]; untouched when the option is absent.
     bool integer(const QString &name, qint64 min, qint64 max, qint64 &out);
-    // The next positional word, or an empty text.
+    // The next positional word (a word like an option is none, unless it
+    // is a negative number), or an empty text.
     QString next();
     // Parses a positional word as a whole number within [min, max].
     bool number(const QString &word, const QString &what, qint64 min, qint64 max, qint64 &out);

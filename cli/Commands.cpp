@@ -38,7 +38,8 @@ Options (anywhere before a "--"):
   --version               show the version
 
 Commands:
-  list                    boards on the bus: serial, product, path, free/held
+  list                    boards: serial, product, path, free, held or
+                          served by PROGRAM (pid N)
   status [--json]         identity, firmware and one live snapshot
   status --watch [--csv] [--count N]
                           one line per live report until Ctrl-C (or N lines)
@@ -51,7 +52,11 @@ Commands:
                           restarts
   enable | sleep          wake the driver or put it to sleep
   reset-faults            clear the fault flags (fails if a fault remains)
-  restart                 restart the board and wait until it is back
+  restart                 restart the board and wait until it is back: a
+                          running application restarts into the boot loader
+                          (as for a manual firmware update), a boot loader
+                          into the application, so a second restart brings
+                          the application back
   name NEW [--save]       set the board's name (--save: keep it over restarts)
   move TARGET [--max-speed N] [--accel N] [--decel N] [--timeout S] [--no-wait]
                           move to TARGET steps and wait until it is reached;
@@ -66,18 +71,23 @@ Commands:
   pwm stop | pwm off      outputs to 0 and driver asleep; off also leaves
                           DC motor mode
   firmware check          compare the board's firmware with the carried one
-  firmware update [--yes] update the firmware (asks unless --yes)
+  firmware update [--yes] update the firmware (asks on a terminal; without
+                          one, --yes is needed)
   serve                   hold the board and serve it to other programs on
                           its local socket until Ctrl-C or SIGTERM; finds it
-                          again after an unplug
+                          again after an unplug; ends with 3 when another
+                          program serves it already
   serve --mqtt URL [--mqtt-prefix P] [--mqtt-rate HZ] [--mqtt-allow LIST]
         [--mqtt-credentials FILE] [--mqtt-cafile FILE]
+        [--mqtt-discovery [PREFIX]] [--sparkplug GROUP[/EDGE]]
                           also publish it to an MQTT broker (mqtt:// or
                           mqtts://) under P/SERIAL/ (default torvan60), state
                           HZ times a second (default 10), and take the
                           methods in LIST from its cmd topic (default none);
                           user= and password= lines from FILE (mode 600);
-                          see docs/mqtt.md
+                          Home Assistant discovery under PREFIX (default
+                          homeassistant); a Sparkplug B edge node EDGE
+                          (default the host name) in GROUP; see docs/mqtt.md
 
 Exit codes:
   0  done

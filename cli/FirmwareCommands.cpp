@@ -52,6 +52,10 @@ int cmdFirmware(Session &session, CommandArgs &args)
         return Exit::Failed;
     }
 
+    // Nobody could answer the question before the board is flashed.
+    if (!yes && !Out::stdinIsTerminal())
+        return usageError(QStringLiteral("firmware update asks before it flashes the board; give --yes to update "
+                                         "without a terminal"));
     TorvanDRV &drv = session.board().drv;
     const QString carried = StatusJson::version(UpdateVersion[0], UpdateVersion[1]);
     // The update runs as the window runs it: the firmware check after the
@@ -59,9 +63,7 @@ int cmdFirmware(Session &session, CommandArgs &args)
     // loader, which the next connection updates and restarts again. So the
     // answer is given before connecting.
     session.warnOutdatedFirmware = false;
-    session.dialogs.answer = yes                      ? CliDialogs::Answer::Yes
-                             : Out::stdinIsTerminal() ? CliDialogs::Answer::AskTerminal
-                                                      : CliDialogs::Answer::No;
+    session.dialogs.answer = yes ? CliDialogs::Answer::Yes : CliDialogs::Answer::AskTerminal;
     const bool terminal = Out::stdoutIsTerminal();
     int shownPercent = -1;
     bool uploaded = false;

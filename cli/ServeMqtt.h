@@ -18,7 +18,8 @@ namespace Cli {
 // usage error's exit code after its message.
 int takeMqttOptions(CommandArgs &args, std::optional<MqttConfig> &config);
 
-// The bridge of the held board, started.
+// The bridge of the held board, started; none (after an error message)
+// when it cannot be.
 std::unique_ptr<MqttBridge> startMqttBridge(const MqttConfig &config, const QString &serial, BoardHolder &board,
                                             BoardPresence &presence, Logger &log);
 

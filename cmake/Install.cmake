@@ -8,8 +8,10 @@
 #   package folder (python/CMakeLists.txt): lib/python3/dist-packages under
 #   /usr, lib/python3.X/dist-packages under any other prefix
 #   lib/systemd/system/torvan60-serve@.service one board served headless
-#   share/doc/torvan60/{mqtt.md,serve.conf}    the MQTT bridge and the
-#                                              unit's settings, explained
+#   share/doc/torvan60/                        README.md and every page of
+#                                              docs/ (the service, the MQTT
+#                                              bridge, the records), and the
+#                                              unit's example settings
 # The window finds share/torvan60 from its own folder (ui/Pictures.cpp), so
 # the tree works under any prefix. Included last by the top-level list, after
 # every executable target is defined.
@@ -27,9 +29,13 @@ if(TARGET torvan60ctl)
     configure_file(\"${PROJECT_SOURCE_DIR}/scripts/systemd/torvan60-serve@.service.in\"
                    \"${TORVAN_UNIT_OUT}\" @ONLY)")
   install(FILES ${TORVAN_UNIT_OUT} DESTINATION lib/systemd/system)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/mqtt.md ${PROJECT_SOURCE_DIR}/scripts/systemd/serve.conf
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
+  install(FILES ${PROJECT_SOURCE_DIR}/scripts/systemd/serve.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
 endif()
+# The documentation as the source tree has it, so that its links between
+# pages hold.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60
+        FILES_MATCHING PATTERN "*.md")
 
 set(TORVAN_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 install(FILES ${TORVAN_RESOURCES}/torvan60.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

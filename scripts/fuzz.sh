@@ -4,6 +4,7 @@
 # each for the given number of seconds (default 60):
 #
 #     scripts/fuzz.sh [SECONDS] [TARGET...]      targets: reports settings_line settings_file options service recording
+#                                                         sparkplug_command
 #
 # Each run starts from the seed corpus in tests/fuzz/corpus/<target>/ and
 # keeps what it finds in build-fuzz/corpus/<target>/. A crashing input is
@@ -15,7 +16,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(reports settings_line settings_file options service recording)
+  targets=(reports settings_line settings_file options service recording sparkplug_command)
 fi
 
 "$here/scripts/setup.sh" --fuzz

@@ -1,9 +1,9 @@
 """Fixtures of the package's tests: boards of a simulated bus, held by the
 test's own process or served by another program.
 
-The tests run side by side (CTest runs the files at once, pytest-xdist the
-tests of a file): every test has a socket folder of its own, so that no test
-ever finds a holder that another one started."""
+The tests run side by side (pytest-xdist workers, beside the other CTest
+tests): every test has a socket folder of its own, so that no test ever
+finds a holder that another one started."""
 
 import os
 import pathlib

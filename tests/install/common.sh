@@ -119,3 +119,13 @@ run_unit_command() {
     kill -TERM "$pid"
     wait "$pid" || fail "the unit's command did not end cleanly on SIGTERM: $(cat "$work/serve.err")"
 }
+
+# expect_docs SOURCE DOCDIR: the README and every page of docs/ in the
+# source tree are in DOCDIR as they are there (README.md, docs/NAME.md).
+expect_docs() {
+    local source="$1" doc="$2" page
+    cmp -s "$source/README.md" "$doc/README.md" || fail "README.md not installed in $doc"
+    for page in "$source"/docs/*.md; do
+        cmp -s "$page" "$doc/docs/$(basename "$page")" || fail "docs/$(basename "$page") not installed in $doc"
+    done
+}

@@ -1,5 +1,7 @@
 #include "MqttRig.h"
 
+#include "support/TestLanes.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -8,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -23,6 +26,18 @@ QString brokerProgram()
         found = QStandardPaths::findExecutable(QStringLiteral("mosquitto"),
                                                {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
     return found;
+}
+
+int runWithBroker(QObject &test, int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (brokerProgram().isEmpty()) {
+        std::printf("SKIP: mosquitto is not installed (scripts/setup.sh installs it)\n");
+        return 77;
+    }
+    // Every row waits for a broker and a holder in real time: the rows run
+    // side by side, each in a process of its own.
+    return TestLanes::exec(&test, argc, argv);
 }
 
 namespace {
@@ -329,10 +344,11 @@ bool Watcher::waitFor(const QByteArray &topic, const std::function<bool(const Me
 
 // ---------------------------------------------------------------------------
 
-Serve::Serve(const QStringList &args)
+Serve::Serve(const QStringList &args, const QString &stateDir)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), stateDir.isEmpty() ? runtime.path() : stateDir);
     process.setProcessEnvironment(environment);
     process.setProgram(QStringLiteral(TORVAN60CTL));
     process.setArguments(args);
