@@ -9,6 +9,7 @@
 #include "record/LiveCsv.h"
 #include "support/CsvReader.h"
 #include "support/ManualClock.h"
+#include "support/TestLanes.h"
 #include "support/TextFiles.h"
 
 #include <QDir>
@@ -103,6 +104,9 @@ class TestCli : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
+    // Where holders put their sockets and the tool looks for them: this
+    // test's own, as tests run side by side and must not find each other's.
+    QTemporaryDir runtime;
 
     Result run(const QStringList &args,
                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
@@ -135,6 +139,7 @@ class TestCli : public QObject
 private slots:
     void initTestCase()
     {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         // Settings snapshots of firmware updates land in the test's folder.
         qputenv("XDG_STATE_HOME", stateFolder().toLocal8Bit());
     }
@@ -902,5 +907,12 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCli)
+// Every row waits on the tool's own processes: they run side by side.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    TestCli test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return TestLanes::exec(&test, argc, argv);
+}
 #include "tst_cli.moc"
