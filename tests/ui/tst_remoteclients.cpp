@@ -392,6 +392,12 @@ private slots:
     void aClientMeetsTheStartUpQuestionAsBusy()
     {
         QTemporaryDir runtime;
+        // The folder the holder serves in, this test's own while it runs.
+        struct OwnRuntime
+        {
+            const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
+            ~OwnRuntime() { qputenv("XDG_RUNTIME_DIR", before); }
+        } ownRuntime;
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
         WindowRig rig;
         QVERIFY(applySimulationScenario(rig.board, QStringLiteral("outdated")));
