@@ -190,6 +190,7 @@ void TorvanDRV::Connect()
             const QString id = describeBoard(productString, serialString);
             transport->setNonblocking(handle, 1);
             Connected = true;
+            Identified = false;
             boardMotionKnown = false; // its record is read with its settings
             log(QStringLiteral("Connected to: ") + id);
             emit newDriverInfoAvailable();
@@ -222,6 +223,7 @@ void TorvanDRV::Disconnect()
         transport->close(handle);
     handle = nullptr;
     Connected = false;
+    Identified = false;
     LinkKey = 0;
     liveModeBefore = 0; // the next board's first report tells its mode afresh
     RTData.SupplyVoltage = 0;
@@ -345,9 +347,10 @@ void TorvanDRV::dispatchInputReport()
         log(QStringLiteral("Values read from driver."));
         break;
     case Report::RptOtherSettings: {
-        const TrajectoryDataRecord before = TrajectoryData;
+        const TrajectoryDataRecord window = TrajectoryData;
+        const TrajectoryDataRecord configured = boardTrajectory;
         Buffer2OtherSettings();
-        takeReportedMotion(before);
+        takeReportedMotion(window, configured);
         emit newDriverValuesAvailable();
         break;
     }
@@ -366,6 +369,7 @@ void TorvanDRV::dispatchInputReport()
         const QString name = QString::fromUtf8(bytes);
         log(QStringLiteral("Device name: ") + LogText::escaped(name));
         DrvSettings.DriverName = name;
+        boardSettings.DriverName = name;
         emit newDriverValuesAvailable();
         break;
     }
@@ -416,8 +420,11 @@ void TorvanDRV::Buffer2RTData()
     // stored mode) shows as auto run. Only the entry counts: reports the
     // board sent before it took a command to leave speed mode must not set
     // the flag again once the window has cleared it.
-    if (RTData.OperatingMode == 6 && liveModeBefore != 6)
+    if (RTData.OperatingMode == 6 && liveModeBefore != 6) {
         DrvSettings.AutoRunMode = true;
+        boardSettings.AutoRunMode = true;
+        boardSettings.BINxButtonsMode = false;
+    }
     liveModeBefore = RTData.OperatingMode;
     const unsigned char pins = r[6];
     RTData.InpBootloaderOverride = pins & 0x01;
@@ -524,6 +531,7 @@ void TorvanDRV::exchangeDeviceInfo()
     }
     if (ReplyReceived) {
         decodeDriverInfo();
+        Identified = true;
         CheckFirmware();
         BusyWait(50);
         GetDriverValues();

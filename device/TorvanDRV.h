@@ -52,6 +52,10 @@ public:
     void Disconnect();
     bool IsConnected() const { return Connected; }
     bool IsDeviceFound() const { return DeviceFound; }
+    // The board connected now answered the device information request (its
+    // identity and firmware are in DriverInfo); DriverInfo still holds an
+    // earlier board's until then.
+    bool IsIdentified() const { return Identified; }
     bool IsReceiveTimerActive() const;
     const QString &ProductString() const { return productString; }
     const QString &SerialString() const { return serialString; }
@@ -80,6 +84,7 @@ public:
     // tick is held meanwhile; every report read is taken in as it would
     // be). False when one did not come or the board runs its boot loader.
     bool ReadSettingsNow(int windowMs);
+    // Writes DrvSettings (the window's record) to the board.
     void WriteDriverValues();
     void SaveDriverValues();
     void ResetFaults();
@@ -87,6 +92,8 @@ public:
     // The signed rate the step timer really produces for a requested one,
     // as SetStepFrequency returns it; nothing is sent.
     static int32_t ProducedStepRate(int32_t rate);
+    // Sends TrajectoryData with the auto run and BINx button flags of
+    // DrvSettings.
     void WriteTrajectory();
     void StopTrajectory();
     void SetHome();
@@ -94,16 +101,39 @@ public:
     void CalculatePWMTimers();
     void WritePWMSettings();
 
+    // ---- What the board holds ----
+    // DrvSettings and TrajectoryData are the window's working records: its
+    // controls copy every edit into them, and they become the board's only
+    // once written. The board's own settings are kept apart: the driver
+    // values, mode flags and name as the board last reported them or was
+    // last sent them, and its motion settings likewise. Of the motion
+    // record, FinalPosition and RequestedSpeed are the target of the last
+    // move and the speed of the last speed-mode run sent; the position
+    // limits and jog steps are never the board's and stay 0 here. A board
+    // connected anew (after a restart) is taken as holding what it held
+    // until its first reports say otherwise.
+    const DrvSettingsRecord &OnBoardSettings() const { return boardSettings; }
+    const TrajectoryDataRecord &OnBoardTrajectory() const { return boardTrajectory; }
+    // The register image the board last reported or was last sent.
+    const DriverRegistersRecord &OnBoardRegisters() const { return boardRegisters; }
+    // Writes, sends or names with records other than the working ones (a
+    // remote client's), leaving DrvSettings, TrajectoryData and
+    // DriverRegisters as they are. SendDriverName gives the name as the
+    // board keeps it (32 bytes of UTF-8).
+    void SendDriverValues(const DrvSettingsRecord &settings);
+    void SendTrajectory(const TrajectoryDataRecord &trajectory, bool autoRun, bool binxButtons);
+    QString SendDriverName(const QString &name);
+
     // ---- Motion shared by several front ends ----
-    // A trajectory command with this record in place of TrajectoryData: a
-    // client's move or run with a speed profile of its own (and the mode
-    // flags of DrvSettings). TrajectoryData keeps the configured profile;
-    // the board has the record's only while that motion lasts: once the
-    // motor rests at the target, the configured profile is put back.
-    void WriteTrajectory(const TrajectoryDataRecord &record);
+    // A client's move or run with a speed profile of its own: the board has
+    // that profile only while this motion lasts. The board's settings (the
+    // record above) keep the configured profile, the one the last settings
+    // write gave it; once the motor rests at the target, the configured
+    // profile is put back on the board.
+    void LendTrajectory(const TrajectoryDataRecord &trajectory, bool autoRun, bool binxButtons);
     // The stop of every front end (the window's Stop button and Escape key,
     // the service's stop): the motor brakes with the configured deceleration
-    // (TrajectoryData.MaxDecel), whatever a move asked for. When the
+    // (OnBoardTrajectory().MaxDecel), whatever a move asked for. When the
     // board's motion record holds another profile, a trajectory command
     // first puts the configured one back, aimed where the motor comes to
     // rest at that deceleration (in speed mode: a requested speed of 0);
@@ -210,13 +240,14 @@ private:
     // external buttons, bit 1 speed mode); what the board's motion record
     // holds from then on.
     void sendTrajectory(const TrajectoryDataRecord &record, unsigned char modeBits);
-    unsigned char modeBitsOfSettings() const;
-    // The configured profile with the board's other motion settings.
+    // The board's settings after a trajectory command in these modes.
+    void keepSentTrajectory(const TrajectoryDataRecord &t, bool autoRun, bool binxButtons);
+    // The configured profile with the motion record the board holds.
     TrajectoryDataRecord configuredOnBoard() const;
-    // The other-settings reply just decoded, over what TrajectoryData held
-    // before it: the board's record noted, and a lent profile not taken
-    // for the configured one.
-    void takeReportedMotion(const TrajectoryDataRecord &before);
+    // The other-settings reply just decoded, over the working and the
+    // board's records as they were before it: the board's motion record
+    // noted, and a lent profile not taken for the configured one.
+    void takeReportedMotion(const TrajectoryDataRecord &window, const TrajectoryDataRecord &configured);
     // A live report: a lent profile goes once its move has ended.
     void putBackLentProfile();
     // One non-blocking read into the input record; the HID layer's count.
@@ -225,9 +256,22 @@ private:
     // Reads without pause until isReply() accepts a 64-byte report or
     // windowMs have passed (the end included). A failed read disconnects.
     PollResult pollReply(int windowMs, const std::function<bool()> &isReply);
+    // The busy check and log line of a write of the driver values; false
+    // when nothing is to be sent.
+    bool beginDriverValuesWrite();
+    // Sends the write-values command for this register image and these
+    // settings; the board's record follows what was sent.
+    void sendDriverValues(const DriverRegistersRecord &registers, const DrvSettingsRecord &settings);
+    // Takes a driver registers reply into the board's record.
+    void takeBoardRegisters();
+
+    DrvSettingsRecord boardSettings;
+    TrajectoryDataRecord boardTrajectory;
+    DriverRegistersRecord boardRegisters;
 
     bool Connected = false;
     bool DeviceFound = false;
+    bool Identified = false;
     QString productString;
     QString serialString;
     QString serialFilter;
@@ -244,7 +288,7 @@ private:
     int readsNotLogged = 0;
     int32_t liveModeBefore = 0; // operating mode of the previous live report
     // The board's motion record as far as known: what the last trajectory
-    // command carried or the board reported since.
+    // command carried or the board reported since, a lent profile included.
     TrajectoryDataRecord boardMotion;
     bool boardMotionKnown = false;
     // A client's profile is on the board, for its move to this target.

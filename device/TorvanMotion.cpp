@@ -30,21 +30,29 @@ bool sameProfile(const TrajectoryDataRecord &a, const TrajectoryDataRecord &b)
     return a.MaxSpeed == b.MaxSpeed && a.MaxAccel == b.MaxAccel && a.MaxDecel == b.MaxDecel;
 }
 
+void keepProfile(TrajectoryDataRecord &record, const TrajectoryDataRecord &of)
+{
+    record.MaxSpeed = of.MaxSpeed;
+    record.MaxAccel = of.MaxAccel;
+    record.MaxDecel = of.MaxDecel;
+}
+
 } // namespace
 
-void TorvanDRV::WriteTrajectory(const TrajectoryDataRecord &record)
+void TorvanDRV::LendTrajectory(const TrajectoryDataRecord &trajectory, bool autoRun, bool binxButtons)
 {
-    profileLent = !sameProfile(record, TrajectoryData);
-    lentTarget = record.FinalPosition;
-    sendTrajectory(record, modeBitsOfSettings());
+    const TrajectoryDataRecord configured = boardTrajectory;
+    sendTrajectory(trajectory, static_cast<unsigned char>((autoRun ? 2 : 0) | (binxButtons ? 1 : 0)));
+    keepSentTrajectory(trajectory, autoRun, binxButtons);
+    keepProfile(boardTrajectory, configured);
+    profileLent = !sameProfile(trajectory, configured);
+    lentTarget = trajectory.FinalPosition;
 }
 
 TrajectoryDataRecord TorvanDRV::configuredOnBoard() const
 {
     TrajectoryDataRecord record = boardMotion;
-    record.MaxSpeed = TrajectoryData.MaxSpeed;
-    record.MaxAccel = TrajectoryData.MaxAccel;
-    record.MaxDecel = TrajectoryData.MaxDecel;
+    keepProfile(record, boardTrajectory);
     return record;
 }
 
@@ -54,11 +62,11 @@ void TorvanDRV::StopMotion()
     // buttons' moves, speed mode.
     const int32_t mode = RTData.OperatingMode;
     const bool trajectoryMode = mode == 4 || mode == 5 || mode == 6;
-    if (trajectoryMode && boardMotionKnown && boardMotion.MaxDecel != TrajectoryData.MaxDecel) {
+    if (trajectoryMode && boardMotionKnown && boardMotion.MaxDecel != boardTrajectory.MaxDecel) {
         // The board brakes with its record's deceleration and takes a new
         // record at once, also while it brakes: the configured one first.
         log(QStringLiteral("Stop with the configured deceleration %1 (the board's motion record had %2)")
-                .arg(TrajectoryData.MaxDecel)
+                .arg(boardTrajectory.MaxDecel)
                 .arg(boardMotion.MaxDecel));
         TrajectoryDataRecord record = configuredOnBoard();
         record.FinalPosition = restingPoint(RTData.CurrentPosition, RTData.CurrentSpeed, record.MaxDecel);
@@ -84,7 +92,7 @@ int32_t TorvanDRV::ClampedToPositionLimits(int64_t target) const
     return int32_t(std::clamp(target, lower, upper));
 }
 
-void TorvanDRV::takeReportedMotion(const TrajectoryDataRecord &before)
+void TorvanDRV::takeReportedMotion(const TrajectoryDataRecord &window, const TrajectoryDataRecord &configured)
 {
     DriverRegisterCodec::OtherSettings2TrajectoryData(DriverRegisterCodec::Buffer2OtherSettings(InputReport),
                                                       boardMotion);
@@ -93,10 +101,9 @@ void TorvanDRV::takeReportedMotion(const TrajectoryDataRecord &before)
         return;
     // Read while a client's move has the board (after a reconnection, or
     // by a settings read): that profile is the move's, not the settings'.
-    profileLent = !sameProfile(boardMotion, before);
-    TrajectoryData.MaxSpeed = before.MaxSpeed;
-    TrajectoryData.MaxAccel = before.MaxAccel;
-    TrajectoryData.MaxDecel = before.MaxDecel;
+    profileLent = !sameProfile(boardMotion, configured);
+    keepProfile(TrajectoryData, window);
+    keepProfile(boardTrajectory, configured);
 }
 
 void TorvanDRV::putBackLentProfile()

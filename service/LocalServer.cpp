@@ -263,9 +263,17 @@ QString LocalServer::freePath(const QString &serial)
 void LocalServer::close()
 {
     const bool hadClients = clientCount() > 0;
-    if (!service.boardConnected())
-        for (Client *client : clients)
+    // When the board is gone, what the clients sent up to now is answered
+    // first (with the lost-board error). What waits for a client (those
+    // answers, its last notification) goes out as far as its socket takes
+    // it now.
+    const bool boardGone = !service.boardConnected();
+    for (Client *client : clients) {
+        if (boardGone)
             takeEverythingSent(client);
+        if (!client->dropping)
+            client->flush();
+    }
     std::vector<Client *> leaving;
     leaving.swap(clients);
     for (Client *client : leaving) {

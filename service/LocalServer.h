@@ -35,7 +35,8 @@ public:
     QString listen(const QString &serial);
     // Drops every client and removes the socket file. When the board is
     // gone, what the clients sent up to now is answered first (with the
-    // lost-board error), so that no request is left without its answer.
+    // lost-board error), so that no request is left without its answer;
+    // what waits for a client goes out as far as its socket takes it.
     void close();
     bool isListening() const { return listenFd >= 0; }
     // Whether the last listen() was refused because a live holder answers

@@ -433,7 +433,7 @@ private slots:
             // As the service sends a client's move with its own profile.
             TrajectoryDataRecord lent = rig.drv.TrajectoryData;
             lent.MaxDecel = lentDecel;
-            rig.drv.WriteTrajectory(lent);
+            rig.drv.LendTrajectory(lent, false, false);
         }
         rig.run(1000);
         QVERIFY(rig.liveSpeed() > 0);
