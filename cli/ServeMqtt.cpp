@@ -5,37 +5,85 @@
 
 namespace Cli {
 
-int takeMqttOptions(CommandArgs &args, std::optional<MqttConfig> &result)
+namespace {
+
+using Parser = QString (*)(const QString &, MqttConfig &);
+
+// Each option and the reader of its value.
+struct MqttOption
 {
-    using Parser = QString (*)(const QString &, MqttConfig &);
-    const std::pair<QString, Parser> options[] = {
-        {QStringLiteral("--mqtt"), MqttOptions::parseUrl},
-        {QStringLiteral("--mqtt-prefix"), MqttOptions::parsePrefix},
-        {QStringLiteral("--mqtt-rate"), MqttOptions::parseRate},
-        {QStringLiteral("--mqtt-allow"), MqttOptions::parseAllowList},
-        {QStringLiteral("--mqtt-credentials"), MqttOptions::readCredentials},
-        {QStringLiteral("--mqtt-cafile"), MqttOptions::checkCaFile},
+    CommandLine::Option option;
+    Parser parse;
+};
+
+std::vector<MqttOption> declared()
+{
+    using CommandLine::Option;
+    const QStringList mqtt{QStringLiteral("--mqtt")};
+    return {
+        {Option::text({QStringLiteral("--mqtt")}, QStringLiteral("URL"),
+                      QStringLiteral("Also publish the board to the MQTT broker at URL: mqtt://HOST[:PORT] (port "
+                                     "1883) or mqtts://HOST[:PORT] (TLS, port 8883), IPv6 hosts in brackets; "
+                                     "credentials in a URL are refused. See docs/mqtt.md.")),
+         MqttOptions::parseUrl},
+        {Option::text({QStringLiteral("--mqtt-prefix")}, QStringLiteral("PREFIX"),
+                      QStringLiteral("The topics' prefix, one or more levels (lab1, plant/line2), without +, #, a "
+                                     "leading $ or an empty level; the board's topics are PREFIX/SERIAL/. Default "
+                                     "torvan60."))
+             .with(mqtt),
+         MqttOptions::parsePrefix},
+        {Option::text({QStringLiteral("--mqtt-rate")}, QStringLiteral("HZ"),
+                      QStringLiteral("State messages a second, %1 to %2. Default %3.")
+                          .arg(MqttConfig::MinRate)
+                          .arg(MqttConfig::MaxRate)
+                          .arg(MqttConfig().rate))
+             .with(mqtt),
+         MqttOptions::parseRate},
+        {Option::text({QStringLiteral("--mqtt-allow")}, QStringLiteral("LIST"),
+                      QStringLiteral("The methods of the board's service that MQTT clients may call on its cmd "
+                                     "topic, separated by commas (stop,move,home); firmware.update never. Default "
+                                     "none."))
+             .with(mqtt),
+         MqttOptions::parseAllowList},
+        {Option::file({QStringLiteral("--mqtt-credentials")}, QStringLiteral("FILE"), QString(),
+                      QStringLiteral("The broker's user and password from FILE: user=NAME and password=SECRET lines; "
+                                     "the file must be readable by its owner only (chmod 600)."))
+             .with(mqtt),
+         MqttOptions::readCredentials},
+        {Option::file({QStringLiteral("--mqtt-cafile")}, QStringLiteral("FILE"), QString(),
+                      QStringLiteral("The CA certificates (PEM) an mqtts:// broker is checked against; without it, "
+                                     "the system's."))
+             .with(mqtt),
+         MqttOptions::checkCaFile},
     };
+}
+
+} // namespace
+
+CommandLine::Options mqttOptions()
+{
+    CommandLine::Options options;
+    for (const MqttOption &option : declared())
+        options.push_back(option.option);
+    return options;
+}
+
+int takeMqttOptions(const CommandArgs &args, std::optional<MqttConfig> &result)
+{
     MqttConfig config;
-    QStringList given;
-    for (const auto &option : options) {
-        // An option given is never empty: the taker refuses that.
-        QString value;
-        if (!args.value(option.first, value))
-            return argsError(args);
+    // The parser has checked that the others go with --mqtt.
+    for (const MqttOption &option : declared()) {
+        const QString value = args.value(option.option.name());
         if (value.isEmpty())
             continue;
-        given << option.first;
-        const QString error = option.second(value, config);
+        const QString error = option.parse(value, config);
         if (!error.isEmpty())
-            return usageError(error);
+            return usageError(args, error);
     }
-    if (given.isEmpty())
+    if (args.value(QStringLiteral("--mqtt")).isEmpty())
         return Exit::Ok;
-    if (given.first() != QLatin1String("--mqtt"))
-        return usageError(QStringLiteral("%1 needs --mqtt URL").arg(given.first()));
     if (!config.caFile.isEmpty() && !config.tls)
-        return usageError(QStringLiteral("--mqtt-cafile is for mqtts:// only"));
+        return usageError(args, QStringLiteral("--mqtt-cafile is for mqtts:// only"));
     result = config;
     return Exit::Ok;
 }

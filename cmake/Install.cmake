@@ -8,8 +8,13 @@
 #   package folder (python/CMakeLists.txt): lib/python3/dist-packages under
 #   /usr, lib/python3.X/dist-packages under any other prefix
 #   lib/systemd/system/torvan60-serve@.service one board served headless
-#   share/doc/torvan60/{mqtt.md,serve.conf}    the MQTT bridge and the
+#   share/doc/torvan60/{mqtt.md,service.md,serve.conf}
+#                                              the MQTT bridge, the local
+#                                              socket's protocol and the
 #                                              unit's settings, explained
+#   share/man/man1/torvan60.1.gz (and torvan60ctl.1.gz)  manual pages
+#   share/bash-completion/completions/torvan60ctl  its bash completion, where
+#                                              bash-completion looks
 # The window finds share/torvan60 from its own folder (ui/Pictures.cpp), so
 # the tree works under any prefix. Included last by the top-level list, after
 # every executable target is defined.
@@ -27,9 +32,14 @@ if(TARGET torvan60ctl)
     configure_file(\"${PROJECT_SOURCE_DIR}/scripts/systemd/torvan60-serve@.service.in\"
                    \"${TORVAN_UNIT_OUT}\" @ONLY)")
   install(FILES ${TORVAN_UNIT_OUT} DESTINATION lib/systemd/system)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/mqtt.md ${PROJECT_SOURCE_DIR}/scripts/systemd/serve.conf
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/mqtt.md ${PROJECT_SOURCE_DIR}/docs/service.md
+                ${PROJECT_SOURCE_DIR}/scripts/systemd/serve.conf
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
+  install(FILES ${TORVAN_MANUAL_DIR}/torvan60ctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${TORVAN_MANUAL_DIR}/completions/torvan60ctl
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
+install(FILES ${TORVAN_MANUAL_DIR}/torvan60.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(TORVAN_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 install(FILES ${TORVAN_RESOURCES}/torvan60.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

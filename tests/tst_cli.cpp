@@ -9,6 +9,7 @@
 #include "record/LiveCsv.h"
 #include "support/CsvReader.h"
 #include "support/ManualClock.h"
+#include "support/ProcessRun.h"
 #include "support/TextFiles.h"
 
 #include <QDir>
@@ -24,13 +25,7 @@ namespace {
 
 constexpr int FinishMs = 90000;
 
-struct Result
-{
-    int code = -1;
-    QString out;
-    QString err;
-    QStringList lines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
-};
+using Result = ProcessResult;
 
 void start(QProcess &process, const QStringList &args, const QString &dir,
            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
@@ -44,16 +39,7 @@ void start(QProcess &process, const QStringList &args, const QString &dir,
 
 Result finish(QProcess &process)
 {
-    Result result;
-    if (!process.waitForFinished(FinishMs)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return finishProcess(process, FinishMs);
 }
 
 // The link key of the simulated board with this index.
@@ -160,12 +146,11 @@ private slots:
 
     void helpAndVersionGoToStdout()
     {
+        // What the help says is tst_clihelp's.
         const Result help = run({QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
-        for (const char *command :
-             {"list", "status", "settings get", "settings set", "enable", "sleep", "reset-faults", "restart", "name",
-              "move", "run", "stop", "home", "pwm", "firmware check", "firmware update", "Exit codes"})
-            QVERIFY2(help.out.contains(QLatin1String(command)), command);
+        QVERIFY(help.out.startsWith(QLatin1String("Usage: torvan60ctl ")));
+        QCOMPARE(help.err, QString());
         const Result version = run({QStringLiteral("--version")});
         QCOMPARE(version.code, 0);
         QVERIFY(version.out.startsWith(QLatin1String("torvan60ctl 1.23")));
