@@ -161,16 +161,23 @@ void CommandArgs::read(const QStringList &words)
 
     for (size_t index = 0; index < form->arguments.size(); ++index) {
         const Argument &argument = form->arguments[index];
-        if (int(index) >= arguments.size()) {
+        // An empty word is no argument.
+        if (arguments.value(int(index)).isEmpty()) {
             if (argument.optional)
                 continue;
             error = QStringLiteral("%1 needs %2").arg(formName(), argument.what);
             return;
         }
+        const QString &word = arguments.at(int(index));
         qint64 n = 0;
         if (argument.kind == Kind::Integer &&
-            !CommandLine::parseInteger(arguments.at(int(index)), argument.name, argument.min, argument.max, n, error))
+            !CommandLine::parseInteger(word, argument.name, argument.min, argument.max, n, error))
             return;
+        if (argument.kind == Kind::Choice && !argument.choices.contains(word)) {
+            error = QStringLiteral("%1 is one of %2, not \"%3\"")
+                        .arg(argument.name, argument.choices.join(QStringLiteral(", ")), word);
+            return;
+        }
     }
     for (const Option &option : form->options) {
         if (option.goesWith.isEmpty() || !given.count(option.name()))

@@ -228,6 +228,8 @@ private slots:
                                          "help pwm)";
         QTest::newRow("option without its partner") << QStringList{"--simulate", "serve", "--mqtt-rate", "5"}
                                                     << "--mqtt-rate needs --mqtt URL (see torvan60ctl help serve)";
+        QTest::newRow("an empty word is no argument")
+            << QStringList{"--simulate", "name", ""} << "name needs the new name (see torvan60ctl help name)";
         QTest::newRow("no action") << QStringList{"--simulate", "firmware"}
                                    << "firmware needs an action: check or update (see torvan60ctl help firmware)";
         QTest::newRow("help of no command")
