@@ -1,14 +1,20 @@
 // A fleet on one broker: eight torvan60ctl serve processes, each holding its
 // own simulated board, publish their state at 10 Hz to one local mosquitto
-// for 60 s (or the seconds given as the argument). A subscriber counts every
-// state message. Printed, each next to its budget:
+// for 60 s (or the seconds given as the argument). Each is also a Sparkplug B
+// edge node of its own and publishes Home Assistant discovery configs
+// (--plain: neither), and its motor moves all along (a move sent as a
+// Sparkplug DCMD), so that DDATA flows at the state rate. A subscriber counts
+// every message. Printed, each next to its budget:
 // - per board, the state messages received against those the process says
 //   it published, and the gaps in their "seq" user property (every state
 //   message is numbered by its process, so a message lost anywhere shows as
 //   a gap): budget none;
+// - per board, the Sparkplug messages received and the gaps in their seq
+//   (0 to 255 and round again, from 0 at each NBIRTH): budget none;
 // - per process, the share of a core it used over the run, from utime +
 //   stime in /proc/<pid>/stat: budget under 2 %.
 #include "MqttRig.h"
+#include "SparkplugWire.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -47,14 +53,47 @@ QByteArray serial(int board)
     return QByteArray("SIM60-00000") + QByteArray::number(board);
 }
 
+QByteArray edge(int board)
+{
+    return "edge" + QByteArray::number(board);
+}
+
+// The Sparkplug messages of one edge node, and the gaps in their seq.
+std::pair<int, int> sparkplugGaps(const Watcher &watcher, int board)
+{
+    const QByteArray prefix = "spBv1.0/bench/";
+    int count = 0, gaps = 0;
+    qint64 last = -1;
+    for (const Message &m : watcher.all()) {
+        const QList<QByteArray> levels = m.topic.split('/');
+        if (!m.topic.startsWith(prefix) || levels.size() < 4 || levels[3] != edge(board) || levels[2].endsWith("CMD") ||
+            levels[2] == "NDEATH")
+            continue;
+        SparkplugWire::Payload payload;
+        if (!SparkplugWire::read(m.payload, payload)) {
+            ++gaps;
+            continue;
+        }
+        ++count;
+        const bool birth = levels[2] == "NBIRTH";
+        if ((birth && payload.seq != 0) || (!birth && last >= 0 && payload.seq != (last + 1) % 256))
+            ++gaps;
+        last = payload.seq;
+    }
+    return {count, gaps};
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 60;
+    const bool plain = app.arguments().contains(QStringLiteral("--plain"));
+    QStringList numbers = app.arguments().mid(1);
+    numbers.removeAll(QStringLiteral("--plain"));
+    const int seconds = numbers.isEmpty() ? 60 : numbers.first().toInt();
     if (brokerProgram().isEmpty() || seconds <= 0) {
-        std::printf("usage: %s [SECONDS]; needs mosquitto (scripts/setup.sh installs it)\n", argv[0]);
+        std::printf("usage: %s [SECONDS] [--plain]; needs mosquitto (scripts/setup.sh installs it)\n", argv[0]);
         return 2;
     }
     Broker broker;
@@ -63,16 +102,26 @@ int main(int argc, char *argv[])
         return 1;
     }
     Watcher watcher;
-    if (!watcher.connect(broker.port, "torvan60/+/state")) {
+    if (!watcher.connect(broker.port, "#")) {
         std::printf("the subscriber did not connect\n");
         return 1;
     }
     std::vector<std::unique_ptr<Serve>> serves;
-    for (int board = 1; board <= Boards; ++board)
-        serves.push_back(std::make_unique<Serve>(
-            QStringList{QStringLiteral("--simulate-boards=%1").arg(Boards), QStringLiteral("-d"),
-                        QString::fromLatin1(serial(board)), QStringLiteral("serve"), QStringLiteral("--mqtt"),
-                        broker.url(), QStringLiteral("--mqtt-rate"), QString::number(Rate)}));
+    for (int board = 1; board <= Boards; ++board) {
+        QStringList args{QStringLiteral("--simulate-boards=%1").arg(Boards),
+                         QStringLiteral("-d"),
+                         QString::fromLatin1(serial(board)),
+                         QStringLiteral("serve"),
+                         QStringLiteral("--mqtt"),
+                         broker.url(),
+                         QStringLiteral("--mqtt-rate"),
+                         QString::number(Rate)};
+        if (!plain)
+            args << QStringLiteral("--mqtt-discovery") << QStringLiteral("--sparkplug")
+                 << QStringLiteral("bench/") + QString::fromLatin1(edge(board)) << QStringLiteral("--mqtt-allow")
+                 << QStringLiteral("move");
+        serves.push_back(std::make_unique<Serve>(args));
+    }
     // Measured once every board is published: starting up is not serving.
     const bool allUp = waitUntil([&] {
         for (int board = 1; board <= Boards; ++board)
@@ -83,6 +132,14 @@ int main(int argc, char *argv[])
     if (!allUp) {
         std::printf("not every board was published:\n%s\n", qPrintable(serves[0]->log()));
         return 1;
+    }
+    // Every motor moves for the whole run, far and slowly enough: its
+    // position changes at every state message.
+    if (!plain) {
+        const QByteArray move = SparkplugWire::payload(SparkplugWire::metric("Commands/move", -1, 3, 100000000));
+        for (int board = 1; board <= Boards; ++board)
+            if (!watcher.publish("spBv1.0/bench/DCMD/" + edge(board) + '/' + serial(board), move))
+                return 1;
     }
     std::vector<qint64> ticksBefore;
     for (const auto &serve : serves)
@@ -119,18 +176,27 @@ int main(int argc, char *argv[])
         5000);
 
     bool ok = true;
-    std::printf("\n%-14s %9s %9s %6s %8s   %s\n", "board", "published", "received", "gaps", "CPU", "budget");
+    std::printf("\n%s, 8 boards\n", plain ? "JSON state only" : "JSON state, discovery and Sparkplug B");
+    std::printf("%-14s %9s %9s %6s %9s %6s %8s   %s\n", "board", "published", "received", "gaps", "sparkplug", "gaps",
+                "CPU", "budget");
     for (int board = 1; board <= Boards; ++board) {
         const std::vector<Message> states = watcher.messages("torvan60/" + serial(board) + "/state");
         qint64 gaps = 0;
-        for (size_t i = 1; i < states.size(); ++i)
-            gaps += qMax<qint64>(0, states[i].seq - states[i - 1].seq - 1) + (states[i].seq <= states[i - 1].seq);
+        for (size_t i = 1; i < states.size(); ++i) {
+            const qint64 gap =
+                qMax<qint64>(0, states[i].seq - states[i - 1].seq - 1) + (states[i].seq <= states[i - 1].seq);
+            if (gap)
+                std::printf("gap after seq %lld at %lld ms\n", states[i - 1].seq, states[i].atMs);
+            gaps += gap;
+        }
         const qint64 sent = published[size_t(board - 1)];
         const double share = cpu[size_t(board - 1)];
-        const bool boardOk = gaps == 0 && sent == qint64(states.size()) && share < CpuBudgetPercent;
+        const auto [spCount, spGaps] = sparkplugGaps(watcher, board);
+        const bool boardOk = gaps == 0 && sent == qint64(states.size()) && share < CpuBudgetPercent && spGaps == 0 &&
+                             (plain || spCount > 0);
         ok = ok && boardOk;
-        std::printf("%-14s %9lld %9zu %6lld %7.2f%%   all received, no gap, CPU < %.0f %% of a core: %s\n",
-                    serial(board).constData(), sent, states.size(), gaps, share, CpuBudgetPercent,
+        std::printf("%-14s %9lld %9zu %6lld %9d %6d %7.2f%%   all received, no gap, CPU < %.0f %% of a core: %s\n",
+                    serial(board).constData(), sent, states.size(), gaps, spCount, spGaps, share, CpuBudgetPercent,
                     boardOk ? "ok" : "OVER");
     }
     std::printf("\nexpected about %d state messages a board (%d Hz over %.1f s, and a few while starting)\n",

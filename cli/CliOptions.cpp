@@ -14,6 +14,13 @@ bool looksLikeOption(const QString &word)
     return word.size() > 1 && word.startsWith(QLatin1Char('-'));
 }
 
+// The one rule for a word that may be a value: a negative number is one
+// only where a number is expected.
+bool isValue(const QString &word, Kind kind)
+{
+    return isOptionValue(word, CommandLine::numeric(kind) ? OptionValue::Number : OptionValue::Text);
+}
+
 QStringList optionNames(const CommandLine::Options &options)
 {
     QStringList names;
@@ -148,7 +155,7 @@ void CommandArgs::read(const QStringList &words)
         const Kind expected = next < form->arguments.size() ? form->arguments[next].kind : Kind::Text;
         if (!optionsEnded && word == QLatin1String("--")) {
             optionsEnded = true;
-        } else if (optionsEnded || !looksLikeOption(word) || CommandLine::isValue(word, expected)) {
+        } else if (optionsEnded || !looksLikeOption(word) || isValue(word, expected)) {
             if (next >= form->arguments.size()) {
                 error = QStringLiteral("unexpected argument \"%1\" for %2").arg(word, formName());
                 return;
@@ -235,8 +242,11 @@ bool CommandArgs::readOption(const QStringList &words, int &i)
             error = QStringLiteral("%1= needs %2").arg(typed, option->what());
             return false;
         }
+    } else if (option->optionalValue) {
+        if (i + 1 < words.size() && isValue(words.at(i + 1), option->kind))
+            value = words.at(++i);
     } else if (option->takesValue() && !option->attachedValue) {
-        if (i + 1 >= words.size() || !CommandLine::isValue(words.at(i + 1), option->kind)) {
+        if (i + 1 >= words.size() || !isValue(words.at(i + 1), option->kind)) {
             error = QStringLiteral("%1 needs %2").arg(typed, option->what());
             return false;
         }
@@ -246,6 +256,12 @@ bool CommandArgs::readOption(const QStringList &words, int &i)
     if (option->kind == Kind::Integer && !value.isEmpty() &&
         !CommandLine::parseInteger(value, typed, option->min, option->max, number, error))
         return false;
+    bool isNumber = false;
+    value.toDouble(&isNumber);
+    if (option->kind == Kind::Number && !value.isEmpty() && !isNumber) {
+        error = QStringLiteral("%1 takes a number, not \"%2\"").arg(typed, value);
+        return false;
+    }
     if (option->kind == Kind::Choice && !value.isEmpty() && !option->choices.contains(value)) {
         error = QStringLiteral("%1 takes %2, not \"%3\"").arg(typed, option->what(), value);
         return false;

@@ -22,6 +22,7 @@ QString completion(Kind kind, const QString &pattern, const QStringList &choices
     case Kind::Flag:
     case Kind::Text:
     case Kind::Integer:
+    case Kind::Number:
         break;
     }
     return QStringLiteral("any");
@@ -29,8 +30,10 @@ QString completion(Kind kind, const QString &pattern, const QStringList &choices
 
 QString value(const CommandLine::Option &option)
 {
-    return (option.attachedValue ? QStringLiteral("attached ") : QString()) +
-           completion(option.kind, option.pattern, option.choices);
+    const QString form = option.attachedValue   ? QStringLiteral("attached ")
+                         : option.optionalValue ? QStringLiteral("optional ")
+                                                : QString();
+    return form + completion(option.kind, option.pattern, option.choices);
 }
 
 // A case pattern for the shell, quoted.
@@ -105,8 +108,9 @@ __torvan60ctl_options()
 }
 
 # What completes the value of option $2 after command $1 (or before any):
-# [attached] file PATTERN | choice WORD... | serial | any; nothing when the
-# option takes no value.
+# [attached|optional] file PATTERN | choice WORD... | serial | any; nothing
+# when the option takes no value. An attached value is given as --name=VALUE
+# only; an optional one may be left out.
 __torvan60ctl_value()
 {
     case "$1 $2" in
@@ -174,7 +178,8 @@ _torvan60ctl()
             [[ $w == -- ]] && { ended=1; continue; }
             [[ $w == --simulate* ]] && program+=("$w")
             how=$(__torvan60ctl_value "$command" "$w")
-            if [[ $w != *=* && -n $how && $how != attached\ * ]]; then
+            if [[ $w != *=* && -n $how && $how != attached\ * ]] &&
+                ! [[ $how == optional\ * && ${words[i + 1]} == -* ]]; then
                 ((i++))
                 [[ $w == --simulate-boards ]] && program+=("${words[i]}")
             fi
@@ -189,7 +194,8 @@ _torvan60ctl()
 
     if [[ $cur == --*=* ]]; then
         how=$(__torvan60ctl_value "$command" "${cur%%=*}")
-        __torvan60ctl_complete "${how#attached }" "${cur#*=}" "${program[@]}"
+        how=${how#attached }
+        __torvan60ctl_complete "${how#optional }" "${cur#*=}" "${program[@]}"
         # Where "=" does not break words, the reply is the whole word.
         if [[ $COMP_WORDBREAKS != *=* ]]; then
             COMPREPLY=("${COMPREPLY[@]/#/${cur%%=*}=}")
@@ -198,7 +204,12 @@ _torvan60ctl()
     fi
     how=$(__torvan60ctl_value "$command" "$prev")
     if [[ -n $prev && $prev != *=* && -n $how && $how != attached\ * ]] && ((!ended)); then
-        __torvan60ctl_complete "$how" "$cur" "${program[@]}"
+        # An optional value is not needed: options complete there as well.
+        if [[ $how == optional\ * && $cur == -* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W "$(__torvan60ctl_options "$command" "$action")" -- "$cur")
+        else
+            __torvan60ctl_complete "${how#optional }" "$cur" "${program[@]}"
+        fi
         return
     fi
     if [[ $cur == -* ]] && ((!ended)); then

@@ -88,14 +88,17 @@ std::vector<Command> driverCommands()
         {QStringLiteral("restart"),
          QStringLiteral("restart the board and wait until it is back"),
          QStringLiteral("Restarts the board, waits until it has left the bus and is back, and tells whether its "
-                        "boot loader or its application runs."),
+                        "boot loader or its application runs. A board running its application restarts into its "
+                        "boot loader (as the window's manual firmware update does), a board in its boot loader "
+                        "into its application: a second restart brings the application back."),
          {{QString(), {}, {}, QString(), restart}},
          {{Exit::Failed, QStringLiteral("the board did not restart")},
           {Exit::NoBoard, QStringLiteral("no board, the board is held by another program, or it did not come "
                                          "back")}},
-         {{QStringLiteral("torvan60ctl --simulate restart"), QStringLiteral("Restarts the board:")},
+         {{QStringLiteral("torvan60ctl --simulate restart"),
+           QStringLiteral("Restarts a board that runs its application into its boot loader:")},
           {QStringLiteral("torvan60ctl --simulate=bootloader restart"),
-           QStringLiteral("A board in its boot loader, over a valid application:")}}},
+           QStringLiteral("And one in its boot loader, over a valid application, into the application:")}}},
     };
 }
 

@@ -43,6 +43,10 @@ int check(Session &session, const CommandArgs &)
 int update(Session &session, const CommandArgs &args)
 {
     const bool yes = args.flag(QStringLiteral("--yes"));
+    // Nobody could answer the question before the board is flashed.
+    if (!yes && !Out::stdinIsTerminal())
+        return usageError(args, QStringLiteral("firmware update asks before it flashes the board; give --yes to "
+                                               "update without a terminal"));
     TorvanDRV &drv = session.board().drv;
     const QString carried = StatusJson::version(UpdateVersion[0], UpdateVersion[1]);
     // The update runs as the window runs it: the firmware check after the
@@ -50,9 +54,7 @@ int update(Session &session, const CommandArgs &args)
     // loader, which the next connection updates and restarts again. So the
     // answer is given before connecting.
     session.warnOutdatedFirmware = false;
-    session.dialogs.answer = yes                      ? CliDialogs::Answer::Yes
-                             : Out::stdinIsTerminal() ? CliDialogs::Answer::AskTerminal
-                                                      : CliDialogs::Answer::No;
+    session.dialogs.answer = yes ? CliDialogs::Answer::Yes : CliDialogs::Answer::AskTerminal;
     const bool terminal = Out::stdoutIsTerminal();
     int shownPercent = -1;
     bool uploaded = false;
@@ -140,16 +142,18 @@ std::vector<Command> firmwareCommands()
           {QStringLiteral("update"),
            {},
            {CommandLine::Option::flag({QStringLiteral("--yes")}, QStringLiteral("Update without asking."))},
-           QStringLiteral("Updates the firmware as the window does: restart into the boot loader, erase, upload, "
-                          "checksums, signature, restart; a progress bar on a terminal, percentage lines "
-                          "otherwise. Asks on a terminal unless --yes; without a terminal and without --yes it "
-                          "does not update. The flash steps cannot be cut short; a board left in its boot loader is "
-                          "updated again by the next firmware update. A board another program serves is updated "
-                          "there."),
+           QStringLiteral(
+               "Updates the firmware as the window does: restart into the boot loader, erase, upload, "
+               "checksums, signature, restart; a progress bar on a terminal, percentage lines "
+               "otherwise. Asks on a terminal unless --yes; without a terminal --yes is needed (a "
+               "usage error without it). The flash steps cannot be cut short; a board left in its boot loader is "
+               "updated again by the next firmware update. A board another program serves is updated "
+               "there."),
            update}},
          {{Exit::Failed, QStringLiteral("check: an update is needed; update: not confirmed, or it broke off (the "
                                         "message names the sectors whose checksum differed or never came) or "
                                         "did not complete")},
+          {Exit::Usage, QStringLiteral("usage error, or update without a terminal and without --yes")},
           {Exit::NoBoard, QStringLiteral("no board, the board is held or served by another program, or it was "
                                          "lost during the update")}},
          {{QStringLiteral("torvan60ctl --simulate firmware check"),

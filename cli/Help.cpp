@@ -202,7 +202,11 @@ CommandLine::ManPage manPage()
                         "torvan60ctl finds the served boards there.")},
         {QStringLiteral("TMPDIR"),
          QStringLiteral("Without an absolute XDG_RUNTIME_DIR the sockets are in torvan60-UID under the temporary "
-                        "folder, $TMPDIR or /tmp.")}};
+                        "folder, $TMPDIR or /tmp.")},
+        {QStringLiteral("XDG_STATE_HOME"),
+         QStringLiteral("serve --sparkplug keeps its bdSeq under $XDG_STATE_HOME/torvan60 when it is an absolute "
+                        "path (the systemd unit sets it to /var/lib).")},
+        {QStringLiteral("HOME"), QStringLiteral("Otherwise that folder is $HOME/.local/state/torvan60.")}};
     ManSection files(QStringLiteral("FILES"));
     files.items = {
         {QStringLiteral("*.tvs"),
@@ -213,6 +217,9 @@ CommandLine::ManPage manPage()
                         "past 2,000,000 bytes.")},
         {QStringLiteral("$XDG_RUNTIME_DIR/torvan60/SERIAL.sock"),
          QStringLiteral("The local socket of a served board (docs/service.md); the folder is the user's alone.")},
+        {QStringLiteral("$XDG_STATE_HOME/torvan60/sparkplug/GROUP/EDGE.bdseq"),
+         QStringLiteral("The Sparkplug edge node's bdSeq of serve --sparkplug, one number, locked while serve "
+                        "runs.")},
         {QStringLiteral("/etc/torvan60/serve.conf, /etc/torvan60/serve-SERIAL.conf"),
          QStringLiteral("The settings of the systemd unit torvan60-serve@SERIAL.service, which runs torvan60ctl "
                         "-d SERIAL serve --mqtt URL for one board (an example is in /usr/share/doc/torvan60).")}};
@@ -221,8 +228,8 @@ CommandLine::ManPage manPage()
     for (const Command &command : commands())
         examples.examples.insert(examples.examples.end(), command.examples.begin(), command.examples.end());
     ManSection seeAlso(QStringLiteral("SEE ALSO"));
-    seeAlso.text = QStringLiteral("torvan60(1). The local socket's protocol: /usr/share/doc/torvan60/service.md; the "
-                                  "MQTT bridge of serve: /usr/share/doc/torvan60/mqtt.md.");
+    seeAlso.text = QStringLiteral("torvan60(1). The local socket's protocol: /usr/share/doc/torvan60/docs/service.md; "
+                                  "the MQTT bridge of serve: /usr/share/doc/torvan60/docs/mqtt.md.");
     for (const ManSection &section : {simulated, exit, environment, files, examples, seeAlso})
         page.sections.push_back(section);
     return page;

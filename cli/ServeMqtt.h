@@ -21,7 +21,8 @@ CommandLine::Options mqttOptions();
 // message.
 int takeMqttOptions(const CommandArgs &args, std::optional<MqttConfig> &config);
 
-// The bridge of the held board, started.
+// The bridge of the held board, started; none (after an error message)
+// when it cannot be.
 std::unique_ptr<MqttBridge> startMqttBridge(const MqttConfig &config, const QString &serial, BoardHolder &board,
                                             BoardPresence &presence, Logger &log);
 

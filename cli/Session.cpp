@@ -117,7 +117,7 @@ std::vector<Session::Board> Session::boards()
         auto same = std::find_if(found.begin(), found.end(),
                                  [&served](const Board &board) { return board.serial == served.serial; });
         if (same == found.end())
-            found.push_back({served.serial, QString(), served.path, true, holder, served.path});
+            found.push_back({served.serial, served.product, served.path, true, holder, served.path});
         else if (same->held) {
             same->holder = holder;
             same->socket = served.path;

@@ -111,10 +111,11 @@ std::vector<Command> statusCommands()
     return {
         {QStringLiteral("list"),
          QStringLiteral("the boards on the bus and those other programs serve"),
-         QStringLiteral("One line per board, its fields separated by tabs: the serial number, the product, the path "
-                        "and its state: \"free\", \"held\" (held open by another program) or \"served by PROGRAM "
-                        "(pid N)\", which torvan60ctl reaches through that program. Free boards come first, in bus "
-                        "order."),
+         QStringLiteral(
+             "One line per board, its fields separated by tabs: the serial number, the product, the path "
+             "and its state: \"free\", \"held\" (held open by another program) or \"served by PROGRAM "
+             "(pid N)\", which torvan60ctl reaches through that program (a served board's product is the one "
+             "its holder names). Free boards come first, in bus order."),
          {{QString(),
            {},
            {Option::flag({QStringLiteral("--serials")},

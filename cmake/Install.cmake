@@ -8,10 +8,10 @@
 #   package folder (python/CMakeLists.txt): lib/python3/dist-packages under
 #   /usr, lib/python3.X/dist-packages under any other prefix
 #   lib/systemd/system/torvan60-serve@.service one board served headless
-#   share/doc/torvan60/{mqtt.md,service.md,serve.conf}
-#                                              the MQTT bridge, the local
-#                                              socket's protocol and the
-#                                              unit's settings, explained
+#   share/doc/torvan60/                        README.md and every page of
+#                                              docs/ (the service, the MQTT
+#                                              bridge, the records), and the
+#                                              unit's example settings
 #   share/man/man1/torvan60.1.gz (and torvan60ctl.1.gz)  manual pages
 #   share/bash-completion/completions/torvan60ctl  its bash completion, where
 #                                              bash-completion looks
@@ -32,14 +32,17 @@ if(TARGET torvan60ctl)
     configure_file(\"${PROJECT_SOURCE_DIR}/scripts/systemd/torvan60-serve@.service.in\"
                    \"${TORVAN_UNIT_OUT}\" @ONLY)")
   install(FILES ${TORVAN_UNIT_OUT} DESTINATION lib/systemd/system)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/mqtt.md ${PROJECT_SOURCE_DIR}/docs/service.md
-                ${PROJECT_SOURCE_DIR}/scripts/systemd/serve.conf
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
+  install(FILES ${PROJECT_SOURCE_DIR}/scripts/systemd/serve.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
   install(FILES ${TORVAN_MANUAL_DIR}/torvan60ctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${TORVAN_MANUAL_DIR}/completions/torvan60ctl
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
 install(FILES ${TORVAN_MANUAL_DIR}/torvan60.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The documentation as the source tree has it, so that its links between
+# pages hold.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60
+        FILES_MATCHING PATTERN "*.md")
 
 set(TORVAN_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 install(FILES ${TORVAN_RESOURCES}/torvan60.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -29,6 +29,13 @@ Option Option::integer(const QStringList &names, const QString &value, qint64 mi
     return option;
 }
 
+Option Option::number(const QStringList &names, const QString &value, const QString &help)
+{
+    Option option = text(names, value, help);
+    option.kind = Kind::Number;
+    return option;
+}
+
 Option Option::file(const QStringList &names, const QString &value, const QString &pattern, const QString &help)
 {
     Option option = text(names, value, help);
@@ -59,6 +66,13 @@ Option Option::attached() const
     return option;
 }
 
+Option Option::optional() const
+{
+    Option option = *this;
+    option.optionalValue = true;
+    return option;
+}
+
 Option Option::repeated() const
 {
     Option option = *this;
@@ -80,6 +94,8 @@ QString Option::what() const
         break;
     case Kind::Integer:
         return QStringLiteral("a whole number");
+    case Kind::Number:
+        return QStringLiteral("a number");
     case Kind::File:
         return QStringLiteral("a file name");
     case Kind::Serial:
@@ -101,7 +117,9 @@ QString Option::usage() const
 {
     if (!takesValue())
         return name();
-    return name() + (attachedValue ? QStringLiteral("[=%1]").arg(value) : QLatin1Char(' ') + value);
+    if (attachedValue)
+        return name() + QStringLiteral("[=%1]").arg(value);
+    return name() + (optionalValue ? QStringLiteral(" [%1]").arg(value) : QLatin1Char(' ') + value);
 }
 
 QString Option::helpText() const
@@ -128,15 +146,9 @@ const Option *find(const Options &options, const QString &arg)
     return nullptr;
 }
 
-bool isValue(const QString &word, Kind kind)
+bool numeric(Kind kind)
 {
-    if (word.isEmpty())
-        return false;
-    if (!word.startsWith(QLatin1Char('-')))
-        return true;
-    bool number = false;
-    word.toLongLong(&number);
-    return number && kind == Kind::Integer;
+    return kind == Kind::Integer || kind == Kind::Number;
 }
 
 namespace {

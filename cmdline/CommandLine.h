@@ -16,6 +16,7 @@ enum class Kind {
     Flag,    // no value
     Text,    // any text
     Integer, // a whole number within [min, max]
+    Number,  // a number, whole or not (its reader checks its range)
     File,    // a file name; pattern says which files complete it
     Serial,  // a board's serial number: the boards present complete it
     Choice,  // one of choices
@@ -27,11 +28,13 @@ struct Option
     static Option flag(const QStringList &names, const QString &help);
     static Option text(const QStringList &names, const QString &value, const QString &help);
     static Option integer(const QStringList &names, const QString &value, qint64 min, qint64 max, const QString &help);
+    static Option number(const QStringList &names, const QString &value, const QString &help);
     static Option file(const QStringList &names, const QString &value, const QString &pattern, const QString &help);
     static Option serial(const QStringList &names, const QString &help);
     static Option choice(const QStringList &names, const QString &value, const QStringList &choices,
                          const QString &help);
     Option attached() const;
+    Option optional() const;
     Option repeated() const;
     Option with(const QStringList &options) const;
 
@@ -43,6 +46,9 @@ struct Option
     QStringList choices;
     QString pattern;            // File: "*.tvs"; empty: any file
     bool attachedValue = false; // the value only as --name=VALUE, and optional: "--simulate[=SCENARIO]"
+    // The value may be left out, or follow as the next word when that is a
+    // value: "--mqtt-discovery [PREFIX]".
+    bool optionalValue = false;
     bool repeatable = false;
     // Given only together with one of these: an action word of the command
     // ("set") or another option ("--watch").
@@ -67,10 +73,9 @@ using Options = std::vector<Option>;
 // The option arg is (alone or with =VALUE), or none.
 const Option *find(const Options &options, const QString &arg);
 
-// Whether a separate word can be the value of an option of this kind: not
-// empty and not an option, though a negative number is a value where a
-// number is expected.
-bool isValue(const QString &word, Kind kind);
+// Whether values of this kind are numbers (so a negative one is a value,
+// not an option).
+bool numeric(Kind kind);
 
 // The candidate the user most likely meant by word (an option or a command
 // mistyped, or cut short to a unique beginning); empty when none is close.

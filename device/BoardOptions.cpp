@@ -2,27 +2,23 @@
 
 #include "device/sim/Scenarios.h"
 
-namespace {
-
-// A separate argument that may be taken as a value: not empty and not an
-// option, though a negative number is a value.
-bool isValue(const QString &arg)
+bool isOptionValue(const QString &arg, OptionValue kind)
 {
     if (arg.isEmpty())
         return false;
+    if (!arg.startsWith(QLatin1Char('-')))
+        return true;
     bool number = false;
     arg.toDouble(&number);
-    return number || !arg.startsWith(QLatin1Char('-'));
+    return kind == OptionValue::Number && number;
 }
 
-} // namespace
-
 OptionRead takeValueOption(const QStringList &args, int &i, const QString &name, const QString &what, QString &out,
-                           QString &error)
+                           QString &error, OptionValue kind)
 {
     const QString &arg = args.at(i);
     if (arg == name) {
-        if (i + 1 >= args.size() || !isValue(args.at(i + 1))) {
+        if (i + 1 >= args.size() || !isOptionValue(args.at(i + 1), kind)) {
             error = name + QStringLiteral(" needs ") + what;
             return OptionRead::Error;
         }
@@ -87,8 +83,8 @@ OptionRead takeBoardOption(const QStringList &args, int &i, BoardOptions &option
         return OptionRead::Taken;
     }
     QString value;
-    OptionRead read =
-        takeValueOption(args, i, QStringLiteral("--simulate-boards"), QStringLiteral("a number"), value, error);
+    OptionRead read = takeValueOption(args, i, QStringLiteral("--simulate-boards"), QStringLiteral("a number"), value,
+                                      error, OptionValue::Number);
     if (read == OptionRead::Taken) {
         bool ok = false;
         options.simulatedBoards = value.toInt(&ok);

@@ -30,13 +30,24 @@ enum class OptionRead {
 // value given as a separate argument.
 OptionRead takeBoardOption(const QStringList &args, int &i, BoardOptions &options, QString &error);
 
+// What an option takes as its value.
+enum class OptionValue {
+    Text,   // a name, a file: never anything that begins with "-"
+    Number, // a number, which may be negative
+};
+
+// Whether a separate argument is a value of that kind rather than an
+// option: never empty, and beginning with "-" only when it is a negative
+// number where a number is expected (a file named like an option is given
+// as name=VALUE). Every option with a value, and every command word, is
+// read by this one rule.
+bool isOptionValue(const QString &arg, OptionValue kind);
+
 // Takes args[i] when it is the option name with a value, written
-// "name VALUE" or "name=VALUE"; what names the value for the error. A value
-// given separately is never an option, so it begins with "-" only when it is
-// a negative number (a file named like an option is given as name=VALUE),
-// and no value is empty.
+// "name VALUE" (VALUE as isOptionValue() takes it) or "name=VALUE"; what
+// names the value for the error. No value is empty.
 OptionRead takeValueOption(const QStringList &args, int &i, const QString &name, const QString &what, QString &out,
-                           QString &error);
+                           QString &error, OptionValue kind = OptionValue::Text);
 
 // The shared options as declared: only these are taken, and the help texts
 // and manual pages of every front end show them from here.

@@ -3,7 +3,9 @@
 #include "device/StatusTexts.h"
 #include "device/TorvanDRV.h"
 #include "log/Logger.h"
+#include "mqtt/HaDiscovery.h"
 #include "mqtt/MqttLink.h"
+#include "mqtt/SparkplugNode.h"
 #include "record/LiveCsv.h"
 #include "service/BoardPresence.h"
 #include "service/BoardService.h"
@@ -48,7 +50,10 @@ MqttBridge::MqttBridge(const MqttConfig &config, const QString &serial, BoardSer
 
     const QByteArray clientId =
         QStringLiteral("torvan60ctl-%1-%2").arg(serial).arg(QCoreApplication::applicationPid()).toUtf8();
-    link = std::make_unique<MqttLink>(config, clientId, message(topic("online"), "false", 1, true), topic("cmd"));
+    QList<QByteArray> subscriptions{topic("cmd")};
+    if (!config.discoveryPrefix.isEmpty())
+        subscriptions << HaDiscovery::statusTopic(config.discoveryPrefix);
+    link = std::make_unique<MqttLink>(config, clientId, message(topic("online"), "false", 1, true), subscriptions);
     link->outbox().putRetained(message(topic("online"), "true", 1, true));
 
     connect(link.get(), &MqttLink::received, this, &MqttBridge::onReceived, Qt::QueuedConnection);
@@ -90,6 +95,14 @@ MqttBridge::MqttBridge(const MqttConfig &config, const QString &serial, BoardSer
         publishEvent(QStringLiteral("board_lost"));
     });
 
+    if (!config.sparkplugGroup.isEmpty()) {
+        SparkplugNode::Hooks hooks;
+        hooks.submit = [this](const Sparkplug::Command &command) { submitSparkplug(command); };
+        hooks.event = [this](const QString &event, const QJsonObject &fields) { publishEvent(event, fields); };
+        hooks.log = [this](const QString &line) { log(line); };
+        sparkplug = std::make_unique<SparkplugNode>(config, serial, drv, presence, wallClock, std::move(hooks));
+    }
+
     stateTimer.setTimerType(Qt::PreciseTimer);
     stateTimer.setInterval(qMax(1, int(std::lround(1000.0 / config.rate))));
     connect(&stateTimer, &QTimer::timeout, this, &MqttBridge::publishState);
@@ -99,11 +112,18 @@ MqttBridge::~MqttBridge()
 {
     service.detach(this);
     stateTimer.stop();
+    sparkplug.reset();
+    removeDiscovery();
     link->stop(message(topic("online"), "false", 1, true), StopTimeoutMs);
     if (everConnected)
         log(QStringLiteral("MQTT disconnected from %1 after %2 state messages")
                 .arg(config.url)
                 .arg(link->statesPublished()));
+}
+
+bool MqttBridge::open(QString &error)
+{
+    return !sparkplug || sparkplug->open(error);
 }
 
 void MqttBridge::start()
@@ -112,6 +132,8 @@ void MqttBridge::start()
     service.attach(this);
     stateTimer.start();
     link->start();
+    if (sparkplug)
+        sparkplug->start();
 }
 
 QByteArray MqttBridge::topic(const char *leaf) const
@@ -155,6 +177,8 @@ void MqttBridge::onLiveReport()
 void MqttBridge::publishState()
 {
     reportDrops();
+    if (sparkplug)
+        sparkplug->tick();
     if (!reportSinceState)
         return;
     reportSinceState = false;
@@ -173,7 +197,36 @@ void MqttBridge::updateIdentity()
         return;
     identity = now;
     link->outbox().putRetained(message(topic("identity"), compact(now), 1, true));
+    publishDiscovery();
     link->wake();
+}
+
+void MqttBridge::publishDiscovery()
+{
+    if (config.discoveryPrefix.isEmpty() || identity.isEmpty())
+        return;
+    HaDiscovery::Device device;
+    device.serial = serial;
+    device.name = identity.value(QLatin1String("name")).toString();
+    device.model = identity.value(QLatin1String("product")).toString();
+    device.firmware = identity.value(QLatin1String("application_version")).toString();
+    device.manufacturer = drv.VendorString;
+    discoveryTopics.clear();
+    for (const HaDiscovery::Config &config :
+         HaDiscovery::configs(this->config.discoveryPrefix, this->config.prefix, device, this->config.allowed)) {
+        link->outbox().putRetained(message(config.topic, config.payload, 1, true));
+        discoveryTopics << config.topic;
+    }
+    link->wake();
+}
+
+void MqttBridge::removeDiscovery()
+{
+    // The board is gone for good as far as this process knows: an empty
+    // retained config takes each entity out of Home Assistant.
+    for (const QByteArray &config : discoveryTopics)
+        link->outbox().putRetained(message(config, QByteArray(), 1, true));
+    discoveryTopics.clear();
 }
 
 void MqttBridge::publishEvent(const QString &event, QJsonObject fields)
@@ -213,11 +266,22 @@ void MqttBridge::reportDrops()
 // ---------------------------------------------------------------------------
 // In: requests on cmd, answers on reply
 
-void MqttBridge::onReceived(const QByteArray &payload)
+void MqttBridge::onReceived(const QByteArray &topicName, const QByteArray &payload)
 {
     link->incomingTaken();
+    if (topicName == topic("cmd"))
+        return onRequest(payload);
+    // Home Assistant (re)started: it forgot what it was told, unless the
+    // broker kept it.
+    if (!config.discoveryPrefix.isEmpty() && topicName == HaDiscovery::statusTopic(config.discoveryPrefix) &&
+        payload == "online")
+        publishDiscovery();
+}
+
+void MqttBridge::onRequest(const QByteArray &payload)
+{
     if (payload.size() > Rpc::MaxLineBytes)
-        return publishReply(Rpc::error(QJsonValue::Null, Rpc::InvalidRequest,
+        return publishReply(Rpc::error(Rpc::Id(), Rpc::InvalidRequest,
                                        QStringLiteral("invalid request: longer than %1 bytes").arg(Rpc::MaxLineBytes)));
     Rpc::Request request;
     QByteArray errorReply;
@@ -226,22 +290,45 @@ void MqttBridge::onReceived(const QByteArray &payload)
             publishReply(errorReply);
         return;
     }
-    // A stop always gets through, up to a limit of its own.
-    const bool stop = request.method == QLatin1String("stop");
-    if (int(pending.size()) >= (stop ? 2 * MaxPending : MaxPending)) {
+    if (!roomFor(request.method)) {
         if (!request.notification)
             publishReply(Rpc::error(request.id, Rpc::Refused,
                                     QStringLiteral("too many requests waiting over MQTT; send fewer at once")));
         return;
     }
+    submit(request.method, request.params, request.id, request.notification);
+}
+
+bool MqttBridge::roomFor(const QString &method) const
+{
+    // A stop always gets through, up to a limit of its own.
+    const bool stop = method == QLatin1String("stop");
+    return int(pending.size()) < (stop ? 2 * MaxPending : MaxPending);
+}
+
+void MqttBridge::submit(const QString &method, const QJsonObject &params, const Rpc::Id &clientId, bool notification,
+                        bool sparkplug)
+{
     Pending entry;
     entry.id = ++nextId;
-    entry.clientId = request.id;
-    entry.notification = request.notification;
-    entry.method = request.method;
-    entry.params = request.params;
+    entry.clientId = clientId;
+    entry.notification = notification;
+    entry.method = method;
+    entry.params = params;
+    entry.sparkplug = sparkplug;
     pending.push_back(entry);
-    service.receive(this, Rpc::request(double(entry.id), request.method, request.params));
+    service.receive(this, Rpc::request(double(entry.id), method, params));
+}
+
+void MqttBridge::submitSparkplug(const Sparkplug::Command &command)
+{
+    // Bounded as the JSON requests are; there is nobody to answer, the
+    // event and the log say what came of it.
+    if (!roomFor(command.method)) {
+        log(QStringLiteral("Sparkplug command refused from %1: too many requests waiting").arg(config.url));
+        return;
+    }
+    submit(command.method, command.params, Rpc::Id(), true, true);
 }
 
 void MqttBridge::send(const QByteArray &line)
@@ -262,6 +349,8 @@ void MqttBridge::send(const QByteArray &line)
     pending.erase(found);
     if (BoardService::changesBoard(entry.method)) {
         QJsonObject fields{{QStringLiteral("method"), entry.method}, {QStringLiteral("params"), entry.params}};
+        if (entry.sparkplug)
+            fields.insert(QStringLiteral("source"), QStringLiteral("sparkplug"));
         if (reply.ok)
             fields.insert(QStringLiteral("result"), reply.result);
         else

@@ -2,6 +2,7 @@
 
 #include "mqtt/MqttConfig.h"
 #include "record/WallClock.h"
+#include "service/Rpc.h"
 #include "service/ServicePeer.h"
 
 #include <QJsonObject>
@@ -15,7 +16,11 @@ class BoardPresence;
 class BoardService;
 class Logger;
 class MqttLink;
+class SparkplugNode;
 class TorvanDRV;
+namespace Sparkplug {
+struct Command;
+}
 
 // Publishes the held board to an MQTT broker (docs/mqtt.md) and takes the
 // board service's requests from it: <prefix>/<serial>/online, identity,
@@ -42,6 +47,9 @@ public:
     static constexpr int MaxPending = 64;
     static constexpr int StopTimeoutMs = 2000;
 
+    // What must be had before start(): the Sparkplug node's bdSeq file.
+    // False with error set when it cannot be.
+    bool open(QString &error);
     void start();
     // ServicePeer: the service's answers, sent to the reply topic.
     void send(const QByteArray &line) override;
@@ -52,13 +60,22 @@ private:
     struct Pending
     {
         qint64 id = 0; // the bridge's
-        QJsonValue clientId;
+        Rpc::Id clientId;
         bool notification = false;
         QString method;
         QJsonObject params;
+        bool sparkplug = false; // a DCMD's
     };
 
-    void onReceived(const QByteArray &payload);
+    void onReceived(const QByteArray &topic, const QByteArray &payload);
+    void onRequest(const QByteArray &payload);
+    bool roomFor(const QString &method) const;
+    // Passes a request on to the service under an id of the bridge's.
+    void submit(const QString &method, const QJsonObject &params, const Rpc::Id &clientId, bool notification,
+                bool sparkplug = false);
+    void submitSparkplug(const Sparkplug::Command &command);
+    void publishDiscovery();
+    void removeDiscovery();
     void onLiveReport();
     void publishState();
     void updateIdentity();
@@ -77,6 +94,8 @@ private:
     const WallClock &wallClock;
     Logger *logger;
     std::unique_ptr<MqttLink> link;
+    std::unique_ptr<SparkplugNode> sparkplug;
+    QList<QByteArray> discoveryTopics; // published and not removed yet
 
     QTimer stateTimer;
     bool reportSinceState = false;

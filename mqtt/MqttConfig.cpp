@@ -6,7 +6,12 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace MqttOptions {
 
@@ -33,17 +38,107 @@ QString parseUrl(const QString &text, MqttConfig &config)
     return QString();
 }
 
+namespace {
+
+// What makes a character unfit for a topic, or nothing: brokers refuse
+// topics with control characters and noncharacters, and text that is not
+// whole UTF-8 cannot be sent at all.
+QString unfitInTopic(uint code)
+{
+    if (code < 0x20 || (code >= 0x7f && code <= 0x9f))
+        return QStringLiteral("a control character");
+    if ((code & 0xfffe) == 0xfffe || (code >= 0xfdd0 && code <= 0xfdef))
+        return QStringLiteral("a noncharacter");
+    if (code >= 0xd800 && code <= 0xdfff)
+        return QStringLiteral("half of a surrogate pair");
+    return QString();
+}
+
+// The first character of text that brokers refuse in a topic, named (not
+// shown: it may be anything) for a usage error of the option; empty when
+// there is none.
+QString unprintableInTopic(const QString &option, const QString &text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        uint code = text.at(i).unicode();
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+        const QString why = unfitInTopic(code);
+        if (!why.isEmpty())
+            return QStringLiteral("%1 cannot hold U+%2 (%3): MQTT topics are printable text")
+                .arg(option, QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')), why);
+        if (code > 0xffff)
+            ++i;
+    }
+    return QString();
+}
+
+// Each board's topics are <prefix>/<serial>/...: a wildcard or an empty
+// level would make topics nobody can subscribe to one by one, and "$"
+// topics belong to the broker.
+bool isTopicPrefix(const QString &prefix)
+{
+    return !(prefix.isEmpty() || prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) ||
+             prefix.startsWith(QLatin1Char('$')) || prefix.split(QLatin1Char('/')).contains(QString()) ||
+             prefix.contains(QChar(0)) || prefix.toUtf8().size() > 1024);
+}
+
+// One level of a Sparkplug topic: no separator, wildcard or control
+// character, and short.
+bool isSparkplugId(const QString &id)
+{
+    if (id.isEmpty() || id.toUtf8().size() > 256 || id.startsWith(QLatin1Char('$')))
+        return false;
+    for (const QChar c : id)
+        if (c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#') || c.unicode() < 0x20 ||
+            c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
+} // namespace
+
 QString parsePrefix(const QString &prefix, MqttConfig &config)
 {
-    // Each board's topics are <prefix>/<serial>/...: a wildcard or an empty
-    // level would make topics nobody can subscribe to one by one, and "$"
-    // topics belong to the broker.
-    if (prefix.isEmpty() || prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) ||
-        prefix.startsWith(QLatin1Char('$')) || prefix.split(QLatin1Char('/')).contains(QString()) ||
-        prefix.contains(QChar(0)) || prefix.toUtf8().size() > 1024)
+    // Checked first, so that the prefix quoted below is printable.
+    const QString unprintable = unprintableInTopic(QStringLiteral("--mqtt-prefix"), prefix);
+    if (!unprintable.isEmpty())
+        return unprintable;
+    if (!isTopicPrefix(prefix))
         return QStringLiteral("--mqtt-prefix takes topic levels without +, #, a leading $ or empty levels, not \"%1\"")
             .arg(prefix);
     config.prefix = prefix;
+    return QString();
+}
+
+QString parseDiscoveryPrefix(const QString &prefix, MqttConfig &config)
+{
+    const QString unprintable = unprintableInTopic(QStringLiteral("--mqtt-discovery"), prefix);
+    if (!unprintable.isEmpty())
+        return unprintable;
+    if (!isTopicPrefix(prefix))
+        return QStringLiteral(
+                   "--mqtt-discovery takes topic levels without +, #, a leading $ or empty levels, not \"%1\"")
+            .arg(prefix);
+    config.discoveryPrefix = prefix;
+    return QString();
+}
+
+QString parseSparkplug(const QString &text, MqttConfig &config, const QString &hostName)
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    const QString edge = parts.size() > 1 ? parts.at(1) : hostName;
+    const QString unprintable = unprintableInTopic(QStringLiteral("--sparkplug"), text);
+    if (!unprintable.isEmpty())
+        return unprintable;
+    if (parts.size() > 2 || !isSparkplugId(parts.at(0)) || !isSparkplugId(edge))
+        return QStringLiteral("--sparkplug takes GROUP or GROUP/EDGE, each a topic level without /, +, # or a "
+                              "leading $, not \"%1\"%2")
+            .arg(text, parts.size() == 1 && !isSparkplugId(edge)
+                           ? QStringLiteral(" (the host name \"%1\" is no edge node name: give one)").arg(edge)
+                           : QString());
+    config.sparkplugGroup = parts.at(0);
+    config.sparkplugEdge = edge;
     return QString();
 }
 
@@ -83,17 +178,39 @@ QString parseAllowList(const QString &list, MqttConfig &config)
 
 QString readCredentials(const QString &fileName, MqttConfig &config)
 {
+    auto unreadable = [&fileName](const QString &why) {
+        return QStringLiteral("--mqtt-credentials: cannot read \"%1\": %2").arg(fileName, why);
+    };
+    // Looked at once opened, so that what is checked is what is read; a
+    // FIFO does not hold the open up.
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        return error == ENOENT ? QStringLiteral("--mqtt-credentials: no such file \"%1\"").arg(fileName)
+                               : unreadable(QString::fromLocal8Bit(std::strerror(error)));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return unreadable(file.errorString());
+    }
     struct stat info = {};
-    const QByteArray path = QFile::encodeName(fileName);
-    if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return QStringLiteral("--mqtt-credentials: no such file \"%1\"").arg(fileName);
+    if (::fstat(fd, &info) != 0)
+        return unreadable(QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("--mqtt-credentials: \"%1\" is a folder, not a file").arg(fileName);
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("--mqtt-credentials: \"%1\" is not a plain file").arg(fileName);
+    // Another user's file, even one root may read, is not this user's secret.
+    if (info.st_uid != ::geteuid())
+        return QStringLiteral("--mqtt-credentials: \"%1\" belongs to user id %2, not to the user serve runs as (%3)")
+            .arg(fileName)
+            .arg(info.st_uid)
+            .arg(::geteuid());
     if (info.st_mode & (S_IRGRP | S_IROTH))
         return QStringLiteral("--mqtt-credentials: \"%1\" is readable by others; make it readable by its owner only "
                               "(chmod 600)")
             .arg(fileName);
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("--mqtt-credentials: cannot read \"%1\": %2").arg(fileName, file.errorString());
     const QByteArray content = file.read(MqttConfig::MaxCredentialsBytes + 1);
     if (content.size() > MqttConfig::MaxCredentialsBytes)
         return QStringLiteral("--mqtt-credentials: \"%1\" is too large for a credentials file").arg(fileName);

@@ -19,6 +19,11 @@ struct MqttConfig
     QString user; // empty: no credentials
     QString password;
     QString caFile; // empty: the system's store (mqtts only)
+    // Home Assistant's discovery prefix; empty: no discovery configs.
+    QString discoveryPrefix;
+    // The Sparkplug B group and edge node; an empty group: no Sparkplug.
+    QString sparkplugGroup;
+    QString sparkplugEdge;
 
     static constexpr int DefaultPort = 1883;
     static constexpr int DefaultTlsPort = 8883;
@@ -46,5 +51,11 @@ QString parseAllowList(const QString &list, MqttConfig &config);
 QString readCredentials(const QString &fileName, MqttConfig &config);
 // A readable file of CA certificates (PEM).
 QString checkCaFile(const QString &fileName, MqttConfig &config);
+// Home Assistant's discovery prefix: one or more topic levels, as the
+// topics' prefix.
+QString parseDiscoveryPrefix(const QString &prefix, MqttConfig &config);
+// GROUP or GROUP/EDGE: each one topic level without wildcards; the edge
+// node defaults to hostName.
+QString parseSparkplug(const QString &text, MqttConfig &config, const QString &hostName);
 
 } // namespace MqttOptions

@@ -31,8 +31,8 @@ void initLibrary()
 } // namespace
 
 MqttLink::MqttLink(const MqttConfig &config, const QByteArray &clientId, const MqttMessage &will,
-                   const QByteArray &subscription, QObject *parent)
-    : QObject(parent), config(config), subscription(subscription)
+                   const QList<QByteArray> &subscriptions, QObject *parent)
+    : QObject(parent), config(config), subscriptions(subscriptions)
 {
     initLibrary();
     wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -42,8 +42,7 @@ MqttLink::MqttLink(const MqttConfig &config, const QByteArray &clientId, const M
     mosquitto_connect_v5_callback_set(mosq, &MqttLink::onConnect);
     mosquitto_publish_v5_callback_set(mosq, &MqttLink::onPublish);
     mosquitto_message_v5_callback_set(mosq, &MqttLink::onMessage);
-    mosquitto_will_set_v5(mosq, will.topic.constData(), will.payload.size(), will.payload.constData(), will.qos,
-                          will.retain, nullptr);
+    setWill(will);
     if (!config.user.isEmpty())
         mosquitto_username_pw_set(mosq, config.user.toUtf8().constData(),
                                   config.password.isEmpty() ? nullptr : config.password.toUtf8().constData());
@@ -61,6 +60,18 @@ MqttLink::~MqttLink()
     mosquitto_destroy(mosq);
     if (wakeFd >= 0)
         ::close(wakeFd);
+}
+
+void MqttLink::setWill(const MqttMessage &will)
+{
+    mosquitto_will_set_v5(mosq, will.topic.constData(), will.payload.size(), will.payload.constData(), will.qos,
+                          will.retain, nullptr);
+}
+
+void MqttLink::setWillPerConnection(std::function<MqttMessage()> next, std::function<void()> accepted)
+{
+    nextWill = std::move(next);
+    willAccepted = std::move(accepted);
 }
 
 void MqttLink::start()
@@ -113,6 +124,8 @@ void MqttLink::run()
                 continue;
             }
             refusal.clear();
+            if (nextWill)
+                setWill(nextWill());
             const QByteArray host = config.host.toUtf8();
             const int rc = first ? mosquitto_connect_async(mosq, host.constData(), config.port, KeepAliveS)
                                  : mosquitto_reconnect_async(mosq);
@@ -237,11 +250,21 @@ void MqttLink::finish()
 {
     if (phase != Phase::Up)
         return;
-    pump();
+    // What waits goes first (the last messages of a protocol, retained
+    // ones cleared), as far as the time allows.
+    const qint64 deadline = steadyMs() + lastTimeoutMs;
+    QString reason;
+    for (;;) {
+        pump();
+        if (!box.pending() && !mosquitto_want_write(mosq))
+            break;
+        if (steadyMs() >= deadline)
+            break;
+        if (!turn(int(qMax<qint64>(1, deadline - steadyMs())), reason))
+            return;
+    }
     int mid = 0;
     if (!lastMessage.topic.isEmpty() && publish(lastMessage, &mid) == MOSQ_ERR_SUCCESS) {
-        const qint64 deadline = steadyMs() + lastTimeoutMs;
-        QString reason;
         while (lastMessage.qos > 0 && unacknowledged.count(mid) && steadyMs() < deadline)
             if (!turn(int(qMax<qint64>(1, deadline - steadyMs())), reason))
                 return;
@@ -262,8 +285,12 @@ void MqttLink::onConnect(mosquitto *, void *self, int rc, int, const mqtt5__prop
     // A new session: acknowledgements of the old one may never come.
     link->unacknowledged.clear();
     link->box.retainAgain();
-    if (!link->subscription.isEmpty())
-        mosquitto_subscribe_v5(link->mosq, nullptr, link->subscription.constData(), 1, 0, nullptr);
+    if (link->holdSessions)
+        link->box.hold();
+    if (link->willAccepted)
+        link->willAccepted();
+    for (const QByteArray &topic : link->subscriptions)
+        mosquitto_subscribe_v5(link->mosq, nullptr, topic.constData(), 1, 0, nullptr);
     emit link->connected();
 }
 
@@ -280,6 +307,6 @@ void MqttLink::onMessage(mosquitto *, void *self, const mosquitto_message *messa
         return;
     }
     ++link->incoming;
-    emit link->received(
-        QByteArray(static_cast<const char *>(message->payload), qMin(message->payloadlen, MaxPayloadSeen)));
+    emit link->received(QByteArray(message->topic), QByteArray(static_cast<const char *>(message->payload),
+                                                               qMin(message->payloadlen, MaxPayloadSeen)));
 }

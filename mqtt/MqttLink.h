@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -27,9 +28,9 @@ class MqttLink : public QObject
     Q_OBJECT
 public:
     // will: published by the broker when the link dies without saying
-    // goodbye; subscription: the topic whose messages come as received().
+    // goodbye; subscriptions: the topics whose messages come as received().
     MqttLink(const MqttConfig &config, const QByteArray &clientId, const MqttMessage &will,
-             const QByteArray &subscription, QObject *parent = nullptr);
+             const QList<QByteArray> &subscriptions, QObject *parent = nullptr);
     ~MqttLink() override;
 
     // Pauses between attempts, doubling from the first up to the last.
@@ -54,6 +55,17 @@ public:
     // State messages published so far.
     qint64 statesPublished() const { return states; }
 
+    // For a protocol whose will changes with each connection (a number in
+    // it): nextWill gives the will of the next attempt and accepted says
+    // that the broker took the connection it was sent with; both are called
+    // on the link's thread. Set before start().
+    void setWillPerConnection(std::function<MqttMessage()> nextWill, std::function<void()> accepted);
+    // For a protocol whose every connection begins with messages of its
+    // own: from each connection on, the outbox's kept messages wait until
+    // the receiver of connected() starts the session (MqttOutbox::
+    // startSession). Set before start().
+    void holdEachSession() { holdSessions = true; }
+
     void start();
     // Ends the link. When connected, last goes out first (the broker has
     // up to timeoutMs to take it), then a clean disconnect, which leaves
@@ -66,9 +78,9 @@ signals:
     void connectionLost(const QString &reason);
     // An attempt to connect failed.
     void connectFailed(const QString &reason);
-    // A message of the subscribed topic; payloads longer than
+    // A message of a subscribed topic; payloads longer than
     // MaxPayloadSeen come cut to that length (the receiver refuses them).
-    void received(const QByteArray &payload);
+    void received(const QByteArray &topic, const QByteArray &payload);
 
 public:
     static constexpr int MaxPayloadSeen = 64 * 1024 + 1;
@@ -80,6 +92,7 @@ private:
     // Publishes what may go now without queueing inside libmosquitto.
     void pump();
     int publish(const MqttMessage &message, int *mid = nullptr);
+    void setWill(const MqttMessage &will);
     // One turn of the socket: waits up to timeoutMs for it or a wake-up.
     // False when the connection ended (reason set).
     bool turn(int timeoutMs, QString &reason);
@@ -92,7 +105,10 @@ private:
     static void onMessage(mosquitto *, void *self, const mosquitto_message *message, const mqtt5__property *);
 
     const MqttConfig config;
-    const QByteArray subscription;
+    const QList<QByteArray> subscriptions;
+    std::function<MqttMessage()> nextWill;
+    std::function<void()> willAccepted;
+    bool holdSessions = false;
     mosquitto *mosq = nullptr;
     int wakeFd = -1;
     MqttOutbox box;

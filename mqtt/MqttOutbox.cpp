@@ -54,7 +54,7 @@ bool MqttOutbox::take(MqttMessage &message, bool qos1Room)
             return true;
         }
     }
-    if (!kept.empty() && (qos1Room || kept.front().qos == 0)) {
+    if (!held && !kept.empty() && (qos1Room || kept.front().qos == 0)) {
         message = std::move(kept.front());
         kept.pop_front();
         keptBytes -= message.topic.size() + message.payload.size();
@@ -88,4 +88,31 @@ int MqttOutbox::keptCount() const
 {
     std::lock_guard<std::mutex> lock(mutex);
     return int(kept.size());
+}
+
+void MqttOutbox::hold()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    held = true;
+}
+
+void MqttOutbox::startSession(std::vector<MqttMessage> first)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    kept.clear();
+    keptBytes = 0;
+    for (MqttMessage &message : first) {
+        keptBytes += message.topic.size() + message.payload.size();
+        kept.push_back(std::move(message));
+    }
+    held = false;
+}
+
+bool MqttOutbox::pending() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const Retained &retained : retainedMessages)
+        if (retained.due)
+            return true;
+    return hasState || (!held && !kept.empty());
 }

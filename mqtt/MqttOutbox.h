@@ -39,6 +39,13 @@ public:
     // An event or a reply; false when the queue is full and it was dropped.
     bool putKept(MqttMessage message);
 
+    // A connection whose session the sender starts itself: the kept
+    // messages wait until startSession().
+    void hold();
+    // The session's first messages replace every kept one (those were made
+    // for a connection that is gone), and the kept messages go again.
+    void startSession(std::vector<MqttMessage> first);
+
     // The next message to publish: retained ones not yet handed out, kept
     // ones in order (QoS 1 messages only while qos1Room), then the state.
     // False when nothing may go.
@@ -48,12 +55,15 @@ public:
     int takeDropped();
     int takeReplaced();
     int keptCount() const;
+    // Something take() would hand out, room for QoS 1 given.
+    bool pending() const;
 
 private:
     mutable std::mutex mutex;
     bool hasState = false;
     MqttMessage state;
     std::deque<MqttMessage> kept;
+    bool held = false;
     qint64 keptBytes = 0;
     struct Retained
     {

@@ -6,7 +6,7 @@
 #     scripts/fuzz.sh [SECONDS] [TARGET...]
 #
 # targets: reports settings_line settings_file options cli_options service
-# recording (all when none is named).
+# recording sparkplug_command (all when none is named).
 #
 # Each run starts from the seed corpus in tests/fuzz/corpus/<target>/ and
 # keeps what it finds in build-fuzz/corpus/<target>/. A crashing input is
@@ -18,7 +18,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(reports settings_line settings_file options cli_options service recording)
+  targets=(reports settings_line settings_file options cli_options service recording sparkplug_command)
 fi
 
 "$here/scripts/setup.sh" --fuzz

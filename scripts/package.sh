@@ -2,8 +2,9 @@
 # Builds the Debian package of the tool into dist/:
 #   scripts/package.sh          Qt 5 build  -> dist/torvan60_<version>_<arch>.deb
 #   scripts/package.sh --qt6    Qt 6 build  -> dist/qt6/torvan60_<version>_<arch>.deb
-# Installs what is missing first. The package installs under /usr; its
-# dependencies are worked out from the executables by dpkg-shlibdeps. Install
+# Installs what is missing first. The package installs under /usr, with the
+# README and docs/ in /usr/share/doc/torvan60/; its dependencies are worked
+# out from the executables by dpkg-shlibdeps. Install
 # it with: sudo apt-get install ./dist/torvan60_<version>_<arch>.deb
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

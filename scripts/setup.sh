@@ -32,6 +32,10 @@ packages=(
   mosquitto
   mosquitto-clients
   openssl
+  # Sparkplug B payloads of serve --sparkplug: protoc compiles the schema,
+  # the lite runtime encodes and decodes.
+  protobuf-compiler
+  libprotobuf-dev
   # Installation and packaging tests: desktop entry check, Debian package
   # with its dependencies worked out from the executable.
   desktop-file-utils

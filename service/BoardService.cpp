@@ -407,7 +407,8 @@ void BoardService::hello(const CallPtr &call, Rpc::Params &params)
     reply(call, {{QStringLiteral("protocol"), Rpc::ProtocolVersion},
                  {QStringLiteral("program"), holderProgram},
                  {QStringLiteral("pid"), holderPid},
-                 {QStringLiteral("serial"), drv.SerialString()}});
+                 {QStringLiteral("serial"), drv.SerialString()},
+                 {QStringLiteral("product"), drv.ProductString()}});
 }
 
 void BoardService::identity(const CallPtr &call, Rpc::Params &params)

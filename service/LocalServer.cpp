@@ -188,6 +188,7 @@ void LocalServer::log(const QString &text) const
 QString LocalServer::listen(const QString &serial)
 {
     close();
+    otherHolder = false;
     QString error;
     const QString path = ServicePaths::socketPath(serial, &error);
     if (path.isEmpty() || !ServicePaths::prepareFolder(error))
@@ -247,6 +248,7 @@ QString LocalServer::freePath(const QString &serial)
         return QString();
     if (connected != 0 && error != EAGAIN)
         return QStringLiteral("cannot tell whether %1 is in use: %2").arg(path, systemError(error));
+    otherHolder = true;
     ServicePaths::Served holder;
     if (ServicePaths::probe(path, holder, HolderProbeMs))
         return QStringLiteral("board %1 is served already by %2 (pid %3) on %4")
@@ -318,7 +320,7 @@ void LocalServer::acceptClients()
         if (clientCount() >= MaxClients) {
             const QString why = QStringLiteral("the holder serves at most %1 clients at once").arg(MaxClients);
             refuse(fd, QStringLiteral("Remote client refused: %1 (pid %2): %3").arg(program).arg(peer.pid).arg(why),
-                   Rpc::error(QJsonValue::Null, Rpc::Refused, why) + '\n');
+                   Rpc::error(Rpc::Id(), Rpc::Refused, why) + '\n');
             continue;
         }
         auto *client = new Client(*this, fd);
@@ -385,7 +387,7 @@ void LocalServer::takeLines(Client *client)
                 .arg(Rpc::MaxLineBytes));
         client->input.clear();
         client->send(
-            Rpc::error(QJsonValue::Null, Rpc::InvalidRequest,
+            Rpc::error(Rpc::Id(), Rpc::InvalidRequest,
                        QStringLiteral("invalid request: a line may be at most %1 bytes").arg(Rpc::MaxLineBytes)));
         client->closing = true;
         client->reader->setEnabled(false);

@@ -36,6 +36,9 @@ public:
     // Drops every client and removes the socket file.
     void close();
     bool isListening() const { return listenFd >= 0; }
+    // Whether the last listen() was refused because a live holder answers
+    // on the socket: the board is served already, by another program.
+    bool servedElsewhere() const { return otherHolder; }
     QString path() const { return socketFile; }
     int clientCount() const;
 
@@ -65,6 +68,7 @@ private:
     Logger *logger = nullptr;
     uid_t allowedUid;
     int listenFd = -1;
+    bool otherHolder = false;
     QString socketFile;
     QSocketNotifier *listenNotifier = nullptr;
     std::vector<Client *> clients;

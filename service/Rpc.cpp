@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+#include <cctype>
 #include <cmath>
 
 namespace Rpc {
@@ -40,7 +41,143 @@ bool validId(const QJsonValue &id)
     return id.isString() || id.isDouble() || id.isNull();
 }
 
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Walks JSON text that has been parsed already, only far enough to find
+// where the members of the outer object are written. Anything it does not
+// expect ends the walk with what was found so far.
+class WrittenMembers
+{
+public:
+    explicit WrittenMembers(const QByteArray &text) : text(text) {}
+
+    // The values of the outer object's members named name, as written.
+    QList<QByteArray> named(const QString &name)
+    {
+        QList<QByteArray> found;
+        at = 0;
+        space();
+        if (!next('{'))
+            return found;
+        while (true) {
+            space();
+            const int keyAt = at;
+            if (!string())
+                return found;
+            const QByteArray key = text.mid(keyAt, at - keyAt);
+            space();
+            if (!next(':'))
+                return found;
+            space();
+            const int valueAt = at;
+            if (!value())
+                return found;
+            if (isName(key, name))
+                found << text.mid(valueAt, at - valueAt);
+            space();
+            if (!next(','))
+                return found;
+        }
+    }
+
+private:
+    void space()
+    {
+        while (at < text.size() && isSpace(text.at(at)))
+            ++at;
+    }
+    bool next(char c)
+    {
+        if (at >= text.size() || text.at(at) != c)
+            return false;
+        ++at;
+        return true;
+    }
+    bool string()
+    {
+        if (!next('"'))
+            return false;
+        while (at < text.size()) {
+            const char c = text.at(at++);
+            if (c == '\\')
+                ++at;
+            else if (c == '"')
+                return true;
+        }
+        return false;
+    }
+    bool value()
+    {
+        if (at >= text.size())
+            return false;
+        const char first = text.at(at);
+        if (first == '"')
+            return string();
+        if (first != '{' && first != '[') {
+            const int start = at;
+            while (at < text.size() && !isSpace(text.at(at)) && !QByteArray(",}]").contains(text.at(at)))
+                ++at;
+            return at > start;
+        }
+        int depth = 0;
+        while (at < text.size()) {
+            const char c = text.at(at);
+            if (c == '"') {
+                if (!string())
+                    return false;
+                continue;
+            }
+            ++at;
+            if (c == '{' || c == '[')
+                ++depth;
+            else if ((c == '}' || c == ']') && --depth == 0)
+                return true;
+        }
+        return false;
+    }
+    // A key as written, escapes and all, against a plain name.
+    static bool isName(const QByteArray &key, const QString &name)
+    {
+        if (!key.contains('\\'))
+            return key.mid(1, key.size() - 2) == name.toUtf8();
+        return QJsonDocument::fromJson('[' + key + ']').array().first().toString() == name;
+    }
+
+    const QByteArray &text;
+    int at = 0;
+};
+
 } // namespace
+
+Id::Id(const QJsonValue &value)
+{
+    if (value.isUndefined() || value.isNull())
+        return;
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    written = array.mid(1, array.size() - 2);
+}
+
+Id Id::of(const QJsonObject &object, const QByteArray &text)
+{
+    const QJsonValue value = object.value(QLatin1String("id"));
+    Id id(value);
+    if (!value.isDouble())
+        return id;
+    // The member the parser kept is the last one of that value.
+    const QList<QByteArray> written = WrittenMembers(text).named(QStringLiteral("id"));
+    for (auto it = written.crbegin(); it != written.crend(); ++it) {
+        bool number = false;
+        const double parsed = it->toDouble(&number);
+        if (number && parsed == value.toDouble() && (it->startsWith('-') || std::isdigit(uchar(it->at(0))))) {
+            id.written = *it;
+            break;
+        }
+    }
+    return id;
+}
 
 bool parseRequest(const QByteArray &line, Request &request, QByteArray &reply)
 {
@@ -51,12 +188,12 @@ bool parseRequest(const QByteArray &line, Request &request, QByteArray &reply)
         QJsonParseError scalarError;
         const QJsonDocument wrapped = QJsonDocument::fromJson("[" + line + "]", &scalarError);
         reply = scalarError.error == QJsonParseError::NoError && wrapped.array().size() == 1
-                    ? error(QJsonValue::Null, InvalidRequest, QStringLiteral("invalid request: not an object"))
-                    : error(QJsonValue::Null, ParseError, QStringLiteral("parse error: not JSON"));
+                    ? error(Id(), InvalidRequest, QStringLiteral("invalid request: not an object"))
+                    : error(Id(), ParseError, QStringLiteral("parse error: not JSON"));
         return false;
     }
     if (!document.isObject()) {
-        reply = error(QJsonValue::Null, InvalidRequest,
+        reply = error(Id(), InvalidRequest,
                       document.isArray() ? QStringLiteral("invalid request: batches are not taken")
                                          : QStringLiteral("invalid request: not an object"));
         return false;
@@ -64,7 +201,7 @@ bool parseRequest(const QByteArray &line, Request &request, QByteArray &reply)
     const QJsonObject object = document.object();
     const bool hasId = object.contains(QLatin1String("id"));
     const QJsonValue id = object.value(QLatin1String("id"));
-    const QJsonValue idForReply = hasId && validId(id) ? id : QJsonValue(QJsonValue::Null);
+    const Id idForReply = hasId && validId(id) ? Id::of(object, line) : Id();
     auto invalid = [&](const QString &why) {
         reply = error(idForReply, InvalidRequest, QStringLiteral("invalid request: ") + why);
         return false;
@@ -102,21 +239,17 @@ QByteArray request(const QJsonValue &id, const QString &method, const QJsonObjec
     return compact(object);
 }
 
-QByteArray result(const QJsonValue &id, const QJsonObject &result)
+// Answers are written by hand around their id, which a JSON value cannot
+// always hold, with the members in the order of the other lines (by name).
+QByteArray result(const Id &id, const QJsonObject &result)
 {
-    QJsonObject object = envelope();
-    object.insert(QStringLiteral("id"), id);
-    object.insert(QStringLiteral("result"), result);
-    return compact(object);
+    return "{\"id\":" + id.json() + ",\"jsonrpc\":\"2.0\",\"result\":" + compact(result) + '}';
 }
 
-QByteArray error(const QJsonValue &id, int code, const QString &message)
+QByteArray error(const Id &id, int code, const QString &message)
 {
-    QJsonObject object = envelope();
-    object.insert(QStringLiteral("id"), id);
-    object.insert(QStringLiteral("error"),
-                  QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("message"), message}});
-    return compact(object);
+    const QJsonObject error{{QStringLiteral("code"), code}, {QStringLiteral("message"), message}};
+    return "{\"error\":" + compact(error) + ",\"id\":" + id.json() + ",\"jsonrpc\":\"2.0\"}";
 }
 
 QByteArray notification(const QString &method, const QJsonObject &params)

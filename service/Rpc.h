@@ -26,9 +26,30 @@ constexpr int ProtocolVersion = 1;
 // The exit code of torvan60ctl for an error code.
 int exitCode(int code);
 
+// A request's id as its client wrote it: a text, a number or null. A number
+// keeps its own digits, since a JSON number need not fit a double: the
+// answer carries exactly the id that was sent, however long.
+class Id
+{
+public:
+    Id() = default; // null
+    explicit Id(const QJsonValue &value);
+    // The id member of a JSON object: its value as parsed, its number as
+    // written in text (the object's JSON text) when it is one.
+    static Id of(const QJsonObject &object, const QByteArray &text);
+
+    // As it goes into an answer.
+    const QByteArray &json() const { return written; }
+    bool operator==(const Id &other) const { return written == other.written; }
+    bool operator!=(const Id &other) const { return written != other.written; }
+
+private:
+    QByteArray written = "null";
+};
+
 struct Request
 {
-    QJsonValue id;             // null for a notification
+    Id id;                     // null for a notification
     bool notification = false; // no id: nothing is answered
     QString method;
     QJsonObject params;
@@ -40,8 +61,8 @@ bool parseRequest(const QByteArray &line, Request &request, QByteArray &reply);
 
 // Lines to send, without the line end.
 QByteArray request(const QJsonValue &id, const QString &method, const QJsonObject &params);
-QByteArray result(const QJsonValue &id, const QJsonObject &result);
-QByteArray error(const QJsonValue &id, int code, const QString &message);
+QByteArray result(const Id &id, const QJsonObject &result);
+QByteArray error(const Id &id, int code, const QString &message);
 QByteArray notification(const QString &method, const QJsonObject &params);
 
 // One answer as a client reads it.

@@ -19,10 +19,10 @@ ServiceHost::ServiceHost(BoardService &service, TorvanDRV &drv, Logger *logger, 
 void ServiceHost::serve(const QString &serial)
 {
     const QString error = localServer.listen(serial);
-    if (!logger)
-        return;
-    if (error.isEmpty())
+    served = served || error.isEmpty();
+    if (logger && error.isEmpty())
         logger->write(QStringLiteral("Serving board %1 to other programs on %2").arg(serial, localServer.path()));
-    else
+    else if (logger)
         logger->write(QStringLiteral("Not serving board %1 to other programs: %2").arg(serial, error));
+    emit tried(serial, error);
 }

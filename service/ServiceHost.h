@@ -25,6 +25,14 @@ public:
     // Whether the board is there; others that follow it (the MQTT bridge)
     // follow this.
     BoardPresence &presence() { return boardPresence; }
+    // Whether the board has been served on its socket since this was made.
+    bool everServed() const { return served; }
+
+signals:
+    // Each time the board arrives: served on its socket (why empty), or
+    // not and why; server().servedElsewhere() tells whether another
+    // program serves it there already.
+    void tried(const QString &serial, const QString &why);
 
 private:
     void serve(const QString &serial);
@@ -32,4 +40,5 @@ private:
     LocalServer localServer;
     BoardPresence boardPresence;
     Logger *logger;
+    bool served = false;
 };

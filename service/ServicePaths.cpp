@@ -122,6 +122,7 @@ bool probe(const QString &path, Served &served, int timeoutMs)
     if (served.serial.isEmpty())
         served.serial = QFileInfo(path).completeBaseName();
     served.program = reply.result.value(QLatin1String("program")).toString();
+    served.product = reply.result.value(QLatin1String("product")).toString();
     served.pid = qint64(reply.result.value(QLatin1String("pid")).toDouble());
     return true;
 }

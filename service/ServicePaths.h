@@ -26,7 +26,7 @@ bool prepareFolder(QString &error);
 // A board served by a program that answered.
 struct Served
 {
-    QString serial, path, program;
+    QString serial, path, program, product;
     qint64 pid = 0;
 };
 

@@ -141,6 +141,36 @@ private slots:
         QCOMPARE(rig.peer.take().value(QLatin1String("id")).toInt(), 2);
     }
 
+    // An id comes back as it was written, answered or refused, also where
+    // a double would round it; the answer stays one line of JSON.
+    void idsComeBackAsWritten_data()
+    {
+        QTest::addColumn<QByteArray>("id");
+        QTest::addColumn<QByteArray>("method");
+        QTest::newRow("past 2^53") << QByteArray("9007199254740993") << QByteArray("hello");
+        QTest::newRow("30 digits") << QByteArray("123456789012345678901234567890") << QByteArray("hello");
+        QTest::newRow("30 digits, refused") << QByteArray("-123456789012345678901234567890") << QByteArray("fly");
+        QTest::newRow("a fraction") << QByteArray("0.10000000000000000555") << QByteArray("hello");
+        QTest::newRow("a text") << QByteArray("\"a\\\"1\"") << QByteArray("hello");
+        QTest::newRow("null") << QByteArray("null") << QByteArray("fly");
+    }
+    void idsComeBackAsWritten()
+    {
+        QFETCH(QByteArray, id);
+        QFETCH(QByteArray, method);
+        ServiceRig rig;
+        // Spaces and a member before it holding "id" do not mislead the
+        // reading of it.
+        rig.service.receive(&rig.peer, "{\"params\":{\"program\":\"\\\"id\\\":7\"}, \"jsonrpc\":\"2.0\",\"id\" : " +
+                                           id + " ,\"method\":\"" + method + "\"}");
+        QCOMPARE(rig.peer.lines.size(), 1);
+        const QByteArray line = rig.peer.lines.first();
+        QVERIFY2(line.contains(",\"id\":" + id + ",") || line.startsWith("{\"id\":" + id + ","), line.constData());
+        const QJsonObject answer = QJsonDocument::fromJson(line).object();
+        QCOMPARE(answer.value(QLatin1String("jsonrpc")).toString(), QStringLiteral("2.0"));
+        QCOMPARE(answer.contains(QLatin1String("result")), method == "hello");
+    }
+
     void statusIsTheFilteredLiveReportWithItsTime()
     {
         ServiceRig rig;

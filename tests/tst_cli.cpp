@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -132,6 +133,9 @@ private slots:
                            QStringLiteral("tst_cli_nonexistent.tvs")};
         QTest::newRow("firmware without action")
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("firmware")};
+        // Nobody to ask: no terminal, and no --yes.
+        QTest::newRow("update not confirmed")
+            << QStringList{QStringLiteral("--simulate=outdated"), QStringLiteral("firmware"), QStringLiteral("update")};
     }
 
     void usageErrorsExitTwoWithOneLine()
@@ -529,8 +533,6 @@ private slots:
         QTest::newRow("update broken") << QStringList{QStringLiteral("--simulate=broken"), update,
                                                       QStringLiteral("--yes")}
                                        << 0 << QStringLiteral("firmware updated to 0x0123");
-        QTest::newRow("update not confirmed")
-            << QStringList{QStringLiteral("--simulate=outdated"), update} << 1 << QString();
         QTest::newRow("update current") << QStringList{QStringLiteral("--simulate"), update, QStringLiteral("--yes")}
                                         << 0 << QStringLiteral("firmware 0x0123 is up to date");
     }
@@ -617,10 +619,23 @@ private slots:
         const QString socket = runtime.filePath(QStringLiteral("torvan60/SIM60-000001.sock"));
         QVERIFY(QTest::qWaitFor([&] { return QFile::exists(socket); }, FinishMs));
 
+        // The product as the holder names it: the board is on no bus here.
         const Result list = run({QStringLiteral("list")}, env);
         QCOMPARE(list.code, 0);
-        QVERIFY2(list.out.contains(QStringLiteral("SIM60-000001\t")) && list.out.contains(QStringLiteral("served by ")),
-                 qPrintable(list.out));
+        QCOMPARE(list.out, QStringLiteral("SIM60-000001\tTorvan60 (simulated)\t%1\tserved by %2 (pid %3)\n")
+                               .arg(socket, QFileInfo(program).fileName())
+                               .arg(holder.processId()));
+        // A second holder of its own simulated board gives way, naming the
+        // one that serves it, and says nothing of serving.
+        const Result second = run({QStringLiteral("--simulate"), QStringLiteral("serve")}, env);
+        QCOMPARE(second.code, 3);
+        QVERIFY2(second.err.endsWith(QStringLiteral("torvan60ctl: board SIM60-000001 is served already by %1 (pid "
+                                                    "%2) on %3\n")
+                                         .arg(QFileInfo(program).fileName())
+                                         .arg(holder.processId())
+                                         .arg(socket)),
+                 qPrintable(second.err));
+        QVERIFY2(!second.err.contains(QStringLiteral("Stopped serving")), qPrintable(second.err));
         const Result status = run(
             {QStringLiteral("-d"), QStringLiteral("SIM60-000001"), QStringLiteral("status"), QStringLiteral("--json")},
             env);
@@ -646,6 +661,33 @@ private slots:
             QVERIFY(log.open(QIODevice::ReadOnly));
             QVERIFY(log.readAll().contains("): move 2000"));
         }
+    }
+
+    // A holder that could not serve its board (here: a socket folder others
+    // may enter) holds it until told to end, and never says it stopped
+    // serving.
+    void aHolderThatNeverServedSaysNothingOfStopping()
+    {
+        QTemporaryDir runtime;
+        QVERIFY(QDir(runtime.path()).mkdir(QStringLiteral("torvan60")));
+        QVERIFY(QFile::setPermissions(runtime.filePath(QStringLiteral("torvan60")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                          QFile::ExeOther));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        QProcess serve;
+        start(serve, {QStringLiteral("--simulate"), QStringLiteral("serve")}, dir.path(), env);
+        QString err;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                err += QString::fromUtf8(serve.readAllStandardError());
+                return err.contains(QLatin1String("Not serving board SIM60-000001"));
+            },
+            FinishMs));
+        serve.terminate();
+        const Result result = finish(serve);
+        QCOMPARE(result.code, 0);
+        QVERIFY2(!(err + result.err).contains(QLatin1String("Stopped serving")), qPrintable(err + result.err));
     }
 
     void logFileOnlyWithLog()

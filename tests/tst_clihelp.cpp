@@ -144,6 +144,8 @@ private slots:
             switch (kind) {
             case CommandLine::Kind::Integer:
                 return QString::number(min);
+            case CommandLine::Kind::Number:
+                return QStringLiteral("1");
             case CommandLine::Kind::Choice:
                 return choices.value(0);
             default:

@@ -35,6 +35,11 @@ private slots:
                                                    << "" << QStringList{} << "--trace needs a file name";
         QTest::newRow("trace swallowing a short option") << QStringList{"--trace", "-x"} << false << ""
                                                          << "" << QStringList{} << "--trace needs a file name";
+        // A negative number is a value only where a number is expected.
+        QTest::newRow("trace swallowing a negative number") << QStringList{"--trace", "-4"} << false << ""
+                                                            << "" << QStringList{} << "--trace needs a file name";
+        QTest::newRow("serial swallowing a negative number") << QStringList{"-d", "-5"} << false << ""
+                                                             << "" << QStringList{} << "-d needs a serial number";
         QTest::newRow("trace with an empty name") << QStringList{"--trace", "", "--simulate"} << false << ""
                                                   << "" << QStringList{} << "--trace needs a file name";
         QTest::newRow("trace last") << QStringList{"--simulate", "--trace"} << true << ""

@@ -1,6 +1,11 @@
 """Each exception, where the board, its service or the options give it, with
 the exit code torvan60ctl has for the same failure."""
 
+import os
+import shutil
+import subprocess
+import sys
+
 import pytest
 
 import torvan60
@@ -129,3 +134,24 @@ def test_a_closed_board_takes_no_more_calls(board):
     board.close()
     with pytest.raises(torvan60.Error, match="closed"):
         board.status()
+
+
+def test_a_package_without_its_compiled_module_says_what_to_build(tmp_path):
+    # As in a build tree where only the Python files were put in place, or
+    # one built for another Python: importing says what to build.
+    package = tmp_path / "torvan60"
+    package.mkdir()
+    source = os.path.dirname(torvan60.__file__)
+    for name in os.listdir(source):
+        if name.endswith(".py"):
+            shutil.copy(os.path.join(source, name), package)
+    result = subprocess.run(
+        [sys.executable, "-c", "import torvan60"],
+        env=dict(os.environ, PYTHONPATH=str(tmp_path)),
+        capture_output=True,
+        text=True,
+        timeout=60,
+    )
+    assert result.returncode != 0
+    assert "build the target torvan60_python" in result.stderr
+    assert "-DPython3_EXECUTABLE" in result.stderr

@@ -30,7 +30,15 @@ import time
 import typing
 import warnings
 
-from . import _core
+try:
+    from . import _core
+except ImportError as missing:
+    raise ImportError(
+        "torvan60: its compiled module torvan60._core cannot be loaded into this Python "
+        f"({sys.executable}, {sys.version_info[0]}.{sys.version_info[1]}): {missing}. The module runs only on the "
+        "Python it was built for: build the target torvan60_python (cmake --build build --target torvan60_python) "
+        "with -DPython3_EXECUTABLE=<this interpreter>, or use the interpreter it was built for (see the README)"
+    ) from missing
 from ._errors import (
     BoardHeld,
     BoardLost,
@@ -91,8 +99,10 @@ class BoardInfo(typing.NamedTuple):
 
 
 def _program():
-    """How this program names itself to a holder."""
-    return os.path.basename(sys.argv[0]) if sys.argv and sys.argv[0] else "python"
+    """How this program names itself to a holder: by its script, or as
+    "python" where there is none (python -c, an interactive session)."""
+    script = sys.argv[0] if sys.argv else ""
+    return os.path.basename(script) if script and not script.startswith("-") else "python"
 
 
 def _local_board(simulate, simulate_boards, serial="", trace=None):
@@ -128,13 +138,13 @@ def _entries(local, simulated):
         here = set(_held_here)
     for serial, product, path, held in local.boards():
         held = held or serial in here
-        holder = served_by(serial, _program()) if held and serial not in here else None
-        entries.append((serial, product, path, held, holder))
+        served = served_by(serial, _program()) if held and serial not in here else None
+        entries.append((serial, product, path, held, served[0] if served else None))
     if not simulated:
         listed = {entry[0] for entry in entries}
-        for serial, holder in served_boards(_program()):
+        for serial, holder, product in served_boards(_program()):
             if serial not in listed and serial not in here:
-                entries.append((serial, "", socket_path(serial), True, holder))
+                entries.append((serial, product, socket_path(serial), True, holder))
     return entries
 
 

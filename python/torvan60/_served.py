@@ -53,8 +53,8 @@ def socket_path(serial):
 
 
 def served_by(serial, program):
-    """Who serves the board, as "torvan60 (pid 4242)", or None when no
-    holder answers on its socket."""
+    """Who serves the board, as "torvan60 (pid 4242)", and its product as
+    the holder names it; None when no holder answers on its socket."""
     path = socket_path(serial)
     if path is None or not os.path.exists(path):
         return None
@@ -63,12 +63,12 @@ def served_by(serial, program):
     except (OSError, BoardLost, ValueError):
         return None
     transport.close()
-    return transport.holder
+    return transport.holder, transport.product
 
 
 def served_boards(program):
     """The boards whose holders answer on their sockets, whatever bus they
-    hold them on: [(serial, holder)], by serial."""
+    hold them on: [(serial, holder, product)], by serial."""
     folder = socket_folder()
     if socket_path("probe") is None:
         return []
@@ -79,9 +79,9 @@ def served_boards(program):
     boards = []
     for name in names:
         if name.endswith(".sock"):
-            holder = served_by(name[: -len(".sock")], program)
-            if holder:
-                boards.append((name[: -len(".sock")], holder))
+            served = served_by(name[: -len(".sock")], program)
+            if served:
+                boards.append((name[: -len(".sock")], *served))
     return boards
 
 
@@ -93,6 +93,7 @@ class SocketTransport:
         self.serial = serial
         self.program = program
         self.holder = None
+        self.product = ""
         self._changed = threading.Condition()
         self._send_lock = threading.Lock()
         self._socket = None
@@ -144,6 +145,8 @@ class SocketTransport:
         ):
             raise ValueError(f"{self.path} does not answer as the holder of board {self.serial}")
         self.holder = f"{hello['program']} (pid {hello['pid']})"
+        product = hello.get("product")
+        self.product = product if isinstance(product, str) else ""
 
     def _disconnect(self):
         with self._changed:

@@ -32,6 +32,9 @@ bool fits(const QString &value, CommandLine::Kind kind, qint64 min, qint64 max, 
     switch (kind) {
     case CommandLine::Kind::Integer:
         return number && n >= min && n <= max;
+    case CommandLine::Kind::Number:
+        value.toDouble(&number);
+        return number;
     case CommandLine::Kind::Choice:
         return choices.contains(value);
     default:
@@ -86,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 continue;
             require(fits(value, option.kind, option.min, option.max, option.choices),
                     "a value outside what its option takes", args);
-            require(!value.startsWith(QLatin1Char('-')) || option.kind == CommandLine::Kind::Integer ||
+            require(!value.startsWith(QLatin1Char('-')) || CommandLine::numeric(option.kind) ||
                         words.contains(option.name() + QLatin1Char('=') + value),
                     "an option taken as a value", args);
         }
@@ -103,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 "an argument outside its range", args);
         // A lone "-" is a word, not an option.
         require(!value.startsWith(QLatin1Char('-')) || value == QLatin1String("-") || ended ||
-                    argument.kind == CommandLine::Kind::Integer,
+                    CommandLine::numeric(argument.kind),
                 "an option taken as an argument", args);
     }
     return 0;

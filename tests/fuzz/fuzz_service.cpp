@@ -16,7 +16,6 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestWallClock.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <algorithm>
@@ -42,10 +41,10 @@ void require(bool holds, const char *what, const QByteArray &line = QByteArray()
     std::abort();
 }
 
-// Ids are told apart as the service writes them back.
-QByteArray idKey(const QJsonValue &id)
+// Ids are told apart as they are written, digit for digit.
+QByteArray idKey(const QByteArray &line)
 {
-    return QJsonDocument(QJsonArray{id}).toJson(QJsonDocument::Compact);
+    return Rpc::Id::of(QJsonDocument::fromJson(line).object(), line).json();
 }
 
 class CapturingPeer : public ServicePeer
@@ -104,9 +103,9 @@ struct Session
         QByteArray key;
         if (Rpc::parseRequest(line, request, errorReply)) {
             if (!request.notification)
-                key = idKey(request.id);
+                key = request.id.json();
         } else if (!errorReply.isEmpty()) {
-            key = idKey(QJsonDocument::fromJson(errorReply).object().value(QLatin1String("id")));
+            key = idKey(errorReply);
         }
         if (!key.isEmpty())
             ++expected[key];
@@ -124,7 +123,7 @@ struct Session
         require(!owed.isEmpty(), "an answer to a line that asked for none", line);
         // A line sent that is no answer at all is told by checkSent().
         const QJsonObject object = QJsonDocument::fromJson(peer.lines.back()).object();
-        require(!object.contains(QLatin1String("id")) || idKey(object.value(QLatin1String("id"))) == owed,
+        require(!object.contains(QLatin1String("id")) || idKey(peer.lines.back()) == owed,
                 "a line taken in answered with another id", line);
     }
 
@@ -160,7 +159,7 @@ struct Session
                             e.value(QLatin1String("code")).toDouble() == code,
                         "an error code the protocol does not document", line);
             }
-            const QByteArray key = idKey(object.value(QLatin1String("id")));
+            const QByteArray key = idKey(line);
             require(++answered[key] <= expected[key], "an answer nobody asked for (or a second one)", line);
             ++answers;
         }

@@ -49,17 +49,18 @@ done
 cmp -s "$source/scripts/udev/70-torvan60.rules" "$prefix/lib/udev/rules.d/70-torvan60.rules" ||
     fail "udev rule missing or changed in lib/udev/rules.d"
 
+# The documentation, whole.
+expect_docs "$source" "$prefix/share/doc/torvan60"
+
 # The systemd unit of torvan60ctl serve runs the tool of this prefix; its
-# command works as systemd gives it. The MQTT documentation goes with it.
+# command works as systemd gives it. Its example settings go with it.
 if [ "$with_ctl" = 1 ]; then
     unit="$prefix/lib/systemd/system/torvan60-serve@.service"
     check_unit "$unit" "$prefix/bin/torvan60ctl"
+    [ -f "$(sed -n 's|^Documentation=file:||p' "$unit")" ] || fail "$unit names documentation that is not installed"
     run_unit_command "$unit"
-    cmp -s "$source/docs/mqtt.md" "$prefix/share/doc/torvan60/mqtt.md" || fail "share/doc/torvan60/mqtt.md not installed"
     cmp -s "$source/scripts/systemd/serve.conf" "$prefix/share/doc/torvan60/serve.conf" ||
         fail "share/doc/torvan60/serve.conf not installed"
-    cmp -s "$source/docs/service.md" "$prefix/share/doc/torvan60/service.md" ||
-        fail "share/doc/torvan60/service.md not installed"
 fi
 
 # The manual pages and the completion, where man and bash-completion look

@@ -40,8 +40,7 @@ for f in "${PICTURES[@]}"; do
 done
 if [ "$with_ctl" = 1 ]; then
     grep -qxF ./usr/bin/torvan60ctl "$work/files" || fail "torvan60ctl is built but not in the package"
-    for f in ./usr/lib/systemd/system/torvan60-serve@.service ./usr/share/doc/torvan60/mqtt.md \
-        ./usr/share/doc/torvan60/service.md ./usr/share/doc/torvan60/serve.conf \
+    for f in ./usr/lib/systemd/system/torvan60-serve@.service ./usr/share/doc/torvan60/serve.conf \
         ./usr/share/man/man1/torvan60ctl.1.gz ./usr/share/bash-completion/completions/torvan60ctl; do
         grep -qxF "$f" "$work/files" || fail "$f not in the package"
     done
@@ -80,6 +79,7 @@ sh -n "$work/control/postinst" || fail "postinst is not valid sh"
 # Unpacked anywhere, the tool finds the pictures the package carries; the
 # serve unit names the tool where the package puts it.
 dpkg-deb -x "$deb" "$work/root"
+expect_docs "$(dirname "${BASH_SOURCE[0]}")/../.." "$work/root/usr/share/doc/torvan60"
 if [ "$with_ctl" = 1 ]; then
     check_unit "$work/root/usr/lib/systemd/system/torvan60-serve@.service" /usr/bin/torvan60ctl
     grep -q "daemon-reload" "$work/control/postinst" || fail "postinst does not tell systemd about the unit"

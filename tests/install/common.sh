@@ -148,3 +148,13 @@ check_manual_and_completion() {
         fail "bash-completion does not load $completion: $(cat "$work/completion.out")"
     [ "$(cat "$work/completion.out")" = firmware ] || fail "the completion completes: $(cat "$work/completion.out")"
 }
+
+# expect_docs SOURCE DOCDIR: the README and every page of docs/ in the
+# source tree are in DOCDIR as they are there (README.md, docs/NAME.md).
+expect_docs() {
+    local source="$1" doc="$2" page
+    cmp -s "$source/README.md" "$doc/README.md" || fail "README.md not installed in $doc"
+    for page in "$source"/docs/*.md; do
+        cmp -s "$page" "$doc/docs/$(basename "$page")" || fail "docs/$(basename "$page") not installed in $doc"
+    done
+}

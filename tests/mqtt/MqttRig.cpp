@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -23,6 +24,16 @@ QString brokerProgram()
         found = QStandardPaths::findExecutable(QStringLiteral("mosquitto"),
                                                {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
     return found;
+}
+
+int runWithBroker(QObject &test, int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (brokerProgram().isEmpty()) {
+        std::printf("SKIP: mosquitto is not installed (scripts/setup.sh installs it)\n");
+        return 77;
+    }
+    return QTest::qExec(&test, argc, argv);
 }
 
 namespace {
@@ -305,10 +316,11 @@ bool Watcher::waitFor(const QByteArray &topic, const std::function<bool(const Me
 
 // ---------------------------------------------------------------------------
 
-Serve::Serve(const QStringList &args)
+Serve::Serve(const QStringList &args, const QString &stateDir)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), stateDir.isEmpty() ? runtime.path() : stateDir);
     process.setProcessEnvironment(environment);
     process.setProgram(QStringLiteral(TORVAN60CTL));
     process.setArguments(args);

@@ -37,6 +37,10 @@ constexpr int DeadlineMs = 60000;
 // The broker's executable, or empty when mosquitto is not installed.
 QString brokerProgram();
 
+// The main() of a test that needs the broker: its application, and the
+// test skipped (exit code 77, as CTest is told) where mosquitto is missing.
+int runWithBroker(QObject &test, int argc, char *argv[]);
+
 // A port nobody listens on now.
 int freePort();
 
@@ -126,10 +130,12 @@ private:
 };
 
 // torvan60ctl with the given arguments, its stderr (the event log) kept.
+// Its state (the Sparkplug bdSeq) goes in stateDir, a folder of its own
+// when none is given.
 class Serve
 {
 public:
-    explicit Serve(const QStringList &args);
+    explicit Serve(const QStringList &args, const QString &stateDir = QString());
     ~Serve();
     QString log();
     bool waitForLog(const QString &text, int timeoutMs = DeadlineMs);

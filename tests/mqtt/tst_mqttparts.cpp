@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,12 +51,15 @@ private slots:
     void outboxReplacesStateAndKeepsEvents();
     void outboxIsBounded();
     void outboxHandsRetainedAgainPerConnection();
+    void outboxSessionBeginsWithItsOwnMessages();
     void urls_data();
     void urls();
     void values_data();
     void values();
     void credentialsFile_data();
     void credentialsFile();
+    void credentialsNotTheUsersFile_data();
+    void credentialsNotTheUsersFile();
     void serveUsageErrors_data();
     void serveUsageErrors();
 };
@@ -107,6 +111,25 @@ void TestMqttParts::outboxHandsRetainedAgainPerConnection()
     QCOMPARE(drain(box), QList<QByteArray>());
     box.retainAgain();
     QCOMPARE(drain(box), (QList<QByteArray>{"online=true", "identity=B"}));
+}
+
+void TestMqttParts::outboxSessionBeginsWithItsOwnMessages()
+{
+    MqttOutbox box;
+    box.putKept(message("data", "old"));
+    // A new connection: what was made for the old one waits, the state
+    // still goes.
+    box.hold();
+    box.putState(message("s", "1", 0));
+    box.putKept(message("data", "late"));
+    QCOMPARE(drain(box), QList<QByteArray>{"s=1"});
+    QVERIFY(!box.pending());
+    // The session begins with its births; nothing of the old one follows.
+    box.startSession({message("birth", "n"), message("birth", "d")});
+    QVERIFY(box.pending());
+    box.putKept(message("data", "new"));
+    QCOMPARE(drain(box), (QList<QByteArray>{"birth=n", "birth=d", "data=new"}));
+    QVERIFY(!box.pending());
 }
 
 void TestMqttParts::urls_data()
@@ -187,6 +210,37 @@ void TestMqttParts::values_data()
                                         << "lab//x" << false;
     QTest::newRow("prefix system") << "prefix"
                                    << "$SYS" << false;
+    QTest::newRow("prefix outside ASCII") << "prefix" << QStringLiteral("Prüfstand/ライン2") << true;
+    QTest::newRow("prefix beyond 16 bits") << "prefix" << QStringLiteral("lab\U0001F527") << true;
+    QTest::newRow("prefix control character") << "prefix" << QStringLiteral("lab\x01") << false;
+    QTest::newRow("prefix line break") << "prefix" << QStringLiteral("lab/\nline") << false;
+    QTest::newRow("prefix C1 control") << "prefix" << QStringLiteral("lab\u0085") << false;
+    QTest::newRow("prefix U+FFFF") << "prefix" << QStringLiteral("lab\uFFFF") << false;
+    QTest::newRow("prefix U+FDD0") << "prefix" << QStringLiteral("lab\uFDD0") << false;
+    QTest::newRow("prefix U+1FFFE") << "prefix" << QStringLiteral("lab\U0001FFFE") << false;
+    QTest::newRow("prefix half a surrogate pair") << "prefix" << QString(QChar(0xd800)) << false;
+    QTest::newRow("prefix leading slash") << "prefix"
+                                          << "/lab" << false;
+    QTest::newRow("discovery levels") << "discovery"
+                                      << "lab/ha" << true;
+    QTest::newRow("discovery wildcard") << "discovery"
+                                        << "ha/#" << false;
+    QTest::newRow("sparkplug group only") << "sparkplug"
+                                          << "lab" << true;
+    QTest::newRow("sparkplug group and edge") << "sparkplug"
+                                              << "lab/bench1" << true;
+    QTest::newRow("sparkplug three levels") << "sparkplug"
+                                            << "lab/bench1/x" << false;
+    QTest::newRow("sparkplug empty group") << "sparkplug"
+                                           << "/bench1" << false;
+    QTest::newRow("sparkplug empty edge") << "sparkplug"
+                                          << "lab/" << false;
+    QTest::newRow("sparkplug wildcard") << "sparkplug"
+                                        << "lab/+" << false;
+    QTest::newRow("sparkplug control character") << "sparkplug"
+                                                 << "lab/a\nb" << false;
+    QTest::newRow("discovery U+FFFF") << "discovery" << QStringLiteral("ha\uFFFF") << false;
+    QTest::newRow("sparkplug C1 control") << "sparkplug" << QStringLiteral("lab/a\u0085b") << false;
 }
 
 void TestMqttParts::values()
@@ -194,15 +248,30 @@ void TestMqttParts::values()
     QFETCH(QString, option);
     QFETCH(QString, value);
     QFETCH(bool, ok);
+    value.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
     MqttConfig config;
-    const QString error = option == QLatin1String("rate")    ? MqttOptions::parseRate(value, config)
-                          : option == QLatin1String("allow") ? MqttOptions::parseAllowList(value, config)
-                                                             : MqttOptions::parsePrefix(value, config);
+    QString error;
+    if (option == QLatin1String("rate"))
+        error = MqttOptions::parseRate(value, config);
+    else if (option == QLatin1String("allow"))
+        error = MqttOptions::parseAllowList(value, config);
+    else if (option == QLatin1String("prefix"))
+        error = MqttOptions::parsePrefix(value, config);
+    else if (option == QLatin1String("discovery"))
+        error = MqttOptions::parseDiscoveryPrefix(value, config);
+    else
+        error = MqttOptions::parseSparkplug(value, config, QStringLiteral("host7"));
     QCOMPARE(error.isEmpty(), ok);
+    const QString name = option == QLatin1String("sparkplug") ? QStringLiteral("--sparkplug") : "--mqtt-" + option;
     if (!ok)
-        QVERIFY2(error.contains(QStringLiteral("--mqtt-") + option), qPrintable(error));
+        QVERIFY2(error.contains(name), qPrintable(error));
     else if (option == QLatin1String("allow"))
         QCOMPARE(config.allowed, (QSet<QString>{"stop", "move"}));
+    else if (option == QLatin1String("discovery"))
+        QCOMPARE(config.discoveryPrefix, value);
+    else if (option == QLatin1String("sparkplug"))
+        QCOMPARE(config.sparkplugGroup + '/' + config.sparkplugEdge,
+                 value.contains('/') ? value : value + QStringLiteral("/host7"));
 }
 
 void TestMqttParts::credentialsFile_data()
@@ -249,6 +318,36 @@ void TestMqttParts::credentialsFile()
     QCOMPARE(config.password, password);
 }
 
+// Only a plain file of the user serve runs as is taken, also as root,
+// who could read any.
+void TestMqttParts::credentialsNotTheUsersFile_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("a folder") << "folder"
+                              << "is a folder";
+    QTest::newRow("another user's") << "foreign"
+                                    << "belongs to user id 65534";
+}
+
+void TestMqttParts::credentialsNotTheUsersFile()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    QString path = dir.path();
+    if (what == QLatin1String("foreign")) {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a file to another user");
+        path = writeFile(dir, QStringLiteral("credentials"), "user=lab\npassword=pw\n", 0600);
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    }
+    MqttConfig config;
+    const QString message = MqttOptions::readCredentials(path, config);
+    QVERIFY2(message.contains(error), qPrintable(message));
+    QVERIFY(config.user.isEmpty());
+}
+
 void TestMqttParts::serveUsageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -264,7 +363,19 @@ void TestMqttParts::serveUsageErrors_data()
                                          << "no such file";
     QTest::newRow("readable credentials")
         << QStringList{"--mqtt", "mqtt://b", "--mqtt-credentials", "@open"} << "readable by others";
+    QTest::newRow("prefix like a negative number")
+        << QStringList{"--mqtt", "mqtt://b", "--mqtt-prefix", "-4"} << "--mqtt-prefix needs a value";
+    QTest::newRow("prefix with a control character")
+        << QStringList{"--mqtt", "mqtt://b", "--mqtt-prefix", QStringLiteral("lab\x07")} << "U+0007";
     QTest::newRow("missing value") << QStringList{"--mqtt"} << "--mqtt needs";
+    QTest::newRow("sparkplug without --mqtt") << QStringList{"--sparkplug", "lab"} << "--sparkplug needs --mqtt URL";
+    QTest::newRow("discovery without --mqtt") << QStringList{"--mqtt-discovery"} << "--mqtt-discovery needs --mqtt URL";
+    QTest::newRow("sparkplug three levels")
+        << QStringList{"--mqtt", "mqtt://b", "--sparkplug", "lab/a/b"} << "--sparkplug takes GROUP";
+    QTest::newRow("discovery prefix with =")
+        << QStringList{"--mqtt", "mqtt://b", "--mqtt-discovery=ha/+"} << "--mqtt-discovery takes";
+    QTest::newRow("discovery prefix as a word")
+        << QStringList{"--mqtt-discovery", "ha/#", "--mqtt", "mqtt://b"} << "--mqtt-discovery takes";
 }
 
 void TestMqttParts::serveUsageErrors()
