@@ -37,8 +37,8 @@ CommandLine::ManPage windowManPage()
     ManSection environment(QStringLiteral("ENVIRONMENT"));
     environment.items = {
         {QStringLiteral("XDG_STATE_HOME"),
-         QStringLiteral("With --user-dir, the per-user folder is $XDG_STATE_HOME/torvan60 when it is an absolute "
-                        "path.")},
+         QStringLiteral("The per-user folder (of --user-dir, and of the settings snapshots) is "
+                        "$XDG_STATE_HOME/torvan60 when it is an absolute path.")},
         {QStringLiteral("HOME"), QStringLiteral("Otherwise the per-user folder is $HOME/.local/state/torvan60.")},
         {QStringLiteral("XDG_RUNTIME_DIR"),
          QStringLiteral("The board is served on $XDG_RUNTIME_DIR/torvan60/SERIAL.sock when it is an absolute path, "
@@ -56,6 +56,9 @@ CommandLine::ManPage windowManPage()
         {QStringLiteral("faults/fault-YYYYMMDD-HHMMSS.csv"),
          QStringLiteral("Fault records: the minute of live data before a fault and the 5 seconds after, in the "
                         "folder the window runs in; the 50 newest are kept.")},
+        {QStringLiteral("~/.local/state/torvan60/snapshots/SERIAL/"),
+         QStringLiteral("The board's settings saved before each firmware update, which the Records page lists with "
+                        "Compare and Restore (under $XDG_STATE_HOME when set).")},
         {QStringLiteral("recent-recordings.txt"),
          QStringLiteral("The recordings opened recently, listed on the Records page.")},
         {QStringLiteral("*.tvs"),

@@ -2,6 +2,7 @@
 
 #include "cmdline/ManPage.h"
 #include "device/BoardOptions.h"
+#include "log/UserFolder.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,9 +41,3 @@ const CommandLine::Options &windowOptionDeclarations();
 
 // torvan60(1).
 CommandLine::ManPage windowManPage();
-
-// The per-user folder of --user-dir, from the environment: torvan60 under
-// XDG_STATE_HOME when that is an absolute path, else under HOME's
-// .local/state. Empty when neither gives an absolute path.
-QString userFolder(const QString &xdgStateHome, const QString &home);
-QString userFolder();

@@ -2,6 +2,7 @@
 #include "device/Clock.h"
 #include "device/TorvanDRV.h"
 #include "device/TransportChain.h"
+#include "firmware/UpdateSnapshots.h"
 #include "log/Logger.h"
 #include "record/WallClock.h"
 #include "service/BoardService.h"
@@ -118,6 +119,13 @@ int main(int argc, char *argv[])
     // Other programs of the user reach the board through the window while it
     // holds it (torvan60ctl, scripts).
     SystemWallClock wallClock;
+    // The board's settings are kept over a firmware update; after one that
+    // changed them the operator chooses to restore or keep them.
+    UpdateSnapshots snapshots(Torvan, wallClock);
+    snapshots.setFolder(UpdateSnapshots::defaultFolder());
+    snapshots.setLogger(window.eventLog());
+    snapshots.setOnDifference(UpdateSnapshots::OnDifference::Ask);
+    window.attachSnapshots(snapshots);
     BoardService service(Torvan, clock, wallClock);
     service.setHolder(QStringLiteral("torvan60"), QCoreApplication::applicationPid());
     service.setLogger(window.eventLog());

@@ -121,15 +121,15 @@ QString parseCliOptions(const QStringList &args, CliOptions &options)
 
 namespace Cli {
 
-CommandArgs::CommandArgs(const Command &command, const QStringList &words) : command(command)
+CommandArgs::CommandArgs(const Command &command, const QStringList &input) : command(command)
 {
-    read(words);
+    read(input);
 }
 
-void CommandArgs::read(const QStringList &words)
+void CommandArgs::read(const QStringList &input)
 {
     // The action word, where the command has them, picks the form.
-    QStringList rest = words;
+    QStringList rest = input;
     const QStringList actions = command.actions();
     if (!actions.isEmpty()) {
         const int at =
@@ -151,31 +151,35 @@ void CommandArgs::read(const QStringList &words)
     bool optionsEnded = false;
     for (int i = 0; i < rest.size(); ++i) {
         const QString &word = rest.at(i);
-        const size_t next = size_t(arguments.size());
-        const Kind expected = next < form->arguments.size() ? form->arguments[next].kind : Kind::Text;
+        // The argument the next word would be: a repeated last one takes
+        // every word after it.
+        const std::vector<Argument> &declared = form->arguments;
+        const size_t next = std::min(size_t(words.size()), declared.size() - (declared.empty() ? 0 : 1));
+        const bool room = size_t(words.size()) < declared.size() || (!declared.empty() && declared.back().repeated);
+        const Kind expected = room ? declared[next].kind : Kind::Text;
         if (!optionsEnded && word == QLatin1String("--")) {
             optionsEnded = true;
         } else if (optionsEnded || !looksLikeOption(word) || isValue(word, expected)) {
-            if (next >= form->arguments.size()) {
+            if (!room) {
                 error = QStringLiteral("unexpected argument \"%1\" for %2").arg(word, formName());
                 return;
             }
-            arguments << word;
+            words << word;
         } else if (!readOption(rest, i)) {
             return;
         }
     }
 
-    for (size_t index = 0; index < form->arguments.size(); ++index) {
-        const Argument &argument = form->arguments[index];
+    for (int index = 0; index < std::max(int(form->arguments.size()), int(words.size())); ++index) {
+        const Argument &argument = form->arguments[std::min(size_t(index), form->arguments.size() - 1)];
         // An empty word is no argument.
-        if (arguments.value(int(index)).isEmpty()) {
-            if (argument.optional)
+        const QString word = words.value(index);
+        if (word.isEmpty()) {
+            if (argument.optional || index >= int(form->arguments.size()))
                 continue;
             error = QStringLiteral("%1 needs %2").arg(formName(), argument.what);
             return;
         }
-        const QString &word = arguments.at(int(index));
         qint64 n = 0;
         if (argument.kind == Kind::Integer &&
             !CommandLine::parseInteger(word, argument.name, argument.min, argument.max, n, error))
@@ -208,9 +212,9 @@ void CommandArgs::read(const QStringList &words)
     }
 }
 
-bool CommandArgs::readOption(const QStringList &words, int &i)
+bool CommandArgs::readOption(const QStringList &input, int &i)
 {
-    const QString &word = words.at(i);
+    const QString &word = input.at(i);
     const QString typed = word.section(QLatin1Char('='), 0, 0);
     const Option *option = CommandLine::find(form->options, word);
     if (!option) {
@@ -243,14 +247,14 @@ bool CommandArgs::readOption(const QStringList &words, int &i)
             return false;
         }
     } else if (option->optionalValue) {
-        if (i + 1 < words.size() && isValue(words.at(i + 1), option->kind))
-            value = words.at(++i);
+        if (i + 1 < input.size() && isValue(input.at(i + 1), option->kind))
+            value = input.at(++i);
     } else if (option->takesValue() && !option->attachedValue) {
-        if (i + 1 >= words.size() || !isValue(words.at(i + 1), option->kind)) {
+        if (i + 1 >= input.size() || !isValue(input.at(i + 1), option->kind)) {
             error = QStringLiteral("%1 needs %2").arg(typed, option->what());
             return false;
         }
-        value = words.at(++i);
+        value = input.at(++i);
     }
     qint64 number = 0;
     if (option->kind == Kind::Integer && !value.isEmpty() &&
@@ -268,11 +272,6 @@ bool CommandArgs::readOption(const QStringList &words, int &i)
     }
     values << value;
     return true;
-}
-
-QString CommandArgs::formName() const
-{
-    return form->action.isEmpty() ? command.name : command.name + QLatin1Char(' ') + form->action;
 }
 
 const Option &CommandArgs::declared(const QString &name) const
@@ -315,12 +314,12 @@ bool CommandArgs::integer(const QString &name, qint64 &out) const
 
 QString CommandArgs::argument(int index) const
 {
-    return arguments.value(index);
+    return words.value(index);
 }
 
 qint64 CommandArgs::number(int index) const
 {
-    return arguments.value(index).toLongLong();
+    return words.value(index).toLongLong();
 }
 
 } // namespace Cli

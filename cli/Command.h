@@ -23,6 +23,8 @@ struct Argument
     static Argument file(const QString &name, const QString &what, const QString &pattern);
     static Argument choice(const QString &name, const QString &what, const QStringList &choices);
     Argument asOptional() const;
+    // The last argument of a form may take several words: "KEY...".
+    Argument asRepeated() const;
 
     QString name; // in synopses: "TARGET"
     QString what; // in errors: "move needs a target position"
@@ -31,6 +33,10 @@ struct Argument
     QString pattern;         // File: the files that complete it
     QStringList choices;     // Choice
     bool optional = false;
+    bool repeated = false;
+
+    // "TARGET", "[FILE.tvs]", "KEY...".
+    QString synopsis() const;
 };
 
 // One way of calling a command: the command alone or with an action word
@@ -42,6 +48,9 @@ struct Form
     CommandLine::Options options;
     QString text; // what it does, for the help
     std::function<int(Session &, const CommandArgs &)> run;
+    // Whether it works on several boards (-d SERIAL given more than once);
+    // every other form takes one.
+    bool severalBoards = false;
 };
 
 // One command as the parser reads it and every help text, the manual page
@@ -61,6 +70,8 @@ struct Command
 
     // "move TARGET [--max-speed N] ... [--no-wait]" (without the program).
     QString synopsis(const Form &form) const;
+    // "settings set", "move".
+    QString formName(const Form &form) const;
     QStringList actions() const;
     // The form of this action, or null.
     const Form *form(const QString &action) const;
@@ -86,7 +97,7 @@ class CommandArgs
 public:
     // Reads words (those after the command's name). On a usage error, error
     // says what was wrong in the user's words.
-    CommandArgs(const Command &command, const QStringList &words);
+    CommandArgs(const Command &command, const QStringList &input);
 
     QString error;
     const Command &command;
@@ -101,16 +112,17 @@ public:
     // The arguments in order; absent optional ones are empty.
     QString argument(int index) const;
     qint64 number(int index) const;
+    // All of them, those of a repeated last argument too.
+    const QStringList &arguments() const { return words; }
 
 private:
-    void read(const QStringList &words);
-    bool readOption(const QStringList &words, int &i);
+    void read(const QStringList &input);
+    bool readOption(const QStringList &input, int &i);
     const CommandLine::Option &declared(const QString &name) const;
-    // "settings set", "move".
-    QString formName() const;
+    QString formName() const { return command.formName(*form); }
 
     std::map<QString, QStringList> given; // by the option's name
-    QStringList arguments;
+    QStringList words;                    // the arguments
 };
 
 // The commands of each group, one source file each.

@@ -148,13 +148,26 @@ Argument Argument::asOptional() const
     return argument;
 }
 
+Argument Argument::asRepeated() const
+{
+    Argument argument = *this;
+    argument.repeated = true;
+    return argument;
+}
+
+QString Argument::synopsis() const
+{
+    const QString text = name + (repeated ? QStringLiteral("...") : QString());
+    return optional ? QStringLiteral("[%1]").arg(text) : text;
+}
+
 QString Command::synopsis(const Form &form) const
 {
     QStringList words{name};
     if (!form.action.isEmpty())
         words << form.action;
     for (const Argument &argument : form.arguments)
-        words << (argument.optional ? QStringLiteral("[%1]").arg(argument.name) : argument.name);
+        words << argument.synopsis();
     // An option that goes with another stands inside that one's brackets.
     std::function<QString(const Option &)> bracket = [&](const Option &option) {
         QString text = QLatin1Char('[') + option.usage();
@@ -167,6 +180,11 @@ QString Command::synopsis(const Form &form) const
         if (option.goesWith.isEmpty() || !CommandLine::find(form.options, option.goesWith.first()))
             words << bracket(option);
     return words.join(QLatin1Char(' '));
+}
+
+QString Command::formName(const Form &form) const
+{
+    return form.action.isEmpty() ? name : name + QLatin1Char(' ') + form.action;
 }
 
 QStringList Command::actions() const
@@ -226,6 +244,10 @@ int runTool(const QStringList &arguments)
     const CommandArgs args(*command, words.mid(1));
     if (!args.error.isEmpty())
         return usageError(command->name, args.error);
+    if (options.board.serials.size() > 1 && !args.form->severalBoards)
+        return usageError(
+            command->name,
+            QStringLiteral("%1 takes one board; -d SERIAL is given more than once").arg(command->formName(*args.form)));
     Session session(options);
     if (const int code = session.open())
         return code;

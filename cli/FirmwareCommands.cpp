@@ -3,6 +3,7 @@
 #include "cli/Output.h"
 #include "cli/UpdateOutcome.h"
 #include "firmware/FirmwareImage.h"
+#include "firmware/UpdateSnapshots.h"
 #include "service/StatusJson.h"
 
 namespace Cli {
@@ -14,6 +15,46 @@ constexpr int UpdateTimeoutMs = 120000;
 bool firmwareCurrent(const DriverInfoRecord &info)
 {
     return !info.BootloaderActive && info.SignatureValid && info.FirmwareUpToDate;
+}
+
+// What became of the board's settings: the same, changed (kept, with a
+// note), restored, or not restored (exit 1).
+int reportSettingsAfterUpdate(const UpdateSnapshots::Outcome &outcome)
+{
+    using State = UpdateSnapshots::Outcome::State;
+    auto list = [](const std::vector<SettingsDiff::Difference> &differences) {
+        for (const SettingsDiff::Difference &d : differences)
+            Out::line(QStringLiteral("  ") + SettingsDiff::line(d));
+    };
+    switch (outcome.state) {
+    case State::None:
+        break;
+    case State::Equal:
+        Out::line(QStringLiteral("settings unchanged by the update"));
+        break;
+    case State::Kept:
+        Out::line(QStringLiteral("settings changed by the update (before, now):"));
+        list(outcome.differences);
+        Out::warning(QStringLiteral("the board keeps its new settings; restore them with \"torvan60ctl settings set "
+                                    "%1 --save\" (or update with --restore-settings)")
+                         .arg(outcome.snapshot));
+        break;
+    case State::Restored:
+        Out::line(QStringLiteral("settings changed by the update, restored from %1:").arg(outcome.snapshot));
+        list(outcome.differences);
+        break;
+    case State::RestoreFailed:
+        Out::line(QStringLiteral("settings changed by the update (before, now):"));
+        list(outcome.differences);
+        Out::error(
+            outcome.left.empty()
+                ? QStringLiteral("the board did not report its settings after restoring %1").arg(outcome.snapshot)
+                : QStringLiteral("the board did not take %1 of the settings from %2")
+                      .arg(outcome.left.size())
+                      .arg(outcome.snapshot));
+        return Exit::Failed;
+    }
+    return Exit::Ok;
 }
 
 int check(Session &session, const CommandArgs &)
@@ -43,11 +84,18 @@ int check(Session &session, const CommandArgs &)
 int update(Session &session, const CommandArgs &args)
 {
     const bool yes = args.flag(QStringLiteral("--yes"));
+    const bool restoreSettings = args.flag(QStringLiteral("--restore-settings"));
     // Nobody could answer the question before the board is flashed.
     if (!yes && !Out::stdinIsTerminal())
         return usageError(args, QStringLiteral("firmware update asks before it flashes the board; give --yes to "
                                                "update without a terminal"));
     TorvanDRV &drv = session.board().drv;
+    UpdateSnapshots &snapshots = session.board().snapshots;
+    snapshots.setOnDifference(restoreSettings ? UpdateSnapshots::OnDifference::Restore
+                                              : UpdateSnapshots::OnDifference::Keep);
+    QObject::connect(&snapshots, &UpdateSnapshots::snapshotTaken, &session, [](const QString &path) {
+        Out::line(QStringLiteral("settings saved before the update: ") + path);
+    });
     const QString carried = StatusJson::version(UpdateVersion[0], UpdateVersion[1]);
     // The update runs as the window runs it: the firmware check after the
     // identity exchange asks, and a yes restarts the board into its boot
@@ -113,7 +161,7 @@ int update(Session &session, const CommandArgs &args)
         return reportBrokenUpdate(drv);
     if (wait == Session::Wait::Done) {
         Out::line(QStringLiteral("firmware updated to %1").arg(carried));
-        return Exit::Ok;
+        return reportSettingsAfterUpdate(snapshots.lastOutcome());
     }
     if (wait == Session::Wait::Interrupted)
         Out::error(QStringLiteral("interrupted; the board keeps its boot loader until the update is run again"));
@@ -141,25 +189,33 @@ std::vector<Command> firmwareCommands()
            check},
           {QStringLiteral("update"),
            {},
-           {CommandLine::Option::flag({QStringLiteral("--yes")}, QStringLiteral("Update without asking."))},
-           QStringLiteral(
-               "Updates the firmware as the window does: restart into the boot loader, erase, upload, "
-               "checksums, signature, restart; a progress bar on a terminal, percentage lines "
-               "otherwise. Asks on a terminal unless --yes; without a terminal --yes is needed (a "
-               "usage error without it). The flash steps cannot be cut short; a board left in its boot loader is "
-               "updated again by the next firmware update. A board another program serves is updated "
-               "there."),
+           {CommandLine::Option::flag({QStringLiteral("--yes")}, QStringLiteral("Update without asking.")),
+            CommandLine::Option::flag({QStringLiteral("--restore-settings")},
+                                      QStringLiteral("When the update changed the board's settings, write the ones "
+                                                     "saved before it back, save them in the board and read them "
+                                                     "back."))},
+           QStringLiteral("Updates the firmware as the window does: restart into the boot loader, erase, upload, "
+                          "checksums, signature, restart; a progress bar on a terminal, percentage lines "
+                          "otherwise. Asks on a terminal unless --yes; without a terminal --yes is needed (a "
+                          "usage error without it). The board's settings are saved first as a settings file "
+                          "($XDG_STATE_HOME/torvan60/snapshots/SERIAL/); afterwards the settings the update "
+                          "changed are listed and kept (with a note how to restore them) or, with "
+                          "--restore-settings, restored. The flash steps cannot be cut short; a board left in its "
+                          "boot loader is updated again by the next firmware update. A board another program "
+                          "serves is updated there."),
            update}},
          {{Exit::Failed, QStringLiteral("check: an update is needed; update: not confirmed, or it broke off (the "
                                         "message names the sectors whose checksum differed or never came) or "
-                                        "did not complete")},
+                                        "did not complete, or the board did not take back its settings")},
           {Exit::Usage, QStringLiteral("usage error, or update without a terminal and without --yes")},
           {Exit::NoBoard, QStringLiteral("no board, the board is held or served by another program, or it was "
                                          "lost during the update")}},
          {{QStringLiteral("torvan60ctl --simulate firmware check"),
            QStringLiteral("The versions of an up-to-date board:")},
           {QStringLiteral("torvan60ctl --simulate=outdated firmware update --yes"),
-           QStringLiteral("Updates a board that runs an older application, without asking:")}}},
+           QStringLiteral("Updates a board that runs an older application, without asking:")},
+          {QStringLiteral("torvan60ctl --simulate=updatereset firmware update --yes --restore-settings"),
+           QStringLiteral("One whose update resets its settings, which are then restored:")}}},
     };
 }
 

@@ -65,11 +65,6 @@ std::vector<std::pair<QString, QString>> argumentRows(const Command &command)
     return rows;
 }
 
-QString formName(const Command &command, const Form &form)
-{
-    return form.action.isEmpty() ? command.name : command.name + QLatin1Char(' ') + form.action;
-}
-
 QString globalUsage()
 {
     QStringList usage;
@@ -110,7 +105,7 @@ QString commandHelp(const Command &command)
     for (const Form &form : command.forms) {
         if (form.text.isEmpty())
             continue;
-        text += QLatin1Char('\n') + formName(command, form) + QStringLiteral(":\n") + wrap(form.text, 2);
+        text += QLatin1Char('\n') + command.formName(form) + QStringLiteral(":\n") + wrap(form.text, 2);
     }
     const auto arguments = argumentRows(command);
     if (!arguments.empty())
@@ -118,7 +113,7 @@ QString commandHelp(const Command &command)
     for (const Form &form : command.forms) {
         if (form.options.empty())
             continue;
-        text += command.forms.size() > 1 ? QStringLiteral("\nOptions of %1:\n").arg(formName(command, form))
+        text += command.forms.size() > 1 ? QStringLiteral("\nOptions of %1:\n").arg(command.formName(form))
                                          : QStringLiteral("\nOptions:\n");
         text += optionColumns(form.options);
     }
@@ -177,7 +172,7 @@ CommandLine::ManPage manPage()
         QStringList text{command.description.isEmpty() ? command.summary + QLatin1Char('.') : command.description};
         for (const Form &form : command.forms)
             if (!form.text.isEmpty())
-                text << formName(command, form) + QStringLiteral(": ") + form.text;
+                text << command.formName(form) + QStringLiteral(": ") + form.text;
         section.text = text.join(QStringLiteral("\n\n"));
         section.items = argumentRows(command);
         for (const Form &form : command.forms)
@@ -204,9 +199,10 @@ CommandLine::ManPage manPage()
          QStringLiteral("Without an absolute XDG_RUNTIME_DIR the sockets are in torvan60-UID under the temporary "
                         "folder, $TMPDIR or /tmp.")},
         {QStringLiteral("XDG_STATE_HOME"),
-         QStringLiteral("serve --sparkplug keeps its bdSeq under $XDG_STATE_HOME/torvan60 when it is an absolute "
-                        "path (the systemd unit sets it to /var/lib).")},
-        {QStringLiteral("HOME"), QStringLiteral("Otherwise that folder is $HOME/.local/state/torvan60.")}};
+         QStringLiteral("The user folder, where firmware update keeps the settings snapshots and serve --sparkplug "
+                        "its bdSeq, is $XDG_STATE_HOME/torvan60 when it is an absolute path (the systemd unit sets "
+                        "it to /var/lib).")},
+        {QStringLiteral("HOME"), QStringLiteral("Otherwise the user folder is $HOME/.local/state/torvan60.")}};
     ManSection files(QStringLiteral("FILES"));
     files.items = {
         {QStringLiteral("*.tvs"),
@@ -217,6 +213,9 @@ CommandLine::ManPage manPage()
                         "past 2,000,000 bytes.")},
         {QStringLiteral("$XDG_RUNTIME_DIR/torvan60/SERIAL.sock"),
          QStringLiteral("The local socket of a served board (docs/service.md); the folder is the user's alone.")},
+        {QStringLiteral("$XDG_STATE_HOME/torvan60/snapshots/SERIAL/"),
+         QStringLiteral("The board's settings saved before each firmware update (YYYYMMDD-HHMMSS-before-update.tvs), "
+                        "in the window too; see docs/settings.md.")},
         {QStringLiteral("$XDG_STATE_HOME/torvan60/sparkplug/GROUP/EDGE.bdseq"),
          QStringLiteral("The Sparkplug edge node's bdSeq of serve --sparkplug, one number, locked while serve "
                         "runs.")},
@@ -229,7 +228,8 @@ CommandLine::ManPage manPage()
         examples.examples.insert(examples.examples.end(), command.examples.begin(), command.examples.end());
     ManSection seeAlso(QStringLiteral("SEE ALSO"));
     seeAlso.text = QStringLiteral("torvan60(1). The local socket's protocol: /usr/share/doc/torvan60/docs/service.md; "
-                                  "the MQTT bridge of serve: /usr/share/doc/torvan60/docs/mqtt.md.");
+                                  "the MQTT bridge of serve: /usr/share/doc/torvan60/docs/mqtt.md; settings files, "
+                                  "comparisons, snapshots and roll-out: /usr/share/doc/torvan60/docs/settings.md.");
     for (const ManSection &section : {simulated, exit, environment, files, examples, seeAlso})
         page.sections.push_back(section);
     return page;

@@ -99,6 +99,7 @@ int Session::open()
         logger = std::make_unique<Logger>(nullptr, Logger::defaultFileName(), nullptr);
         logger->write(QStringLiteral("Application started: torvan60ctl ") + QCoreApplication::applicationVersion());
         holderObject.drv.SetLogger(logger.get());
+        holderObject.snapshots.setLogger(logger.get());
     }
     holderObject.drv.SetDialogs(&dialogs);
     return Exit::Ok;

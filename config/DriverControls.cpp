@@ -110,4 +110,15 @@ PredriverCodes PredriverTable(int32_t predriverSpeed)
     }
 }
 
+void DeriveRegisterCodes(DrvSettingsRecord &s)
+{
+    const PredriverCodes codes = PredriverTable(s.PredriverSpeed);
+    s.DTime = codes.DTime;
+    s.TDrive = codes.TDrive;
+    s.IDrive = codes.IDrive;
+    s.TBlank = BlankingSteps(s.BlankingTime);
+    s.TDecay = HalfMicroSteps(s.MixedDecayTime);
+    s.TOff = HalfMicroSteps(s.FixedOffTime);
+}
+
 } // namespace DriverControls

@@ -73,4 +73,8 @@ struct PredriverCodes
 };
 PredriverCodes PredriverTable(int32_t predriverSpeed);
 
+// Sets the register codes the controls derive from the settings: the
+// predriver codes from the predriver speed, the time steps from the times.
+void DeriveRegisterCodes(DrvSettingsRecord &settings);
+
 } // namespace DriverControls

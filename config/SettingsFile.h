@@ -2,6 +2,7 @@
 
 #include "config/DriverConfig.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -22,8 +23,19 @@ inline const QString DialogFilter = QStringLiteral("Torvan Setting Files (*.tvs)
 // kept. False when the file could not be written.
 bool Save(const QString &path, const DrvSettingsRecord &settings, const TrajectoryDataRecord &trajectory);
 
+// Holds the records as the controls show them (currents to 0.1 A, times on
+// their steps), with currents up to 15 A: what a board reported, as a file
+// or a client is given it.
+void Shown(DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory);
+
 // The 30 keys ("Group/Key") in the order a file holds them.
 QStringList KeyNames();
+// The key a name stands for: a whole "Group/Key", or a bare key name that
+// only one group has (either without regard to case); empty when none.
+QString FullKey(const QString &name);
+// The unit of a key's value ("A", "us", "°C", "steps", "steps/s",
+// "steps/s²"), empty for lists, switches and the name.
+QString KeyUnit(const QString &key);
 // The values Save writes, in that order.
 std::vector<std::pair<QString, QVariant>> Values(const DrvSettingsRecord &settings,
                                                  const TrajectoryDataRecord &trajectory);
@@ -34,6 +46,14 @@ struct LoadRules
     // Full-scale and idle current up to 15 A instead of 6 A (the developer
     // controls are shown).
     bool developerCurrents = false;
+    // Only the keys given change; every other field keeps what the records
+    // hold (a change of a few settings on a board), and a missing key is no
+    // adjustment. Otherwise (a whole file) a missing key gives its load
+    // default, as the window loads a file.
+    bool partial = false;
+    // What the adjustment texts call the values: "Settings file value
+    // DriverSettings/IdleCurrent missing; ...".
+    QString source = QStringLiteral("Settings file");
 };
 
 struct LoadResult
@@ -45,6 +65,10 @@ struct LoadResult
     // One text per value that was missing, did not convert or lay outside
     // what its control takes, naming the key and the value used instead.
     QStringList adjustments;
+    // The keys whose value did not convert or lay outside what its control
+    // takes (rounding onto a step is no such case), each with what it takes,
+    // as "0.0 to 6.0 A" or "true or false".
+    QMap<QString, QString> badValues;
 };
 
 // Reads the file into the records. A missing key gives its load default,
@@ -74,7 +98,9 @@ struct FileCheck
 FileCheck CheckFile(const QString &path, const LoadRules &rules = {});
 
 // Load from values under the file's keys ("Group/Key") instead of a file,
-// by the same rules; refused when none of the keys is there.
+// by the same rules; refused when none of the keys is there. With
+// rules.partial only the keys given are read (a range rule between two
+// values applies when either is given).
 LoadResult LoadValues(const QVariantMap &values, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
                       const LoadRules &rules = {});
 

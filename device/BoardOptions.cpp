@@ -40,7 +40,10 @@ const CommandLine::Options &boardOptionDeclarations()
     using CommandLine::Option;
     static const CommandLine::Options options = {
         Option::serial({QStringLiteral("-d"), QStringLiteral("--serial")},
-                       QStringLiteral("Use the board with this USB serial number and leave every other board alone.")),
+                       QStringLiteral("Use the board with this USB serial number and leave every other board alone. "
+                                      "Given more than once, for the commands that work on several boards (settings "
+                                      "set): each of these boards."))
+            .repeated(),
         Option::choice({QStringLiteral("--simulate")}, QStringLiteral("SCENARIO"), simulationScenarioNames(),
                        QStringLiteral("Use simulated boards instead of the USB bus: an up-to-date board with live "
                                       "data, driver settings, motion and PWM, fresh from the factory on every "
@@ -99,8 +102,11 @@ OptionRead takeBoardOption(const QStringList &args, int &i, BoardOptions &option
     }
     for (const QString &name : {QStringLiteral("-d"), QStringLiteral("--serial")})
         if ((read = takeValueOption(args, i, name, QStringLiteral("a serial number"), options.serial, error)) !=
-            OptionRead::Other)
+            OptionRead::Other) {
+            if (read == OptionRead::Taken && !options.serials.contains(options.serial))
+                options.serials << options.serial;
             return read;
+        }
     return takeValueOption(args, i, QStringLiteral("--trace"), QStringLiteral("a file name"), options.traceFile, error);
 }
 

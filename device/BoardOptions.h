@@ -15,7 +15,8 @@ struct BoardOptions
     bool simulate = false;
     QString scenario;        // after "--simulate="; empty: an up-to-date board
     int simulatedBoards = 1; // "--simulate-boards=N" (implies --simulate)
-    QString serial;          // "-d SERIAL", "--serial SERIAL": only this board
+    QString serial;          // "-d SERIAL", "--serial SERIAL": only this board (the last one given)
+    QStringList serials;     // every "-d"/"--serial" in order (several for a roll-out of settings)
     QString traceFile;       // "--trace FILE"
 };
 

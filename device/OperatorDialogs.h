@@ -10,6 +10,15 @@ public:
     virtual ~OperatorDialogs() = default;
     // Information box with OK and Cancel, Cancel the default. True for OK.
     virtual bool ask(const QString &title, const QString &text) = 0;
+    // A question with two answers named accept and reject (for example
+    // "Restore" and "Keep"), accept the default. True for accept. Providers
+    // without such a box ask with OK and Cancel.
+    virtual bool choose(const QString &title, const QString &text, const QString &accept, const QString &reject)
+    {
+        Q_UNUSED(accept)
+        Q_UNUSED(reject)
+        return ask(title, text);
+    }
     // Information box with one OK button.
     virtual void notice(const QString &title, const QString &text) = 0;
     // Warning box with one OK button.

@@ -526,6 +526,42 @@ void TorvanDRV::exchangeDeviceInfo()
     emit newDriverInfoAvailable();
 }
 
+bool TorvanDRV::ReadSettingsNow(int windowMs)
+{
+    if (!Connected || DriverInfo.BootloaderActive)
+        return false;
+    const bool receiving = rxTimer->isActive();
+    rxTimer->stop();
+    // What came before the requests (answers to earlier reads among it) is
+    // taken in first, so the answers polled below are the new ones.
+    for (int taken = 0; taken < MaxDrainedReports; ++taken) {
+        const int count = readReport();
+        if (count < 0) {
+            Disconnect();
+            return false;
+        }
+        if (count != Report::InputSize)
+            break;
+        dispatchInputReport();
+    }
+    std::set<unsigned char> seen;
+    for (const unsigned char code :
+         {Report::CmdReadDriverRegisters, Report::CmdReadOtherSettings, Report::CmdGetDriverName}) {
+        OutputReport[2] = code;
+        SendReport();
+    }
+    pollReply(windowMs, [this, &seen] {
+        const unsigned char type = InputReport[Report::TypeByte];
+        dispatchInputReport();
+        if (type == Report::RptDriverRegisters || type == Report::RptOtherSettings || type == Report::RptDriverName)
+            seen.insert(type);
+        return seen.size() == 3;
+    });
+    if (receiving && Connected)
+        rxTimer->start(ReceivePeriodMs);
+    return seen.size() == 3;
+}
+
 TorvanDRV::PollResult TorvanDRV::pollReply(int windowMs, const std::function<bool()> &isReply)
 {
     const qint64 start = clock->nowMs();

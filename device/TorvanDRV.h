@@ -71,7 +71,15 @@ public:
     void SleepDriver();
     void GetDriverName();
     void SetDriverName(const QString &name);
+    // A name as the board keeps it: its UTF-8 form cut to 32 bytes, never in
+    // the middle of a character.
+    static QString KeptName(const QString &name);
     void GetDriverValues();
+    // Reads the driver values, motion settings and name now, waiting up to
+    // windowMs for the three replies without serving events (the receive
+    // tick is held meanwhile; every report read is taken in as it would
+    // be). False when one did not come or the board runs its boot loader.
+    bool ReadSettingsNow(int windowMs);
     void WriteDriverValues();
     void SaveDriverValues();
     void ResetFaults();
@@ -107,6 +115,10 @@ public:
 
     // ---- Firmware ----
     void FullUpdate();
+    // The board is about to leave its application for a firmware update:
+    // before an agreed restart into the boot loader and at the start of
+    // every full update. A slot connected directly runs before anything is
+    // sent (and may read the board's settings with ReadSettingsNow).
     // How the last FullUpdate ended.
     FullUpdateRecord LastFullUpdate;
 
@@ -130,6 +142,7 @@ public:
     double TimingTable[13] = {400, 450, 650, 850, 43, 250, 500, 1000, 2000, 50, 100, 150, 200};
 
 signals:
+    void firmwareUpdateStarting();
     void newDriverInfoAvailable();
     void newDriverValuesAvailable();
     void newRTDataAvailable();

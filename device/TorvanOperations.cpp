@@ -73,6 +73,11 @@ void TorvanDRV::GetDriverName()
     }
 }
 
+QString TorvanDRV::KeptName(const QString &name)
+{
+    return QString::fromUtf8(nameBytes(name));
+}
+
 void TorvanDRV::SetDriverName(const QString &name)
 {
     OutputReport[2] = Report::CmdSetDriverName;

@@ -72,6 +72,7 @@ void TorvanDRV::CheckFirmware()
     }
     const bool versionMatches = info.APVersionHigh == UpdateVersion[0] && info.APVersionLow == UpdateVersion[1];
     if (!versionMatches && ask(MismatchTitle, mismatchText(info, "restart device and update FW"))) {
+        emit firmwareUpdateStarting();
         PendingUpdateDevice = info.UniqueIDText;
         RestartDevice();
     }
@@ -87,6 +88,7 @@ unsigned int TorvanDRV::CalculateCRC(int nSector, const unsigned char *Flash)
 
 void TorvanDRV::FullUpdate()
 {
+    emit firmwareUpdateStarting();
     LastFullUpdate = FullUpdateRecord();
     LastFullUpdate.outcome = FullUpdateRecord::Outcome::Running;
     try {

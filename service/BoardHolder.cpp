@@ -20,6 +20,7 @@ QString BoardHolder::open(const BoardOptions &options)
     if (!error.isEmpty())
         return error;
     chain.attach(drv);
+    snapshots.setFolder(UpdateSnapshots::defaultFolder());
     // The board is chosen when holding one.
     drv.SetSerialFilter(QString());
     // What the board does not keep starts as the window starts it: the
@@ -37,6 +38,7 @@ void BoardHolder::setLogger(Logger *logger)
 {
     drv.SetLogger(logger);
     service.setLogger(logger);
+    snapshots.setLogger(logger);
 }
 
 std::vector<BoardEntry> BoardHolder::boards()

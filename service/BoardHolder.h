@@ -4,6 +4,7 @@
 #include "device/Clock.h"
 #include "device/TorvanDRV.h"
 #include "device/TransportChain.h"
+#include "firmware/UpdateSnapshots.h"
 #include "record/WallClock.h"
 #include "service/BoardPresence.h"
 #include "service/BoardService.h"
@@ -66,6 +67,9 @@ public:
     SystemWallClock wallClock;
     TorvanDRV drv;
     BoardService service{drv, clock, wallClock};
+    // The board's settings kept over a firmware update, under the user
+    // folder (set by open()).
+    UpdateSnapshots snapshots{drv, wallClock};
 
 signals:
     // Something of the board changed: a report, a connection or a loss.

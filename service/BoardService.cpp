@@ -85,7 +85,7 @@ bool BoardService::changesBoard(const QString &method)
     static const QSet<QString> reading = {QStringLiteral("hello"),         QStringLiteral("identity"),
                                           QStringLiteral("status"),        QStringLiteral("subscribe"),
                                           QStringLiteral("unsubscribe"),   QStringLiteral("settings.get"),
-                                          QStringLiteral("firmware.check")};
+                                          QStringLiteral("settings.diff"), QStringLiteral("firmware.check")};
     return handlers().count(method) && !reading.contains(method);
 }
 
@@ -99,6 +99,7 @@ const std::map<QString, BoardService::Handler> &BoardService::handlers()
         {QStringLiteral("unsubscribe"), &BoardService::unsubscribe},
         {QStringLiteral("settings.get"), &BoardService::settingsGet},
         {QStringLiteral("settings.set"), &BoardService::settingsSet},
+        {QStringLiteral("settings.diff"), &BoardService::settingsDiff},
         {QStringLiteral("name"), &BoardService::name},
         {QStringLiteral("enable"), &BoardService::enable},
         {QStringLiteral("sleep"), &BoardService::sleep},

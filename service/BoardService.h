@@ -137,6 +137,7 @@ private:
     // ServiceSettings.cpp
     void settingsGet(const CallPtr &call, Rpc::Params &params);
     void settingsSet(const CallPtr &call, Rpc::Params &params);
+    void settingsDiff(const CallPtr &call, Rpc::Params &params);
     void name(const CallPtr &call, Rpc::Params &params);
     // ServiceMotion.cpp
     void enable(const CallPtr &call, Rpc::Params &params);

@@ -2,7 +2,8 @@
 // settings file, loaded by the window's rules, written and read back.
 #include "service/BoardService.h"
 
-#include "config/DriverControls.h"
+#include "config/BoardSettings.h"
+#include "config/SettingsDiff.h"
 #include "config/SettingsFile.h"
 #include "device/Records.h"
 #include "device/TorvanDRV.h"
@@ -15,38 +16,12 @@ namespace {
 
 constexpr int VerifyTimeoutMs = 5000;
 
-// The register codes the window's controls derive from the settings: the
-// predriver codes from the predriver speed, the time steps from the times.
-void deriveRegisterCodes(DrvSettingsRecord &s)
+bool namesGroup(const QVariantMap &values, const QString &group, const QString &except = QString())
 {
-    using namespace DriverControls;
-    const PredriverCodes codes = PredriverTable(s.PredriverSpeed);
-    s.DTime = codes.DTime;
-    s.TDrive = codes.TDrive;
-    s.IDrive = codes.IDrive;
-    s.TBlank = BlankingSteps(s.BlankingTime);
-    s.TDecay = HalfMicroSteps(s.MixedDecayTime);
-    s.TOff = HalfMicroSteps(s.FixedOffTime);
-}
-
-// What the board keeps of a configuration, to compare a write with its
-// read-back: registers 0 to 6 (7 is never written), the side words, the
-// address and mode settings, and the motion settings.
-QString keptSettings(const TorvanDRV &drv)
-{
-    const DriverRegistersRecord &r = drv.DriverRegisters;
-    const DrvSettingsRecord &s = drv.DrvSettings;
-    const TrajectoryDataRecord &t = drv.TrajectoryData;
-    QStringList kept;
-    for (int i = 0; i < 7; ++i)
-        kept << QString::number(r.Registers[i], 16);
-    for (const qint64 value :
-         {qint64(r.TempLimitByte), qint64(r.IdleCurrentWord), qint64(r.ReducedCurrentWord), qint64(s.I2CAddress),
-          qint64(s.ModbusConfig), qint64(s.BINxButtonsMode), qint64(s.AutoRunMode), qint64(t.MaxSpeed),
-          qint64(t.MaxAccel), qint64(t.MaxDecel), qint64(t.EnableEndSwitch), qint64(t.NCTypeSwitch),
-          qint64(t.AutoRunInvertDirection), qint64(t.BIN1Steps), qint64(t.BIN2Steps)})
-        kept << QString::number(value);
-    return kept.join(QLatin1Char(';'));
+    for (auto it = values.begin(); it != values.end(); ++it)
+        if (it.key().startsWith(group) && it.key() != except)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -65,48 +40,69 @@ void BoardService::settingsGet(const CallPtr &call, Rpc::Params &params)
     reply(call, result);
 }
 
-void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
+void BoardService::settingsDiff(const CallPtr &call, Rpc::Params &params)
 {
     const QJsonObject settings = params.object(QStringLiteral("settings"), true);
-    const bool save = params.boolean(QStringLiteral("save"), false);
     SettingsFile::LoadRules rules;
     rules.developerCurrents = params.boolean(QStringLiteral("developer_currents"), false);
+    rules.partial = !params.boolean(QStringLiteral("whole_file"), false);
     if (!paramsOk(call, params))
         return;
     QString error;
     const QVariantMap values = SettingsJson::values(settings, error);
-    // The settings are checked before the board is touched.
-    DrvSettingsRecord checkSettings;
-    TrajectoryDataRecord checkTrajectory;
-    const SettingsFile::LoadResult check = error.isEmpty()
-                                               ? SettingsFile::LoadValues(values, checkSettings, checkTrajectory, rules)
-                                               : SettingsFile::LoadResult();
+    const SettingsDiff::Side given =
+        error.isEmpty() ? SettingsDiff::fromFile(values, rules, &error) : SettingsDiff::Side();
+    if (given.isEmpty())
+        return fail(call, Rpc::InvalidParams, QStringLiteral("\"settings\" holds no settings: ") + error);
+    const auto differences = SettingsDiff::compare(given, SettingsDiff::fromBoard(drv.DrvSettings, drv.TrajectoryData));
+    reply(call, {{QStringLiteral("equal"), differences.empty()},
+                 {QStringLiteral("differences"), SettingsJson::differences(differences)}});
+}
+
+void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
+{
+    const QJsonObject settings = params.object(QStringLiteral("settings"), true);
+    const bool save = params.boolean(QStringLiteral("save"), false);
+    const bool wholeFile = params.boolean(QStringLiteral("whole_file"), false);
+    SettingsFile::LoadRules rules;
+    rules.developerCurrents = params.boolean(QStringLiteral("developer_currents"), false);
+    // A request that names some keys changes those keys only; a whole file
+    // is loaded as the window loads one, each missing key at its default.
+    rules.partial = !wholeFile;
+    if (!wholeFile)
+        rules.source = QStringLiteral("Requested");
+    if (!paramsOk(call, params))
+        return;
+    QString error;
+    const QVariantMap values = SettingsJson::values(settings, error);
+    // The settings are checked before the board is touched. A whole file is
+    // loaded over what the board reported, so fields the file does not
+    // carry (register codes without a control) stay the board's; a change of
+    // some keys starts from the board's settings as the controls show them.
+    DrvSettingsRecord s = drv.DrvSettings;
+    TrajectoryDataRecord t = drv.TrajectoryData;
+    if (!wholeFile)
+        SettingsFile::Shown(s, t);
+    const SettingsFile::LoadResult check =
+        error.isEmpty() ? SettingsFile::LoadValues(values, s, t, rules) : SettingsFile::LoadResult();
     if (!check.loaded)
         return fail(call, Rpc::InvalidParams,
                     QStringLiteral("\"settings\" holds no settings: ") + (error.isEmpty() ? check.refusal : error));
     if (drv.RTData.CurrentSpeed != 0)
         return fail(call, Rpc::Refused, QStringLiteral("the motor is moving; stop it first"));
 
-    // Loaded over what the board reported, so fields the settings do not
-    // carry (register codes without a control) stay the board's.
+    BoardSettings::Parts parts;
+    if (!wholeFile) {
+        const QString nameKey = QStringLiteral("DriverSettings/DriverName");
+        parts.driver = namesGroup(values, QStringLiteral("DriverSettings/"), nameKey);
+        parts.name = values.contains(nameKey);
+        parts.motion = namesGroup(values, QStringLiteral("TrajectorySettings/"));
+    }
     const QString boardName = drv.DrvSettings.DriverName;
-    SettingsFile::LoadValues(values, drv.DrvSettings, drv.TrajectoryData, rules);
-    deriveRegisterCodes(drv.DrvSettings);
-    const bool sendName = !drv.DrvSettings.DriverName.isEmpty();
-    if (!sendName)
-        drv.DrvSettings.DriverName = boardName;
-    drv.WriteDriverValues();
-    if (sendName)
-        drv.SetDriverName(drv.DrvSettings.DriverName);
-    // The motion settings travel with a trajectory command; it holds the
-    // present position and asks for no speed, so nothing moves.
-    TrajectoryDataRecord &t = drv.TrajectoryData;
-    const int32_t requestedSpeed = t.RequestedSpeed;
-    t.FinalPosition = drv.RTData.CurrentPosition;
-    t.RequestedSpeed = 0;
-    drv.WriteTrajectory();
-    t.RequestedSpeed = requestedSpeed; // the speed-mode setting, kept for the next run
-    const QString written = keptSettings(drv);
+    drv.DrvSettings = s;
+    drv.TrajectoryData = t;
+    BoardSettings::Write(drv, boardName, parts);
+    const QString written = BoardSettings::Kept(drv);
     const QString writtenName = drv.DrvSettings.DriverName;
     if (save)
         drv.SaveDriverValues();
@@ -127,17 +123,17 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
     waitFor(
         call, 0,
         [this, allSeen, written, writtenName] {
-            return allSeen() && keptSettings(drv) == written && drv.DrvSettings.DriverName == writtenName;
+            return allSeen() && BoardSettings::Kept(drv) == written && drv.DrvSettings.DriverName == writtenName;
         },
         VerifyTimeoutMs,
         [this, allSeen, written, writtenName] {
             if (!allSeen())
                 return QStringLiteral("the board did not report its settings after the write");
-            if (keptSettings(drv) == written)
+            if (BoardSettings::Kept(drv) == written)
                 return QStringLiteral("the board did not take the name: wrote \"%1\", reads \"%2\"")
                     .arg(writtenName, drv.DrvSettings.DriverName);
             return QStringLiteral("the board did not take the settings: wrote %1, reads %2")
-                .arg(written, keptSettings(drv));
+                .arg(written, BoardSettings::Kept(drv));
         },
         [this, call, warnings] {
             reply(call, {{QStringLiteral("warnings"), QJsonArray::fromStringList(warnings)},

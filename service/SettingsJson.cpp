@@ -28,11 +28,19 @@ QJsonObject shown(const DrvSettingsRecord &settings, const TrajectoryDataRecord 
 {
     DrvSettingsRecord s = settings;
     TrajectoryDataRecord t = trajectory;
-    QVariantMap map;
-    for (const auto &value : SettingsFile::Values(s, t))
-        map.insert(value.first, value.second);
-    SettingsFile::LoadValues(map, s, t);
+    SettingsFile::Shown(s, t); // a board that holds 8 A shows 8 A
     return grouped(SettingsFile::Values(s, t));
+}
+
+QJsonArray differences(const std::vector<SettingsDiff::Difference> &differences)
+{
+    QJsonArray list;
+    for (const SettingsDiff::Difference &d : differences)
+        list.append(QJsonObject{{QStringLiteral("key"), d.key},
+                                {QStringLiteral("a"), QJsonValue::fromVariant(d.a)},
+                                {QStringLiteral("b"), QJsonValue::fromVariant(d.b)},
+                                {QStringLiteral("unit"), d.unit}});
+    return list;
 }
 
 QJsonObject fromFile(const QVariantMap &values)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "config/DriverConfig.h"
+#include "config/SettingsDiff.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QVariantMap>
 
@@ -22,5 +24,9 @@ QVariantMap values(const QJsonObject &settings, QString &error);
 // The values of a settings file (SettingsFile::ReadValues) as a settings
 // object, as they are; keys that are no settings are left out.
 QJsonObject fromFile(const QVariantMap &values);
+
+// Differences as a list of objects: {"key": "DriverSettings/FullScaleCurrent",
+// "a": 2.5, "b": 2.2, "unit": "A"}.
+QJsonArray differences(const std::vector<SettingsDiff::Difference> &differences);
 
 } // namespace SettingsJson

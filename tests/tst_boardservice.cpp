@@ -342,6 +342,85 @@ private slots:
                  qPrintable(texts.join('\n')));
     }
 
+    // A request that names one key changes that key only: the board keeps
+    // every other setting, gets no motion or name command, and the answer
+    // speaks of the request.
+    void aPartialSetChangesOnlyTheKeysItNames()
+    {
+        ServiceRig rig;
+        const BoardModel::Settings before = rig.board.model.settings;
+        const int trajectories = rig.count(Report::CmdWriteTrajectory);
+        const int names = rig.count(Report::CmdSetDriverName);
+        const QJsonObject settings{
+            {QStringLiteral("DriverSettings"), QJsonObject{{QStringLiteral("FullScaleCurrent"), 2.0}}}};
+        rig.service.receive(&rig.peer, request(1, "settings.set", {{QStringLiteral("settings"), settings}}));
+        rig.runUntil(rig.peer);
+        const QJsonObject answer = rig.peer.take();
+        QVERIFY2(answer.contains(QLatin1String("result")), QJsonDocument(answer).toJson());
+        QCOMPARE(answer.value(QLatin1String("result")).toObject().value(QLatin1String("warnings")).toArray().size(), 0);
+        const BoardModel::Settings &after = rig.board.model.settings;
+        // 2.0 A: gain 40, value 245.
+        QCOMPARE(after.driver.registers[1], uint16_t(0x07F5));
+        QCOMPARE(after.driver.registers[0], uint16_t(before.driver.registers[0] | 0x0300));
+        for (size_t i = 2; i < 8; ++i)
+            QCOMPARE(after.driver.registers[i], before.driver.registers[i]);
+        QCOMPARE(after.driver.tempLimit, before.driver.tempLimit);
+        QCOMPARE(after.driver.idleCurrentWord, before.driver.idleCurrentWord);
+        QCOMPARE(after.driver.reducedCurrentWord, before.driver.reducedCurrentWord);
+        QCOMPARE(after.driver.address, before.driver.address);
+        QCOMPARE(after.driver.modeByte, before.driver.modeByte);
+        QCOMPARE(after.name, before.name);
+        QCOMPARE(after.other.maxSpeed, before.other.maxSpeed);
+        QCOMPARE(rig.count(Report::CmdWriteTrajectory), trajectories);
+        QCOMPARE(rig.count(Report::CmdSetDriverName), names);
+    }
+
+    void aWholeFileTakesItsDefaultsAndSaysSo()
+    {
+        ServiceRig rig;
+        const QJsonObject settings{
+            {QStringLiteral("TrajectorySettings"), QJsonObject{{QStringLiteral("MaxSpeed"), 500}}}};
+        rig.service.receive(
+            &rig.peer,
+            request(1, "settings.set", {{QStringLiteral("settings"), settings}, {QStringLiteral("whole_file"), true}}));
+        rig.runUntil(rig.peer);
+        const QJsonArray warnings =
+            rig.peer.take().value(QLatin1String("result")).toObject().value(QLatin1String("warnings")).toArray();
+        QCOMPARE(warnings.size(), 29);
+        QVERIFY(
+            warnings[0].toString().startsWith(QLatin1String("Settings file value DriverSettings/StepMode missing")));
+        QCOMPARE(rig.board.model.settings.driver.tempLimit, 0); // the file's default, as the window loads it
+        QCOMPARE(rig.board.model.settings.other.maxSpeed, 500);
+    }
+
+    // settings.diff lists what differs from the board, as the board holds
+    // it, and writes nothing.
+    void diffAgainstTheBoard()
+    {
+        ServiceRig rig;
+        rig.board.received.clear();
+        const QJsonObject settings{
+            {QStringLiteral("DriverSettings"),
+             QJsonObject{{QStringLiteral("FullScaleCurrent"), 2.5}, {QStringLiteral("IdleCurrent"), 0.96}}},
+            {QStringLiteral("TrajectorySettings"),
+             QJsonObject{{QStringLiteral("MaxSpeed"), 12000}, {QStringLiteral("PosLimitUpper"), 5}}}};
+        rig.service.receive(&rig.peer, request(1, "settings.diff", {{QStringLiteral("settings"), settings}}));
+        const QJsonObject result = rig.peer.take().value(QLatin1String("result")).toObject();
+        QCOMPARE(result.value(QLatin1String("equal")).toBool(), false);
+        const QJsonArray differences = result.value(QLatin1String("differences")).toArray();
+        QCOMPARE(differences.size(), 2);
+        QCOMPARE(differences[0].toObject(), (QJsonObject{{QStringLiteral("key"), "DriverSettings/FullScaleCurrent"},
+                                                         {QStringLiteral("a"), 2.5},
+                                                         {QStringLiteral("b"), 2.2},
+                                                         {QStringLiteral("unit"), "A"}}));
+        QCOMPARE(differences[1].toObject().value(QLatin1String("key")).toString(),
+                 QStringLiteral("TrajectorySettings/MaxSpeed"));
+        QVERIFY(rig.board.received.empty());
+        rig.service.receive(&rig.peer, request(2, "settings.diff",
+                                               {{QStringLiteral("settings"), QJsonObject{{"Nope", QJsonObject()}}}}));
+        QCOMPARE(errorCode(rig.peer.take()), int(Rpc::InvalidParams));
+    }
+
     void aMoveAnswersAtOnceAndTheMotorGetsThere()
     {
         ServiceRig rig;

@@ -98,8 +98,33 @@ class TestCli : public QObject
         return finish(process);
     }
     QString path(const QString &name) const { return dir.filePath(name); }
+    QString stateFolder() const { return dir.filePath(QStringLiteral("state")); }
+    // The settings a run of the tool saves as a file, with changes.
+    QString settingsFile(const QString &name, const QVariantMap &changes)
+    {
+        // The board's own settings are saved once and copied.
+        const QString factory = path(QStringLiteral("factory-board.tvs"));
+        if (!QFile::exists(factory) &&
+            run({QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("get"), factory}).code != 0)
+            return QString();
+        const QString file = path(name);
+        QFile::remove(file);
+        if (!QFile::copy(factory, file))
+            return QString();
+        QSettings ini(file, QSettings::IniFormat);
+        for (auto it = changes.begin(); it != changes.end(); ++it)
+            ini.setValue(it.key(), it.value());
+        ini.sync();
+        return file;
+    }
 
 private slots:
+    void initTestCase()
+    {
+        // Settings snapshots of firmware updates land in the test's folder.
+        qputenv("XDG_STATE_HOME", stateFolder().toLocal8Bit());
+    }
+
     void usageErrorsExitTwoWithOneLine_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -517,6 +542,145 @@ private slots:
         QCOMPARE(result.out, output);
     }
 
+    // A file against the board: the keys that differ, as text or JSON, and
+    // none for a file equal once held as the board holds it.
+    void settingsDiff_data()
+    {
+        QTest::addColumn<QVariantMap>("changes");
+        QTest::addColumn<bool>("json");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        const QVariantMap two{{"DriverSettings/FullScaleCurrent", 2.5}, {"TrajectorySettings/MaxSpeed", 12000}};
+        QTest::newRow("two changed") << two << false << 1
+                                     << "DriverSettings/FullScaleCurrent\t2.5\t2.2\tA\n"
+                                        "TrajectorySettings/MaxSpeed\t12000\t10000\tsteps/s\n";
+        QTest::newRow("two changed, json")
+            << two << true << 1
+            << "[{\"a\":2.5,\"b\":2.2,\"key\":\"DriverSettings/FullScaleCurrent\",\"unit\":\"A\"},"
+               "{\"a\":12000,\"b\":10000,\"key\":\"TrajectorySettings/MaxSpeed\",\"unit\":\"steps/s\"}]\n";
+        QTest::newRow("equal after clamping") << QVariantMap{{"DriverSettings/FullScaleCurrent", "2.24"},
+                                                             {"DriverSettings/TemperatureLimit", 85},
+                                                             {"TrajectorySettings/PosLimitUpper", 5}}
+                                              << false << 0 << "";
+    }
+
+    void settingsDiff()
+    {
+        QFETCH(QVariantMap, changes);
+        QFETCH(bool, json);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        const QString file = settingsFile(QStringLiteral("diff.tvs"), changes);
+        QStringList args{QStringLiteral("--simulate"), QStringLiteral("settings"), QStringLiteral("diff"), file};
+        if (json)
+            args << QStringLiteral("--json");
+        const Result result = run(args);
+        QCOMPARE(result.code, code);
+        QCOMPARE(result.out, out);
+        QCOMPARE(result.err, QString());
+    }
+
+    // KEY=VALUE changes those keys: one write of the driver values and
+    // nothing else; a bad key or value reaches no board.
+    void settingsSetKeys_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<QList<int>>("writes"); // settings commands sent
+        QTest::newRow("one key") << QStringList{"FullScaleCurrent=2.5"} << 0 << "DriverSettings/FullScaleCurrent=2.5\n"
+                                 << "" << QList<int>{Report::CmdWriteDriverValues};
+        QTest::newRow("rounded, with a warning")
+            << QStringList{"DriverSettings/IdleCurrent=0.96", "TrajectorySettings/MaxSpeed=12000"} << 0
+            << "DriverSettings/IdleCurrent=1\nTrajectorySettings/MaxSpeed=12000\n"
+            << "torvan60ctl: warning: Requested value DriverSettings/IdleCurrent=0.96 adjusted to 1.0.\n"
+            << QList<int>{Report::CmdWriteDriverValues, Report::CmdWriteTrajectory};
+        QTest::newRow("out of range") << QStringList{"FullScaleCurrent=99"} << 2 << ""
+                                      << "torvan60ctl: DriverSettings/FullScaleCurrent takes 0.0 to 6.0 A, not \"99\" "
+                                         "(see torvan60ctl help settings)\n"
+                                      << QList<int>{};
+        QTest::newRow("unknown key") << QStringList{"FullScaleCurrent=2.5", "Speed=3"} << 2 << ""
+                                     << "torvan60ctl: unknown setting \"Speed\" (see torvan60ctl help settings)\n"
+                                     << QList<int>{};
+    }
+
+    void settingsSetKeys()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(QList<int>, writes);
+        const QString trace = path(QStringLiteral("keys.trace"));
+        QFile::remove(trace);
+        const Result result = run(QStringList{QStringLiteral("--simulate"), QStringLiteral("--trace"), trace,
+                                              QStringLiteral("settings"), QStringLiteral("set")} +
+                                  words);
+        QCOMPARE(result.code, code);
+        QCOMPARE(result.out, out);
+        QCOMPARE(result.err, err);
+        QList<int> sent;
+        for (const int command : tracedCommands(trace, simulatedKey(0)))
+            if (command == Report::CmdWriteDriverValues || command == Report::CmdWriteTrajectory ||
+                command == Report::CmdSetDriverName || command == Report::CmdSaveDriverValues)
+                sent << command;
+        QCOMPARE(sent, writes);
+    }
+
+    // One file to three boards, one of which keeps its saved settings
+    // whatever is written: a line each, and a failure among them fails.
+    void rollOutToEveryBoard()
+    {
+        const QString file = settingsFile(QStringLiteral("fleet.tvs"), {{"TrajectorySettings/MaxSpeed", 12000}});
+        const Result dry = run({QStringLiteral("--simulate-boards=3"), QStringLiteral("-d"),
+                                QStringLiteral("SIM60-000003"), QStringLiteral("-d"), QStringLiteral("SIM60-000009"),
+                                QStringLiteral("settings"), QStringLiteral("set"), file, QStringLiteral("--dry-run")});
+        QCOMPARE(dry.code, 1);
+        QCOMPARE(dry.lines(), QStringList({"SIM60-000003: 1 differ",
+                                           "SIM60-000003: TrajectorySettings/MaxSpeed\t12000\t10000\tsteps/s",
+                                           "SIM60-000009: not found"}));
+
+        const Result result = run({QStringLiteral("--simulate=locked"), QStringLiteral("--simulate-boards=3"),
+                                   QStringLiteral("settings"), QStringLiteral("set"), file, QStringLiteral("--all")});
+        QCOMPARE(result.code, 1);
+        const QStringList lines = result.lines();
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines[0].startsWith(QLatin1String("SIM60-000001: refused: the board did not take the settings")),
+                 qPrintable(result.out));
+        QCOMPARE(lines.mid(1), QStringList({"SIM60-000002: applied", "SIM60-000003: applied"}));
+    }
+
+    // An update that resets the board's settings: a snapshot before it, the
+    // differences after it, and with --restore-settings the settings back.
+    void firmwareUpdateKeepsTheSettingsSafe()
+    {
+        const Result kept = run({QStringLiteral("--simulate=updatereset"), QStringLiteral("firmware"),
+                                 QStringLiteral("update"), QStringLiteral("--yes")});
+        QCOMPARE(kept.code, 0);
+        const QStringList snapshots = QDir(stateFolder() + QStringLiteral("/torvan60/snapshots/SIM60-000001"))
+                                          .entryList({QStringLiteral("*-before-update.tvs")});
+        QCOMPARE(snapshots.size(), 1);
+        const QStringList differences{"  DriverSettings/FullScaleCurrent\t3\t2.2\tA",
+                                      "  DriverSettings/TemperatureLimit\t70\t85\t\u00B0C",
+                                      "  DriverSettings/DriverName\t\"Bench 7\"\t\"Torvan60 simulated\"\t",
+                                      "  TrajectorySettings/MaxSpeed\t12000\t10000\tsteps/s"};
+        QVERIFY(kept.lines().first().startsWith(QLatin1String("settings saved before the update: ")));
+        QVERIFY(kept.lines().first().endsWith(snapshots.first()));
+        QCOMPARE(kept.lines().mid(kept.lines().size() - 5),
+                 QStringList{"settings changed by the update (before, now):"} + differences);
+        QVERIFY(kept.err.contains(QLatin1String("restore them with")));
+
+        const Result restored =
+            run({QStringLiteral("--simulate=updatereset"), QStringLiteral("firmware"), QStringLiteral("update"),
+                 QStringLiteral("--yes"), QStringLiteral("--restore-settings")});
+        QCOMPARE(restored.code, 0);
+        QVERIFY(restored.lines()
+                    .at(restored.lines().size() - 5)
+                    .startsWith(QLatin1String("settings changed by the update, restored from ")));
+        QCOMPARE(restored.lines().mid(restored.lines().size() - 4), differences);
+    }
+
     void firmware_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -529,7 +693,7 @@ private slots:
                                         << QStringLiteral("firmware: update needed");
         QTest::newRow("update outdated") << QStringList{QStringLiteral("--simulate=outdated"), update,
                                                         QStringLiteral("--yes")}
-                                         << 0 << QStringLiteral("firmware updated to 0x0123");
+                                         << 0 << QStringLiteral("settings unchanged by the update");
         QTest::newRow("update broken") << QStringList{QStringLiteral("--simulate=broken"), update,
                                                       QStringLiteral("--yes")}
                                        << 0 << QStringLiteral("firmware updated to 0x0123");

@@ -39,11 +39,6 @@ Result ctl(const QStringList &args)
     return run(QStringLiteral(TORVAN60CTL), args);
 }
 
-QString formName(const Cli::Command &command, const Cli::Form &form)
-{
-    return (command.name + QLatin1Char(' ') + form.action).trimmed();
-}
-
 // The examples of one command, run one after the other in a folder of their
 // own: a later one may use a file an earlier one wrote.
 struct ExampleJob
@@ -90,7 +85,7 @@ private slots:
             for (const CommandLine::Option &option : form.options) {
                 QVERIFY2(help.out.contains(QStringLiteral("\n  ") + option.synopsis() + QLatin1Char(' ')) ||
                              help.out.contains(QStringLiteral("\n  ") + option.synopsis() + QLatin1Char('\n')),
-                         qPrintable(formName(command, form) + QStringLiteral(": ") + option.name()));
+                         qPrintable(command.formName(form) + QStringLiteral(": ") + option.name()));
                 QVERIFY2(synopsis.contains(option.usage()), qPrintable(option.name()));
             }
             // Nothing in the synopsis that the form does not declare.
@@ -206,14 +201,17 @@ private slots:
                                                 << "unknown command \"stauts\"; did you mean status? (see "
                                                    "torvan60ctl help)";
         QTest::newRow("a command's option before it")
-            << QStringList{"--json", "status"}
-            << "--json is an option of status: give it after the command (see torvan60ctl help)";
+            << QStringList{"--max-speed", "5", "move", "10"}
+            << "--max-speed is an option of move, run: give it after the command (see torvan60ctl help)";
         QTest::newRow("option of the other action") << QStringList{"--simulate", "settings", "get", "--save"}
                                                     << "--save goes with settings set (see torvan60ctl help settings)";
         QTest::newRow("repeated") << QStringList{"--simulate", "serve", "--mqtt", "mqtt://a", "--mqtt", "mqtt://b"}
                                   << "--mqtt given more than once (see torvan60ctl help serve)";
-        QTest::newRow("repeated global, by both names") << QStringList{"-d", "A", "list", "--serial", "B"}
-                                                        << "--serial given more than once (see torvan60ctl help)";
+        QTest::newRow("repeated global") << QStringList{"--trace", "a", "list", "--trace", "b"}
+                                         << "--trace given more than once (see torvan60ctl help)";
+        QTest::newRow("several boards for a command of one")
+            << QStringList{"--simulate-boards=2", "-d", "SIM60-000001", "status", "--serial", "SIM60-000002"}
+            << "status takes one board; -d SERIAL is given more than once (see torvan60ctl help status)";
         QTest::newRow("missing value") << QStringList{"--simulate", "move", "10", "--accel"}
                                        << "--accel needs a whole number (see torvan60ctl help move)";
         QTest::newRow("an option is no value") << QStringList{"--simulate", "move", "10", "--accel", "--decel", "5"}
@@ -256,8 +254,9 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("PATH"), QFileInfo(QStringLiteral(TORVAN60CTL)).absolutePath() +
                                                        QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
-        QTemporaryDir runtime;
+        QTemporaryDir runtime, state;
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        environment.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
 
         std::vector<ExampleJob> jobs;
         for (const Cli::Command &command : Cli::commands()) {
@@ -382,11 +381,11 @@ private slots:
         for (const Cli::Command &command : Cli::commands())
             for (const Cli::Form &form : command.forms) {
                 probe += QStringLiteral("echo \"%1:\" $(__torvan60ctl_options %2 '%3')\n")
-                             .arg(formName(command, form), command.name, form.action);
+                             .arg(command.formName(form), command.name, form.action);
                 QStringList names;
                 for (const CommandLine::Option &option : form.options)
                     names << option.names;
-                expected << formName(command, form) + QStringLiteral(": ") + (names + globals).join(QLatin1Char(' '));
+                expected << command.formName(form) + QStringLiteral(": ") + (names + globals).join(QLatin1Char(' '));
             }
         Result result = run(QStringLiteral("bash"),
                             {QStringLiteral("--norc"), QStringLiteral("-c"), probe, QStringLiteral("probe"), script});

@@ -5,6 +5,8 @@
 
 #include "config/DriverControls.h"
 #include "config/Presets.h"
+#include "config/ReportedSettings.h"
+#include "config/SettingsDiff.h"
 #include "config/SettingsFile.h"
 #include "config/TimingSummary.h"
 #include "device/TorvanDRV.h"
@@ -12,6 +14,7 @@
 #include "ui/AppInfo.h"
 #include "ui/MainWindowForm.h"
 #include "ui/ReadValuesWatch.h"
+#include "ui/SettingsCompareDialog.h"
 #include "ui/SignalWiring.h"
 
 #include <QSignalBlocker>
@@ -485,20 +488,64 @@ void MainWindow::on_pbSaveSettings_clicked()
     StorePresetEntry(Presets::FileEntryName(path));
 }
 
-void MainWindow::on_pbLoadSettings_clicked()
+QString MainWindow::chooseSettingsFile(const QString &caption)
 {
     OperatorDialogs *dialogs = device.Dialogs();
-    const QString path = dialogs ? dialogs->openFileName(QStringLiteral("Load settings from file..."), QString(),
-                                                         SettingsFile::DialogFilter)
-                                 : QString();
+    return dialogs ? dialogs->openFileName(caption, QString(), SettingsFile::DialogFilter) : QString();
+}
+
+void MainWindow::on_pbLoadSettings_clicked()
+{
+    const QString path = chooseSettingsFile(QStringLiteral("Load settings from file..."));
     if (path.isEmpty()) {
         logger->write(QStringLiteral("Loading settings from file canceled."));
         return;
     }
+    loadSettingsFile(path);
+}
+
+void MainWindow::loadSettingsFile(const QString &path)
+{
     // Values outside the controls' ranges are held and logged, one line each.
     if (!device.LoadSettingsFromFile(path, DeveloperMode))
         return;
     DrvSettings2ControlValues();
     logger->write(QStringLiteral("Settings loaded from file: ") + path);
     StorePresetEntry(Presets::FileEntryName(path));
+}
+
+void MainWindow::on_pbCompareSettings_clicked()
+{
+    const QString path = chooseSettingsFile(QStringLiteral("Compare settings with file..."));
+    if (path.isEmpty()) {
+        logger->write(QStringLiteral("Comparing settings with a file canceled."));
+        return;
+    }
+    compareSettingsWith(path);
+}
+
+SettingsCompareDialog *MainWindow::compareSettingsWith(const QString &path)
+{
+    OperatorDialogs *dialogs = device.Dialogs();
+    QString refusal;
+    const QVariantMap values = SettingsFile::ReadValues(path, refusal);
+    SettingsFile::LoadRules rules;
+    rules.developerCurrents = DeveloperMode;
+    const SettingsDiff::Side file =
+        refusal.isEmpty() ? SettingsDiff::fromFile(values, rules, &refusal) : SettingsDiff::Side();
+    if (!refusal.isEmpty() || !reported->complete()) {
+        const QString why = refusal.isEmpty() ? QStringLiteral("the board has not reported its settings")
+                                              : QStringLiteral("it is not a settings file (%1)").arg(refusal);
+        logger->write(QStringLiteral("Settings not compared with %1: %2.").arg(path, why));
+        if (dialogs)
+            dialogs->notice(QStringLiteral("Compare settings"),
+                            QStringLiteral("%1 cannot be compared: %2.").arg(path, why));
+        return nullptr;
+    }
+    const auto differences = SettingsDiff::compare(file, reported->side());
+    logger->write(QStringLiteral("Settings compared with %1: %2 differ.").arg(path).arg(differences.size()));
+    auto *dialog = new SettingsCompareDialog(path, differences, QStringLiteral("Load file"), this);
+    connect(dialog, &QDialog::accepted, this, [this, path] { loadSettingsFile(path); });
+    dialog->open();
+    return dialog;
 }

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "config/DriverControls.h"
+#include "config/ReportedSettings.h"
 #include "device/TorvanDRV.h"
 #include "log/Logger.h"
 #include "ui/AppInfo.h"
@@ -98,6 +99,9 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     // for the whole tree.
     ui->setupUi(this);
     QMetaObject::connectSlotsByName(this);
+    // Before anything that reacts to the board's settings (and may change
+    // the device object's records) is connected.
+    reported = new ReportedSettings(device, this);
     new SelectionDragGuard(this);
     // Live reports change widgets up to a hundred times a second; the
     // window shows them no faster than the screen does.
@@ -179,6 +183,11 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     records = new RecordsTab(device, logger, *ui, this);
     connect(&recording->blackBox(), &FaultBlackBox::recordSaved, records, &RecordsTab::faultRecordSaved);
     connect(recording, &LiveRecording::stopped, records, &RecordsTab::addRecent);
+}
+
+void MainWindow::attachSnapshots(UpdateSnapshots &snapshots)
+{
+    records->attachSnapshots(&snapshots, reported);
 }
 
 void MainWindow::openRecording(const QString &path)

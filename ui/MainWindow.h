@@ -16,6 +16,9 @@ class LiveChart;
 class PlainTextLogPane;
 class ReadValuesWatch;
 class RecordsTab;
+class ReportedSettings;
+class SettingsCompareDialog;
+class UpdateSnapshots;
 class RepaintPacer;
 struct MainWindowForm;
 
@@ -48,6 +51,14 @@ public:
     void attachService(BoardService &service);
     // Shows the live data file at path on the "Records" page.
     void openRecording(const QString &path);
+    // The settings snapshots kept over firmware updates of the board the
+    // window holds: listed on the "Records" page with "Compare" and
+    // "Restore".
+    void attachSnapshots(UpdateSnapshots &snapshots);
+    // "Compare with file…" with the file at path: its differences from what
+    // the board reported, in a dialog that offers to load it. Null (and a
+    // notice) when it is no settings file.
+    SettingsCompareDialog *compareSettingsWith(const QString &path);
 
 public slots:
     // Live status panel.
@@ -104,6 +115,7 @@ private slots:
     void on_cbEnableAdvancedDriverSetup_stateChanged(int);
     void on_pbSaveSettings_clicked();
     void on_pbLoadSettings_clicked();
+    void on_pbCompareSettings_clicked();
     void on_cbConfigurations_currentIndexChanged();
 
     // ---- Step control tab (ui/StepControlTab.cpp) ----
@@ -171,6 +183,11 @@ private:
     // current settings under an entry name of the preset selector.
     void initPresets();
     void StorePresetEntry(const QString &name);
+    // Loads a settings file into the controls as "Load settings from file"
+    // does once a file is chosen.
+    void loadSettingsFile(const QString &path);
+    // A settings file chosen to open; empty when cancelled.
+    QString chooseSettingsFile(const QString &caption);
     // Shows the motion record in the Auto control tab's controls without
     // reacting to it, then lets that tab take it up (ranges, sign of the
     // speed) without sending anything.
@@ -192,6 +209,7 @@ private:
     RepaintPacer *pacer = nullptr;        // child of the window
     ReadValuesWatch *readWatch = nullptr; // child of the window
     RecordsTab *records = nullptr;        // child of the window
+    ReportedSettings *reported = nullptr; // child of the window: what the board last reported
     int showingValues = 0;                // DrvSettings2ControlValues is under way
     bool autoRunLeft = false;             // ...and auto run was left meanwhile
     QLabel *remoteClientsLabel = nullptr;

@@ -2,12 +2,23 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 bool MessageBoxDialogs::ask(const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
+}
+
+bool MessageBoxDialogs::choose(const QString &title, const QString &text, const QString &accept, const QString &reject)
+{
+    QMessageBox box(QMessageBox::Question, title, text);
+    QPushButton *yes = box.addButton(accept, QMessageBox::AcceptRole);
+    box.addButton(reject, QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void MessageBoxDialogs::notice(const QString &title, const QString &text)

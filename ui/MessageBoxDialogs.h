@@ -7,6 +7,7 @@ class MessageBoxDialogs : public OperatorDialogs
 {
 public:
     bool ask(const QString &title, const QString &text) override;
+    bool choose(const QString &title, const QString &text, const QString &accept, const QString &reject) override;
     void notice(const QString &title, const QString &text) override;
     void warning(const QString &title, const QString &text) override;
     QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;

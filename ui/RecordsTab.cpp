@@ -1,5 +1,10 @@
 #include "ui/RecordsTab.h"
 
+#include "config/ReportedSettings.h"
+#include "config/SettingsFile.h"
+#include "firmware/UpdateSnapshots.h"
+#include "ui/SettingsCompareDialog.h"
+
 #include "device/StatusTexts.h"
 #include "device/TorvanDRV.h"
 #include "log/Logger.h"
@@ -467,4 +472,86 @@ void RecordsTab::log(const QString &text)
 {
     if (logger)
         logger->write(text);
+}
+
+// ---------------------------------------------------------------------------
+// Settings snapshots
+
+void RecordsTab::attachSnapshots(UpdateSnapshots *kept, ReportedSettings *board)
+{
+    snapshots = kept;
+    reported = board;
+    connect(form.btnCompareSnapshot, &QPushButton::clicked, this, &RecordsTab::compareSnapshot);
+    connect(form.btnRestoreSnapshot, &QPushButton::clicked, this, &RecordsTab::restoreSnapshot);
+    connect(&device, &TorvanDRV::newDriverInfoAvailable, this, &RecordsTab::refreshSnapshots);
+    connect(snapshots, &UpdateSnapshots::snapshotTaken, this, &RecordsTab::refreshSnapshots);
+    connect(snapshots, &UpdateSnapshots::compared, this, &RecordsTab::refreshSnapshots);
+    refreshSnapshots();
+}
+
+void RecordsTab::refreshSnapshots()
+{
+    const QString chosen =
+        form.lwSnapshots->currentRow() >= 0 ? snapshotPaths.value(form.lwSnapshots->currentRow()) : QString();
+    snapshotPaths = snapshots && device.IsConnected() ? snapshots->snapshots(device.SerialString()) : QStringList();
+    form.lwSnapshots->clear();
+    const QString pending = snapshots ? snapshots->pending(device.SerialString()) : QString();
+    for (const QString &path : snapshotPaths) {
+        const QString name = QFileInfo(path).fileName();
+        auto *item =
+            new QListWidgetItem(path == pending ? name + QStringLiteral(" (before an unfinished update)") : name);
+        item->setToolTip(path);
+        form.lwSnapshots->addItem(item);
+    }
+    form.lwSnapshots->setCurrentRow(qMax(0, int(snapshotPaths.indexOf(chosen))));
+    const bool any = !snapshotPaths.isEmpty();
+    form.btnCompareSnapshot->setEnabled(any);
+    form.btnRestoreSnapshot->setEnabled(any);
+}
+
+void RecordsTab::compareSnapshot()
+{
+    const QString path = snapshotPaths.value(form.lwSnapshots->currentRow());
+    if (path.isEmpty() || !reported)
+        return;
+    QString refusal;
+    SettingsFile::LoadRules rules;
+    rules.developerCurrents = true; // a snapshot holds what the board held
+    const QVariantMap values = SettingsFile::ReadValues(path, refusal);
+    const SettingsDiff::Side before =
+        refusal.isEmpty() ? SettingsDiff::fromFile(values, rules, &refusal) : SettingsDiff::Side();
+    OperatorDialogs *dialogs = device.Dialogs();
+    if (!refusal.isEmpty() || !reported->complete()) {
+        const QString why = refusal.isEmpty() ? QStringLiteral("the board has not reported its settings") : refusal;
+        log(QStringLiteral("Snapshot not compared: %1 (%2).").arg(path, why));
+        if (dialogs)
+            dialogs->notice(QStringLiteral("Compare settings"),
+                            QStringLiteral("%1 cannot be compared: %2.").arg(path, why));
+        return;
+    }
+    const auto differences = SettingsDiff::compare(before, reported->side());
+    auto *dialog = new SettingsCompareDialog(path, differences, QStringLiteral("Restore"), form.lwSnapshots->window());
+    connect(dialog, &QDialog::accepted, this, &RecordsTab::restoreSnapshot);
+    dialog->open();
+}
+
+void RecordsTab::restoreSnapshot()
+{
+    const QString path = snapshotPaths.value(form.lwSnapshots->currentRow());
+    OperatorDialogs *dialogs = device.Dialogs();
+    if (path.isEmpty() || !snapshots || !dialogs)
+        return;
+    const QString question = QStringLiteral("Write the settings of %1 to the board and save them there?").arg(path);
+    log(question);
+    if (!dialogs->ask(QStringLiteral("Restore settings"), question))
+        return;
+    std::vector<SettingsDiff::Difference> left;
+    if (!snapshots->restore(path, left))
+        dialogs->notice(QStringLiteral("Restore settings"),
+                        QStringLiteral("The settings of %1 were not restored; the log says why.").arg(path));
+    else if (!left.empty())
+        dialogs->notice(QStringLiteral("Restore settings"),
+                        QStringLiteral("The board did not take %1 of the settings of %2; the log names them.")
+                            .arg(left.size())
+                            .arg(path));
 }

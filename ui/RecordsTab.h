@@ -14,6 +14,8 @@ class LiveChart;
 class Logger;
 class QListWidgetItem;
 class QTreeWidgetItem;
+class ReportedSettings;
+class UpdateSnapshots;
 class TorvanDRV;
 namespace Ui {
 class RecordsPage;
@@ -66,6 +68,13 @@ public:
     // The key of the fault marked on the charts; false when none is.
     bool faultMark(double *key) const;
 
+    // The connected board's settings snapshots (before firmware updates),
+    // newest first, each to compare with what the board reported or to
+    // restore.
+    void attachSnapshots(UpdateSnapshots *snapshots, ReportedSettings *reported);
+    void refreshSnapshots();
+    QStringList snapshotFiles() const { return snapshotPaths; }
+
 public slots:
     void faultRecordSaved(const QString &path);
     // "Open recording…": asks for a file and opens it.
@@ -75,6 +84,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
+    void compareSnapshot();
+    void restoreSnapshot();
     void rowsArrived();
     void loadProgress(qint64 read, qint64 total);
     void loadFinished();
@@ -118,4 +129,8 @@ private:
     RecordingLoader summaryLoader;
 
     QStringList recent;
+
+    UpdateSnapshots *snapshots = nullptr;
+    ReportedSettings *reported = nullptr;
+    QStringList snapshotPaths; // listed, newest first
 };

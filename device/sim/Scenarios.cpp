@@ -3,6 +3,8 @@
 #include "device/Records.h"
 #include "device/sim/SimulatedBoard.h"
 
+#include <algorithm>
+
 const std::vector<SimulationScenario> &simulationScenarios()
 {
     static const std::vector<SimulationScenario> scenarios = {
@@ -20,6 +22,11 @@ const std::vector<SimulationScenario> &simulationScenarios()
                                                       "answers the checksum request for sector 3")},
         {QStringLiteral("unplugged"), QStringLiteral("runs its boot loader over a broken application and is pulled "
                                                      "out halfway through the first upload, back two seconds later")},
+        {QStringLiteral("updatereset"), QStringLiteral("runs an older application with a tuned configuration saved, "
+                                                       "which the update to the carried application resets to the "
+                                                       "factory settings")},
+        {QStringLiteral("locked"), QStringLiteral("keeps its saved settings whatever is written (a board that "
+                                                  "refuses a new configuration)")},
     };
     return scenarios;
 }
@@ -72,6 +79,41 @@ bool applySimulationScenario(SimulatedBoard &board, const QString &name)
                 pulled = true;
                 b.leaveBusFor(2000);
             }
+        };
+        return true;
+    }
+    if (name == QLatin1String("updatereset")) {
+        // An older application with a tuned configuration saved (3.0 A full
+        // scale, 70 degrees C, 12000 steps/s, named "Bench 7"); the update
+        // to the carried application wipes it: the board comes back with its
+        // factory settings.
+        applySimulationScenario(board, QStringLiteral("outdated"));
+        BoardModel::Settings tuned = BoardModel::factorySettings();
+        tuned.driver.registers[1] = 0x07B8;
+        tuned.driver.tempLimit = 70;
+        tuned.other.maxSpeed = 12000;
+        tuned.name.fill(0);
+        static const char name[] = "Bench 7";
+        std::copy(name, name + sizeof(name) - 1, tuned.name.begin());
+        model.settings = model.saved = tuned;
+        board.onCommand = [](SimulatedBoard &b, const ReceivedCommand &command) {
+            if (command.code() == Report::CmdWriteSignature)
+                b.model.saved = BoardModel::factorySettings();
+        };
+        return true;
+    }
+    if (name == QLatin1String("locked")) {
+        // Its settings are write-protected: it reads back what it has saved
+        // whatever driver values, name or motion settings are written.
+        board.onCommand = [](SimulatedBoard &b, const ReceivedCommand &command) {
+            BoardModel::Settings &now = b.model.settings;
+            const BoardModel::Settings &saved = b.model.saved;
+            if (command.code() == Report::CmdWriteDriverValues)
+                now.driver = saved.driver;
+            else if (command.code() == Report::CmdSetDriverName)
+                now.name = saved.name;
+            else if (command.code() == Report::CmdWriteTrajectory)
+                now.other = saved.other;
         };
         return true;
     }

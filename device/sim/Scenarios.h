@@ -21,8 +21,11 @@ class SimulatedBoard;
 // loader over a broken application and never answers the checksum request
 // for sector 3, "unplugged" runs its boot loader over a broken application
 // and is pulled out halfway through the first upload, back two seconds
-// later. The empty
-// name is a board that is up to date. False for an unknown name (the board
+// later. "updatereset" runs an older application with a tuned configuration
+// saved, which the update to the carried application resets to the factory
+// settings; "locked" keeps its saved settings whatever is written (a board
+// that refuses a new configuration). The empty name is a board that is up to
+// date. False for an unknown name (the board
 // is left alone).
 bool applySimulationScenario(SimulatedBoard &board, const QString &name);
 

@@ -13,6 +13,15 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SERIAL = "SIM60-000001"
 
 
+@pytest.fixture(autouse=True)
+def state_dir(tmp_path, monkeypatch):
+    """A user folder of this test's own: settings snapshots of a firmware
+    update land there."""
+    folder = tmp_path / "state"
+    monkeypatch.setenv("XDG_STATE_HOME", str(folder))
+    return folder
+
+
 @pytest.fixture
 def board():
     """An up-to-date simulated board this process holds."""

@@ -119,6 +119,35 @@ def test_settings_from_a_file_are_held_by_the_windows_rules(any_board, tmp_path)
     assert read_back["TrajectorySettings"]["MaxSpeed"] == 12345
 
 
+def test_a_dict_changes_the_keys_it_names_only(any_board):
+    before = any_board.settings()
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")  # no word of a settings file's missing keys
+        after = any_board.apply_settings({"DriverSettings": {"FullScaleCurrent": 2.0}})
+    expected = copy.deepcopy(before)
+    expected["DriverSettings"]["FullScaleCurrent"] = 2.0
+    assert after == expected
+
+
+def test_diff_settings_against_a_file_a_dict_and_a_board(any_board, tmp_path):
+    path = tmp_path / "bench.tvs"
+    settings = any_board.settings()
+    settings["DriverSettings"]["FullScaleCurrent"] = 2.5
+    settings["TrajectorySettings"]["MaxSpeed"] = 12000
+    lines = ["[DriverSettings]"] + [f"{k}={v}" for k, v in settings["DriverSettings"].items()]
+    lines += ["[TrajectorySettings]"] + [f"{k}={v}" for k, v in settings["TrajectorySettings"].items()]
+    path.write_text("\n".join(lines).replace("=True", "=true").replace("=False", "=false") + "\n")
+    expected = [
+        {"key": "DriverSettings/FullScaleCurrent", "a": 2.5, "b": 2.2, "unit": "A"},
+        {"key": "TrajectorySettings/MaxSpeed", "a": 12000, "b": 10000, "unit": "steps/s"},
+    ]
+    assert any_board.diff_settings(path) == expected
+    assert any_board.diff_settings(settings) == expected
+    assert any_board.diff_settings({"DriverSettings": {"FullScaleCurrent": 2.24}}) == []
+    assert any_board.diff_settings(any_board) == []
+    assert any_board.settings()["DriverSettings"]["FullScaleCurrent"] == 2.2  # nothing written
+
+
 def test_a_long_name_is_cut_to_what_the_board_keeps(any_board):
     assert any_board.set_name("Bench 3") == "Bench 3"
     assert any_board.identity["name"] == "Bench 3"

@@ -499,26 +499,56 @@ class Board:
         return self._call("settings.get", {"detail": True} if detail else None)
 
     def apply_settings(self, settings, save=False, developer_currents=False):
-        """Writes settings (a settings file's path, or a dict like the one
-        settings() gives) by the window's loading rules, reads them back and
-        returns them. Missing keys get their defaults and values out of range
-        are adjusted, each told as a BoardWarning. SettingsError for what is
-        no settings or what the board did not take; save keeps them over
-        restarts."""
-        if isinstance(settings, (str, bytes, os.PathLike)):
-            try:
-                settings = json.loads(_core.read_settings_file(os.fsdecode(settings)))
-            except ValueError as error:
-                raise SettingsError(str(error)) from None
-        elif not isinstance(settings, dict):
-            raise SettingsError("settings must be a settings file's path or a dict of its groups")
+        """Writes settings to the board, reads them back and returns the
+        board's settings. A settings file's path is loaded by the window's
+        rules: missing keys get their defaults. A dict like the one
+        settings() gives changes the keys it names only, the board keeps
+        the rest. Values out of range are adjusted, each told as a
+        BoardWarning. SettingsError for what is no settings or what the
+        board did not take; save keeps them over restarts."""
+        settings, whole_file = self._settings_arg(settings)
         result = self._call(
             "settings.set",
-            {"settings": settings, "save": bool(save), "developer_currents": bool(developer_currents)},
+            {
+                "settings": settings,
+                "whole_file": whole_file,
+                "save": bool(save),
+                "developer_currents": bool(developer_currents),
+            },
             settings=True,
         )
         self._warn(result.get("warnings", []))
         return result.get("settings", {})
+
+    def diff_settings(self, other, developer_currents=False):
+        """What differs between other (a settings file's path, a dict of
+        settings, or another Board) and this board, as the board holds the
+        values: a list of {"key", "a" (other), "b" (this board), "unit"},
+        empty when they agree. A file is taken whole (missing keys at their
+        defaults); a dict or a board by the keys it names. Nothing is
+        written."""
+        if isinstance(other, Board):
+            other = other.settings()
+        settings, whole_file = self._settings_arg(other)
+        result = self._call(
+            "settings.diff",
+            {"settings": settings, "whole_file": whole_file, "developer_currents": bool(developer_currents)},
+            settings=True,
+        )
+        return result.get("differences", [])
+
+    @staticmethod
+    def _settings_arg(settings):
+        """A settings argument as settings.set takes it, and whether it is a
+        whole file."""
+        if isinstance(settings, (str, bytes, os.PathLike)):
+            try:
+                return json.loads(_core.read_settings_file(os.fsdecode(settings))), True
+            except ValueError as error:
+                raise SettingsError(str(error)) from None
+        if not isinstance(settings, dict):
+            raise SettingsError("settings must be a settings file's path or a dict of its groups")
+        return settings, False
 
     def set_name(self, name, save=False):
         """Names the board; the name as the board keeps it (32 bytes of

@@ -1,7 +1,10 @@
 // A settings file of any content, loaded as the window and the command-line
-// tool load one; what loaded is saved and must load again.
+// tool load one; what loaded is saved and must load again. The comparison
+// reads it too: it must find the file equal to itself and to what loading
+// and saving it made, and a change of only its keys must name no other key.
 #include "FuzzSupport.h"
 
+#include "config/SettingsDiff.h"
 #include "config/SettingsFile.h"
 
 #include <QTemporaryDir>
@@ -37,5 +40,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     TrajectoryDataRecord trajectoryAgain;
     if (!SettingsFile::Load(output.fileName(), again, trajectoryAgain).loaded)
         std::abort(); // the tool's own file must load
+
+    QString refusal;
+    const QVariantMap values = SettingsFile::ReadValues(input.fileName(), refusal);
+    const SettingsDiff::Side side = SettingsDiff::fromFile(values, {}, &refusal);
+    if (!refusal.isEmpty() || !SettingsDiff::compare(side, side).empty())
+        std::abort(); // a file that loaded is a side, equal to itself
+    const QVariantMap savedValues = SettingsFile::ReadValues(output.fileName(), refusal);
+    if (!SettingsDiff::compare(side, SettingsDiff::fromFile(savedValues, {})).empty())
+        std::abort(); // saving what loaded changes nothing a board would hold
+    SettingsFile::LoadRules partial;
+    partial.partial = true;
+    const SettingsFile::LoadResult patch = SettingsFile::LoadValues(values, again, trajectoryAgain, partial);
+    for (auto bad = patch.badValues.begin(); bad != patch.badValues.end(); ++bad)
+        if (!values.contains(bad.key()))
+            std::abort(); // only a key given can be a bad value
+    for (const QString &key : SettingsDiff::fromFile(values, partial).keys())
+        if (!values.contains(key))
+            std::abort(); // a change of some keys says only those
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMetaEnum>
 #include <QPointer>
+#include <QSettings>
 #include <QtTest>
 
 #include <vector>
@@ -53,6 +54,8 @@ QAccessible::Role expectedRole(const QWidget *widget, bool *known)
         {QStringLiteral("QTreeWidget"), QAccessible::Tree},
         {QStringLiteral("QListWidget"), QAccessible::List},
         {QStringLiteral("LivePlot"), QAccessible::Chart},
+        {QStringLiteral("QTableWidget"), QAccessible::Table},
+        {QStringLiteral("SettingsCompareDialog"), QAccessible::Dialog},
     };
     const QString kind = QString::fromLatin1(widget->metaObject()->className());
     *known = roles.contains(kind);
@@ -84,6 +87,7 @@ bool isControl(QAccessible::Role role)
     case QAccessible::Chart:
     case QAccessible::Tree:
     case QAccessible::List:
+    case QAccessible::Table:
         return true;
     default:
         return false;
@@ -187,6 +191,15 @@ private slots:
     {
         WindowRig rig(putPictures);
         QStringList wrongRole, unnamed, unreachable, unknown;
+        // With the settings comparison open, which the window adds on demand.
+        rig.connectBoard();
+        for (int i = 0; i < 30; ++i) {
+            rig.clock.advance(10);
+            rig.receiveTick();
+        }
+        const QString file = rig.dir.filePath(QStringLiteral("other.tvs"));
+        QSettings(file, QSettings::IniFormat).setValue(QStringLiteral("DriverSettings/FullScaleCurrent"), 2.5);
+        QVERIFY(rig.window->compareSettingsWith(file));
 
         // The widgets of the forms and those the window adds; Qt's own
         // inner parts of a widget (named qt_..., or not named) are exposed
