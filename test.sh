@@ -5,12 +5,14 @@
 #                UndefinedBehaviorSanitizer (in build-asan/) and run them.
 #   --qt6        also build on Qt 6 (in build-qt6/) and run the tests there.
 # CI (the environment variable CI set, as CI runs it) always adds both passes.
+# Every pass runs the tests side by side, as many at a time as the machine
+# has cores (a -j among the arguments overrides it).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 sanitize=false
 qt6=false
-ctest_args=()
+ctest_args=(-j"$(nproc)")
 for arg in "$@"; do
   case "$arg" in
     --sanitize) sanitize=true ;;

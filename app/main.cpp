@@ -17,6 +17,7 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -83,8 +84,22 @@ static int reportStart(const MainWindow &window)
     return allLoaded ? 0 : 1;
 }
 
+// --check shows no window: where there is no display to show one on, it runs
+// on the offscreen platform rather than abort. A platform the user chose
+// stays.
+static void checkWithoutDisplay(int argc, char *argv[])
+{
+    bool check = false;
+    for (int i = 1; i < argc; ++i)
+        check = check || std::strcmp(argv[i], "--check") == 0;
+    if (check && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 int main(int argc, char *argv[])
 {
+    checkWithoutDisplay(argc, argv);
     QApplication app(argc, argv);
     // Desktops match the window to the installed desktop entry (and its icon).
     QGuiApplication::setDesktopFileName(QStringLiteral("torvan60"));

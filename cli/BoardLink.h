@@ -15,6 +15,8 @@ public:
     virtual Rpc::Reply call(const QString &method, const QJsonObject &params, int timeoutMs, bool interruptible) = 0;
     // The next notification, in the order they came.
     virtual Session::Wait next(QString &method, QJsonObject &params, int timeoutMs) = 0;
+    // Why the board was lost, when its holder said (it closed); else empty.
+    virtual QString lostReason() const { return QString(); }
 };
 
 // The service of the board this process holds.

@@ -30,7 +30,9 @@ QString faultSummary(const QJsonObject &live)
 
 int lostError(const Session &session)
 {
-    Out::error(QStringLiteral("board %1 was lost").arg(session.serial()));
+    const QString reason = session.lostReason();
+    Out::error(QStringLiteral("board %1 was lost").arg(session.serial()) +
+               (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
     return Exit::NoBoard;
 }
 

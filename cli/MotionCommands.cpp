@@ -68,7 +68,8 @@ struct EndSwitch
 // none when it could not be stopped.
 bool stopMotion(Session &session, bool lost, qint64 &position)
 {
-    if (lost && !session.reconnect(ReconnectAfterLossMs))
+    // A holder that closed does not come back to be asked.
+    if (lost && (!session.lostReason().isEmpty() || !session.reconnect(ReconnectAfterLossMs)))
         return false;
     const Rpc::Reply reply = session.call(QStringLiteral("stop"), {}, StopTimeoutMs + 5000, false);
     position = qint64(reply.result.value(QLatin1String("position")).toDouble());
@@ -148,9 +149,12 @@ int move(Session &session, const CommandArgs &args)
     const bool stopped = stopMotion(session, wait == Session::Wait::Lost, stoppedAt);
     switch (wait) {
     case Session::Wait::Lost:
+        // A holder that closed said what became of the motor.
         Out::error(QStringLiteral("board %1 was lost during the move%2")
-                       .arg(session.serial(), stopped ? QStringLiteral("; it came back and was stopped")
-                                                      : QStringLiteral("; it could not be stopped")));
+                       .arg(session.serial(), !session.lostReason().isEmpty()
+                                                  ? QStringLiteral(": ") + session.lostReason()
+                                              : stopped ? QStringLiteral("; it came back and was stopped")
+                                                        : QStringLiteral("; it could not be stopped")));
         return Exit::NoBoard;
     case Session::Wait::Interrupted:
         Out::error(QStringLiteral("interrupted; stopped at position %1").arg(stoppedAt));

@@ -39,6 +39,8 @@ public:
         return Session::Wait::Lost;
     }
 
+    QString lostReason() const override { return client->closingMessage(); }
+
 private:
     std::unique_ptr<ServiceClient> client;
 };

@@ -267,6 +267,11 @@ Session::Wait Session::nextLive(QJsonObject &live, int timeoutMs)
     }
 }
 
+QString Session::lostReason() const
+{
+    return link ? link->lostReason() : QString();
+}
+
 bool Session::reconnect(int timeoutMs)
 {
     if (remote())

@@ -91,6 +91,9 @@ public:
     enum class Wait { Done, Timeout, Interrupted, Lost };
     // The next live report after subscribe.
     Wait nextLive(QJsonObject &live, int timeoutMs);
+    // Why the board was lost, when its holder said so as it closed; empty
+    // otherwise.
+    QString lostReason() const;
     // After the board was lost: waits up to timeoutMs until it can be
     // reached again.
     bool reconnect(int timeoutMs);

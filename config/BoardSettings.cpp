@@ -1,37 +1,41 @@
 #include "config/BoardSettings.h"
 
 #include "config/DriverControls.h"
+#include "config/SettingsFile.h"
 #include "device/TorvanDRV.h"
 
 #include <QStringList>
 
 namespace BoardSettings {
 
-void Write(TorvanDRV &drv, const QString &boardName, const Parts &parts)
+QString Write(TorvanDRV &drv, DrvSettingsRecord settings, const TrajectoryDataRecord &trajectory, const Parts &parts)
 {
-    DriverControls::DeriveRegisterCodes(drv.DrvSettings);
-    const bool sendName = parts.name && !drv.DrvSettings.DriverName.isEmpty();
-    if (!sendName)
-        drv.DrvSettings.DriverName = boardName;
+    DriverControls::DeriveRegisterCodes(settings);
     if (parts.driver)
-        drv.WriteDriverValues();
-    if (sendName)
-        drv.SetDriverName(drv.DrvSettings.DriverName);
-    if (!parts.motion)
-        return;
-    TrajectoryDataRecord &t = drv.TrajectoryData;
-    const int32_t requestedSpeed = t.RequestedSpeed;
-    t.FinalPosition = drv.RTData.CurrentPosition;
-    t.RequestedSpeed = 0;
-    drv.WriteTrajectory();
-    t.RequestedSpeed = requestedSpeed; // the speed-mode setting, kept for the next run
+        drv.SendDriverValues(settings);
+    const QString name = parts.name && !settings.DriverName.isEmpty() ? drv.SendDriverName(settings.DriverName)
+                                                                      : drv.OnBoardSettings().DriverName;
+    if (parts.motion) {
+        TrajectoryDataRecord t = trajectory;
+        t.FinalPosition = drv.RTData.CurrentPosition;
+        t.RequestedSpeed = 0;
+        drv.SendTrajectory(t, settings.AutoRunMode, settings.BINxButtonsMode);
+    }
+    return name;
+}
+
+TrajectoryDataRecord Motion(const TorvanDRV &drv)
+{
+    TrajectoryDataRecord t = drv.OnBoardTrajectory();
+    SettingsFile::TakeHolderSettings(drv.TrajectoryData, t);
+    return t;
 }
 
 QString Kept(const TorvanDRV &drv)
 {
-    const DriverRegistersRecord &r = drv.DriverRegisters;
-    const DrvSettingsRecord &s = drv.DrvSettings;
-    const TrajectoryDataRecord &t = drv.TrajectoryData;
+    const DriverRegistersRecord &r = drv.OnBoardRegisters();
+    const DrvSettingsRecord &s = drv.OnBoardSettings();
+    const TrajectoryDataRecord &t = drv.OnBoardTrajectory();
     QStringList kept;
     for (int i = 0; i < 7; ++i)
         kept << QString::number(r.Registers[i], 16);

@@ -1,6 +1,5 @@
 #include "config/ReportedSettings.h"
 
-#include "config/DriverRegisterCodec.h"
 #include "device/TorvanDRV.h"
 
 ReportedSettings::ReportedSettings(TorvanDRV &drv, QObject *parent) : QObject(parent), drv(drv)
@@ -12,27 +11,14 @@ ReportedSettings::ReportedSettings(TorvanDRV &drv, QObject *parent) : QObject(pa
     });
 }
 
+SettingsDiff::Side ReportedSettings::side() const
+{
+    return SettingsDiff::fromBoard(drv.OnBoardSettings(), drv.OnBoardTrajectory());
+}
+
 void ReportedSettings::take()
 {
-    // The signal comes right after the reply in the input record was
-    // decoded into the device object's records.
     const int type = drv.InputReport[Report::TypeByte];
-    switch (type) {
-    case Report::RptDriverRegisters: {
-        const QString name = settings.DriverName;
-        settings = drv.DrvSettings;
-        settings.DriverName = name;
-        break;
-    }
-    case Report::RptOtherSettings:
-        DriverRegisterCodec::OtherSettings2TrajectoryData(DriverRegisterCodec::Buffer2OtherSettings(drv.InputReport),
-                                                          trajectory);
-        break;
-    case Report::RptDriverName:
-        settings.DriverName = drv.DrvSettings.DriverName;
-        break;
-    default:
-        return;
-    }
-    seen.insert(type);
+    if (type == Report::RptDriverRegisters || type == Report::RptOtherSettings || type == Report::RptDriverName)
+        seen.insert(type);
 }

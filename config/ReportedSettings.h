@@ -8,28 +8,24 @@
 
 class TorvanDRV;
 
-// What the board last reported of its settings, kept apart from the device
-// object's records, which the window's controls also write (edits not yet
-// sent). Taken from each settings reply as it is decoded: the driver values,
-// the motion settings and the name.
+// Whether the board has reported its settings since it connected, and the
+// board's side of a comparison: what it holds, from the device object's
+// record of the board (what it last reported, or was last sent), never the
+// window's records, which its controls write (edits not yet sent).
 class ReportedSettings : public QObject
 {
     Q_OBJECT
 public:
-    // Must be made before anything else that reacts to the device object's
-    // driver values signal (and may change its records) is connected.
     explicit ReportedSettings(TorvanDRV &drv, QObject *parent = nullptr);
 
     // All three replies came since the board connected.
     bool complete() const { return seen.size() == 3; }
     // The board's side of a comparison.
-    SettingsDiff::Side side() const { return SettingsDiff::fromBoard(settings, trajectory); }
+    SettingsDiff::Side side() const;
 
 private:
     void take();
 
     TorvanDRV &drv;
-    DrvSettingsRecord settings;
-    TrajectoryDataRecord trajectory;
     QSet<int> seen;
 };

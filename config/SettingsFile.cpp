@@ -400,6 +400,15 @@ QStringList KeyNames()
     return names;
 }
 
+void TakeHolderSettings(const TrajectoryDataRecord &from, TrajectoryDataRecord &to)
+{
+    to.PosLimitLower = from.PosLimitLower;
+    to.PosLimitUpper = from.PosLimitUpper;
+    to.SmallStep = from.SmallStep;
+    to.LargeStep = from.LargeStep;
+    to.RequestedSpeed = from.RequestedSpeed;
+}
+
 LoadResult LoadValues(const QVariantMap &file, DrvSettingsRecord &settings, TrajectoryDataRecord &trajectory,
                       const LoadRules &rules)
 {

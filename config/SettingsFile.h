@@ -40,6 +40,11 @@ QString KeyUnit(const QString &key);
 std::vector<std::pair<QString, QVariant>> Values(const DrvSettingsRecord &settings,
                                                  const TrajectoryDataRecord &trajectory);
 
+// Copies the settings the holder keeps for itself, which no board keeps,
+// from one motion record into another: the position limits, the jog steps
+// and the speed kept for the next run in speed mode.
+void TakeHolderSettings(const TrajectoryDataRecord &from, TrajectoryDataRecord &to);
+
 // How the values are held on load: as the window's controls take them.
 struct LoadRules
 {

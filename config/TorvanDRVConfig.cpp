@@ -37,12 +37,20 @@ QString TorvanDRV::DriverRegisters2String() const
 void TorvanDRV::Buffer2DriverRegisters()
 {
     DriverRegisterCodec::Buffer2DriverRegisters(InputReport, DriverRegisters, DrvSettings);
+    // The board's record takes the whole reply at once, decoded.
+    DriverRegisterCodec::Buffer2DriverRegisters(InputReport, boardRegisters, boardSettings);
+    DriverRegisterCodec::DriverRegisters2DrvSettings(boardRegisters, boardSettings);
+    // So that a write composed from this record keeps the predriver's
+    // drive time and current as the board has them.
+    boardSettings.TDrive = static_cast<int32_t>((boardRegisters.Registers[6] >> 4) & 3);
+    boardSettings.IDrive = static_cast<int32_t>((boardRegisters.Registers[6] >> 8) & 3);
 }
 
 void TorvanDRV::Buffer2OtherSettings()
 {
-    DriverRegisterCodec::OtherSettings2TrajectoryData(DriverRegisterCodec::Buffer2OtherSettings(InputReport),
-                                                      TrajectoryData);
+    const OtherSettings other = DriverRegisterCodec::Buffer2OtherSettings(InputReport);
+    DriverRegisterCodec::OtherSettings2TrajectoryData(other, TrajectoryData);
+    DriverRegisterCodec::OtherSettings2TrajectoryData(other, boardTrajectory);
 }
 
 bool TorvanDRV::SaveSettingsToFile(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The questions and notices the link and the firmware check put to the
 // operator. The window supplies message boxes; tests answer by script.
@@ -23,6 +24,15 @@ public:
     virtual void notice(const QString &title, const QString &text) = 0;
     // Warning box with one OK button.
     virtual void warning(const QString &title, const QString &text) = 0;
+    // Question box with one button per choice; the index of the one taken.
+    // The last choice is the one that changes nothing: the default, taken
+    // on Escape, and what is answered where nothing can be asked.
+    virtual int chooseAmong(const QString &title, const QString &text, const QStringList &choices)
+    {
+        Q_UNUSED(title)
+        Q_UNUSED(text)
+        return int(choices.size()) - 1;
+    }
     // File choosers: the chosen path, or an empty text when cancelled.
     // filter as the file dialogs take it, e.g. "Setting Files (*.tvs)".
     virtual QString saveFileName(const QString &caption, const QString &dir, const QString &filter) = 0;

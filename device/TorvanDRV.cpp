@@ -183,6 +183,7 @@ void TorvanDRV::Connect()
             const QString id = productString + QStringLiteral(" Serial: ") + serialString;
             transport->setNonblocking(handle, 1);
             Connected = true;
+            Identified = false;
             log(QStringLiteral("Connected to: ") + id);
             emit newDriverInfoAvailable();
             rxTimer->start(ReceivePeriodMs);
@@ -214,6 +215,7 @@ void TorvanDRV::Disconnect()
         transport->close(handle);
     handle = nullptr;
     Connected = false;
+    Identified = false;
     LinkKey = 0;
     liveModeBefore = 0; // the next board's first report tells its mode afresh
     RTData.SupplyVoltage = 0;
@@ -354,6 +356,7 @@ void TorvanDRV::dispatchInputReport()
         const QString name = QString::fromUtf8(bytes);
         log(QStringLiteral("Device name: ") + name);
         DrvSettings.DriverName = name;
+        boardSettings.DriverName = name;
         emit newDriverValuesAvailable();
         break;
     }
@@ -404,8 +407,11 @@ void TorvanDRV::Buffer2RTData()
     // stored mode) shows as auto run. Only the entry counts: reports the
     // board sent before it took a command to leave speed mode must not set
     // the flag again once the window has cleared it.
-    if (RTData.OperatingMode == 6 && liveModeBefore != 6)
+    if (RTData.OperatingMode == 6 && liveModeBefore != 6) {
         DrvSettings.AutoRunMode = true;
+        boardSettings.AutoRunMode = true;
+        boardSettings.BINxButtonsMode = false;
+    }
     liveModeBefore = RTData.OperatingMode;
     const unsigned char pins = r[6];
     RTData.InpBootloaderOverride = pins & 0x01;
@@ -512,6 +518,7 @@ void TorvanDRV::exchangeDeviceInfo()
     }
     if (ReplyReceived) {
         decodeDriverInfo();
+        Identified = true;
         CheckFirmware();
         BusyWait(50);
         GetDriverValues();

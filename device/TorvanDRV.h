@@ -52,6 +52,10 @@ public:
     void Disconnect();
     bool IsConnected() const { return Connected; }
     bool IsDeviceFound() const { return DeviceFound; }
+    // The board connected now answered the device information request (its
+    // identity and firmware are in DriverInfo); DriverInfo still holds an
+    // earlier board's until then.
+    bool IsIdentified() const { return Identified; }
     bool IsReceiveTimerActive() const;
     const QString &ProductString() const { return productString; }
     const QString &SerialString() const { return serialString; }
@@ -80,6 +84,7 @@ public:
     // tick is held meanwhile; every report read is taken in as it would
     // be). False when one did not come or the board runs its boot loader.
     bool ReadSettingsNow(int windowMs);
+    // Writes DrvSettings (the window's record) to the board.
     void WriteDriverValues();
     void SaveDriverValues();
     void ResetFaults();
@@ -87,12 +92,37 @@ public:
     // The signed rate the step timer really produces for a requested one,
     // as SetStepFrequency returns it; nothing is sent.
     static int32_t ProducedStepRate(int32_t rate);
+    // Sends TrajectoryData with the auto run and BINx button flags of
+    // DrvSettings.
     void WriteTrajectory();
     void StopTrajectory();
     void SetHome();
     void TestButtons();
     void CalculatePWMTimers();
     void WritePWMSettings();
+
+    // ---- What the board holds ----
+    // DrvSettings and TrajectoryData are the window's working records: its
+    // controls copy every edit into them, and they become the board's only
+    // once written. The board's own settings are kept apart: the driver
+    // values, mode flags and name as the board last reported them or was
+    // last sent them, and its motion settings likewise. Of the motion
+    // record, FinalPosition and RequestedSpeed are the target of the last
+    // move and the speed of the last speed-mode run sent; the position
+    // limits and jog steps are never the board's and stay 0 here. A board
+    // connected anew (after a restart) is taken as holding what it held
+    // until its first reports say otherwise.
+    const DrvSettingsRecord &OnBoardSettings() const { return boardSettings; }
+    const TrajectoryDataRecord &OnBoardTrajectory() const { return boardTrajectory; }
+    // The register image the board last reported or was last sent.
+    const DriverRegistersRecord &OnBoardRegisters() const { return boardRegisters; }
+    // Writes, sends or names with records other than the working ones (a
+    // remote client's), leaving DrvSettings, TrajectoryData and
+    // DriverRegisters as they are. SendDriverName gives the name as the
+    // board keeps it (32 bytes of UTF-8).
+    void SendDriverValues(const DrvSettingsRecord &settings);
+    void SendTrajectory(const TrajectoryDataRecord &trajectory, bool autoRun, bool binxButtons);
+    QString SendDriverName(const QString &name);
 
     // ---- Driver configuration ----
     void DrvSettings2DriverRegisters();
@@ -190,9 +220,22 @@ private:
     // Reads without pause until isReply() accepts a 64-byte report or
     // windowMs have passed (the end included). A failed read disconnects.
     PollResult pollReply(int windowMs, const std::function<bool()> &isReply);
+    // The busy check and log line of a write of the driver values; false
+    // when nothing is to be sent.
+    bool beginDriverValuesWrite();
+    // Sends the write-values command for this register image and these
+    // settings; the board's record follows what was sent.
+    void sendDriverValues(const DriverRegistersRecord &registers, const DrvSettingsRecord &settings);
+    // Takes a driver registers reply into the board's record.
+    void takeBoardRegisters();
+
+    DrvSettingsRecord boardSettings;
+    TrajectoryDataRecord boardTrajectory;
+    DriverRegistersRecord boardRegisters;
 
     bool Connected = false;
     bool DeviceFound = false;
+    bool Identified = false;
     QString productString;
     QString serialString;
     QString serialFilter;

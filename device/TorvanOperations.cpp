@@ -1,6 +1,8 @@
 // Device operations: each fills the command code and its payload bytes into
 // the output buffer and sends it. Bytes an operation does not set keep what
 // the buffer held after the previous send.
+#include "config/DriverRegisterCodec.h"
+#include "config/SettingsFile.h"
 #include "device/ByteOrder.h"
 #include "device/TorvanDRV.h"
 
@@ -80,15 +82,23 @@ QString TorvanDRV::KeptName(const QString &name)
 
 void TorvanDRV::SetDriverName(const QString &name)
 {
+    // The record holds the name as the board will keep it.
+    DrvSettings.DriverName = SendDriverName(name);
+}
+
+QString TorvanDRV::SendDriverName(const QString &name)
+{
     OutputReport[2] = Report::CmdSetDriverName;
     std::memset(OutputReport + 3, 0, 61); // bytes 3..63
     const QByteArray bytes = nameBytes(name);
     std::memcpy(OutputReport + 3, bytes.constData(), static_cast<size_t>(bytes.size()));
-    // The record and the log hold the name as the board will keep it.
+    // The log holds the name as the board will keep it.
     const QString sent = QString::fromUtf8(bytes);
     log(QStringLiteral("Changing device custom name to: ") + sent);
     SendReport();
-    DrvSettings.DriverName = sent;
+    if (Connected)
+        boardSettings.DriverName = sent;
+    return sent;
 }
 
 void TorvanDRV::GetDriverValues()
@@ -108,21 +118,55 @@ void TorvanDRV::GetDriverValues()
 
 void TorvanDRV::WriteDriverValues()
 {
-    if (BusyCode > 0)
+    if (!beginDriverValuesWrite())
         return;
+    DrvSettings2DriverRegisters();
+    sendDriverValues(DriverRegisters, DrvSettings);
+}
+
+void TorvanDRV::SendDriverValues(const DrvSettingsRecord &settings)
+{
+    if (!beginDriverValuesWrite())
+        return;
+    // Composed over the board's image: a field without an encoding keeps
+    // what the board holds.
+    DriverRegistersRecord registers = boardRegisters;
+    DriverRegisterCodec::DrvSettings2DriverRegisters(settings, registers);
+    sendDriverValues(registers, settings);
+}
+
+bool TorvanDRV::beginDriverValuesWrite()
+{
+    if (BusyCode > 0)
+        return false;
     BusyCode = Busy;
     log(QStringLiteral("Writing Torvan driver values..."));
-    if (!Connected)
-        return; // stays busy until a receive tick or an identity exchange clears it
-    DrvSettings2DriverRegisters();
-    DriverRegisters2Buffer();
+    // Not connected: stays busy until a receive tick or an identity exchange
+    // clears it.
+    return Connected;
+}
+
+void TorvanDRV::sendDriverValues(const DriverRegistersRecord &registers, const DrvSettingsRecord &settings)
+{
+    DriverRegisterCodec::DriverRegisters2Buffer(registers, settings, OutputReport);
     rxTimer->stop();
     OutputReport[2] = Report::CmdWriteDriverValues;
     InputReport[Report::TypeByte] = 0xFF;
     ReplyReceived = false;
     SendReport();
-    if (Connected)
+    if (Connected) {
         rxTimer->start(ReceivePeriodMs);
+        // The board holds what was sent, as it will report it; the name
+        // does not travel with the values.
+        const QString name = boardSettings.DriverName;
+        boardRegisters = registers;
+        boardSettings = settings;
+        boardSettings.DriverName = name;
+        DriverRegisterCodec::DriverRegisters2DrvSettings(boardRegisters, boardSettings);
+        const unsigned char mode = DriverRegisterCodec::ModeByte(settings);
+        boardSettings.BINxButtonsMode = mode == DriverRegisterCodec::ModeBINxButtons;
+        boardSettings.AutoRunMode = mode == DriverRegisterCodec::ModeAutoRun;
+    }
     BusyCode = 0;
 }
 
@@ -174,20 +218,38 @@ int32_t TorvanDRV::ProducedStepRate(int32_t rate)
 
 void TorvanDRV::WriteTrajectory()
 {
+    SendTrajectory(TrajectoryData, DrvSettings.AutoRunMode, DrvSettings.BINxButtonsMode);
+}
+
+void TorvanDRV::SendTrajectory(const TrajectoryDataRecord &t, bool autoRun, bool binxButtons)
+{
     unsigned char *out = OutputReport;
     out[2] = Report::CmdWriteTrajectory;
-    out[3] = static_cast<unsigned char>((DrvSettings.AutoRunMode ? 2 : 0) | (DrvSettings.BINxButtonsMode ? 1 : 0));
-    putLE32(out + 21, TrajectoryData.FinalPosition);
-    putLE32(out + 25, TrajectoryData.MaxSpeed);
-    putLE32(out + 29, TrajectoryData.MaxAccel);
-    putLE32(out + 33, TrajectoryData.MaxDecel);
-    out[37] = static_cast<unsigned char>((TrajectoryData.EnableEndSwitch ? 0x01 : 0) |
-                                         (TrajectoryData.NCTypeSwitch ? 0x02 : 0) |
-                                         (TrajectoryData.AutoRunInvertDirection ? 0x04 : 0));
-    putLE32(out + 41, TrajectoryData.BIN1Steps);
-    putLE32(out + 45, TrajectoryData.BIN2Steps);
-    putLE32(out + 49, TrajectoryData.RequestedSpeed);
+    out[3] = static_cast<unsigned char>((autoRun ? 2 : 0) | (binxButtons ? 1 : 0));
+    putLE32(out + 21, t.FinalPosition);
+    putLE32(out + 25, t.MaxSpeed);
+    putLE32(out + 29, t.MaxAccel);
+    putLE32(out + 33, t.MaxDecel);
+    out[37] = static_cast<unsigned char>((t.EnableEndSwitch ? 0x01 : 0) | (t.NCTypeSwitch ? 0x02 : 0) |
+                                         (t.AutoRunInvertDirection ? 0x04 : 0));
+    putLE32(out + 41, t.BIN1Steps);
+    putLE32(out + 45, t.BIN2Steps);
+    putLE32(out + 49, t.RequestedSpeed);
     SendReport();
+    if (!Connected)
+        return;
+    // The board keeps the motion settings, not the holder's own ones; it
+    // runs auto run when told both modes. The speed counts only in speed
+    // mode, the target only in a move.
+    TrajectoryDataRecord kept = t;
+    SettingsFile::TakeHolderSettings(boardTrajectory, kept);
+    if (autoRun)
+        kept.RequestedSpeed = t.RequestedSpeed;
+    if (autoRun || binxButtons)
+        kept.FinalPosition = boardTrajectory.FinalPosition;
+    boardTrajectory = kept;
+    boardSettings.AutoRunMode = autoRun;
+    boardSettings.BINxButtonsMode = binxButtons && !autoRun;
 }
 
 void TorvanDRV::StopTrajectory()

@@ -142,8 +142,9 @@ QString UpdateSnapshots::takeSnapshot(const QString &serial)
             written = false;
     }
     if (written && !path.isEmpty()) {
-        DrvSettingsRecord s = drv.DrvSettings;
-        TrajectoryDataRecord t = drv.TrajectoryData;
+        // What the board holds, not edits the window has not written.
+        DrvSettingsRecord s = drv.OnBoardSettings();
+        TrajectoryDataRecord t = BoardSettings::Motion(drv);
         SettingsFile::Shown(s, t);
         written = SettingsFile::Save(path, s, t);
     }
@@ -210,7 +211,8 @@ void UpdateSnapshots::boardIdentified()
     outcome = Outcome();
     outcome.serial = serial;
     outcome.snapshot = snapshot;
-    outcome.differences = SettingsDiff::compare(before, SettingsDiff::fromBoard(drv.DrvSettings, drv.TrajectoryData));
+    outcome.differences =
+        SettingsDiff::compare(before, SettingsDiff::fromBoard(drv.OnBoardSettings(), drv.OnBoardTrajectory()));
     if (outcome.differences.empty()) {
         outcome.state = Outcome::State::Equal;
         log(QStringLiteral("Settings after the firmware update are those of %1.").arg(snapshot));
@@ -256,9 +258,11 @@ bool UpdateSnapshots::restore(const QString &snapshot, std::vector<SettingsDiff:
                 .arg(snapshot, refusal.isEmpty() ? QStringLiteral("no board runs its application") : refusal));
         return false;
     }
-    const QString boardName = drv.DrvSettings.DriverName;
-    SettingsFile::LoadValues(values, drv.DrvSettings, drv.TrajectoryData, snapshotRules());
-    BoardSettings::Write(drv, boardName);
+    DrvSettingsRecord settings = drv.OnBoardSettings();
+    TrajectoryDataRecord trajectory = BoardSettings::Motion(drv);
+    SettingsFile::LoadValues(values, settings, trajectory, snapshotRules());
+    BoardSettings::Write(drv, settings, trajectory);
+    SettingsFile::TakeHolderSettings(trajectory, drv.TrajectoryData);
     drv.SaveDriverValues();
     // A board may still answer reads from before the write: it is read
     // again a few times before what differs counts as not taken.
@@ -267,7 +271,7 @@ bool UpdateSnapshots::restore(const QString &snapshot, std::vector<SettingsDiff:
             log(QStringLiteral("Settings written from %1, but the board did not report them back.").arg(snapshot));
             return false;
         }
-        left = SettingsDiff::compare(wanted, SettingsDiff::fromBoard(drv.DrvSettings, drv.TrajectoryData));
+        left = SettingsDiff::compare(wanted, SettingsDiff::fromBoard(drv.OnBoardSettings(), drv.OnBoardTrajectory()));
         if (left.empty())
             break;
     }

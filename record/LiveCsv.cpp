@@ -140,12 +140,12 @@ const QByteArray &liveCsvRow(CsvLine &line, const LiveSample &sample, qint64 sta
     char time[40];
     line.clear();
     line.addField(isoTime(sample.wall, time));
-    line.addNumber((sample.monotonicMs - startMs) / 1000.0, 3);
-    line.addNumber(rt.SupplyVoltage, 3);
-    line.addNumber(rt.FilteredVoltage, 3);
-    line.addNumber(rt.Temperature, 3);
-    line.addNumber(rt.FilteredTemperature, 3);
-    line.addNumber(rt.MotorCurrent, 4);
+    line.addNumber((sample.monotonicMs - startMs) / 1000.0, LiveDecimals::Seconds);
+    line.addNumber(rt.SupplyVoltage, LiveDecimals::Voltage);
+    line.addNumber(rt.FilteredVoltage, LiveDecimals::Voltage);
+    line.addNumber(rt.Temperature, LiveDecimals::Temperature);
+    line.addNumber(rt.FilteredTemperature, LiveDecimals::Temperature);
+    line.addNumber(rt.MotorCurrent, LiveDecimals::Current);
     line.addInteger(rt.DriverState);
     line.addField(states[rt.DriverState >= 0 && rt.DriverState < 6 ? size_t(rt.DriverState) : 6]);
     line.addHex(static_cast<uint32_t>(rt.FaultFlags), 2);

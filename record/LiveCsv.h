@@ -17,6 +17,15 @@ struct LiveSample
     RTDataRecord rt;
 };
 
+// The decimals a live data file keeps of the readings (the charts round
+// their readouts alike); times to the millisecond.
+namespace LiveDecimals {
+constexpr int Seconds = 3;
+constexpr int Voltage = 3;
+constexpr int Temperature = 3;
+constexpr int Current = 4;
+} // namespace LiveDecimals
+
 // The columns of a live data file, the same for a recording and a fault
 // record; one line per live report:
 //   time (ISO 8601 local time with milliseconds and UTC offset),

@@ -54,6 +54,9 @@ packages=(
   python3-dev
   pybind11-dev
   python3-pytest
+  # The tests of a Python test file run side by side (they mostly wait for
+  # simulated boards in real time).
+  python3-pytest-xdist
 )
 if [ "$qt" = 6 ]; then
   # The chart library's Qt 6 build comes with libqcustomplot-dev.

@@ -20,7 +20,7 @@ BoardPresence::BoardPresence(TorvanDRV &drv, QObject *parent) : QObject(parent),
 
 bool BoardPresence::identified() const
 {
-    return drv.IsConnected() && drv.BusyCode == 0 && !drv.DriverInfo.UniqueIDText.isEmpty();
+    return drv.IsConnected() && drv.BusyCode == 0 && drv.IsIdentified();
 }
 
 bool BoardPresence::settingsRead() const

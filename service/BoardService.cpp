@@ -230,6 +230,8 @@ void BoardService::dispatch(const CallPtr &call)
         return fail(
             call, Rpc::Refused,
             QStringLiteral("board %1 runs its boot loader; update its firmware or restart it").arg(drv.SerialString()));
+    if (refusedWhileAsked(call))
+        return;
     Rpc::Params params(request.params);
     (this->*handlers().at(request.method))(call, params);
 }
@@ -284,6 +286,57 @@ bool BoardService::paramsOk(const CallPtr &call, Rpc::Params &params)
         return true;
     fail(call, Rpc::InvalidParams, params.error());
     return false;
+}
+
+// ---------------------------------------------------------------------------
+// The holder's questions and its end
+
+void BoardService::questionOpened(const QString &title)
+{
+    questions << title;
+    emit questionChanged();
+}
+
+void BoardService::questionClosed()
+{
+    if (questions.isEmpty())
+        return;
+    questions.removeLast();
+    emit questionChanged();
+}
+
+bool BoardService::refusedWhileAsked(const CallPtr &call)
+{
+    const QString &method = call->request.method;
+    if (questions.isEmpty() || method == QLatin1String("hello") || method == QLatin1String("stop"))
+        return false;
+    // Inside an exchange with the board nothing it reported is complete yet.
+    if (drv.BusyCode == 0 && !changesBoard(method))
+        return false;
+    fail(call, Rpc::Refused,
+         QStringLiteral("%1 is busy with board %2: its operator is asked \"%3\"; try again once that is answered")
+             .arg(holder(), boardName(), questions.last()));
+    return true;
+}
+
+void BoardService::announceClosing(const QString &detail)
+{
+    if (closingAnnounced)
+        return;
+    closingAnnounced = true;
+    QString message = QStringLiteral("%1 closes; board %2 is no longer served").arg(holder(), boardName());
+    if (!detail.isEmpty())
+        message += QStringLiteral(" (%1)").arg(detail);
+    const QByteArray line = Rpc::notification(
+        QStringLiteral("closing"), {{QStringLiteral("holder"), holder()}, {QStringLiteral("message"), message}});
+    std::vector<ServicePeer *> receivers;
+    for (const auto &entry : peers)
+        receivers.push_back(entry.first);
+    for (ServicePeer *peer : receivers)
+        if (peers.count(peer))
+            peer->send(line);
+    if (!receivers.empty())
+        log(QStringLiteral("Remote clients told: ") + message);
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class BoardService;
 class Logger;
 class MonotonicClock;
 class TorvanDRV;
@@ -54,6 +55,23 @@ public:
     // Ends the waits whose time is up; a timer does it while any wait.
     void poll();
 
+    // The holder asks its operator something about the board (a question
+    // box is open, titled title) and waits for the answer. Until it is
+    // answered, commands that change the board are refused as busy, naming
+    // the question; a stop still acts, and what only reads is answered.
+    // While the holder is in an exchange with the board besides (the
+    // question came up inside it), only hello is answered. Questions may
+    // nest; each opened is closed.
+    void questionOpened(const QString &title);
+    void questionClosed();
+    // The title of the innermost open question; empty when none is open.
+    QString openQuestion() const { return questions.isEmpty() ? QString() : questions.last(); }
+
+    // The holder closes: every client gets one last notification, "closing",
+    // that says so (detail, when given, what became of the motor) before its
+    // connection ends. Sent once.
+    void announceClosing(const QString &detail = QString());
+
     // The methods there are, and whether one changes the board (the ones
     // that do are logged and shown by the window).
     static const QStringList &methods();
@@ -67,6 +85,8 @@ signals:
     void boardSettingsChanged();
     // A client's command that changes the board, as "move 5000".
     void remoteCommand(const QString &peer, const QString &command);
+    // A question of the holder's opened or was answered.
+    void questionChanged();
 
 private:
     struct Call
@@ -124,6 +144,9 @@ private:
     bool connected() const;
     QString boardName() const;
     void log(const QString &text) const;
+    // Fails the call as busy while a question is open that it must not act
+    // behind; true when it was refused.
+    bool refusedWhileAsked(const CallPtr &call);
     QString describeCommand(const Rpc::Request &request) const;
 
     // Handlers (BoardService.cpp): identity and state.
@@ -172,4 +195,28 @@ private:
     bool wasConnected = false;
     // Report types of settings replies seen since the last request for them.
     QSet<unsigned char> settingsSeen;
+    QStringList questions; // open, outermost first
+    bool closingAnnounced = false;
+};
+
+// A question of the holder's operator about the board, open for as long as
+// this lives (the service may be null: nothing is served).
+class BoardQuestion
+{
+public:
+    BoardQuestion(BoardService *service, const QString &title) : service(service)
+    {
+        if (service)
+            service->questionOpened(title);
+    }
+    ~BoardQuestion()
+    {
+        if (service)
+            service->questionClosed();
+    }
+    BoardQuestion(const BoardQuestion &) = delete;
+    BoardQuestion &operator=(const BoardQuestion &) = delete;
+
+private:
+    BoardService *service;
 };

@@ -261,6 +261,11 @@ QString LocalServer::freePath(const QString &serial)
 void LocalServer::close()
 {
     const bool hadClients = clientCount() > 0;
+    // What waits for a client (its last notification) goes out as far as
+    // its socket takes it now.
+    for (Client *client : clients)
+        if (!client->dropping)
+            client->flush();
     std::vector<Client *> leaving;
     leaving.swap(clients);
     for (Client *client : leaving) {

@@ -33,7 +33,8 @@ public:
     // not. A socket file nothing answers on (left by a holder that crashed)
     // is replaced; one a live holder answers on is left alone.
     QString listen(const QString &serial);
-    // Drops every client and removes the socket file.
+    // Drops every client (what waits for it sent as far as its socket takes
+    // it) and removes the socket file.
     void close();
     bool isListening() const { return listenFd >= 0; }
     // Whether the last listen() was refused because a live holder answers

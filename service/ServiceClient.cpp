@@ -48,6 +48,7 @@ void ServiceClient::close()
 QString ServiceClient::connectTo(const QString &path, int timeoutMs)
 {
     close();
+    holderClosing.clear();
     const QByteArray name = QFile::encodeName(path);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -162,6 +163,8 @@ ServiceClient::Wait ServiceClient::nextLine(QByteArray &line, qint64 deadline)
 
 void ServiceClient::queue(const QString &method, const QJsonObject &params)
 {
+    if (method == QLatin1String("closing"))
+        holderClosing = params.value(QLatin1String("message")).toString(ClosedMessage);
     if (int(notifications.size()) >= MaxQueuedNotifications) {
         notifications.pop_front();
         ++dropped;
@@ -230,8 +233,9 @@ Rpc::Reply ServiceClient::call(const QString &method, const QJsonObject &params,
         if (wait == Wait::Interrupted)
             return failure(Rpc::InternalError, QStringLiteral("interrupted"));
         if (wait == Wait::Closed) {
-            const Rpc::Reply closed =
-                broken.isEmpty() ? failure(Rpc::BoardLost, ClosedMessage) : failure(Rpc::InternalError, broken);
+            const Rpc::Reply closed = !broken.isEmpty()         ? failure(Rpc::InternalError, broken)
+                                      : holderClosing.isEmpty() ? failure(Rpc::BoardLost, ClosedMessage)
+                                                                : failure(Rpc::BoardLost, holderClosing);
             close();
             return closed;
         }

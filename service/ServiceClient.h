@@ -44,6 +44,10 @@ public:
     Next nextNotification(int timeoutMs, QString &method, QJsonObject &params);
     // Notifications dropped because the queue was full.
     qint64 droppedNotifications() const { return dropped; }
+    // What the holder said when it announced that it closes (its "closing"
+    // notification); empty when it did not. A connection that then ends
+    // gives this as the message of its Rpc::BoardLost failure.
+    const QString &closingMessage() const { return holderClosing; }
 
     // Asked at least every InterruptCheckMs while waiting: true ends the
     // wait (Ctrl-C).
@@ -75,4 +79,5 @@ private:
     QString broken;     // why the holder's lines are no longer taken
     std::deque<Notification> notifications;
     qint64 dropped = 0;
+    QString holderClosing;
 };

@@ -14,11 +14,18 @@ class TorvanDRV;
 // lost, to appear again when it is found again. The window and torvan60ctl
 // serve both serve their board this way; it is made before the board
 // connects.
+//
+// While the holder asks its operator about a board it has connected but not
+// yet read whole (the firmware question at its start), the socket is there
+// too, and clients are told that the holder is busy with the board rather
+// than find none. When the holder ends, its clients are told before their
+// connections close.
 class ServiceHost : public QObject
 {
     Q_OBJECT
 public:
     ServiceHost(BoardService &service, TorvanDRV &drv, Logger *logger, QObject *parent = nullptr);
+    ~ServiceHost() override;
 
     const LocalServer &server() const { return localServer; }
     LocalServer &server() { return localServer; }
@@ -36,9 +43,14 @@ signals:
 
 private:
     void serve(const QString &serial);
+    void followQuestion();
+    void log(const QString &text) const;
 
+    BoardService &service;
+    TorvanDRV &drv;
     LocalServer localServer;
     BoardPresence boardPresence;
     Logger *logger;
     bool served = false;
+    bool onlyBusy = false; // listening for the question's time only
 };

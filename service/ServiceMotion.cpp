@@ -105,11 +105,16 @@ void BoardService::restart(const CallPtr &call, Rpc::Params &params)
 
 void BoardService::prepareStepper(const CallPtr &call, const std::function<void()> &then)
 {
-    if (drv.RTData.OperatingMode == 3 || drv.DrvSettings.PWMMode)
+    if (drv.RTData.OperatingMode == 3 || drv.OnBoardSettings().PWMMode)
         return fail(call, Rpc::Refused, QStringLiteral("the board is in DC motor mode; leave it with pwm off"));
     if (drv.RTData.InpSleep)
         return then();
-    enableDriver(call, then);
+    // The motion goes out only once the driver is awake; a question the
+    // holder put to its operator meanwhile holds it back.
+    enableDriver(call, [this, call, then] {
+        if (!refusedWhileAsked(call))
+            then();
+    });
 }
 
 void BoardService::move(const CallPtr &call, Rpc::Params &params)
@@ -118,18 +123,16 @@ void BoardService::move(const CallPtr &call, Rpc::Params &params)
     const Profile profile(params);
     if (!paramsOk(call, params))
         return;
-    const TrajectoryDataRecord t = profile.applied(drv.TrajectoryData);
+    const TrajectoryDataRecord t = profile.applied(drv.OnBoardTrajectory());
     if (t.MaxSpeed <= 0 || t.MaxAccel <= 0 || t.MaxDecel <= 0)
         return fail(call, Rpc::Refused,
                     QStringLiteral("the board's speed profile is empty; give max_speed, accel and decel"));
     prepareStepper(call, [this, call, t, target] {
         const int32_t from = drv.RTData.CurrentPosition;
-        drv.TrajectoryData = t;
-        drv.TrajectoryData.FinalPosition = int32_t(target);
-        drv.TrajectoryData.RequestedSpeed = 0;
-        drv.DrvSettings.AutoRunMode = false;
-        drv.DrvSettings.BINxButtonsMode = false;
-        drv.WriteTrajectory();
+        TrajectoryDataRecord sent = t;
+        sent.FinalPosition = int32_t(target);
+        sent.RequestedSpeed = 0;
+        drv.SendTrajectory(sent, false, false);
         emit boardSettingsChanged();
         reply(call, {{QStringLiteral("target"), target}, {QStringLiteral("from"), from}});
     });
@@ -141,7 +144,7 @@ void BoardService::run(const CallPtr &call, Rpc::Params &params)
     const Profile profile(params);
     if (!paramsOk(call, params))
         return;
-    const TrajectoryDataRecord t = profile.applied(drv.TrajectoryData);
+    const TrajectoryDataRecord t = profile.applied(drv.OnBoardTrajectory());
     if (std::llabs(speed) > t.MaxSpeed)
         return fail(call, Rpc::Refused,
                     QStringLiteral("speed %1 is above the maximum speed %2; raise it with max_speed")
@@ -150,13 +153,11 @@ void BoardService::run(const CallPtr &call, Rpc::Params &params)
     prepareStepper(call, [this, call, t, speed] {
         // Speed mode runs in the negative direction with the invert flag and
         // a negative speed, as the window sends it.
-        drv.TrajectoryData = t;
-        drv.TrajectoryData.AutoRunInvertDirection = speed < 0;
-        drv.TrajectoryData.RequestedSpeed = int32_t(speed);
-        drv.TrajectoryData.FinalPosition = drv.RTData.CurrentPosition;
-        drv.DrvSettings.AutoRunMode = true;
-        drv.DrvSettings.BINxButtonsMode = false;
-        drv.WriteTrajectory();
+        TrajectoryDataRecord sent = t;
+        sent.AutoRunInvertDirection = speed < 0;
+        sent.RequestedSpeed = int32_t(speed);
+        sent.FinalPosition = drv.RTData.CurrentPosition;
+        drv.SendTrajectory(sent, true, false);
         emit boardSettingsChanged();
         waitFor(
             call, 0, [this] { return drv.RTData.OperatingMode == 6; }, VerifyTimeoutMs,
@@ -193,18 +194,19 @@ void BoardService::switchDcMotorMode(const CallPtr &call, bool dcMotor, const st
                                      const std::function<void()> &then)
 {
     const bool inMode = drv.RTData.OperatingMode == 3;
-    if (inMode == dcMotor && drv.DrvSettings.PWMMode == dcMotor)
+    if (inMode == dcMotor && drv.OnBoardSettings().PWMMode == dcMotor)
         return then();
     // As the window does: the operator is told, the driver put to sleep, and
     // the mode written with the board's own settings.
     *warnings << (dcMotor ? DcMotorNotice : StepperNotice);
     drv.SleepDriver();
-    drv.DrvSettings.PWMMode = dcMotor;
+    DrvSettingsRecord settings = drv.OnBoardSettings();
+    settings.PWMMode = dcMotor;
     if (dcMotor) {
-        drv.DrvSettings.BINxButtonsMode = false;
-        drv.DrvSettings.AutoRunMode = false;
+        settings.BINxButtonsMode = false;
+        settings.AutoRunMode = false;
     }
-    drv.WriteDriverValues();
+    drv.SendDriverValues(settings);
     emit boardSettingsChanged();
     waitFor(
         call, 0, [this, dcMotor] { return (drv.RTData.OperatingMode == 3) == dcMotor; }, VerifyTimeoutMs,
@@ -254,6 +256,8 @@ void BoardService::pwm(const CallPtr &call, Rpc::Params &params)
             QStringLiteral("the board did not stop its driver"), answer);
     }
     switchDcMotorMode(call, true, warnings, [=] {
+        if (refusedWhileAsked(call))
+            return;
         send(int(freq), int(a), int(b));
         enableDriver(call, answer);
     });

@@ -3,6 +3,7 @@
 #include "service/BoardService.h"
 
 #include "config/BoardSettings.h"
+#include "config/DriverRegisterCodec.h"
 #include "config/SettingsDiff.h"
 #include "config/SettingsFile.h"
 #include "device/Records.h"
@@ -31,11 +32,14 @@ void BoardService::settingsGet(const CallPtr &call, Rpc::Params &params)
     const bool detail = params.boolean(QStringLiteral("detail"), false);
     if (!paramsOk(call, params))
         return;
-    QJsonObject result = SettingsJson::shown(drv.DrvSettings, drv.TrajectoryData);
+    // What the board holds, never the window's unwritten edits.
+    const DrvSettingsRecord &board = drv.OnBoardSettings();
+    QJsonObject result = SettingsJson::shown(board, BoardSettings::Motion(drv));
     if (detail) {
-        // The settings line and the register image as the board reported them.
-        result.insert(QStringLiteral("settings_line"), drv.DrvSettings2String());
-        result.insert(QStringLiteral("registers"), drv.DriverRegisters2String());
+        // The settings line and the register image as the board holds them.
+        result.insert(QStringLiteral("settings_line"), DriverRegisterCodec::DrvSettings2String(board));
+        result.insert(QStringLiteral("registers"),
+                      DriverRegisterCodec::DriverRegisters2String(drv.OnBoardRegisters(), board.I2CAddress));
     }
     reply(call, result);
 }
@@ -54,7 +58,8 @@ void BoardService::settingsDiff(const CallPtr &call, Rpc::Params &params)
         error.isEmpty() ? SettingsDiff::fromFile(values, rules, &error) : SettingsDiff::Side();
     if (given.isEmpty())
         return fail(call, Rpc::InvalidParams, QStringLiteral("\"settings\" holds no settings: ") + error);
-    const auto differences = SettingsDiff::compare(given, SettingsDiff::fromBoard(drv.DrvSettings, drv.TrajectoryData));
+    const auto differences =
+        SettingsDiff::compare(given, SettingsDiff::fromBoard(drv.OnBoardSettings(), drv.OnBoardTrajectory()));
     reply(call, {{QStringLiteral("equal"), differences.empty()},
                  {QStringLiteral("differences"), SettingsJson::differences(differences)}});
 }
@@ -79,8 +84,8 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
     // loaded over what the board reported, so fields the file does not
     // carry (register codes without a control) stay the board's; a change of
     // some keys starts from the board's settings as the controls show them.
-    DrvSettingsRecord s = drv.DrvSettings;
-    TrajectoryDataRecord t = drv.TrajectoryData;
+    DrvSettingsRecord s = drv.OnBoardSettings();
+    TrajectoryDataRecord t = BoardSettings::Motion(drv);
     if (!wholeFile)
         SettingsFile::Shown(s, t);
     const SettingsFile::LoadResult check =
@@ -98,12 +103,12 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
         parts.name = values.contains(nameKey);
         parts.motion = namesGroup(values, QStringLiteral("TrajectorySettings/"));
     }
-    const QString boardName = drv.DrvSettings.DriverName;
-    drv.DrvSettings = s;
-    drv.TrajectoryData = t;
-    BoardSettings::Write(drv, boardName, parts);
+    // The window's records, and its operator's unwritten edits there, are
+    // not touched; what no board keeps (limits, jog steps, the speed for the
+    // next run) is the holder's own.
+    const QString writtenName = BoardSettings::Write(drv, s, t, parts);
+    SettingsFile::TakeHolderSettings(t, drv.TrajectoryData);
     const QString written = BoardSettings::Kept(drv);
-    const QString writtenName = drv.DrvSettings.DriverName;
     if (save)
         drv.SaveDriverValues();
     emit boardSettingsChanged();
@@ -123,7 +128,7 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
     waitFor(
         call, 0,
         [this, allSeen, written, writtenName] {
-            return allSeen() && BoardSettings::Kept(drv) == written && drv.DrvSettings.DriverName == writtenName;
+            return allSeen() && BoardSettings::Kept(drv) == written && drv.OnBoardSettings().DriverName == writtenName;
         },
         VerifyTimeoutMs,
         [this, allSeen, written, writtenName] {
@@ -131,13 +136,14 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
                 return QStringLiteral("the board did not report its settings after the write");
             if (BoardSettings::Kept(drv) == written)
                 return QStringLiteral("the board did not take the name: wrote \"%1\", reads \"%2\"")
-                    .arg(writtenName, drv.DrvSettings.DriverName);
+                    .arg(writtenName, drv.OnBoardSettings().DriverName);
             return QStringLiteral("the board did not take the settings: wrote %1, reads %2")
                 .arg(written, BoardSettings::Kept(drv));
         },
         [this, call, warnings] {
             reply(call, {{QStringLiteral("warnings"), QJsonArray::fromStringList(warnings)},
-                         {QStringLiteral("settings"), SettingsJson::shown(drv.DrvSettings, drv.TrajectoryData)}});
+                         {QStringLiteral("settings"),
+                          SettingsJson::shown(drv.OnBoardSettings(), BoardSettings::Motion(drv))}});
         });
 }
 
@@ -151,8 +157,7 @@ void BoardService::name(const CallPtr &call, Rpc::Params &params)
         return fail(call, Rpc::InvalidParams, QStringLiteral("\"name\" must not be empty"));
     if (name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1F]"))))
         return fail(call, Rpc::InvalidParams, QStringLiteral("a name cannot hold control characters"));
-    drv.SetDriverName(name);
-    const QString expected = drv.DrvSettings.DriverName; // as the board keeps it
+    const QString expected = drv.SendDriverName(name); // as the board keeps it
     if (save)
         drv.SaveDriverValues();
     emit boardSettingsChanged();
@@ -161,12 +166,12 @@ void BoardService::name(const CallPtr &call, Rpc::Params &params)
     waitFor(
         call, 0,
         [this, expected] {
-            return settingsSeen.contains(Report::RptDriverName) && drv.DrvSettings.DriverName == expected;
+            return settingsSeen.contains(Report::RptDriverName) && drv.OnBoardSettings().DriverName == expected;
         },
         VerifyTimeoutMs,
         [this] {
             return QStringLiteral("the board did not take the name (it reports \"%1\")")
-                .arg(drv.DrvSettings.DriverName);
+                .arg(drv.OnBoardSettings().DriverName);
         },
         [this, call, expected] {
             reply(call, {{QStringLiteral("name"), expected}});

@@ -46,7 +46,7 @@ QJsonObject identity(const TorvanDRV &drv)
     return {
         {QStringLiteral("serial"), drv.SerialString()},
         {QStringLiteral("product"), drv.ProductString()},
-        {QStringLiteral("name"), drv.DrvSettings.DriverName},
+        {QStringLiteral("name"), drv.OnBoardSettings().DriverName},
         {QStringLiteral("unique_id"), info.UniqueIDText},
         {QStringLiteral("bootloader_version"), version(info.BLVersionHigh, info.BLVersionLow)},
         {QStringLiteral("application_version"), version(info.APVersionHigh, info.APVersionLow)},

@@ -10,6 +10,7 @@
 #include "support/CsvReader.h"
 #include "support/ManualClock.h"
 #include "support/ProcessRun.h"
+#include "support/TestLanes.h"
 #include "support/TextFiles.h"
 
 #include <QDir>
@@ -89,6 +90,9 @@ class TestCli : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
+    // Where holders put their sockets and the tool looks for them: this
+    // test's own, as tests run side by side and must not find each other's.
+    QTemporaryDir runtime;
 
     Result run(const QStringList &args,
                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
@@ -121,6 +125,7 @@ class TestCli : public QObject
 private slots:
     void initTestCase()
     {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         // Settings snapshots of firmware updates land in the test's folder.
         qputenv("XDG_STATE_HOME", stateFolder().toLocal8Bit());
     }
@@ -815,11 +820,26 @@ private slots:
         QCOMPARE(update.code, 3);
         QVERIFY2(update.err.contains(QStringLiteral("(pid %1)").arg(holder.processId())), qPrintable(update.err));
 
+        // A client still watching when the holder ends is told why.
+        QProcess watcher;
+        start(
+            watcher,
+            {QStringLiteral("-d"), QStringLiteral("SIM60-000001"), QStringLiteral("status"), QStringLiteral("--watch")},
+            dir.path(), env);
+        QVERIFY(watcher.waitForReadyRead(FinishMs));
+
+        const qint64 holderPid = holder.processId();
         holder.terminate();
         QVERIFY(holder.waitForFinished(FinishMs));
         QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
         QCOMPARE(holder.exitCode(), 0);
         QVERIFY(!QFile::exists(socket));
+        const Result watched = finish(watcher);
+        QCOMPARE(watched.code, 3);
+        QVERIFY2(watched.err.contains(QStringLiteral("board SIM60-000001 was lost: ")) &&
+                     watched.err.contains(
+                         QStringLiteral("(pid %1) closes; board SIM60-000001 is no longer served").arg(holderPid)),
+                 qPrintable(watched.err));
         if (program == QLatin1String(TORVAN60)) {
             QFile log(QDir(holderDir.path()).filePath(QStringLiteral("log.txt")));
             QVERIFY(log.open(QIODevice::ReadOnly));
@@ -872,5 +892,12 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCli)
+// Every row waits on the tool's own processes: they run side by side.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    TestCli test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return TestLanes::exec(&test, argc, argv);
+}
 #include "tst_cli.moc"

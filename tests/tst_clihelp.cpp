@@ -5,6 +5,7 @@
 #include "cli/Command.h"
 #include "cli/Help.h"
 #include "support/ProcessRun.h"
+#include "support/TestLanes.h"
 #include "support/TextFiles.h"
 
 #include <QDir>
@@ -14,8 +15,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -38,17 +37,6 @@ Result ctl(const QStringList &args)
 {
     return run(QStringLiteral(TORVAN60CTL), args);
 }
-
-// The examples of one command, run one after the other in a folder of their
-// own: a later one may use a file an earlier one wrote.
-struct ExampleJob
-{
-    const Cli::Command *command = nullptr;
-    std::unique_ptr<QTemporaryDir> dir;
-    int next = 0;
-    QStringList failures;
-    bool done = false;
-};
 
 } // namespace
 
@@ -247,70 +235,49 @@ private slots:
 
     // Each example of the help, as written, through the shell, with the
     // built torvan60ctl first on the PATH: exit 0. Those that serve until
-    // stopped are stopped with SIGTERM once they serve. The commands' folders
-    // run side by side, a few at a time.
+    // stopped are stopped with SIGTERM once they serve. A command's examples
+    // run in order in a folder of their own (a later one may read a file an
+    // earlier one wrote); the commands run side by side.
+    void examplesRunOnTheSimulatedBoard_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const Cli::Command &command : Cli::commands())
+            QTest::newRow(qPrintable(command.name)) << command.name;
+    }
     void examplesRunOnTheSimulatedBoard()
     {
+        QFETCH(QString, name);
+        QTemporaryDir dir, runtime, state;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("PATH"), QFileInfo(QStringLiteral(TORVAN60CTL)).absolutePath() +
                                                        QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
-        QTemporaryDir runtime, state;
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         environment.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
-
-        std::vector<ExampleJob> jobs;
-        for (const Cli::Command &command : Cli::commands()) {
-            jobs.emplace_back();
-            jobs.back().command = &command;
-            jobs.back().dir = std::make_unique<QTemporaryDir>();
-        }
-        constexpr int SideBySide = 3;
-        int running = 0;
-        size_t waiting = 0;
-        std::function<void(ExampleJob &)> startNext = [&](ExampleJob &job) {
-            if (job.next >= int(job.command->examples.size())) {
-                job.done = true;
-                --running;
-                while (running < SideBySide && waiting < jobs.size()) {
-                    ++running;
-                    startNext(jobs[waiting++]);
-                }
-                return;
+        const Cli::Command &command = *Cli::findCommand(name);
+        QVERIFY(!command.examples.empty());
+        for (const CommandLine::Example &example : command.examples) {
+            QProcess shell;
+            shell.setProcessEnvironment(environment);
+            shell.setWorkingDirectory(dir.path());
+            shell.start(QStringLiteral("bash"), {QStringLiteral("-c"), example.command});
+            QString err;
+            if (example.untilStopped) {
+                QVERIFY2(QTest::qWaitFor(
+                             [&] {
+                                 err += QString::fromUtf8(shell.readAllStandardError());
+                                 return err.contains(QLatin1String("Serving board")) ||
+                                        shell.state() == QProcess::NotRunning;
+                             },
+                             FinishMs),
+                         qPrintable(example.command));
+                shell.terminate();
             }
-            const CommandLine::Example &example = job.command->examples[size_t(job.next++)];
-            auto *process = new QProcess(this);
-            process->setProcessEnvironment(environment);
-            process->setWorkingDirectory(job.dir->path());
-            auto err = std::make_shared<QString>();
-            connect(process, &QProcess::readyReadStandardError, process, [process, err, example] {
-                *err += QString::fromUtf8(process->readAllStandardError());
-                if (example.untilStopped && err->contains(QLatin1String("Serving board")))
-                    process->terminate();
-            });
-            connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-                    [&, process, err, example](int code, QProcess::ExitStatus status) {
-                        *err += QString::fromUtf8(process->readAllStandardError());
-                        if (status != QProcess::NormalExit || code != 0)
-                            job.failures << QStringLiteral("%1: exit %2: %3").arg(example.command).arg(code).arg(*err);
-                        process->deleteLater();
-                        startNext(job);
-                    });
-            process->start(QStringLiteral("bash"), {QStringLiteral("-c"), example.command});
-        };
-        while (running < SideBySide && waiting < jobs.size()) {
-            ++running;
-            startNext(jobs[waiting++]);
+            const Result result = finishProcess(shell, FinishMs);
+            QVERIFY2(
+                result.code == 0,
+                qPrintable(
+                    QStringLiteral("%1: exit %2: %3").arg(example.command).arg(result.code).arg(err + result.err)));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(jobs.begin(), jobs.end(), [](const ExampleJob &job) { return job.done; }),
-                                 180000);
-        QStringList failures;
-        int examples = 0;
-        for (const ExampleJob &job : jobs) {
-            failures << job.failures;
-            examples += int(job.command->examples.size());
-        }
-        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
-        QVERIFY(examples >= 2 * int(jobs.size()) - 8);
     }
 
     // The pages the build wrote are what the declarations make now; man
@@ -457,5 +424,12 @@ private:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCliHelp)
+// Most rows wait on torvan60ctl's own processes: they run side by side.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    TestCliHelp test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return TestLanes::exec(&test, argc, argv);
+}
 #include "tst_clihelp.moc"

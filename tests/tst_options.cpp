@@ -195,6 +195,28 @@ private slots:
         // Nothing was written where the tool was started.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
+
+    // The check shows no window: without a display it runs all the same.
+    void checkWithoutADisplay()
+    {
+        QTemporaryDir dir;
+        QProcess tool;
+        tool.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        tool.setProcessEnvironment(env);
+        tool.start(QStringLiteral(TOOL_PATH), {QStringLiteral("--simulate"), QStringLiteral("--check")});
+        QVERIFY(tool.waitForStarted());
+        QVERIFY(tool.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        // No pictures where it runs here: it says so, and where its log goes.
+        QCOMPARE(tool.exitCode(), 1);
+        const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral("log: ") + QDir(dir.path()).filePath(QStringLiteral("log.txt"))),
+                 qPrintable(out + err));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestOptions)

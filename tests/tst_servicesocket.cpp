@@ -1,12 +1,15 @@
 // The board's service on its local socket: where the socket is and who may
 // use it, the limits on what clients send and leave unread, sockets left by
 // a holder that ended, and the blocking client torvan60ctl uses.
+#include "device/sim/Scenarios.h"
 #include "service/ServiceClient.h"
+#include "service/ServiceHost.h"
 #include "service/ServicePaths.h"
 #include "support/ServiceRig.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -489,6 +492,40 @@ private slots:
         QVERIFY(wrong.message.contains("every"));
     }
 
+    // A board restarted from its boot loader into its application leaves
+    // the bus once, and is served again once its identity, settings and
+    // live reports are read anew, not on the identity of its boot loader.
+    void restartFromTheBootLoaderServesOnceIdentified()
+    {
+        applySimulationScenario(rig->link.board, QStringLiteral("bootloader"));
+        ServiceHost host(rig->service, rig->link.drv, &rig->link.logger);
+        rig->link.connectBoard();
+        for (int i = 0; i < 50 && !host.presence().isPresent(); ++i)
+            rig->tick();
+        QVERIFY(host.presence().isPresent());
+        rig->link.pane.lines.clear();
+        rig->link.drv.RestartDevice();
+        bool left = false;
+        for (int i = 0; i < 200 && !(left && host.presence().isPresent()); ++i) {
+            rig->tick();
+            rig->link.enumerationTick();
+            left = left || !rig->link.drv.IsConnected();
+        }
+        QVERIFY(!rig->link.drv.DriverInfo.BootloaderActive);
+        const QStringList log = rig->link.pane.texts();
+        auto firstAt = [&log](const QString &start) {
+            for (int i = 0; i < log.size(); ++i)
+                if (log.at(i).startsWith(start))
+                    return i;
+            return -1;
+        };
+        QCOMPARE(log.filter(QRegularExpression(QStringLiteral("^Board lost: "))).size(), 1);
+        QCOMPARE(log.filter(QRegularExpression(QStringLiteral("^Serving board "))).size(), 1);
+        QVERIFY2(firstAt(QStringLiteral("Serving board ")) > firstAt(QStringLiteral("Device name: ")),
+                 qPrintable(log.join(QLatin1Char('\n'))));
+        QVERIFY(host.server().isListening());
+    }
+
     void clientSeesTheHolderClose()
     {
         QVERIFY(rig->start());
@@ -504,6 +541,34 @@ private slots:
         QString method;
         QJsonObject params;
         QCOMPARE(client.nextNotification(1000, method, params), ServiceClient::Next::Closed);
+    }
+
+    // A holder that ends tells its clients first; the client gives that as
+    // why the board was lost.
+    void clientIsToldTheHolderCloses()
+    {
+        auto host = std::make_unique<ServiceHost>(rig->service, rig->link.drv, &rig->link.logger);
+        rig->link.connectBoard();
+        for (int i = 0; i < 50 && !host->presence().isPresent(); ++i)
+            rig->tick();
+        QVERIFY(host->server().isListening());
+        ServiceClient client;
+        const QString path = boardSocket();
+        QVERIFY(besideHolder([&] { return client.connectTo(path, 5000).isEmpty() && client.call("hello").ok; }));
+        host.reset();
+        QVERIFY(!QFile::exists(path));
+
+        QString method;
+        QJsonObject params;
+        QCOMPARE(client.nextNotification(1000, method, params), ServiceClient::Next::Notification);
+        QCOMPARE(method, QStringLiteral("closing"));
+        QCOMPARE(params.value("holder").toString(), QStringLiteral("torvan60 (pid 4242)"));
+        const QString message = params.value("message").toString();
+        QCOMPARE(message, QStringLiteral("torvan60 (pid 4242) closes; board SIM60-000001 is no longer served"));
+        const Rpc::Reply reply = client.call("status");
+        QCOMPARE(reply.code, int(Rpc::BoardLost));
+        QCOMPARE(reply.message, message);
+        QCOMPARE(client.closingMessage(), message);
     }
 
     // A holder that never answers: the wait ends at the deadline, or at

@@ -16,11 +16,23 @@ namespace {
 
 const QColor CursorColor(40, 40, 160);
 
-// A chart's value as the readout shows it: as many digits as it has, up to
-// ten; "—" for none.
+// A chart's value rounded to the decimals its graph is worth (as a
+// recording keeps it); all of it for -1.
+double rounded(double value, int decimals)
+{
+    if (decimals < 0 || !std::isfinite(value))
+        return value;
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
+
+// A value as the readout shows it: as many digits as it has, up to ten; "—"
+// for none.
 QString valueText(double value)
 {
-    return std::isfinite(value) ? QString::number(value, 'g', 10) : QStringLiteral("—");
+    if (!std::isfinite(value))
+        return QStringLiteral("—");
+    return QString::number(value == 0 ? 0.0 : value, 'g', 10); // no "-0"
 }
 
 } // namespace
@@ -187,9 +199,14 @@ QString ChartCursors::readoutText() const
                     value[c] = qQNaN();
             }
             const QString name = plot->graph(g)->name() + QStringLiteral(": ");
+            // Rounded as the Records page shows a recording of the same.
+            const int decimals = chart->decimals(g);
+            for (double &v : value)
+                v = rounded(v, decimals);
             if (both)
                 values << name + QStringLiteral("%1 → %2 (Δ %3)")
-                                     .arg(valueText(value[0]), valueText(value[1]), valueText(value[1] - value[0]));
+                                     .arg(valueText(value[0]), valueText(value[1]),
+                                          valueText(rounded(value[1] - value[0], decimals)));
             else
                 values << name + valueText(value[placed[0] ? 0 : 1]);
         }

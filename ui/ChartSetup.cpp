@@ -1,5 +1,7 @@
 #include "ui/ChartSetup.h"
 
+#include "record/LiveCsv.h"
+
 #include "ui/ElapsedTimeTicker.h"
 #include "ui/LiveChart.h"
 
@@ -56,6 +58,10 @@ void setUpTemperatureChart(LiveChart *chart, const QFont &windowFont)
     chart->addGraph();
     temp->graph(2)->setPen(QPen(Qt::green));
     temp->graph(2)->setName(QStringLiteral("Voltage"));
+    // Readouts round as a recording keeps the values.
+    chart->setDecimals(0, LiveDecimals::Temperature);
+    chart->setDecimals(1, LiveDecimals::Current);
+    chart->setDecimals(2, LiveDecimals::Voltage);
     temp->yAxis->setLabel(QStringLiteral("temperature / °C, voltage / V"));
     temp->yAxis->setTicker(fixedStepTicker(10));
     temp->yAxis2->setLabel(QStringLiteral("motor current / A"));

@@ -105,26 +105,29 @@ void MainWindow::on_gbPWMControl_toggled(bool checked)
 {
     // The group's state has already changed: the box informs, it cannot
     // refuse. The motor on the output terminals must match the new mode.
+    // Until the switch-over is written, remote clients' changes wait: the
+    // notice tells of a driver about to be stopped.
+    const QString title = checked ? QStringLiteral("PWM Information") : QStringLiteral("PWM warning");
+    const AskingOperator asking(*this, title);
     OperatorDialogs *dialogs = device.Dialogs();
     if (checked) {
         if (dialogs)
-            dialogs->notice(QStringLiteral("PWM Information"),
-                            QStringLiteral("Please make sure DC motor is connected to output terminals!!! Driver "
-                                           "will be stopped."));
+            dialogs->notice(title, QStringLiteral("Please make sure DC motor is connected to output terminals!!! "
+                                                  "Driver will be stopped."));
         if (logger)
             logger->write(QStringLiteral("Enabling PWMs."));
     } else {
         if (dialogs)
-            dialogs->warning(QStringLiteral("PWM warning"),
-                             QStringLiteral("Please make sure STEPPER MOTOR is now connected to output terminals. DC "
-                                            "motor can suddenly move with fast speed. Driver will be stopped."));
+            dialogs->warning(title, QStringLiteral("Please make sure STEPPER MOTOR is now connected to output "
+                                                   "terminals. DC motor can suddenly move with fast speed. Driver "
+                                                   "will be stopped."));
         if (logger)
             logger->write(QStringLiteral("Disabling PWMs."));
     }
     ui->sbPWM_A->setValue(0);
     ui->sbPWM_B->setValue(0);
     ui->cbDCMotorMode->setChecked(checked);
-    ui->tabPositionControl->setEnabled(!checked);
+    enableMotionControls(!checked);
     ui->btnSetDefault->setEnabled(!checked);
 
     ui->btnRunStop->setText(QStringLiteral("Run"));

@@ -73,7 +73,11 @@ void keepOneMode(DrvSettingsRecord &s)
 
 void MainWindow::ControlValues2DrvSettings()
 {
-    DrvSettingsRecord &s = device.DrvSettings;
+    controlValuesInto(device.DrvSettings);
+}
+
+void MainWindow::controlValuesInto(DrvSettingsRecord &s) const
+{
     const PredriverCodes codes = PredriverTable(ui->cbPredriverSpeed->currentIndex());
     s.DTime = codes.DTime;
     s.TDrive = codes.TDrive;
@@ -247,7 +251,6 @@ void MainWindow::CheckEnableConstraints()
     ui->cbEnableBINxUpDown->setEnabled(!p && !a);
     ui->cbEnableAutoRun->setEnabled(!p && !b);
     ui->tabStepDirControl->setEnabled(!p && !b && !a);
-    ui->tabPositionControl->setEnabled(!p);
     ui->tabPWMControl->setEnabled(!b && !a);
     ui->tabInternalNavigation->setEnabled(!a && !b);
     ui->tabExternalNavigation->setEnabled(!a);
@@ -263,8 +266,9 @@ void MainWindow::CheckEnableConstraints()
     // default mode from the window meanwhile.
     const bool external = b || a;
     for (QWidget *target : {static_cast<QWidget *>(ui->sbFinPos), static_cast<QWidget *>(ui->sbPosLimitLower),
-                            static_cast<QWidget *>(ui->sbPosLimitUpper), static_cast<QWidget *>(ui->vsFinPos)})
+                            static_cast<QWidget *>(ui->sbPosLimitUpper)})
         target->setEnabled(!external);
+    enableMotionControls(!p);
     for (QWidget *buttons : {static_cast<QWidget *>(ui->sbBIN1Steps), static_cast<QWidget *>(ui->sbBIN2Steps),
                              static_cast<QWidget *>(ui->btnTestBIN1), static_cast<QWidget *>(ui->btnTestBIN2)})
         buttons->setEnabled(external);
@@ -384,6 +388,12 @@ void MainWindow::DisplayDrvValues()
     const unsigned char reply = device.InputReport[Report::TypeByte];
     if (reply == Report::RptDriverRegisters || reply == Report::RptOtherSettings)
         readWatch->arrived(); // the name alone is no driver values
+    // What a remote client's command brought back: its changes are taken,
+    // the operator's unwritten edits kept.
+    if (remoteBaseline.set || questionsOpen > 0) {
+        showRemoteChanges();
+        return;
+    }
     DrvSettings2ControlValues();
     ListValues();
     StorePresetEntry(Presets::DriverValues);
@@ -391,6 +401,9 @@ void MainWindow::DisplayDrvValues()
 
 void MainWindow::on_btnReadDrvValues_clicked()
 {
+    // The operator asked for the board's values: they replace whatever is
+    // shown, edits included.
+    remoteBaseline.set = false;
     ui->leDriverName->clear();
     // The arriving values visibly replace the old ones.
     ConnectToValueChanged(false);
@@ -435,7 +448,7 @@ void MainWindow::initPresets()
     ui->cbConfigurations->setCurrentIndex(0);
 }
 
-void MainWindow::on_cbConfigurations_currentIndexChanged()
+void MainWindow::on_cbConfigurations_currentIndexChanged(int)
 {
     const int i = ui->cbConfigurations->currentIndex();
     if (i < 0 || i >= PresetList.size())

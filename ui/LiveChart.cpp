@@ -271,6 +271,20 @@ void LiveChart::forEachPoint(int index, const std::function<void(double, double)
         fn(p.key, p.value);
 }
 
+void LiveChart::setDecimals(int index, int decimals)
+{
+    if (index < 0)
+        return;
+    if (index >= int(valueDecimals.size()))
+        valueDecimals.resize(size_t(index) + 1, -1);
+    valueDecimals[size_t(index)] = decimals;
+}
+
+int LiveChart::decimals(int index) const
+{
+    return index >= 0 && index < int(valueDecimals.size()) ? valueDecimals[size_t(index)] : -1;
+}
+
 int LiveChart::pointCount(int index) const
 {
     if (index < 0 || index >= int(series.size()) || !chart->graph(index))

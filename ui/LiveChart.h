@@ -83,6 +83,10 @@ public:
 
     // Adds one point to graph index.
     void addPoint(int index, double key, double value);
+    // The decimals graph index's values are worth (as a recording keeps
+    // them), for readouts of its values; -1 (the default): all there are.
+    void setDecimals(int index, int decimals);
+    int decimals(int index) const;
     // Enlarges the graph's key and value axes to all its points, never
     // shrinking them: the library's rescaleAxes(true) without the scan.
     void enlargeAxesToGraph(int index);
@@ -199,6 +203,7 @@ private:
 
     QCustomPlot *chart;
     std::vector<Series> series;
+    std::vector<int> valueDecimals; // per graph; -1 or missing: all
     QTimer timer;
     bool redrawWhenShown = false;
     bool paused = false;

@@ -19,7 +19,8 @@ void setUpCursorControls(QCheckBox *box, QLabel *readout, const QString &chartNa
     readout->setWordWrap(true);
     readout->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     readout->setFocusPolicy(Qt::StrongFocus);
-    readout->setAccessibleName(QStringLiteral("Cursor readout of the ") + chartName.toLower());
+    // Read out by its text, which changes; what it is for is its description.
+    readout->setAccessibleDescription(QStringLiteral("Cursor readout of the ") + chartName.toLower());
 }
 
 LiveChartTools::LiveChartTools(LiveChart *chart, const QString &suffix, const QString &chartName, QBoxLayout *buttons,

@@ -4,6 +4,8 @@
 #include "config/ReportedSettings.h"
 #include "device/TorvanDRV.h"
 #include "log/Logger.h"
+#include "service/BoardQuestionDialogs.h"
+#include "service/BoardService.h"
 #include "ui/AppInfo.h"
 #include "ui/ChartExport.h"
 #include "ui/ChartSetup.h"
@@ -18,6 +20,7 @@
 #include "ui/RepaintPacer.h"
 #include "ui/SelectionDragGuard.h"
 
+#include <QCloseEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QPixmap>
@@ -198,6 +201,10 @@ void MainWindow::openRecording(const QString &path)
 
 MainWindow::~MainWindow()
 {
+    // The device object keeps the dialogs it was given, not the window's
+    // wrapper around them.
+    if (questionDialogs && device.Dialogs() == questionDialogs.get())
+        device.SetDialogs(&questionDialogs->wrapped());
     // The device object lives on after the window: it must not keep logging
     // through a logger that is gone.
     device.SetLogger(nullptr);
@@ -259,6 +266,76 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
     default:
         break;
     }
+}
+
+bool MainWindow::motorMoving() const
+{
+    const RTDataRecord &rt = device.RTData;
+    if (!device.IsConnected())
+        return false;
+    // DC motors turn while the driver is awake in their mode.
+    return rt.CurrentSpeed != 0 || (rt.OperatingMode == 3 && rt.InpSleep);
+}
+
+void MainWindow::stopMotor()
+{
+    switch (device.RTData.OperatingMode) {
+    case 2:
+        device.SetStepFrequency(0); // the step generator stops only at rate 0
+        break;
+    case 3:
+        on_btnStopPWM_clicked();
+        device.SleepDriver();
+        break;
+    default:
+        device.StopTrajectory();
+        break;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    const bool moving = motorMoving();
+    const int clients = boardService ? boardService->peerCount() : 0;
+    OperatorDialogs *dialogs = device.Dialogs();
+    if ((!moving && clients == 0) || !dialogs) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    QStringList text;
+    if (moving)
+        text << QStringLiteral("The motor is moving.");
+    if (clients > 0)
+        text << (clients == 1
+                     ? QStringLiteral("1 remote client is connected; closing ends its connection.")
+                     : QStringLiteral("%1 remote clients are connected; closing ends their connections.").arg(clients));
+    const QStringList choices = moving
+                                    ? QStringList{QStringLiteral("Stop the motor and close"),
+                                                  QStringLiteral("Close and leave it moving"), QStringLiteral("Cancel")}
+                                    : QStringList{QStringLiteral("Close"), QStringLiteral("Cancel")};
+    const QString title = QStringLiteral("Close the window");
+    // A question about the board: the dialogs the window gave the device
+    // object hold clients off meanwhile.
+    const int choice = dialogs->chooseAmong(title, text.join(QLatin1Char(' ')), choices);
+    if (choice < 0 || choice >= choices.size() - 1) {
+        logger->write(QStringLiteral("Closing cancelled."));
+        event->ignore();
+        return;
+    }
+    QString detail;
+    if (moving && choice == 0) {
+        stopMotor();
+        detail = QStringLiteral("the motor was stopped");
+        logger->write(QStringLiteral("Closing: the motor is stopped."));
+    } else if (moving) {
+        detail = QStringLiteral("the motor was left moving");
+        logger->write(QStringLiteral("Closing: the motor is left moving."));
+    } else {
+        logger->write(QStringLiteral("Closing with remote clients connected."));
+    }
+    if (boardService)
+        boardService->announceClosing(detail);
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::on_btnRunStop_clicked()
@@ -411,6 +488,9 @@ void MainWindow::showFaults(int flags)
 
 void MainWindow::UpdateMainWindowDriverInfo()
 {
+    // A board connected, lost or identified anew: the values it reports
+    // next replace the shown ones.
+    remoteBaseline.set = false;
     const DriverInfoRecord &info = device.DriverInfo;
     if (device.IsConnected()) {
         setWindowTitle(AppVersion + QStringLiteral(" - ") + device.ProductString() + QStringLiteral(". Serial: ") +

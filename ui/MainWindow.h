@@ -1,11 +1,14 @@
 #pragma once
 
+#include "config/DriverConfig.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QVector>
 
 #include <memory>
 
+class BoardQuestionDialogs;
 class BoardService;
 class MonotonicClock;
 class QLabel;
@@ -116,7 +119,7 @@ private slots:
     void on_pbSaveSettings_clicked();
     void on_pbLoadSettings_clicked();
     void on_pbCompareSettings_clicked();
-    void on_cbConfigurations_currentIndexChanged();
+    void on_cbConfigurations_currentIndexChanged(int);
 
     // ---- Step control tab (ui/StepControlTab.cpp) ----
     void on_dialMaxStepSpeed_valueChanged(int);
@@ -127,9 +130,9 @@ private slots:
 
     // ---- Auto control tab (ui/PositionControlTab.cpp) ----
     void on_vsFinPos_valueChanged();
-    void on_sbFinPos_valueChanged();
-    void on_sbPosLimitUpper_valueChanged();
-    void on_sbPosLimitLower_valueChanged();
+    void on_sbFinPos_valueChanged(int);
+    void on_sbPosLimitUpper_valueChanged(int);
+    void on_sbPosLimitLower_valueChanged(int);
     void on_btnWriteTraj_clicked();
     void on_btnStopTraj_clicked();
     void on_btnZeroCurPos_clicked();
@@ -141,7 +144,7 @@ private slots:
     void on_btnTestBIN2_clicked();
     void on_cbEnableBINxButtonsPosCtrl_toggled(bool checked);
     void on_hsReqSpeed_valueChanged();
-    void on_sbReqSpeed_valueChanged();
+    void on_sbReqSpeed_valueChanged(int);
     void on_cbEnableAutoRunPosCtrl_toggled(bool checked);
 
     // ---- DC motor control tab (ui/DcMotorTab.cpp) ----
@@ -157,8 +160,27 @@ private slots:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // Closing while the motor moves or clients are connected asks the
+    // operator first: stop the motor and close, close and leave it, or stay.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    // A question to the operator about the board is open from begin to end:
+    // the service refuses clients' changes meanwhile, and what clients
+    // changed before shows once it is answered (ui/RemoteClients.cpp).
+    void beginQuestion(const QString &title);
+    void endQuestion();
+    struct AskingOperator
+    {
+        AskingOperator(MainWindow &window, const QString &title) : window(window) { window.beginQuestion(title); }
+        ~AskingOperator() { window.endQuestion(); }
+        MainWindow &window;
+    };
+    // Whether the motor moves (or the DC motor outputs are driven), and
+    // stopping it as the window's Stop does for the mode it runs in.
+    bool motorMoving() const;
+    void stopMotor();
+
     // Status label, lamp and Faults box for the fault flags of a report
     // with motor power.
     void showFaults(int flags);
@@ -172,6 +194,15 @@ private:
 
     // The PWM record in the DC motor control tab, sending nothing.
     void showPwmData();
+    // What the controls hold, into a record of the driver settings, and the
+    // board's motion settings and the target into a motion record.
+    void controlValuesInto(DrvSettingsRecord &settings) const;
+    void controlMotionInto(TrajectoryDataRecord &trajectory) const;
+    // Takes what a remote client changed on the board since the baseline
+    // into the window's records, keeping the operator's unwritten edits of
+    // everything else, and tells the operator which of those edits the
+    // client replaced (ui/RemoteClients.cpp).
+    void takeRemoteChanges();
 
     void addTempChartPoint();
     void addPosChartPoint(bool speedMode, double required);
@@ -193,6 +224,9 @@ private:
     // speed) without sending anything.
     void showTrajectoryData();
     void refreshTrajectoryControls();
+    // The Auto control page's controls that move the stepper, enabled or
+    // not; its chart and chart tools are left as they are.
+    void enableMotionControls(bool enable);
     // Auto run was switched off: the motor stops, where it stands becomes
     // the zero and the target, and the board gets the record without auto
     // run, which takes it out of speed mode. While new values are being
@@ -213,6 +247,24 @@ private:
     int showingValues = 0;                // DrvSettings2ControlValues is under way
     bool autoRunLeft = false;             // ...and auto run was left meanwhile
     QLabel *remoteClientsLabel = nullptr;
+    BoardService *boardService = nullptr; // the service of the board held, when attached
+    // The device object's dialogs as the service should know them: its
+    // questions mark the service busy. Put in place by attachService.
+    std::unique_ptr<BoardQuestionDialogs> questionDialogs;
+    int questionsOpen = 0;
+    bool remoteChangesWaiting = false; // to be shown once the questions are answered
+    // What the board held when the latest remote command began, and whose
+    // it was: the client's changes are what the board holds now beyond it.
+    // Not set while no remote command is under way since the window last
+    // took the board's values whole (its own read, a new connection).
+    struct RemoteBaseline
+    {
+        bool set = false;
+        DrvSettingsRecord settings;
+        TrajectoryDataRecord trajectory;
+        QString peer;
+    };
+    RemoteBaseline remoteBaseline;
     // What the live status panel wrote last, where the widget cannot tell.
     struct ShownStatus
     {

@@ -33,6 +33,22 @@ void MessageBoxDialogs::warning(const QString &title, const QString &text)
     box.exec();
 }
 
+int MessageBoxDialogs::chooseAmong(const QString &title, const QString &text, const QStringList &choices)
+{
+    QMessageBox box(QMessageBox::Question, title, text);
+    QList<QAbstractButton *> buttons;
+    for (int i = 0; i < choices.size(); ++i)
+        buttons << box.addButton(choices.at(i),
+                                 i == choices.size() - 1 ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    if (!buttons.isEmpty()) {
+        box.setDefaultButton(qobject_cast<QPushButton *>(buttons.last()));
+        box.setEscapeButton(buttons.last());
+    }
+    box.exec();
+    const int taken = int(buttons.indexOf(box.clickedButton()));
+    return taken < 0 ? int(choices.size()) - 1 : taken;
+}
+
 QString MessageBoxDialogs::saveFileName(const QString &caption, const QString &dir, const QString &filter)
 {
     return QFileDialog::getSaveFileName(nullptr, caption, dir, filter);

@@ -87,6 +87,32 @@ void MainWindow::TrajDataChanged()
         device.WriteTrajectory();
 }
 
+void MainWindow::enableMotionControls(bool enable)
+{
+    // The page's chart and its tools (pause, cursors, recording, clearing)
+    // stay usable in every mode: only what moves the stepper follows it.
+    for (QWidget *motion : {static_cast<QWidget *>(ui->gbSpeedProfile), static_cast<QWidget *>(ui->gbPositionControl),
+                            static_cast<QWidget *>(ui->tabNavigation)})
+        motion->setEnabled(enable);
+    const bool external = device.DrvSettings.BINxButtonsMode || device.DrvSettings.AutoRunMode;
+    ui->vsFinPos->setEnabled(enable && !external);
+}
+
+void MainWindow::controlMotionInto(TrajectoryDataRecord &t) const
+{
+    // The motion settings the board keeps and the target, as the controls
+    // show them.
+    t.MaxSpeed = ui->sbVmax->value();
+    t.MaxAccel = ui->sbAccel->value();
+    t.MaxDecel = ui->sbDecel->value();
+    t.EnableEndSwitch = ui->cbEnableEndSwitch->isChecked();
+    t.NCTypeSwitch = ui->cbNCTypeEndSwitch->isChecked();
+    t.BIN1Steps = ui->sbBIN1Steps->value();
+    t.BIN2Steps = ui->sbBIN2Steps->value();
+    t.AutoRunInvertDirection = ui->cbInvDirection->isChecked();
+    t.FinalPosition = ui->sbFinPos->value();
+}
+
 void MainWindow::ConnectToPositionValueChanged(bool connect)
 {
     const char *const valueChanged = SIGNAL(valueChanged(int));
@@ -97,7 +123,7 @@ void MainWindow::ConnectToPositionValueChanged(bool connect)
     const bool wired = SignalWiring::rewire(this,
                                             {
                                                 {ui->vsFinPos, valueChanged, SLOT(on_vsFinPos_valueChanged())},
-                                                {ui->sbFinPos, valueChanged, SLOT(on_sbFinPos_valueChanged())},
+                                                {ui->sbFinPos, valueChanged, SLOT(on_sbFinPos_valueChanged(int))},
                                                 {ui->sbVmax, valueChanged, recompute},
                                                 {ui->sbAccel, valueChanged, recompute},
                                                 {ui->sbDecel, valueChanged, recompute},
@@ -125,18 +151,18 @@ void MainWindow::on_vsFinPos_valueChanged()
     TrajDataChanged();
 }
 
-void MainWindow::on_sbFinPos_valueChanged()
+void MainWindow::on_sbFinPos_valueChanged(int)
 {
     device.TrajectoryData.FinalPosition = ui->sbFinPos->value();
     TrajDataChanged();
 }
 
-void MainWindow::on_sbPosLimitUpper_valueChanged()
+void MainWindow::on_sbPosLimitUpper_valueChanged(int)
 {
     TrajDataChanged();
 }
 
-void MainWindow::on_sbPosLimitLower_valueChanged()
+void MainWindow::on_sbPosLimitLower_valueChanged(int)
 {
     TrajDataChanged();
 }
@@ -220,7 +246,7 @@ void MainWindow::on_hsReqSpeed_valueChanged()
     TrajDataChanged();
 }
 
-void MainWindow::on_sbReqSpeed_valueChanged()
+void MainWindow::on_sbReqSpeed_valueChanged(int)
 {
     device.TrajectoryData.RequestedSpeed = ui->sbReqSpeed->value();
     TrajDataChanged();

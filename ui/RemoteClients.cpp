@@ -1,9 +1,14 @@
 #include "ui/MainWindow.h"
 
+#include "config/Presets.h"
+#include "config/SettingsFile.h"
 #include "device/TorvanDRV.h"
+#include "log/Logger.h"
+#include "service/BoardQuestionDialogs.h"
 #include "service/BoardService.h"
 #include "ui/MainWindowForm.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -12,12 +17,95 @@
 // connected the status bar says so, and what their commands change is shown
 // as if read from the board. The service logs each client and command.
 
+namespace {
+
+// The target, beside the keys of a settings file.
+const QString FinalPositionKey = QStringLiteral("FinalPosition");
+
+// The controls that show each value, for its caption and its wording.
+const std::pair<const char *, const char *> ValueControls[] = {
+    {"DriverSettings/StepMode", "cbStepMode"},
+    {"DriverSettings/FullScaleCurrent", "dsbFSCurrent"},
+    {"DriverSettings/IdleCurrent", "dsbIdleCurrent"},
+    {"DriverSettings/TemperatureLimit", "sbTempLimit"},
+    {"DriverSettings/ReducedCurrent", "dsbReducedCurrent"},
+    {"DriverSettings/PredriverSpeed", "cbPredriverSpeed"},
+    {"DriverSettings/DecayMode", "cbDecayMode"},
+    {"DriverSettings/BlankingTime", "dsbBlankingTime"},
+    {"DriverSettings/AdaptiveBlanking", "cbAdaptiveBlanking"},
+    {"DriverSettings/MixedDecayTime", "dsbMixedDecayTime"},
+    {"DriverSettings/FixedOffTime", "dsbFixedOffTime"},
+    {"DriverSettings/DriverName", "leDriverName"},
+    {"DriverSettings/PWMMode", "cbDCMotorMode"},
+    {"DriverSettings/I2CAddress", "sbI2CAddress"},
+    {"DriverSettings/ModbusConfig", "cbModbusConfig"},
+    {"DriverSettings/BINxButtonsMode", "cbEnableBINxUpDown"},
+    {"DriverSettings/AutoRunMode", "cbEnableAutoRun"},
+    {"TrajectorySettings/MaxSpeed", "sbVmax"},
+    {"TrajectorySettings/MaxAccel", "sbAccel"},
+    {"TrajectorySettings/MaxDecel", "sbDecel"},
+    {"TrajectorySettings/EnableEndSwitch", "cbEnableEndSwitch"},
+    {"TrajectorySettings/NCTypeSwitch", "cbNCTypeEndSwitch"},
+    {"TrajectorySettings/BIN1Steps", "sbBIN1Steps"},
+    {"TrajectorySettings/BIN2Steps", "sbBIN2Steps"},
+    {"TrajectorySettings/AutoRunInvertDirection", "cbInvDirection"},
+    {"TrajectorySettings/RequestedSpeed", "sbReqSpeed"},
+    {"FinalPosition", "sbFinPos"},
+};
+
+// The values of the records as the controls hold them, by settings key,
+// and the target.
+QVariantMap heldValues(DrvSettingsRecord settings, TrajectoryDataRecord trajectory)
+{
+    SettingsFile::Shown(settings, trajectory);
+    QVariantMap values;
+    for (const auto &value : SettingsFile::Values(settings, trajectory))
+        values.insert(value.first, value.second);
+    values.insert(FinalPositionKey, trajectory.FinalPosition);
+    return values;
+}
+
+// A control's caption: its buddy label's text, else its own text.
+QString captionOf(const QWidget *window, const QWidget *control)
+{
+    for (const QLabel *label : window->findChildren<QLabel *>())
+        if (label->buddy() == control)
+            return label->text().remove(QLatin1Char('&'));
+    if (const auto *button = qobject_cast<const QAbstractButton *>(control))
+        return button->text().remove(QLatin1Char('&'));
+    return control->objectName();
+}
+
+// A value as its control words it.
+QString wording(const QWidget *control, const QVariant &value)
+{
+    if (const auto *list = qobject_cast<const QComboBox *>(control))
+        return value.toInt() < 0 ? QStringLiteral("none") : list->itemText(value.toInt());
+    if (value.type() == QVariant::Bool)
+        return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
+    if (value.type() == QVariant::String)
+        return QLatin1Char('"') + value.toString() + QLatin1Char('"');
+    return value.toString();
+}
+
+} // namespace
+
 void MainWindow::attachService(BoardService &service)
 {
+    boardService = &service;
+    // The device object's own questions (the firmware question when a board
+    // connects) hold clients off as the window's do.
+    if (!questionDialogs && device.Dialogs()) {
+        questionDialogs = std::make_unique<BoardQuestionDialogs>(
+            *device.Dialogs(), [this](const QString &title) { beginQuestion(title); }, [this] { endQuestion(); });
+        device.SetDialogs(questionDialogs.get());
+    }
     if (!remoteClientsLabel) {
         remoteClientsLabel = new QLabel(this);
         remoteClientsLabel->setObjectName(QStringLiteral("lblRemoteClients"));
-        remoteClientsLabel->setAccessibleName(QStringLiteral("Remote clients"));
+        // Read out by its text, which changes; what it is for is its
+        // description.
+        remoteClientsLabel->setAccessibleDescription(QStringLiteral("Remote clients"));
         statusBar()->addPermanentWidget(remoteClientsLabel);
         statusBar()->show();
         remoteClientsLabel->hide();
@@ -29,12 +117,41 @@ void MainWindow::attachService(BoardService &service)
     });
     connect(&service, &BoardService::remoteCommand, this, [this](const QString &peer, const QString &command) {
         statusBar()->showMessage(QStringLiteral("Remote command from %1: %2").arg(peer, command), 5000);
+        remoteBaseline.set = true;
+        remoteBaseline.settings = device.OnBoardSettings();
+        remoteBaseline.trajectory = device.OnBoardTrajectory();
+        remoteBaseline.peer = peer;
     });
     connect(&service, &BoardService::boardSettingsChanged, this, &MainWindow::showRemoteChanges);
 }
 
+void MainWindow::beginQuestion(const QString &title)
+{
+    ++questionsOpen;
+    if (boardService)
+        boardService->questionOpened(title);
+}
+
+void MainWindow::endQuestion()
+{
+    if (boardService)
+        boardService->questionClosed();
+    if (--questionsOpen == 0 && remoteChangesWaiting) {
+        remoteChangesWaiting = false;
+        showRemoteChanges();
+    }
+}
+
 void MainWindow::showRemoteChanges()
 {
+    // Not under a question of the window's: the controls it is about stay
+    // as they are until it is answered.
+    if (questionsOpen > 0) {
+        remoteChangesWaiting = true;
+        return;
+    }
+    if (remoteBaseline.set)
+        takeRemoteChanges();
     // Shown as after reading the values from the driver. The DC motor group
     // and the auto run box would send their own commands when they change
     // (the switch-over, the stop and zero on leaving auto run): the board
@@ -42,9 +159,56 @@ void MainWindow::showRemoteChanges()
     {
         const QSignalBlocker dcMotor(ui->gbPWMControl);
         const QSignalBlocker autoRun(ui->cbEnableAutoRunPosCtrl);
-        DisplayDrvValues();
+        DrvSettings2ControlValues();
     }
+    ListValues();
+    StorePresetEntry(Presets::DriverValues);
     showPwmData();
+}
+
+void MainWindow::takeRemoteChanges()
+{
+    // The window's values are its controls: a report may have reached the
+    // records already.
+    DrvSettingsRecord settings;
+    controlValuesInto(settings);
+    TrajectoryDataRecord trajectory = device.TrajectoryData;
+    controlMotionInto(trajectory);
+
+    const QVariantMap before = heldValues(remoteBaseline.settings, remoteBaseline.trajectory);
+    const QVariantMap now = heldValues(device.OnBoardSettings(), device.OnBoardTrajectory());
+    const QVariantMap own = heldValues(settings, trajectory);
+    // The holder's own settings (limits, jog steps) are not here: a client
+    // changes them in the window's records themselves.
+    QVariantMap taken = own;
+    QStringList replaced;
+    for (const auto &[key, name] : ValueControls) {
+        const QString k = QString::fromLatin1(key);
+        if (now.value(k) == before.value(k))
+            continue;
+        taken.insert(k, now.value(k));
+        if (own.value(k) != before.value(k) && own.value(k) != now.value(k)) {
+            const QWidget *control = findChild<QWidget *>(QString::fromLatin1(name));
+            replaced << QStringLiteral("%1 %2 → %3")
+                            .arg(captionOf(this, control), wording(control, own.value(k)),
+                                 wording(control, now.value(k)));
+        }
+    }
+    SettingsFile::LoadRules rules;
+    rules.developerCurrents = true;
+    SettingsFile::LoadValues(taken, settings, trajectory, rules);
+    trajectory.FinalPosition = taken.value(FinalPositionKey).toInt();
+    device.DrvSettings = settings;
+    device.TrajectoryData = trajectory;
+    remoteBaseline.settings = device.OnBoardSettings();
+    remoteBaseline.trajectory = device.OnBoardTrajectory();
+    if (replaced.isEmpty())
+        return;
+    const QString told = QStringLiteral("Remote change from %1 replaced values not yet written: %2")
+                             .arg(remoteBaseline.peer, replaced.join(QStringLiteral("; ")));
+    if (logger)
+        logger->write(told);
+    statusBar()->showMessage(told, 30000);
 }
 
 void MainWindow::showPwmData()

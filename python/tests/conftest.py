@@ -1,9 +1,15 @@
 """Fixtures of the package's tests: boards of a simulated bus, held by the
-test's own process or served by another program."""
+test's own process or served by another program.
+
+The tests run side by side (pytest-xdist workers, beside the other CTest
+tests): every test has a socket folder of its own, so that no test ever
+finds a holder that another one started."""
 
 import os
+import pathlib
 import subprocess
 import sys
+import tempfile
 
 import pytest
 
@@ -29,13 +35,24 @@ def board():
         yield opened
 
 
-@pytest.fixture
-def runtime_dir(tmp_path, monkeypatch):
-    """A socket folder of this test's own, for holders and clients alike."""
-    folder = tmp_path / "run"
-    folder.mkdir(mode=0o700)
-    monkeypatch.setenv("XDG_RUNTIME_DIR", str(folder))
-    return folder
+def pytest_xdist_auto_num_workers(config):
+    """Tests mostly wait for simulated boards in real time: a few at a time
+    (TORVAN_TEST_LANES, 4 when unset; 1 runs them in pytest's own process)."""
+    try:
+        lanes = int(os.environ.get("TORVAN_TEST_LANES", "4"))
+    except ValueError:
+        lanes = 4
+    return 0 if lanes <= 1 else lanes
+
+
+@pytest.fixture(autouse=True)
+def runtime_dir(monkeypatch):
+    """A socket folder of this test's own, for holders and clients alike
+    (and the programs they start). Under the system's temporary folder: a
+    socket's path must stay short."""
+    with tempfile.TemporaryDirectory(prefix="torvan60-test-") as folder:
+        monkeypatch.setenv("XDG_RUNTIME_DIR", folder)
+        yield pathlib.Path(folder)
 
 
 @pytest.fixture

@@ -46,7 +46,8 @@ def test_only_the_holder_updates_the_firmware(served_board, holder):
 def test_the_holder_leaving_loses_the_board(served_board, holder):
     holder.terminate()
     holder.wait(timeout=30)
-    with pytest.raises(torvan60.BoardLost):
+    said = f"torvan60ctl \\(pid {holder.pid}\\) closes; board {SERIAL} is no longer served"
+    with pytest.raises(torvan60.BoardLost, match=f"board {SERIAL} was lost: {said}"):
         served_board.status()
 
 

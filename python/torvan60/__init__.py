@@ -395,6 +395,10 @@ class Board:
         at = live.get("position") if live else None
         if outcome == "done" and not faults and not pressed(live):
             return at
+        # A holder that closed said what became of the motor, and does not
+        # come back to be asked.
+        if outcome == "lost" and self._link.lost_reason():
+            raise BoardLost(self._link.lost_message(" during the move"))
         stopped = self._stop_motion(lost=outcome == "lost")
         if outcome == "lost":
             raise BoardLost(

@@ -5,8 +5,9 @@ that holds it.
 
 A transport routes what comes back: answers by their ids, notifications in
 order. It has send(line), reply(id, timeout), notification(timeout,
-lost_ends), connected(), reconnect(timeout) and close(); a timeout of None
-waits without limit. Its waits let other Python threads run and end on
+lost_ends), connected(), lost_reason() (what the holder said as it closed,
+or ""), reconnect(timeout) and close(); a timeout of None waits without
+limit. Its waits let other Python threads run and end on
 Ctrl-C with KeyboardInterrupt.
 """
 
@@ -47,6 +48,15 @@ class Link:
         result = reply.get("result")
         return result if isinstance(result, dict) else {}
 
+    def lost_reason(self):
+        """What the holder said as it closed, or ""."""
+        return self.transport.lost_reason()
+
+    def lost_message(self, during=""):
+        """Why the board is gone, for a BoardLost."""
+        reason = self.lost_reason()
+        return f"board {self.serial} was lost{during}" + (f": {reason}" if reason else "")
+
     def next_live(self, timeout, lost_ends=True):
         """The next live report after subscribe, or None after timeout
         seconds. BoardLost once the board is gone (when lost_ends)."""
@@ -57,7 +67,7 @@ class Link:
                 raise Error(f"live reports of board {self.serial} were lost: {overflow}") from None
             if line is None:
                 if lost_ends and not self.transport.connected():
-                    raise BoardLost(f"board {self.serial} was lost")
+                    raise BoardLost(self.lost_message())
                 return None
             message = json.loads(line)
             if message.get("method") == "live" and isinstance(message.get("params"), dict):
@@ -145,6 +155,9 @@ class LocalTransport:
 
     def connected(self):
         return self.board.connected()
+
+    def lost_reason(self):
+        return ""
 
     def reconnect(self, timeout):
         return self.board.await_identified(timeout)

@@ -102,6 +102,7 @@ class SocketTransport:
         self._replies = {}
         self._notifications = collections.deque()
         self._overflowed = False
+        self._closing = ""
         self._connect()
 
     # -- the connection --------------------------------------------------
@@ -121,6 +122,7 @@ class SocketTransport:
             self._replies.clear()
             self._notifications.clear()
             self._overflowed = False
+            self._closing = ""
         self._reader = threading.Thread(
             target=self._read, args=(connection,), name=f"torvan60 {self.serial}", daemon=True
         )
@@ -196,6 +198,10 @@ class SocketTransport:
         if not isinstance(message, dict):
             return
         with self._changed:
+            if message.get("method") == "closing" and isinstance(message.get("params"), dict):
+                # The holder's last word before it closes: why the board
+                # is lost.
+                self._closing = str(message["params"].get("message", ""))
             if "method" in message:
                 if len(self._notifications) >= MAX_NOTIFICATIONS:
                     self._overflowed = True
@@ -208,6 +214,8 @@ class SocketTransport:
             self._changed.notify_all()
 
     def _lost(self):
+        if self._closing:
+            return BoardLost(f"board {self.serial} was lost: {self._closing}")
         return BoardLost(f"board {self.serial} was lost: its holder closed the connection")
 
     # -- the transport -----------------------------------------------------
@@ -220,6 +228,10 @@ class SocketTransport:
             try:
                 connection.sendall(line + b"\n")
             except OSError:
+                # The holder is gone; what it said before (why) is read first.
+                reader = self._reader
+                if reader is not None and reader is not threading.current_thread():
+                    reader.join(timeout=CONNECT_TIMEOUT)
                 raise self._lost() from None
 
     def _wait(self, take, timeout):
@@ -260,6 +272,9 @@ class SocketTransport:
 
     def connected(self):
         return self._open
+
+    def lost_reason(self):
+        return self._closing
 
     def reconnect(self, timeout):
         """Waits until the holder serves the board again (its socket comes

@@ -1,5 +1,7 @@
 #include "MqttRig.h"
 
+#include "support/TestLanes.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -33,7 +35,9 @@ int runWithBroker(QObject &test, int argc, char *argv[])
         std::printf("SKIP: mosquitto is not installed (scripts/setup.sh installs it)\n");
         return 77;
     }
-    return QTest::qExec(&test, argc, argv);
+    // Every row waits for a broker and a holder in real time: the rows run
+    // side by side, each in a process of its own.
+    return TestLanes::exec(&test, argc, argv);
 }
 
 namespace {
@@ -108,6 +112,19 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 
 bool Broker::start(const QByteArray &extra)
 {
+    Start outcome = startOnce(extra);
+    for (int tries = 1; outcome == Start::PortTaken && portOfItsOwn && !startedBefore && tries < 5; ++tries) {
+        port = freePort();
+        outcome = startOnce(extra);
+    }
+    if (outcome == Start::PortTaken)
+        return failed(QStringLiteral("the broker's port %1 is taken by another program").arg(port));
+    startedBefore = startedBefore || outcome == Start::Listening;
+    return outcome == Start::Listening;
+}
+
+Broker::Start Broker::startOnce(const QByteArray &extra)
+{
     stop();
     QByteArray config = "listener " + QByteArray::number(port) + " 127.0.0.1\npersistence false\n";
     if (!extra.contains("allow_anonymous"))
@@ -116,12 +133,16 @@ bool Broker::start(const QByteArray &extra)
     // not read the test's files.
     if (::geteuid() == 0)
         config += "user root\n";
-    config += "log_dest file " + QFile::encodeName(folder.filePath(QStringLiteral("broker.log"))) + "\n";
+    const QString logFile = folder.filePath(QStringLiteral("broker.log"));
+    QFile::remove(logFile);
+    config += "log_dest file " + QFile::encodeName(logFile) + "\n";
     config += extra;
     const QString file = folder.filePath(QStringLiteral("mosquitto.conf"));
     QFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(config) != config.size())
-        return failed(QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
+    if (!out.open(QIODevice::WriteOnly) || out.write(config) != config.size()) {
+        failed(QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
+        return Start::Failed;
+    }
     out.close();
     // What it says before its log file is open (a configuration it does
     // not take) goes to its standard error.
@@ -130,16 +151,23 @@ bool Broker::start(const QByteArray &extra)
     process.setStandardErrorFile(errors);
     const QString program = brokerProgram();
     process.start(program, {QStringLiteral("-c"), file});
-    if (!process.waitForStarted())
-        return failed(QStringLiteral("the broker \"%1\" did not start: %2").arg(program, process.errorString()));
-    if (!waitUntil([this] { return process.state() != QProcess::Running || accepting(port); }))
-        return failed(QStringLiteral("the broker did not listen on port %1 in time").arg(port));
-    if (process.state() != QProcess::Running)
-        return failed(QStringLiteral("the broker ended at its start (exit code %1):\n%2\n%3")
-                          .arg(process.exitCode())
-                          .arg(QString::fromLocal8Bit(readFile(errors)),
-                               QString::fromLocal8Bit(readFile(folder.filePath(QStringLiteral("broker.log"))))));
-    return true;
+    if (!process.waitForStarted()) {
+        failed(QStringLiteral("the broker \"%1\" did not start: %2").arg(program, process.errorString()));
+        return Start::Failed;
+    }
+    if (!waitUntil([this] { return process.state() != QProcess::Running || accepting(port); })) {
+        failed(QStringLiteral("the broker did not listen on port %1 in time").arg(port));
+        return Start::Failed;
+    }
+    if (process.state() == QProcess::Running)
+        return Start::Listening;
+    const QByteArray said = readFile(errors) + '\n' + readFile(logFile);
+    if (said.contains("Address already in use"))
+        return Start::PortTaken;
+    failed(QStringLiteral("the broker ended at its start (exit code %1):\n%2")
+               .arg(process.exitCode())
+               .arg(QString::fromLocal8Bit(said)));
+    return Start::Failed;
 }
 
 void Broker::stop()

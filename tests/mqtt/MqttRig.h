@@ -38,7 +38,8 @@ constexpr int DeadlineMs = 60000;
 QString brokerProgram();
 
 // The main() of a test that needs the broker: its application, and the
-// test skipped (exit code 77, as CTest is told) where mosquitto is missing.
+// test skipped (exit code 77, as CTest is told) where mosquitto is missing;
+// otherwise its rows run side by side (tests/support/TestLanes.h).
 int runWithBroker(QObject &test, int argc, char *argv[]);
 
 // A port nobody listens on now.
@@ -52,18 +53,28 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs = DeadlineMs);
 class Broker
 {
 public:
-    explicit Broker(int port = freePort()) : port(port) {}
+    Broker() : port(freePort()), portOfItsOwn(true) {}
+    explicit Broker(int port) : port(port) {}
     ~Broker() { stop(); }
     // extra: configuration lines after the listener (it replaces
     // "allow_anonymous true" when it says allow_anonymous itself).
+    // A port the broker picked itself that another program took in the
+    // meantime (tests run side by side) is given up for another free one,
+    // on the first start only: later ones keep the port its clients know.
     [[nodiscard]] bool start(const QByteArray &extra = QByteArray());
     void stop();
     QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(port); }
     QString dir() const { return folder.path(); }
 
-    const int port;
+    // Read it after the first start, which may change it.
+    int port;
 
 private:
+    enum class Start { Listening, PortTaken, Failed };
+    Start startOnce(const QByteArray &extra);
+
+    const bool portOfItsOwn = false;
+    bool startedBefore = false;
     QTemporaryDir folder;
     QProcess process;
 };

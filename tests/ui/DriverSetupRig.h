@@ -100,7 +100,7 @@ struct ModeRow
 };
 inline const ModeRow ModeRows[] = {
     {"no mode", false, false, false, "1111111111 1111 0000 1"},
-    {"DC motor", true, false, false, "0000011111 1111 0000 0"},
+    {"DC motor", true, false, false, "0000011111 1011 0000 0"},
     {"BINx buttons", false, true, false, "1100100100 0000 1111 0"},
     {"auto run", false, false, true, "0010100010 0000 1111 0"},
     {"DC motor and BINx", true, true, false, "0000000100 0000 1111 0"},
@@ -109,13 +109,14 @@ inline const ModeRow ModeRows[] = {
     {"all three", true, true, true, "0000000000 0000 1111 0"},
 };
 
-// Step group, BINx, auto run, step tab, auto tab, PWM tab, navigation,
+// Step group, BINx, auto run, step tab, speed profile of the auto tab (as
+// its position control group and navigation tabs), PWM tab, navigation,
 // external, speed, DC motor; target and limits; BIN steps and tests; Set.
 inline const char *const ruledControls[] = {"gbStepMode",
                                             "cbEnableBINxUpDown",
                                             "cbEnableAutoRun",
                                             "tabStepDirControl",
-                                            "tabPositionControl",
+                                            "gbSpeedProfile",
                                             "tabPWMControl",
                                             "tabInternalNavigation",
                                             "tabExternalNavigation",

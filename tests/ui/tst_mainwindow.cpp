@@ -205,6 +205,24 @@ private slots:
         QCOMPARE(fileLines(rig.dir.filePath(QStringLiteral("log.txt"))), logged);
     }
 
+    // Every by-name slot finds its one signal: the window starts without a
+    // word from the wiring on the console.
+    void slotsAreWiredByNameWithoutAWarning()
+    {
+        static QStringList wiring;
+        wiring.clear();
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &message) {
+                if (message.contains(QLatin1String("connectSlotsByName")))
+                    wiring << message;
+            });
+        {
+            WindowRig rig;
+        }
+        qInstallMessageHandler(previous);
+        QVERIFY2(wiring.isEmpty(), qPrintable(wiring.join(QLatin1Char('\n'))));
+    }
+
     void closingAsksAndSendsNothing()
     {
         WindowRig rig;

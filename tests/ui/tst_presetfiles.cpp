@@ -98,7 +98,7 @@ private slots:
         QVERIFY(rig.w<QCheckBox>("cbDCMotorMode")->isChecked());
         QVERIFY(!rig.w<QCheckBox>("cbEnableBINxUpDown")->isChecked());
         QVERIFY(!ownEnabled(rig.w<QWidget>("cbEnableBINxUpDown")));
-        QVERIFY(!ownEnabled(rig.w<QWidget>("tabPositionControl")));
+        QVERIFY(!ownEnabled(rig.w<QWidget>("gbSpeedProfile")));
         QVERIFY(!ownEnabled(rig.w<QWidget>("cbStepMode")));
         QVERIFY(rig.drv.DrvSettings.PWMMode);
         QVERIFY(!rig.drv.DrvSettings.BINxButtonsMode);

@@ -22,6 +22,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -423,16 +424,30 @@ private slots:
         QVERIFY(rig.w<QLabel>("lblCursorsRecord")->text().contains(QStringLiteral("Temperature: 28")));
     }
 
-    // The live charts have their own cursors, over what they collected.
+    // The live charts have their own cursors, over what they collected; their
+    // values are rounded as a recording keeps them.
+    void liveChartCursors_data()
+    {
+        QTest::addColumn<double>("first");
+        QTest::addColumn<double>("second");
+        QTest::addColumn<QString>("values");
+        QTest::newRow("as they are") << 30.0 << 32.5 << "Temperature: 30 → 32.5 (Δ 2.5)";
+        QTest::newRow("rounded") << 30.12613932 << 30.125 << "Temperature: 30.126 → 30.125 (Δ -0.001)";
+    }
+
     void liveChartCursors()
     {
+        QFETCH(double, first);
+        QFETCH(double, second);
+        QFETCH(QString, values);
         RecordsRig rig;
         RTDataRecord &rt = rig.drv.RTData;
-        for (double temperature : {30.0, 32.5}) {
-            rig.clock.advance(1000 * (temperature == 30 ? 1 : 2));
-            rt.FilteredTemperature = temperature;
-            rig.announceLive(20); // one point on the 20th
-        }
+        rig.clock.advance(1000);
+        rt.FilteredTemperature = first;
+        rig.announceLive(20); // one point on the 20th
+        rig.clock.advance(2000);
+        rt.FilteredTemperature = second;
+        rig.announceLive(20);
         rig.w<QTabWidget>("tabMainTab")->setCurrentWidget(rig.w<QWidget>("tabTempLog"));
         auto *readout = rig.w<QLabel>("lblCursorsTempLog");
         QVERIFY(readout->isHidden());
@@ -446,11 +461,32 @@ private slots:
         cursors->place(0, 1.0);
         cursors->place(1, 3.0);
         QVERIFY2(readout->text().startsWith(QStringLiteral("Cursor 1: 00:01.000   Cursor 2: 00:03.000   Δt: 2.000 s   "
-                                                           "1/Δt: 0.5 Hz\nTemperature: 30 → 32.5 (Δ 2.5)")),
+                                                           "1/Δt: 0.5 Hz\n") +
+                                            values),
                  qPrintable(readout->text()));
     }
 
     // ---- Pause ----
+
+    // DC motor mode locks what moves the stepper on the Auto control page,
+    // not its chart: a paused chart is resumed there all the same.
+    void chartToolsStayUsableInDcMotorMode()
+    {
+        RecordsRig rig;
+        rig.w<QTabWidget>("tabMainTab")->setCurrentWidget(rig.w<QWidget>("tabPositionControl"));
+        auto *pause = rig.w<QPushButton>("btnPausePosGraph");
+        pause->click();
+        QCOMPARE(pause->text(), QStringLiteral("Resume"));
+        rig.w<QGroupBox>("gbPWMControl")->setChecked(true);
+        QVERIFY(rig.drv.DrvSettings.PWMMode);
+        for (const char *motion : {"gbSpeedProfile", "gbPositionControl", "tabNavigation", "vsFinPos"})
+            QVERIFY2(!rig.w<QWidget>(motion)->isEnabled(), motion);
+        for (const char *tool :
+             {"PositionPlot", "btnPausePosGraph", "cbCursorsPosGraph", "btnRecordPosCtrl", "btnClearPosGraph"})
+            QVERIFY2(rig.w<QWidget>(tool)->isEnabled(), tool);
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QCOMPARE(pause->text(), QStringLiteral("Pause"));
+    }
 
     void pauseKeepsCollecting()
     {

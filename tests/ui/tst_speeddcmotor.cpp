@@ -239,7 +239,7 @@ private slots:
         QVERIFY(rig.w<QPlainTextEdit>("pteLog")->toPlainText().contains(QStringLiteral("Enabling PWMs.")));
         QVERIFY(dcMode->isChecked());
         QVERIFY(rig.drv.DrvSettings.PWMMode);
-        QVERIFY(!rig.w<QWidget>("tabPositionControl")->isEnabled());
+        QVERIFY(!rig.w<QWidget>("gbSpeedProfile")->isEnabled());
         QVERIFY(!rig.w<QWidget>("btnSetDefault")->isEnabled());
         QVERIFY(!rig.w<QWidget>("tabStepDirControl")->isEnabled());
         QCOMPARE(rig.w<QPushButton>("btnRunStop")->text(), QStringLiteral("Run"));
@@ -268,7 +268,7 @@ private slots:
         QVERIFY(rig.w<QPlainTextEdit>("pteLog")->toPlainText().contains(QStringLiteral("Disabling PWMs.")));
         QVERIFY(!dcMode->isChecked());
         QVERIFY(!rig.drv.DrvSettings.PWMMode);
-        QVERIFY(rig.w<QWidget>("tabPositionControl")->isEnabled());
+        QVERIFY(rig.w<QWidget>("gbSpeedProfile")->isEnabled());
         QVERIFY(rig.w<QWidget>("btnSetDefault")->isEnabled());
         QCOMPARE(rig.w<QSpinBox>("sbPWM_A")->value(), 0);
         // The zero duty went out (auto update) before the driver values.
