@@ -75,7 +75,9 @@ std::vector<Command> driverCommands()
                         "asleep."),
          {{QString(), {}, {}, QString(), [](Session &s, const CommandArgs &) { return enableSleep(s, false); }}},
          {{Exit::Failed, QStringLiteral("the board did not put the driver to sleep")}},
-         {{QStringLiteral("torvan60ctl --simulate sleep"), QStringLiteral("Puts the driver to sleep:")}}},
+         {{QStringLiteral("torvan60ctl --simulate sleep"), QStringLiteral("Puts the driver to sleep:")},
+          {QStringLiteral("torvan60ctl --simulate --trace sleep.trace sleep"),
+           QStringLiteral("The same, with every report it sends and reads in sleep.trace:")}}},
         {QStringLiteral("reset-faults"),
          QStringLiteral("clear the fault flags"),
          QStringLiteral("Clears the board's fault flags and checks the live data; fails naming the faults that "

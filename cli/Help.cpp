@@ -223,7 +223,8 @@ CommandLine::ManPage manPage()
          QStringLiteral("The settings of the systemd unit torvan60-serve@SERIAL.service, which runs torvan60ctl "
                         "-d SERIAL serve --mqtt URL for one board (an example is in /usr/share/doc/torvan60).")}};
     ManSection examples(QStringLiteral("EXAMPLES"));
-    examples.text = QStringLiteral("Each works as written on the simulated board, in one folder and in this order.");
+    examples.text = QStringLiteral("Each works as written on the simulated board; those of one command in one folder "
+                                   "and in this order (a later one may read a file an earlier one wrote).");
     for (const Command &command : commands())
         examples.examples.insert(examples.examples.end(), command.examples.begin(), command.examples.end());
     ManSection seeAlso(QStringLiteral("SEE ALSO"));

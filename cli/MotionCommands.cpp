@@ -254,13 +254,17 @@ std::vector<Command> motionCommands()
                         "it stopped at."),
          {{QString(), {}, {}, QString(), stop}},
          {{Exit::Failed, QStringLiteral("the motor did not come to rest")}},
-         {{QStringLiteral("torvan60ctl --simulate stop"), QStringLiteral("Stops the motor:")}}},
+         {{QStringLiteral("torvan60ctl --simulate stop"), QStringLiteral("Stops the motor:")},
+          {QStringLiteral("torvan60ctl --simulate --log stop"),
+           QStringLiteral("The same, with the event log in log.txt in this folder:")}}},
         {QStringLiteral("home"),
          QStringLiteral("make the present position zero"),
          QStringLiteral("Makes the present position zero."),
          {{QString(), {}, {}, QString(), home}},
          {{Exit::Failed, QStringLiteral("the board refused")}},
-         {{QStringLiteral("torvan60ctl --simulate home"), QStringLiteral("Position zero is here:")}}},
+         {{QStringLiteral("torvan60ctl --simulate home"), QStringLiteral("Position zero is here:")},
+          {QStringLiteral("torvan60ctl --simulate-boards=2 -d SIM60-000002 home"),
+           QStringLiteral("On the second of two boards:")}}},
     };
 }
 

@@ -137,6 +137,13 @@ check_manual_and_completion() {
     done
     [ "$with_ctl" = 1 ] || return 0
     grep -q "^ *serve \[--mqtt URL" "$work/man.txt" || fail "man torvan60ctl does not show serve"
+    # Every command the installed tool knows has its section in the page.
+    local commands command
+    commands="$("$share/../bin/torvan60ctl" help | sed -n '/^Commands:/,/^$/s/^  \([a-z-]\{1,\}\) .*/\1/p')"
+    [ "$(wc -w <<<"$commands")" -gt 10 ] || fail "torvan60ctl help lists no commands: $commands"
+    for command in $commands; do
+        grep -q "^   $command\$" "$work/man.txt" || fail "man torvan60ctl has no section for $command"
+    done
     local completion="$share/bash-completion/completions/torvan60ctl"
     [ -f "$completion" ] || fail "no bash completion $completion"
     XDG_DATA_DIRS="$share" bash --norc -c '
@@ -144,9 +151,16 @@ check_manual_and_completion() {
         __load_completion torvan60ctl || exit 1
         COMP_WORDS=(torvan60ctl firmw); COMP_CWORD=1
         "$(complete -p torvan60ctl | sed "s/.* -F \([^ ]*\) .*/\1/")" torvan60ctl
-        echo "${COMPREPLY[*]}"' >"$work/completion.out" 2>&1 ||
+        echo "${COMPREPLY[*]}"
+        COMP_WORDS=(torvan60ctl ""); COMPREPLY=()
+        "$(complete -p torvan60ctl | sed "s/.* -F \([^ ]*\) .*/\1/")" torvan60ctl
+        printf "%s\n" "${COMPREPLY[@]}" | LC_ALL=C sort' >"$work/completion.out" 2>&1 ||
         fail "bash-completion does not load $completion: $(cat "$work/completion.out")"
-    [ "$(cat "$work/completion.out")" = firmware ] || fail "the completion completes: $(cat "$work/completion.out")"
+    [ "$(head -n 1 "$work/completion.out")" = firmware ] ||
+        fail "the completion completes: $(cat "$work/completion.out")"
+    # The first word offers every command.
+    [ "$(tail -n +2 "$work/completion.out" | grep -v '^-')" = "$(LC_ALL=C sort <<<"$commands")" ] ||
+        fail "the completion offers $(tail -n +2 "$work/completion.out" | tr '\n' ' '), not every command"
 }
 
 # expect_docs SOURCE DOCDIR: the README and every page of docs/ in the
