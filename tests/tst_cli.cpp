@@ -9,6 +9,7 @@
 #include "record/LiveCsv.h"
 #include "support/CsvReader.h"
 #include "support/ManualClock.h"
+#include "support/ProcessRun.h"
 #include "support/TestLanes.h"
 #include "support/TextFiles.h"
 
@@ -26,13 +27,7 @@ namespace {
 
 constexpr int FinishMs = 90000;
 
-struct Result
-{
-    int code = -1;
-    QString out;
-    QString err;
-    QStringList lines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
-};
+using Result = ProcessResult;
 
 void start(QProcess &process, const QStringList &args, const QString &dir,
            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
@@ -46,16 +41,7 @@ void start(QProcess &process, const QStringList &args, const QString &dir,
 
 Result finish(QProcess &process)
 {
-    Result result;
-    if (!process.waitForFinished(FinishMs)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return finishProcess(process, FinishMs);
 }
 
 // The link key of the simulated board with this index.
@@ -196,12 +182,11 @@ private slots:
 
     void helpAndVersionGoToStdout()
     {
+        // What the help says is tst_clihelp's.
         const Result help = run({QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
-        for (const char *command :
-             {"list", "status", "settings get", "settings set", "enable", "sleep", "reset-faults", "restart", "name",
-              "move", "run", "stop", "home", "pwm", "firmware check", "firmware update", "Exit codes"})
-            QVERIFY2(help.out.contains(QLatin1String(command)), command);
+        QVERIFY(help.out.startsWith(QLatin1String("Usage: torvan60ctl ")));
+        QCOMPARE(help.err, QString());
         const Result version = run({QStringLiteral("--version")});
         QCOMPARE(version.code, 0);
         QVERIFY(version.out.startsWith(QLatin1String("torvan60ctl 1.23")));
@@ -620,10 +605,10 @@ private slots:
             << QList<int>{Report::CmdWriteDriverValues, Report::CmdWriteTrajectory};
         QTest::newRow("out of range") << QStringList{"FullScaleCurrent=99"} << 2 << ""
                                       << "torvan60ctl: DriverSettings/FullScaleCurrent takes 0.0 to 6.0 A, not \"99\" "
-                                         "(see torvan60ctl --help)\n"
+                                         "(see torvan60ctl help settings)\n"
                                       << QList<int>{};
         QTest::newRow("unknown key") << QStringList{"FullScaleCurrent=2.5", "Speed=3"} << 2 << ""
-                                     << "torvan60ctl: unknown setting \"Speed\" (see torvan60ctl --help)\n"
+                                     << "torvan60ctl: unknown setting \"Speed\" (see torvan60ctl help settings)\n"
                                      << QList<int>{};
     }
 
