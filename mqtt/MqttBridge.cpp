@@ -40,8 +40,9 @@ MqttMessage message(const QByteArray &topic, const QByteArray &payload, int qos,
 
 MqttBridge::MqttBridge(const MqttConfig &config, const QString &serial, BoardService &service, TorvanDRV &drv,
                        BoardPresence &presence, const WallClock &wallClock, Logger *logger, QObject *parent)
-    : QObject(parent), config(config), serial(serial), base((config.prefix + QLatin1Char('/') + serial).toUtf8() + '/'),
-      service(service), drv(drv), presence(presence), wallClock(wallClock), logger(logger)
+    : QObject(parent), config(config), serial(serial),
+      base((config.prefix + QLatin1Char('/') + MqttTopics::level(serial)).toUtf8() + '/'), service(service), drv(drv),
+      presence(presence), wallClock(wallClock), logger(logger)
 {
     program = QStringLiteral("MQTT ") + config.url;
     // Never empty, so that the service limits this client: with nothing
