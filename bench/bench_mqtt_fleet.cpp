@@ -2,7 +2,7 @@
 // own simulated board, publish their state at 10 Hz to one local mosquitto
 // for 60 s (or the seconds given as the argument). Each is also a Sparkplug B
 // edge node of its own and publishes Home Assistant discovery configs
-// (--plain: neither), and its motor moves all along (a move sent as a
+// (--plain: neither), and its motor moves all along (moves sent as
 // Sparkplug DCMD), so that DDATA flows at the state rate. A subscriber counts
 // every message. Printed, each next to its budget:
 // - per board, the state messages received against those the process says
@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -133,13 +134,23 @@ int main(int argc, char *argv[])
         std::printf("not every board was published:\n%s\n", qPrintable(serves[0]->log()));
         return 1;
     }
-    // Every motor moves for the whole run, far and slowly enough: its
-    // position changes at every state message.
+    // Every motor moves for the whole run: to one end of the position
+    // limits (0 to 100000) and, every few seconds, to the other, so that it
+    // turns before it arrives and its position changes at every state
+    // message.
+    QTimer mover;
     if (!plain) {
-        const QByteArray move = SparkplugWire::payload(SparkplugWire::metric("Commands/move", -1, 3, 100000000));
-        for (int board = 1; board <= Boards; ++board)
-            if (!watcher.publish("spBv1.0/bench/DCMD/" + edge(board) + '/' + serial(board), move))
-                return 1;
+        int end = 100000;
+        const auto moveAll = [&] {
+            const QByteArray move = SparkplugWire::payload(SparkplugWire::metric("Commands/move", -1, 3, end));
+            for (int board = 1; board <= Boards; ++board)
+                if (!watcher.publish("spBv1.0/bench/DCMD/" + edge(board) + '/' + serial(board), move))
+                    std::printf("the move to %d for board %d was not sent\n", end, board);
+            end = 100000 - end;
+        };
+        moveAll();
+        QObject::connect(&mover, &QTimer::timeout, moveAll);
+        mover.start(4000);
     }
     std::vector<qint64> ticksBefore;
     for (const auto &serve : serves)
@@ -150,6 +161,7 @@ int main(int argc, char *argv[])
     run.start();
     waitUntil([] { return false; }, seconds * 1000);
     const double elapsed = run.elapsed() / 1000.0;
+    mover.stop();
     std::vector<double> cpu;
     for (size_t i = 0; i < serves.size(); ++i)
         cpu.push_back(100.0 * double(cpuTicks(serves[i]->pid()) - ticksBefore[i]) / double(sysconf(_SC_CLK_TCK)) /
