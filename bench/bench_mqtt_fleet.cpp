@@ -139,8 +139,8 @@ int main(int argc, char *argv[])
     // turns before it arrives and its position changes at every state
     // message.
     QTimer mover;
+    int end = 100000;
     if (!plain) {
-        int end = 100000;
         const auto moveAll = [&] {
             const QByteArray move = SparkplugWire::payload(SparkplugWire::metric("Commands/move", -1, 3, end));
             for (int board = 1; board <= Boards; ++board)
