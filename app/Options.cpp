@@ -15,6 +15,11 @@ Options parseOptions(const QStringList &args)
             options.openFile = value;
         else if (!options.error.isEmpty())
             break;
+        else if (takeValueOption(args, i, QStringLiteral("--lang"), QStringLiteral("a language code"), value,
+                                 options.error) == OptionRead::Taken)
+            options.language = value;
+        else if (!options.error.isEmpty())
+            break;
         else if (arg == QLatin1String("--user-dir"))
             options.userDir = true;
         else if (arg == QLatin1String("--check"))
@@ -30,5 +35,5 @@ Options parseOptions(const QStringList &args)
 QString optionsUsage()
 {
     return QStringLiteral("options: ") + boardOptionsUsage() +
-           QStringLiteral(" --open FILE.csv --user-dir --check --no-service");
+           QStringLiteral(" --open FILE.csv --lang CODE --user-dir --check --no-service");
 }
