@@ -1186,7 +1186,7 @@ Die Aufzeichnung wurde beendet; das bereits Geschriebene bleibt erhalten.</trans
     </message>
     <message>
         <source>Target position</source>
-        <translation>Zielposition</translation>
+        <translation>Anzufahrende Position</translation>
     </message>
     <message>
         <source>Lower limit</source>
@@ -1334,7 +1334,7 @@ Die Aufzeichnung wurde beendet; das bereits Geschriebene bleibt erhalten.</trans
     </message>
     <message>
         <source>Requested speed</source>
-        <translation>Sollgeschwindigkeit</translation>
+        <translation>Sollgeschw.</translation>
     </message>
     <message>
         <source>Run in the negative direction</source>
