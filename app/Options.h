@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cmdline/ManPage.h"
 #include "device/BoardOptions.h"
 #include "log/UserFolder.h"
 
@@ -36,3 +37,10 @@ Options parseOptions(const QStringList &args);
 
 // One line naming every option, for messages about the arguments.
 QString optionsUsage();
+
+// The window's options as declared: the shared ones and its own. Only these
+// are taken; the manual page shows them from here.
+const CommandLine::Options &windowOptionDeclarations();
+
+// torvan60(1).
+CommandLine::ManPage windowManPage();

@@ -6,22 +6,17 @@
 
 namespace Cli {
 
-int usageError(const QString &text)
+int usageError(const QString &command, const QString &text)
 {
-    Out::error(text + QStringLiteral(" (see torvan60ctl --help)"));
+    Out::error(
+        text +
+        QStringLiteral(" (see torvan60ctl help%1)").arg(command.isEmpty() ? QString() : QLatin1Char(' ') + command));
     return Exit::Usage;
 }
 
-int argsError(const CommandArgs &args)
+int usageError(const CommandArgs &args, const QString &text)
 {
-    return usageError(args.error);
-}
-
-int connectWithoutArgs(Session &session, CommandArgs &args, Need need)
-{
-    if (!args.done())
-        return argsError(args);
-    return session.connectBoard(need);
+    return usageError(args.command.name, text);
 }
 
 QString faultSummary(const QJsonObject &live)

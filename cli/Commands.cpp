@@ -1,147 +1,255 @@
 #include "cli/Commands.h"
 
+#include "cli/Command.h"
 #include "cli/CommandSupport.h"
-#include "device/sim/Scenarios.h"
+#include "cli/Help.h"
+#include "cli/Output.h"
+#include "cli/Session.h"
+#include "firmware/FirmwareImage.h"
 
-#include <functional>
-#include <map>
+using CommandLine::Option;
+
+namespace Cli {
+
+namespace {
+
+// The help command: handled before any board is looked for.
+Command helpCommand()
+{
+    const Argument command = Argument::choice(QStringLiteral("COMMAND"), QStringLiteral("a command"), {}).asOptional();
+    return {
+        QStringLiteral("help"),
+        QStringLiteral("this overview, or the help of one command"),
+        QStringLiteral("Shows the overview of torvan60ctl, or with COMMAND that command's usage, what it does, its "
+                       "options, exit codes and examples. \"torvan60ctl COMMAND --help\" (or -h) shows the same. "
+                       "The manual page torvan60ctl(1) holds all of them."),
+        {{QString(), {command}, {}, QString(), nullptr}},
+        {},
+        {{QStringLiteral("torvan60ctl help move"), QStringLiteral("The options of move, with units and ranges:")},
+         {QStringLiteral("torvan60ctl settings --help"), QStringLiteral("The same for settings, both its actions:")}}};
+}
+
+std::vector<Command> allCommands()
+{
+    std::vector<Command> all;
+    for (const auto &group : {statusCommands, settingsCommands, driverCommands, motionCommands, pwmCommands,
+                              firmwareCommands, serveCommands})
+        for (Command &command : group())
+            all.push_back(std::move(command));
+    Command help = helpCommand();
+    for (const Command &command : all)
+        help.forms.front().arguments.front().choices << command.name;
+    help.forms.front().arguments.front().choices << help.name;
+    all.push_back(help);
+    return all;
+}
+
+} // namespace
+
+const CommandLine::Options &globalOptions()
+{
+    static const CommandLine::Options options = [] {
+        CommandLine::Options all = boardOptionDeclarations();
+        all.push_back(Option::flag({QStringLiteral("--log")},
+                                   QStringLiteral("Write the event log, as the window writes it, to log.txt in the "
+                                                  "working folder. Without it torvan60ctl writes no file.")));
+        all.push_back(Option::flag({QStringLiteral("-h"), QStringLiteral("--help")},
+                                   QStringLiteral("Show the overview, or after a command that command's help.")));
+        all.push_back(Option::flag({QStringLiteral("--version")},
+                                   QStringLiteral("Show the version and that of the carried firmware image.")));
+        return all;
+    }();
+    return options;
+}
+
+const std::vector<Command> &commands()
+{
+    static const std::vector<Command> all = allCommands();
+    return all;
+}
+
+const Command *findCommand(const QString &name)
+{
+    for (const Command &command : commands())
+        if (command.name == name)
+            return &command;
+    return nullptr;
+}
+
+QStringList commandNames()
+{
+    QStringList names;
+    for (const Command &command : commands())
+        names << command.name;
+    return names;
+}
+
+std::vector<CommandLine::ExitCode> exitCodes(const Command &command)
+{
+    std::vector<CommandLine::ExitCode> codes{{Exit::Ok, QStringLiteral("done")}};
+    codes.insert(codes.end(), command.exits.begin(), command.exits.end());
+    codes.push_back({Exit::Usage, QStringLiteral("usage error: the command line cannot be followed (the message says "
+                                                 "why), or several boards and no --serial")});
+    if (command.forms.front().run)
+        codes.push_back(
+            {Exit::NoBoard, QStringLiteral("no board, the board is held by another program, or it was lost")});
+    // The command's own meaning of a code wins.
+    std::vector<CommandLine::ExitCode> unique;
+    for (const CommandLine::ExitCode &code : codes) {
+        auto same = std::find_if(unique.begin(), unique.end(),
+                                 [&code](const CommandLine::ExitCode &kept) { return kept.code == code.code; });
+        if (same == unique.end())
+            unique.push_back(code);
+        else if (code.code == Exit::Ok)
+            *same = code;
+    }
+    std::sort(unique.begin(), unique.end(),
+              [](const CommandLine::ExitCode &a, const CommandLine::ExitCode &b) { return a.code < b.code; });
+    return unique;
+}
+
+Argument Argument::text(const QString &name, const QString &what)
+{
+    Argument argument;
+    argument.name = name;
+    argument.what = what;
+    return argument;
+}
+
+Argument Argument::integer(const QString &name, const QString &what, qint64 min, qint64 max)
+{
+    Argument argument = text(name, what);
+    argument.kind = CommandLine::Kind::Integer;
+    argument.min = min;
+    argument.max = max;
+    return argument;
+}
+
+Argument Argument::file(const QString &name, const QString &what, const QString &pattern)
+{
+    Argument argument = text(name, what);
+    argument.kind = CommandLine::Kind::File;
+    argument.pattern = pattern;
+    return argument;
+}
+
+Argument Argument::choice(const QString &name, const QString &what, const QStringList &choices)
+{
+    Argument argument = text(name, what);
+    argument.kind = CommandLine::Kind::Choice;
+    argument.choices = choices;
+    return argument;
+}
+
+Argument Argument::asOptional() const
+{
+    Argument argument = *this;
+    argument.optional = true;
+    return argument;
+}
+
+Argument Argument::asRepeated() const
+{
+    Argument argument = *this;
+    argument.repeated = true;
+    return argument;
+}
+
+QString Argument::synopsis() const
+{
+    const QString text = name + (repeated ? QStringLiteral("...") : QString());
+    return optional ? QStringLiteral("[%1]").arg(text) : text;
+}
+
+QString Command::synopsis(const Form &form) const
+{
+    QStringList words{name};
+    if (!form.action.isEmpty())
+        words << form.action;
+    for (const Argument &argument : form.arguments)
+        words << argument.synopsis();
+    // An option that goes with another stands inside that one's brackets.
+    std::function<QString(const Option &)> bracket = [&](const Option &option) {
+        QString text = QLatin1Char('[') + option.usage();
+        for (const Option &partner : form.options)
+            if (partner.goesWith == QStringList{option.name()})
+                text += QLatin1Char(' ') + bracket(partner);
+        return text + QLatin1Char(']');
+    };
+    for (const Option &option : form.options)
+        if (option.goesWith.isEmpty() || !CommandLine::find(form.options, option.goesWith.first()))
+            words << bracket(option);
+    return words.join(QLatin1Char(' '));
+}
+
+QString Command::formName(const Form &form) const
+{
+    return form.action.isEmpty() ? name : name + QLatin1Char(' ') + form.action;
+}
+
+QStringList Command::actions() const
+{
+    QStringList words;
+    for (const Form &form : forms)
+        if (!form.action.isEmpty())
+            words << form.action;
+    return words;
+}
+
+const Form *Command::form(const QString &action) const
+{
+    for (const Form &form : forms)
+        if (form.action == action)
+            return &form;
+    return nullptr;
+}
+
+} // namespace Cli
 
 using namespace Cli;
 
-QString usageText()
+int runTool(const QStringList &arguments)
 {
-    // The simulator's scenarios as it names them, wrapped under the option.
-    QStringList scenarioLines{QStringLiteral("scenarios:")};
-    const QStringList names = simulationScenarioNames();
-    for (int i = 0; i < names.size(); ++i) {
-        const QString word = names[i] + (i + 1 < names.size() ? QStringLiteral(",") : QString());
-        if (scenarioLines.last().size() + 1 + word.size() > 46)
-            scenarioLines << word;
-        else
-            scenarioLines.last() += QLatin1Char(' ') + word;
+    CliOptions options;
+    const QString error = parseCliOptions(arguments, options);
+    if (!error.isEmpty())
+        return usageError(QString(), error);
+    if (options.version) {
+        Out::line(QString::asprintf("torvan60ctl %s (firmware image 0x%02X%02X)", TORVAN_VERSION,
+                                    unsigned(UpdateVersion[0]), unsigned(UpdateVersion[1])));
+        return Exit::Ok;
     }
-    const QString scenarios = scenarioLines.join(QStringLiteral("\n                          "));
-    return QStringLiteral(R"(Usage: torvan60ctl [OPTIONS] COMMAND [ARGUMENTS]
-
-Controls a Torvan60 motor driver board from the command line.
-
-Options (anywhere before a "--"):
-  -d, --serial SERIAL     use the board with this USB serial number (needed
-                          when several boards are connected)
-  --simulate[=SCENARIO]   use a simulated board instead of the USB bus;
-                          %1
-  --simulate-boards=N     put N simulated boards on the bus (implies
-                          --simulate; the scenario applies to the first)
-  --trace FILE            append every HID write and read to FILE
-  --log                   write the event log to log.txt in this folder
-  -h, --help              show this text
-  --version               show the version
-
-Commands:
-  list                    boards: serial, product, path, free, held or
-                          served by PROGRAM (pid N)
-  status [--json]         identity, firmware and one live snapshot
-  status --watch [--csv] [--count N]
-                          one line per live report until Ctrl-C (or N lines)
-  settings get [FILE.tvs] name, settings line, register dump and motion
-                          settings, or saved to a settings file
-  settings set FILE.tvs [--save] [--developer-currents]
-                          load a settings file (values outside the controls'
-                          ranges are adjusted, with a warning each), write it
-                          to the board, read it back; --save keeps it over
-                          restarts
-  settings get KEY...     the named settings as KEY=VALUE lines
-  settings set KEY=VALUE... [--save]
-                          change those settings only (e.g. FullScaleCurrent=2.5
-                          DriverSettings/TemperatureLimit=70 in A, degC, ...)
-  settings set FILE.tvs -d SERIAL -d SERIAL... | --all [--dry-run [--json]]
-                          one file to each board in turn, a line per board
-                          (applied, differences left, refused, not found);
-                          --dry-run shows each board's differences only
-  settings diff A [B] [--json]
-                          settings files or "board" ("board:SERIAL") compared
-                          as the board holds them; one argument: A against
-                          the board; exit 0 equal, 1 different
-  enable | sleep          wake the driver or put it to sleep
-  reset-faults            clear the fault flags (fails if a fault remains)
-  restart                 restart the board and wait until it is back: a
-                          running application restarts into the boot loader
-                          (as for a manual firmware update), a boot loader
-                          into the application, so a second restart brings
-                          the application back
-  name NEW [--save]       set the board's name (--save: keep it over restarts)
-  move TARGET [--max-speed N] [--accel N] [--decel N] [--timeout S] [--no-wait]
-                          move to TARGET steps and wait until it is reached;
-                          wakes a sleeping driver; Ctrl-C stops the move
-  run SPEED [--max-speed N] [--accel N] [--decel N]
-                          run at SPEED steps/s (negative: backwards) and return
-  stop                    brake any motion to rest and wait for it
-  home                    make the present position zero
-  pwm [--freq HZ] [--a DUTY] [--b DUTY]
-                          DC motor mode: duties in percent (-100..100),
-                          frequency 10..100000 Hz (default 20000)
-  pwm stop | pwm off      outputs to 0 and driver asleep; off also leaves
-                          DC motor mode
-  firmware check          compare the board's firmware with the carried one
-  firmware update [--yes] [--restore-settings]
-                          update the firmware (asks on a terminal; without
-                          one, --yes is needed); the board's settings are
-                          saved first and what the update changed is listed,
-                          or restored
-  serve                   hold the board and serve it to other programs on
-                          its local socket until Ctrl-C or SIGTERM; finds it
-                          again after an unplug; ends with 3 when another
-                          program serves it already
-  serve --mqtt URL [--mqtt-prefix P] [--mqtt-rate HZ] [--mqtt-allow LIST]
-        [--mqtt-credentials FILE] [--mqtt-cafile FILE]
-        [--mqtt-discovery [PREFIX]] [--sparkplug GROUP[/EDGE]]
-                          also publish it to an MQTT broker (mqtt:// or
-                          mqtts://) under P/SERIAL/ (default torvan60), state
-                          HZ times a second (default 10), and take the
-                          methods in LIST from its cmd topic (default none);
-                          user= and password= lines from FILE (mode 600);
-                          Home Assistant discovery under PREFIX (default
-                          homeassistant); a Sparkplug B edge node EDGE
-                          (default the host name) in GROUP; see docs/mqtt.md
-
-Exit codes:
-  0  done
-  1  the board refused, an operation failed or was interrupted, or the
-     firmware needs an update (firmware check)
-  2  usage error, a file that is not a settings file, or several boards
-     and no --serial
-  3  no board, the board is held by another program, or it was lost
-)")
-        .arg(scenarios);
-}
-
-int runCommand(Session &session, const QStringList &words)
-{
-    using Command = std::function<int(Session &, CommandArgs &)>;
-    static const std::map<QString, Command> commands = {
-        {QStringLiteral("list"), cmdList},
-        {QStringLiteral("status"), cmdStatus},
-        {QStringLiteral("settings"), cmdSettings},
-        {QStringLiteral("enable"), [](Session &s, CommandArgs &a) { return cmdEnableSleep(s, a, true); }},
-        {QStringLiteral("sleep"), [](Session &s, CommandArgs &a) { return cmdEnableSleep(s, a, false); }},
-        {QStringLiteral("reset-faults"), cmdResetFaults},
-        {QStringLiteral("restart"), cmdRestart},
-        {QStringLiteral("name"), cmdName},
-        {QStringLiteral("move"), cmdMove},
-        {QStringLiteral("run"), cmdRun},
-        {QStringLiteral("stop"), cmdStop},
-        {QStringLiteral("home"), cmdHome},
-        {QStringLiteral("pwm"), cmdPwm},
-        {QStringLiteral("firmware"), cmdFirmware},
-        {QStringLiteral("serve"), cmdServe},
-    };
-    if (words.isEmpty())
-        return usageError(QStringLiteral("no command given"));
-    const auto command = commands.find(words.first());
-    if (command == commands.end())
-        return usageError(QStringLiteral("unknown command \"%1\"").arg(words.first()));
-    if (session.options.board.serials.size() > 1 && command->first != QLatin1String("settings"))
-        return usageError(QStringLiteral("%1 takes one board; -d SERIAL is given more than once").arg(command->first));
-    CommandArgs args(words.mid(1));
-    return command->second(session, args);
+    QStringList words = options.words;
+    // "help COMMAND" is "COMMAND --help"; "help --help" is the help of help.
+    const bool help = options.help || words.value(0) == QLatin1String("help");
+    if (!options.help && words.value(0) == QLatin1String("help"))
+        words.removeFirst();
+    if (words.isEmpty()) {
+        if (help) {
+            Out::raw(overviewHelp());
+            return Exit::Ok;
+        }
+        return usageError(QString(), QStringLiteral("no command given"));
+    }
+    const Command *command = findCommand(words.first());
+    if (!command) {
+        const QString near = CommandLine::nearest(words.first(), commandNames());
+        return usageError(QString(), QStringLiteral("unknown command \"%1\"").arg(words.first()) +
+                                         (near.isEmpty() ? QString() : QStringLiteral("; did you mean %1?").arg(near)));
+    }
+    if (help) {
+        Out::raw(commandHelp(*command));
+        return Exit::Ok;
+    }
+    const CommandArgs args(*command, words.mid(1));
+    if (!args.error.isEmpty())
+        return usageError(command->name, args.error);
+    if (options.board.serials.size() > 1 && !args.form->severalBoards)
+        return usageError(
+            command->name,
+            QStringLiteral("%1 takes one board; -d SERIAL is given more than once").arg(command->formName(*args.form)));
+    Session session(options);
+    if (const int code = session.open())
+        return code;
+    return args.form->run(session, args);
 }

@@ -1,13 +1,8 @@
 #pragma once
 
-#include <QString>
 #include <QStringList>
 
-class Session;
-
-// The usage text printed by --help.
-QString usageText();
-
-// Runs the command in words (its name first) on the session. Returns the
-// exit code; errors have been printed.
-int runCommand(Session &session, const QStringList &words);
+// Runs torvan60ctl on its arguments (arguments[0] is the program): the help,
+// or the command on the board it picks. Returns the exit code; errors have
+// been printed.
+int runTool(const QStringList &arguments);

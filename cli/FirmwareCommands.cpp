@@ -57,48 +57,38 @@ int reportSettingsAfterUpdate(const UpdateSnapshots::Outcome &outcome)
     return Exit::Ok;
 }
 
-} // namespace
-
-int cmdFirmware(Session &session, CommandArgs &args)
+int check(Session &session, const CommandArgs &)
 {
-    const QString action = args.next();
+    session.warnOutdatedFirmware = false;
+    if (const int code = session.connectBoard(Need::Identity))
+        return code;
+    QJsonObject firmware;
+    if (const int code = call(session, QStringLiteral("firmware.check"), {}, firmware))
+        return code;
+    auto text = [&firmware](const char *key) { return firmware.value(QLatin1String(key)).toString(); };
+    Out::line(QStringLiteral("boot loader: ") + text("bootloader_version"));
+    Out::line(QStringLiteral("application: ") + text("application_version"));
+    Out::line(QStringLiteral("carried: ") + text("carried_version"));
+    Out::line(QStringLiteral("running: ") + text("running"));
+    Out::line(QStringLiteral("signature: ") + (firmware.value(QLatin1String("signature_valid")).toBool()
+                                                   ? QStringLiteral("valid")
+                                                   : QStringLiteral("invalid")));
+    if (firmware.value(QLatin1String("up_to_date")).toBool()) {
+        Out::line(QStringLiteral("firmware: up to date"));
+        return Exit::Ok;
+    }
+    Out::line(QStringLiteral("firmware: update needed"));
+    return Exit::Failed;
+}
+
+int update(Session &session, const CommandArgs &args)
+{
     const bool yes = args.flag(QStringLiteral("--yes"));
     const bool restoreSettings = args.flag(QStringLiteral("--restore-settings"));
-    if (!args.done())
-        return argsError(args);
-    if (action != QLatin1String("check") && action != QLatin1String("update"))
-        return usageError(action.isEmpty() ? QStringLiteral("firmware needs check or update")
-                                           : QStringLiteral("unknown firmware action \"%1\"").arg(action));
-    if ((yes || restoreSettings) && action == QLatin1String("check"))
-        return usageError(QStringLiteral("%1 goes with firmware update")
-                              .arg(yes ? QStringLiteral("--yes") : QStringLiteral("--restore-settings")));
-    if (action == QLatin1String("check")) {
-        session.warnOutdatedFirmware = false;
-        if (const int code = session.connectBoard(Need::Identity))
-            return code;
-        QJsonObject firmware;
-        if (const int code = call(session, QStringLiteral("firmware.check"), {}, firmware))
-            return code;
-        auto text = [&firmware](const char *key) { return firmware.value(QLatin1String(key)).toString(); };
-        Out::line(QStringLiteral("boot loader: ") + text("bootloader_version"));
-        Out::line(QStringLiteral("application: ") + text("application_version"));
-        Out::line(QStringLiteral("carried: ") + text("carried_version"));
-        Out::line(QStringLiteral("running: ") + text("running"));
-        Out::line(QStringLiteral("signature: ") + (firmware.value(QLatin1String("signature_valid")).toBool()
-                                                       ? QStringLiteral("valid")
-                                                       : QStringLiteral("invalid")));
-        if (firmware.value(QLatin1String("up_to_date")).toBool()) {
-            Out::line(QStringLiteral("firmware: up to date"));
-            return Exit::Ok;
-        }
-        Out::line(QStringLiteral("firmware: update needed"));
-        return Exit::Failed;
-    }
-
     // Nobody could answer the question before the board is flashed.
     if (!yes && !Out::stdinIsTerminal())
-        return usageError(QStringLiteral("firmware update asks before it flashes the board; give --yes to update "
-                                         "without a terminal"));
+        return usageError(args, QStringLiteral("firmware update asks before it flashes the board; give --yes to "
+                                               "update without a terminal"));
     TorvanDRV &drv = session.board().drv;
     UpdateSnapshots &snapshots = session.board().snapshots;
     snapshots.setOnDifference(restoreSettings ? UpdateSnapshots::OnDifference::Restore
@@ -181,6 +171,52 @@ int cmdFirmware(Session &session, CommandArgs &args)
     else
         Out::error(QStringLiteral("the update did not complete; run firmware update again"));
     return drv.IsConnected() ? Exit::Failed : Exit::NoBoard;
+}
+
+} // namespace
+
+std::vector<Command> firmwareCommands()
+{
+    return {
+        {QStringLiteral("firmware"),
+         QStringLiteral("check the board's firmware or update it"),
+         QStringLiteral("torvan60ctl carries the board's firmware image (torvan60ctl --version names its version)."),
+         {{QStringLiteral("check"),
+           {},
+           {},
+           QStringLiteral("Shows the versions of the boot loader, the application and the carried image, what "
+                          "runs, and whether the signature is valid; exit 1 when an update is needed."),
+           check},
+          {QStringLiteral("update"),
+           {},
+           {CommandLine::Option::flag({QStringLiteral("--yes")}, QStringLiteral("Update without asking.")),
+            CommandLine::Option::flag({QStringLiteral("--restore-settings")},
+                                      QStringLiteral("When the update changed the board's settings, write the ones "
+                                                     "saved before it back, save them in the board and read them "
+                                                     "back."))},
+           QStringLiteral("Updates the firmware as the window does: restart into the boot loader, erase, upload, "
+                          "checksums, signature, restart; a progress bar on a terminal, percentage lines "
+                          "otherwise. Asks on a terminal unless --yes; without a terminal --yes is needed (a "
+                          "usage error without it). The board's settings are saved first as a settings file "
+                          "($XDG_STATE_HOME/torvan60/snapshots/SERIAL/); afterwards the settings the update "
+                          "changed are listed and kept (with a note how to restore them) or, with "
+                          "--restore-settings, restored. The flash steps cannot be cut short; a board left in its "
+                          "boot loader is updated again by the next firmware update. A board another program "
+                          "serves is updated there."),
+           update}},
+         {{Exit::Failed, QStringLiteral("check: an update is needed; update: not confirmed, or it broke off (the "
+                                        "message names the sectors whose checksum differed or never came) or "
+                                        "did not complete, or the board did not take back its settings")},
+          {Exit::Usage, QStringLiteral("usage error, or update without a terminal and without --yes")},
+          {Exit::NoBoard, QStringLiteral("no board, the board is held or served by another program, or it was "
+                                         "lost during the update")}},
+         {{QStringLiteral("torvan60ctl --simulate firmware check"),
+           QStringLiteral("The versions of an up-to-date board:")},
+          {QStringLiteral("torvan60ctl --simulate=outdated firmware update --yes"),
+           QStringLiteral("Updates a board that runs an older application, without asking:")},
+          {QStringLiteral("torvan60ctl --simulate=updatereset firmware update --yes --restore-settings"),
+           QStringLiteral("One whose update resets its settings, which are then restored:")}}},
+    };
 }
 
 } // namespace Cli

@@ -20,11 +20,22 @@ struct Profile
 {
     qint64 speed = 0, accel = 0, decel = 0; // 0: the board's own
 
-    bool take(CommandArgs &args)
+    explicit Profile(const CommandArgs &args)
     {
-        return args.integer(QStringLiteral("--max-speed"), 1, 6000000, speed) &&
-               args.integer(QStringLiteral("--accel"), 1, 5000000, accel) &&
-               args.integer(QStringLiteral("--decel"), 1, 5000000, decel);
+        args.integer(QStringLiteral("--max-speed"), speed);
+        args.integer(QStringLiteral("--accel"), accel);
+        args.integer(QStringLiteral("--decel"), decel);
+    }
+    static CommandLine::Options options()
+    {
+        using CommandLine::Option;
+        const QString board = QStringLiteral("; the board's motion setting when not given.");
+        return {Option::integer({QStringLiteral("--max-speed")}, QStringLiteral("N"), 1, 6000000,
+                                QStringLiteral("Top speed in steps/s, {min} to {max}") + board),
+                Option::integer({QStringLiteral("--accel")}, QStringLiteral("N"), 1, 5000000,
+                                QStringLiteral("Acceleration in steps/s², {min} to {max}") + board),
+                Option::integer({QStringLiteral("--decel")}, QStringLiteral("N"), 1, 5000000,
+                                QStringLiteral("Deceleration in steps/s², {min} to {max}") + board)};
     }
     void addTo(QJsonObject &params) const
     {
@@ -65,20 +76,13 @@ bool stopMotion(Session &session, bool lost, qint64 &position)
     return reply.ok;
 }
 
-} // namespace
-
-int cmdMove(Session &session, CommandArgs &args)
+int move(Session &session, const CommandArgs &args)
 {
     const bool noWait = args.flag(QStringLiteral("--no-wait"));
-    qint64 target = 0, timeoutS = 0;
-    Profile profile;
-    if (!profile.take(args) || !args.integer(QStringLiteral("--timeout"), 1, 86400, timeoutS))
-        return argsError(args);
-    const QString targetWord = args.next();
-    if (targetWord.isEmpty())
-        return usageError(QStringLiteral("move needs a target position"));
-    if (!args.number(targetWord, QStringLiteral("the target"), MinInt32, MaxInt32, target) || !args.done())
-        return argsError(args);
+    const qint64 target = args.number(0);
+    qint64 timeoutS = 0;
+    args.integer(QStringLiteral("--timeout"), timeoutS);
+    const Profile profile(args);
     if (const int code = session.connectBoard(Need::Live))
         return code;
 
@@ -168,27 +172,19 @@ int cmdMove(Session &session, CommandArgs &args)
     return Exit::Failed;
 }
 
-int cmdRun(Session &session, CommandArgs &args)
+int run(Session &session, const CommandArgs &args)
 {
-    qint64 speed = 0;
-    Profile profile;
-    if (!profile.take(args))
-        return argsError(args);
-    const QString speedWord = args.next();
-    if (speedWord.isEmpty())
-        return usageError(QStringLiteral("run needs a speed in steps/s"));
-    if (!args.number(speedWord, QStringLiteral("the speed"), -6000000, 6000000, speed) || !args.done())
-        return argsError(args);
+    const Profile profile(args);
     if (const int code = session.connectBoard(Need::Live))
         return code;
-    QJsonObject params{{QStringLiteral("speed"), speed}};
+    QJsonObject params{{QStringLiteral("speed"), args.number(0)}};
     profile.addTo(params);
     return call(session, QStringLiteral("run"), params);
 }
 
-int cmdStop(Session &session, CommandArgs &args)
+int stop(Session &session, const CommandArgs &)
 {
-    if (const int code = connectWithoutArgs(session, args, Need::Live))
+    if (const int code = session.connectBoard(Need::Live))
         return code;
     QJsonObject result;
     if (const int code = call(session, QStringLiteral("stop"), {}, result))
@@ -197,11 +193,79 @@ int cmdStop(Session &session, CommandArgs &args)
     return Exit::Ok;
 }
 
-int cmdHome(Session &session, CommandArgs &args)
+int home(Session &session, const CommandArgs &)
 {
-    if (const int code = connectWithoutArgs(session, args, Need::Live))
+    if (const int code = session.connectBoard(Need::Live))
         return code;
     return call(session, QStringLiteral("home"));
+}
+
+} // namespace
+
+std::vector<Command> motionCommands()
+{
+    using CommandLine::Option;
+    CommandLine::Options moveOptions = Profile::options();
+    moveOptions.push_back(Option::integer({QStringLiteral("--timeout")}, QStringLiteral("S"), 1, 86400,
+                                          QStringLiteral("Stop the move and fail when it has not ended after S "
+                                                         "seconds, {min} to {max}; by default twice the time its "
+                                                         "profile takes, and five seconds more.")));
+    moveOptions.push_back(
+        Option::flag({QStringLiteral("--no-wait")}, QStringLiteral("Return as soon as the board has taken the move.")));
+    return {
+        {QStringLiteral("move"),
+         QStringLiteral("move to a position and wait until it is reached"),
+         QStringLiteral("Moves the motor to TARGET, a position in steps, along the board's speed profile or the one "
+                        "given, waking a sleeping driver, and waits until the position is reached, showing the "
+                        "progress on a terminal. A fault, the end switch, a timeout or Ctrl-C (SIGINT, SIGTERM) "
+                        "stop the move: the motor is braked to rest before the command ends. A board lost during "
+                        "the move is given three seconds to come back and is then stopped."),
+         {{QString(),
+           {Argument::integer(QStringLiteral("TARGET"), QStringLiteral("a target position"), MinInt32, MaxInt32)},
+           moveOptions,
+           QString(),
+           move}},
+         {{Exit::Failed,
+           QStringLiteral("the board refused the move, or a fault, the end switch, a timeout or Ctrl-C ended it")},
+          {Exit::NoBoard, QStringLiteral("no board, the board is held by another program, or it was lost during "
+                                         "the move")}},
+         {{QStringLiteral("torvan60ctl --simulate move 2000 --max-speed 50000 --accel 200000 --decel 200000"),
+           QStringLiteral("Moves to position 2000, quickly:")},
+          {QStringLiteral("torvan60ctl --simulate move 1500 --accel 100000 --decel 100000"),
+           QStringLiteral("With the board's maximum speed and steep ramps of its own:")},
+          {QStringLiteral("torvan60ctl --simulate move 100000 --no-wait"),
+           QStringLiteral("Starts a move and returns at once:")}}},
+        {QStringLiteral("run"),
+         QStringLiteral("run at a speed and return"),
+         QStringLiteral("Runs the motor at SPEED steps/s (negative: backwards) in speed mode and returns at once; "
+                        "\"stop\" ends it."),
+         {{QString(),
+           {Argument::integer(QStringLiteral("SPEED"), QStringLiteral("a speed in steps/s"), -6000000, 6000000)},
+           Profile::options(),
+           QString(),
+           run}},
+         {{Exit::Failed, QStringLiteral("the board refused")}},
+         {{QStringLiteral("torvan60ctl --simulate run 2000"), QStringLiteral("Runs at 2000 steps/s:")},
+          {QStringLiteral("torvan60ctl --simulate run -500 --accel 1000"),
+           QStringLiteral("Backwards at 500 steps/s, speeding up gently:")}}},
+        {QStringLiteral("stop"),
+         QStringLiteral("brake any motion to rest"),
+         QStringLiteral("Brakes any motion (and the step generator) to rest, waits for it and shows the position "
+                        "it stopped at."),
+         {{QString(), {}, {}, QString(), stop}},
+         {{Exit::Failed, QStringLiteral("the motor did not come to rest")}},
+         {{QStringLiteral("torvan60ctl --simulate stop"), QStringLiteral("Stops the motor:")},
+          {QStringLiteral("torvan60ctl --simulate --log stop"),
+           QStringLiteral("The same, with the event log in log.txt in this folder:")}}},
+        {QStringLiteral("home"),
+         QStringLiteral("make the present position zero"),
+         QStringLiteral("Makes the present position zero."),
+         {{QString(), {}, {}, QString(), home}},
+         {{Exit::Failed, QStringLiteral("the board refused")}},
+         {{QStringLiteral("torvan60ctl --simulate home"), QStringLiteral("Position zero is here:")},
+          {QStringLiteral("torvan60ctl --simulate-boards=2 -d SIM60-000002 home"),
+           QStringLiteral("On the second of two boards:")}}},
+    };
 }
 
 } // namespace Cli

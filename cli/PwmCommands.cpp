@@ -6,17 +6,18 @@
 
 namespace Cli {
 
-int cmdPwm(Session &session, CommandArgs &args)
+namespace {
+
+int pwm(Session &session, const CommandArgs &args)
 {
     qint64 frequency = 20000, dutyA = 0, dutyB = 0;
-    if (!args.integer(QStringLiteral("--freq"), 10, 100000, frequency) ||
-        !args.integer(QStringLiteral("--a"), -100, 100, dutyA) ||
-        !args.integer(QStringLiteral("--b"), -100, 100, dutyB))
-        return argsError(args);
-    const QString action = args.next();
-    if (!action.isEmpty() && action != QLatin1String("stop") && action != QLatin1String("off"))
-        return usageError(QStringLiteral("unknown pwm action \"%1\"").arg(action));
-    if (const int code = connectWithoutArgs(session, args, Need::Live))
+    const QString action = args.form->action;
+    if (action.isEmpty()) {
+        args.integer(QStringLiteral("--freq"), frequency);
+        args.integer(QStringLiteral("--a"), dutyA);
+        args.integer(QStringLiteral("--b"), dutyB);
+    }
+    if (const int code = session.connectBoard(Need::Live))
         return code;
     // Both stop the outputs and put the driver to sleep; off also hands the
     // outputs back to the stepper.
@@ -39,6 +40,46 @@ int cmdPwm(Session &session, CommandArgs &args)
                                 timers.at(1).toInt(), timers.at(2).toInt(), timers.at(3).toInt(),
                                 number("actual_freq")));
     return Exit::Ok;
+}
+
+} // namespace
+
+std::vector<Command> pwmCommands()
+{
+    using CommandLine::Option;
+    auto duty = [](const QString &output) {
+        return Option::integer({QStringLiteral("--") + output.toLower()}, QStringLiteral("DUTY"), -100, 100,
+                               QStringLiteral("Duty of output %1 in percent, {min} to {max} (negative: the other "
+                                              "way); 0 when not given.")
+                                   .arg(output));
+    };
+    return {
+        {QStringLiteral("pwm"),
+         QStringLiteral("run DC motors on outputs A and B"),
+         QString(),
+         {{QString(),
+           {},
+           {Option::integer({QStringLiteral("--freq")}, QStringLiteral("HZ"), 10, 100000,
+                            QStringLiteral("PWM frequency in Hz, {min} to {max}; 20000 when not given. The board "
+                                           "makes the nearest its timer can, shown as the actual frequency.")),
+            duty(QStringLiteral("A")), duty(QStringLiteral("B"))},
+           QStringLiteral("Enters DC motor mode (with the window's warning), sets both duties and the frequency, "
+                          "enables the driver and shows the duties, the timer values and the actual frequency."),
+           pwm},
+          {QStringLiteral("stop"), {}, {}, QStringLiteral("Sets both duties to 0 and puts the driver to sleep."), pwm},
+          {QStringLiteral("off"),
+           {},
+           {},
+           QStringLiteral("As stop, and leaves DC motor mode: the outputs drive the stepper again."),
+           pwm}},
+         {{Exit::Failed, QStringLiteral("the board refused")}},
+         {{QStringLiteral("torvan60ctl --simulate pwm --a 40 --b -25"),
+           QStringLiteral("Output A at 40 %, output B at 25 % the other way, at 20 kHz:")},
+          {QStringLiteral("torvan60ctl --simulate pwm --freq 50000 --a -40"),
+           QStringLiteral("Output A at 40 % backwards, at 50 kHz:")},
+          {QStringLiteral("torvan60ctl --simulate pwm off"),
+           QStringLiteral("Both outputs off, back to the stepper:")}}},
+    };
 }
 
 } // namespace Cli

@@ -27,15 +27,11 @@ public:
     }
 };
 
-} // namespace
-
-int cmdServe(Session &session, CommandArgs &args)
+int serve(Session &session, const CommandArgs &args)
 {
     std::optional<MqttConfig> mqtt;
     if (const int code = takeMqttOptions(args, mqtt))
         return code;
-    if (!args.done())
-        return argsError(args);
     BoardHolder &board = session.board();
     StderrPane stderrPane;
     Logger log(nullptr, QString(), &stderrPane);
@@ -91,6 +87,37 @@ int cmdServe(Session &session, CommandArgs &args)
     if (host.everServed())
         log.write(QStringLiteral("Stopped serving board ") + session.serial());
     return bridgeFailed ? Exit::Failed : Exit::Ok;
+}
+
+} // namespace
+
+std::vector<Command> serveCommands()
+{
+    return {
+        {QStringLiteral("serve"),
+         QStringLiteral("hold the board and serve it to other programs"),
+         QStringLiteral("Holds the board and serves it to other programs of the user on its local socket, "
+                        "$XDG_RUNTIME_DIR/torvan60/SERIAL.sock (docs/service.md), until Ctrl-C or SIGTERM (exit "
+                        "0); finds it again after an unplug, as the window does. Other torvan60ctl commands, the "
+                        "Python package and scripts reach the board through it. The event log goes to stderr (and "
+                        "to log.txt with --log). With --mqtt it is also published to an MQTT broker: its state, "
+                        "events and, for the methods --mqtt-allow names, commands; with --mqtt-discovery as Home "
+                        "Assistant devices, with --sparkplug as a Sparkplug B edge node (docs/mqtt.md). A board "
+                        "another program serves already (the window on a simulated board of its own, say) ends it "
+                        "at once, naming that program."),
+         {{QString(), {}, mqttOptions(), QString(), serve}},
+         {{Exit::Failed, QStringLiteral("the MQTT bridge could not start (the message says why)")},
+          {Exit::NoBoard, QStringLiteral("no board, the board is held by another program, or another program "
+                                         "serves it already")}},
+         {{QStringLiteral("torvan60ctl --simulate serve"),
+           QStringLiteral("Serves a simulated board until Ctrl-C; in another terminal, \"torvan60ctl -d "
+                          "SIM60-000001 status\" (without --simulate) reaches it:"),
+           true},
+          {QStringLiteral("torvan60ctl --simulate serve --mqtt mqtt://localhost --mqtt-allow stop,move"),
+           QStringLiteral("And publishes it to the broker on this machine, which may call stop and move (a broker "
+                          "that is away is tried again in the background):"),
+           true}}},
+    };
 }
 
 } // namespace Cli

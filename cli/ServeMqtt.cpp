@@ -6,64 +6,108 @@
 
 #include <QSysInfo>
 
+#include <functional>
+
 namespace Cli {
 
-int takeMqttOptions(CommandArgs &args, std::optional<MqttConfig> &result)
+namespace {
+
+// Each option and the reader of its value.
+struct MqttOption
 {
-    using Parser = QString (*)(const QString &, MqttConfig &);
-    struct Option
-    {
-        QString name;
-        Parser parse;
-        OptionValue kind;
+    CommandLine::Option option;
+    std::function<QString(const QString &, MqttConfig &)> parse;
+};
+
+std::vector<MqttOption> declared()
+{
+    using CommandLine::Option;
+    const QStringList mqtt{QStringLiteral("--mqtt")};
+    const QString levels = QStringLiteral("one or more topic levels (lab1, plant/line2) without +, #, a leading $, an "
+                                          "empty level, a control character or a noncharacter");
+    return {
+        {Option::text({QStringLiteral("--mqtt")}, QStringLiteral("URL"),
+                      QStringLiteral("Also publish the board to the MQTT broker at URL: mqtt://HOST[:PORT] (port "
+                                     "1883) or mqtts://HOST[:PORT] (TLS, port 8883), IPv6 hosts in brackets; "
+                                     "credentials in a URL are refused. See docs/mqtt.md.")),
+         MqttOptions::parseUrl},
+        {Option::text({QStringLiteral("--mqtt-prefix")}, QStringLiteral("PREFIX"),
+                      QStringLiteral("The topics' prefix, %1; the board's topics are PREFIX/SERIAL/. Default "
+                                     "torvan60.")
+                          .arg(levels))
+             .with(mqtt),
+         MqttOptions::parsePrefix},
+        {Option::number({QStringLiteral("--mqtt-rate")}, QStringLiteral("HZ"),
+                        QStringLiteral("State messages a second, %1 to %2. Default %3.")
+                            .arg(MqttConfig::MinRate)
+                            .arg(MqttConfig::MaxRate)
+                            .arg(MqttConfig().rate))
+             .with(mqtt),
+         MqttOptions::parseRate},
+        {Option::text({QStringLiteral("--mqtt-allow")}, QStringLiteral("LIST"),
+                      QStringLiteral("The methods of the board's service that MQTT clients may call on its cmd "
+                                     "topic, separated by commas (stop,move,home); firmware.update never. Default "
+                                     "none (hello only)."))
+             .with(mqtt),
+         MqttOptions::parseAllowList},
+        {Option::file({QStringLiteral("--mqtt-credentials")}, QStringLiteral("FILE"), QString(),
+                      QStringLiteral("The broker's user and password from FILE, a plain file of the serving user: "
+                                     "user=NAME and password=SECRET lines; readable by its owner only (chmod "
+                                     "600)."))
+             .with(mqtt),
+         MqttOptions::readCredentials},
+        {Option::file({QStringLiteral("--mqtt-cafile")}, QStringLiteral("FILE"), QString(),
+                      QStringLiteral("The CA certificates (PEM) an mqtts:// broker is checked against; without it, "
+                                     "the system's."))
+             .with(mqtt),
+         MqttOptions::checkCaFile},
+        {Option::text({QStringLiteral("--mqtt-discovery")}, QStringLiteral("PREFIX"),
+                      QStringLiteral("Also Home Assistant discovery configs under PREFIX, %1. Default "
+                                     "homeassistant.")
+                          .arg(levels))
+             .optional()
+             .with(mqtt),
+         [](const QString &prefix, MqttConfig &config) {
+             return MqttOptions::parseDiscoveryPrefix(prefix.isEmpty() ? QStringLiteral("homeassistant") : prefix,
+                                                      config);
+         }},
+        {Option::text({QStringLiteral("--sparkplug")}, QStringLiteral("GROUP[/EDGE]"),
+                      QStringLiteral("Also a Sparkplug B edge node EDGE (default: the host name) in the group GROUP; "
+                                     "each is one topic level, without /, +, #, a leading $, a control character "
+                                     "or a noncharacter."))
+             .with(mqtt),
+         [](const QString &text, MqttConfig &config) {
+             return MqttOptions::parseSparkplug(text, config, QSysInfo::machineHostName());
+         }},
     };
-    const Option options[] = {
-        {QStringLiteral("--mqtt"), MqttOptions::parseUrl, OptionValue::Text},
-        {QStringLiteral("--mqtt-prefix"), MqttOptions::parsePrefix, OptionValue::Text},
-        {QStringLiteral("--mqtt-rate"), MqttOptions::parseRate, OptionValue::Number},
-        {QStringLiteral("--mqtt-allow"), MqttOptions::parseAllowList, OptionValue::Text},
-        {QStringLiteral("--mqtt-credentials"), MqttOptions::readCredentials, OptionValue::Text},
-        {QStringLiteral("--mqtt-cafile"), MqttOptions::checkCaFile, OptionValue::Text},
-    };
+}
+
+} // namespace
+
+CommandLine::Options mqttOptions()
+{
+    CommandLine::Options options;
+    for (const MqttOption &option : declared())
+        options.push_back(option.option);
+    return options;
+}
+
+int takeMqttOptions(const CommandArgs &args, std::optional<MqttConfig> &result)
+{
     MqttConfig config;
-    QStringList given;
-    for (const Option &option : options) {
-        // An option given is never empty: the taker refuses that.
-        QString value;
-        if (!args.value(option.name, value, option.kind))
-            return argsError(args);
-        if (value.isEmpty())
+    // The parser has checked that the others go with --mqtt. An option
+    // whose value may be left out is given when its flag is.
+    for (const MqttOption &option : declared()) {
+        if (!args.flag(option.option.name()))
             continue;
-        given << option.name;
-        const QString error = option.parse(value, config);
+        const QString error = option.parse(args.value(option.option.name()), config);
         if (!error.isEmpty())
-            return usageError(error);
+            return usageError(args, error);
     }
-    bool discovery = false;
-    QString discoveryPrefix;
-    args.optionalValue(QStringLiteral("--mqtt-discovery"), discovery, discoveryPrefix);
-    if (discovery) {
-        given << QStringLiteral("--mqtt-discovery");
-        const QString error = MqttOptions::parseDiscoveryPrefix(
-            discoveryPrefix.isEmpty() ? QStringLiteral("homeassistant") : discoveryPrefix, config);
-        if (!error.isEmpty())
-            return usageError(error);
-    }
-    QString sparkplug;
-    if (!args.value(QStringLiteral("--sparkplug"), sparkplug))
-        return argsError(args);
-    if (!sparkplug.isEmpty()) {
-        given << QStringLiteral("--sparkplug");
-        const QString error = MqttOptions::parseSparkplug(sparkplug, config, QSysInfo::machineHostName());
-        if (!error.isEmpty())
-            return usageError(error);
-    }
-    if (given.isEmpty())
+    if (args.value(QStringLiteral("--mqtt")).isEmpty())
         return Exit::Ok;
-    if (given.first() != QLatin1String("--mqtt"))
-        return usageError(QStringLiteral("%1 needs --mqtt URL").arg(given.first()));
     if (!config.caFile.isEmpty() && !config.tls)
-        return usageError(QStringLiteral("--mqtt-cafile is for mqtts:// only"));
+        return usageError(args, QStringLiteral("--mqtt-cafile is for mqtts:// only"));
     result = config;
     return Exit::Ok;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/CliOptions.h"
+#include "cli/Command.h"
 #include "mqtt/MqttBridge.h"
 
 #include <memory>
@@ -13,10 +13,13 @@ class Logger;
 // The MQTT side of torvan60ctl serve.
 namespace Cli {
 
-// Takes --mqtt URL and the options that go with it from the serve
-// command's arguments: Ok, with config set when --mqtt was given, or the
-// usage error's exit code after its message.
-int takeMqttOptions(CommandArgs &args, std::optional<MqttConfig> &config);
+// --mqtt URL and the options that go with it, as serve declares them.
+CommandLine::Options mqttOptions();
+
+// Reads those options from the serve command's arguments: Ok, with config
+// set when --mqtt was given, or the usage error's exit code after its
+// message.
+int takeMqttOptions(const CommandArgs &args, std::optional<MqttConfig> &config);
 
 // The bridge of the held board, started; none (after an error message)
 // when it cannot be.

@@ -67,21 +67,17 @@ int boardValues(Session &session, QVariantMap &values)
     return Exit::Ok;
 }
 
-int settingsGet(Session &session, CommandArgs &args)
+int settingsGet(Session &session, const CommandArgs &args)
 {
-    QStringList words;
-    for (QString word = args.next(); !word.isEmpty(); word = args.next())
-        words << word;
-    if (!args.done())
-        return argsError(args);
+    const QStringList words = args.arguments();
     const bool keys = !words.isEmpty() && isKeyWord(words.first());
     if (!keys && words.size() > 1)
-        return usageError(QStringLiteral("settings get takes one file or setting names"));
+        return usageError(args, QStringLiteral("settings get takes one file or setting names"));
     QStringList names;
     for (const QString &word : keys ? words : QStringList()) {
         const QString key = SettingsFile::FullKey(word);
         if (key.isEmpty())
-            return usageError(QStringLiteral("unknown setting \"%1\"").arg(word));
+            return usageError(args, QStringLiteral("unknown setting \"%1\"").arg(word));
         names << key;
     }
     if (const int code = session.connectBoard(Need::Settings))
@@ -113,14 +109,14 @@ int settingsGet(Session &session, CommandArgs &args)
 // KEY=VALUE words as the settings they change, checked before any board is
 // reached: an unknown key or a value that does not convert or lies outside
 // what the key takes is a usage error naming it.
-int patchOf(const QStringList &words, const SettingsFile::LoadRules &rules, QVariantMap &patch)
+int patchOf(const CommandArgs &args, const QStringList &words, const SettingsFile::LoadRules &rules, QVariantMap &patch)
 {
     for (const QString &word : words) {
         const int equals = word.indexOf(QLatin1Char('='));
         const QString key = SettingsFile::FullKey(word.left(equals));
         if (equals <= 0 || key.isEmpty())
-            return usageError(equals < 0 ? QStringLiteral("\"%1\" is no KEY=VALUE").arg(word)
-                                         : QStringLiteral("unknown setting \"%1\"").arg(word.left(equals)));
+            return usageError(args, equals < 0 ? QStringLiteral("\"%1\" is no KEY=VALUE").arg(word)
+                                               : QStringLiteral("unknown setting \"%1\"").arg(word.left(equals)));
         patch.insert(key, word.mid(equals + 1));
     }
     // Checked against records of the widest motion range, so the speed-mode
@@ -131,15 +127,16 @@ int patchOf(const QStringList &words, const SettingsFile::LoadRules &rules, QVar
     const SettingsFile::LoadResult check = SettingsFile::LoadValues(patch, s, t, rules);
     for (auto bad = check.badValues.begin(); bad != check.badValues.end(); ++bad)
         return usageError(
+            args,
             QStringLiteral("%1 takes %2, not \"%3\"").arg(bad.key(), bad.value(), patch.value(bad.key()).toString()));
     return Exit::Ok;
 }
 
-int setKeys(Session &session, const QStringList &words, bool save, SettingsFile::LoadRules rules)
+int setKeys(Session &session, const CommandArgs &args, bool save, SettingsFile::LoadRules rules)
 {
     rules.partial = true;
     QVariantMap patch;
-    if (const int code = patchOf(words, rules, patch))
+    if (const int code = patchOf(args, args.arguments(), rules, patch))
         return code;
     if (const int code = session.connectBoard(Need::Live))
         return code;
@@ -217,7 +214,7 @@ int rollOutTo(Session &session, const QString &serial, const QJsonObject &file, 
     return Exit::Failed;
 }
 
-int settingsSet(Session &session, CommandArgs &args)
+int settingsSet(Session &session, const CommandArgs &args)
 {
     const bool save = args.flag(QStringLiteral("--save"));
     const bool all = args.flag(QStringLiteral("--all"));
@@ -225,33 +222,25 @@ int settingsSet(Session &session, CommandArgs &args)
     const bool json = args.flag(QStringLiteral("--json"));
     SettingsFile::LoadRules rules;
     rules.developerCurrents = args.flag(QStringLiteral("--developer-currents"));
-    QStringList words;
-    for (QString word = args.next(); !word.isEmpty(); word = args.next())
-        words << word;
-    if (!args.done())
-        return argsError(args);
-    if (words.isEmpty())
-        return usageError(QStringLiteral("settings set needs a settings file or KEY=VALUE"));
+    const QStringList words = args.arguments();
     const QStringList &serials = session.options.board.serials;
     const bool rollOut = all || serials.size() > 1;
     if (isKeyWord(words.first())) {
         if (rollOut || dryRun || json)
-            return usageError(QStringLiteral("KEY=VALUE changes one board; --all, --dry-run and --json go with a "
-                                             "settings file"));
-        return setKeys(session, words, save, rules);
+            return usageError(args, QStringLiteral("KEY=VALUE changes one board; --all, --dry-run and --json go "
+                                                   "with a settings file"));
+        return setKeys(session, args, save, rules);
     }
     if (words.size() > 1)
-        return usageError(QStringLiteral("settings set takes one settings file"));
+        return usageError(args, QStringLiteral("settings set takes one settings file"));
     if (all && !serials.isEmpty())
-        return usageError(QStringLiteral("give either --all or -d SERIAL"));
-    if (json && !dryRun)
-        return usageError(QStringLiteral("--json goes with --dry-run"));
+        return usageError(args, QStringLiteral("give either --all or -d SERIAL"));
     const QString file = words.first();
     // The file is checked before the board is touched; its adjustments are
     // told once.
     const SettingsFile::FileCheck check = SettingsFile::CheckFile(file, rules);
     if (!check.result.loaded)
-        return usageError(QStringLiteral("%1 is not a settings file: %2").arg(file, check.result.refusal));
+        return usageError(args, QStringLiteral("%1 is not a settings file: %2").arg(file, check.result.refusal));
     for (const QString &adjustment : check.result.adjustments)
         Out::warning(adjustment);
     const QJsonObject fileSettings = SettingsJson::fromFile(check.values);
@@ -309,7 +298,7 @@ struct DiffSide
     int code = Exit::Ok;
 };
 
-DiffSide diffSide(Session &session, const QString &word, const SettingsFile::LoadRules &rules)
+DiffSide diffSide(Session &session, const CommandArgs &args, const QString &word, const SettingsFile::LoadRules &rules)
 {
     DiffSide side;
     if (word == QLatin1String("board") || word.startsWith(QLatin1String("board:"))) {
@@ -336,36 +325,30 @@ DiffSide diffSide(Session &session, const QString &word, const SettingsFile::Loa
     if (refusal.isEmpty())
         side.values = SettingsDiff::fromFile(values, rules, &refusal);
     if (!refusal.isEmpty())
-        side.code = usageError(QStringLiteral("%1 is not a settings file: %2").arg(word, refusal));
+        side.code = usageError(args, QStringLiteral("%1 is not a settings file: %2").arg(word, refusal));
     return side;
 }
 
-int settingsDiff(Session &session, CommandArgs &args)
+int settingsDiff(Session &session, const CommandArgs &args)
 {
     const bool json = args.flag(QStringLiteral("--json"));
     SettingsFile::LoadRules rules;
     rules.developerCurrents = args.flag(QStringLiteral("--developer-currents"));
-    const QString a = args.next();
-    const QString b = args.next();
-    if (!args.done())
-        return argsError(args);
-    if (a.isEmpty())
-        return usageError(QStringLiteral("settings diff needs A [B]: settings files or \"board\""));
-    if (session.options.board.serials.size() > 1)
-        return usageError(QStringLiteral("settings diff compares with one board; name another as board:SERIAL"));
+    const QString a = args.argument(0);
+    const QString b = args.argument(1);
     // Files are read first, so a wrong one is told before any board is
     // reached.
     const QString second = b.isEmpty() ? QStringLiteral("board") : b;
     const bool aIsBoard = a.startsWith(QLatin1String("board"));
     DiffSide sideA, sideB;
     if (aIsBoard) {
-        sideB = diffSide(session, second, rules);
+        sideB = diffSide(session, args, second, rules);
         if (!sideB.code)
-            sideA = diffSide(session, a, rules);
+            sideA = diffSide(session, args, a, rules);
     } else {
-        sideA = diffSide(session, a, rules);
+        sideA = diffSide(session, args, a, rules);
         if (!sideA.code)
-            sideB = diffSide(session, second, rules);
+            sideB = diffSide(session, args, second, rules);
     }
     if (sideA.code || sideB.code)
         return sideA.code ? sideA.code : sideB.code;
@@ -375,33 +358,12 @@ int settingsDiff(Session &session, CommandArgs &args)
     return differences.empty() ? Exit::Ok : Exit::Failed;
 }
 
-} // namespace
-
-int cmdSettings(Session &session, CommandArgs &args)
-{
-    const QString action = args.next();
-    if (action != QLatin1String("set") && session.options.board.serials.size() > 1 && action != QLatin1String("diff"))
-        return usageError(QStringLiteral("only settings set takes several boards"));
-    if (action == QLatin1String("get"))
-        return settingsGet(session, args);
-    if (action == QLatin1String("set"))
-        return settingsSet(session, args);
-    if (action == QLatin1String("diff"))
-        return settingsDiff(session, args);
-    return usageError(action.isEmpty() ? QStringLiteral("settings needs get, set or diff")
-                                       : QStringLiteral("unknown settings action \"%1\"").arg(action));
-}
-
-int cmdName(Session &session, CommandArgs &args)
+int setName(Session &session, const CommandArgs &args)
 {
     const bool save = args.flag(QStringLiteral("--save"));
-    const QString name = args.next();
-    if (!args.done())
-        return argsError(args);
-    if (name.isEmpty())
-        return usageError(QStringLiteral("name needs the new name"));
+    const QString name = args.argument(0);
     if (name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1F]"))))
-        return usageError(QStringLiteral("a name cannot hold control characters"));
+        return usageError(args, QStringLiteral("a name cannot hold control characters"));
     if (const int code = session.connectBoard(Need::Settings))
         return code;
     QJsonObject result;
@@ -412,6 +374,99 @@ int cmdName(Session &session, CommandArgs &args)
     if (kept != name)
         Out::warning(QStringLiteral("the board keeps 32 bytes; the name is cut to \"%1\"").arg(kept));
     return Exit::Ok;
+}
+
+} // namespace
+
+std::vector<Command> settingsCommands()
+{
+    using CommandLine::Option;
+    const QString save = QStringLiteral("--save");
+    const Option developerCurrents = Option::flag(
+        {QStringLiteral("--developer-currents")},
+        QStringLiteral("Take full-scale and idle currents up to 15 A, as the window's developer controls do, instead "
+                       "of 6 A."));
+    const QString tvs = QStringLiteral("*.tvs");
+    Form set{
+        QStringLiteral("set"),
+        {Argument::file(QStringLiteral("FILE.tvs | KEY=VALUE"), QStringLiteral("a settings file or KEY=VALUE"), tvs)
+             .asRepeated()},
+        {Option::flag({save}, QStringLiteral("Keep the settings over restarts: the board saves them.")),
+         developerCurrents,
+         Option::flag({QStringLiteral("--all")},
+                      QStringLiteral("The file to every board there is, one after the other (instead of -d "
+                                     "SERIAL given for each).")),
+         Option::flag({QStringLiteral("--dry-run")},
+                      QStringLiteral("Write nothing: show, for each board, how its settings differ from the "
+                                     "file's.")),
+         Option::flag({QStringLiteral("--json")},
+                      QStringLiteral("With --dry-run: each board's differences as one JSON line."))
+             .with({QStringLiteral("--dry-run")})},
+        QStringLiteral(
+            "Loads FILE.tvs by the window's rules (a value outside its control's range is adjusted, with one "
+            "warning each; a file that is not a settings file is a usage error), writes it to the board "
+            "(driver values, the name when the file has one, motion settings without moving), reads it back "
+            "and shows it; fails when the board did not take it. Refused while the motor moves. With "
+            "KEY=VALUE words (FullScaleCurrent=2.5 DriverSettings/TemperatureLimit=70, in the file's units) "
+            "only those settings change, and are shown as the board took them. With -d SERIAL given for "
+            "several boards, or --all, the file goes to each board in turn, one line a board (applied, "
+            "differences left after read-back, refused, not found); exit 1 when any did not take it."),
+        settingsSet};
+    set.severalBoards = true;
+    return {
+        {QStringLiteral("settings"),
+         QStringLiteral("the driver settings: shown, compared, saved to a file or written"),
+         QStringLiteral("Settings files (.tvs) are the window's: INI files with the groups DriverSettings and "
+                        "TrajectorySettings, UTF-8. A setting is named by its key (FullScaleCurrent) or with its "
+                        "group (DriverSettings/FullScaleCurrent); see docs/settings.md."),
+         {{QStringLiteral("get"),
+           {Argument::file(QStringLiteral("FILE.tvs | KEY"), QStringLiteral("a settings file or setting names"), tvs)
+                .asOptional()
+                .asRepeated()},
+           {},
+           QStringLiteral("Shows the board's name, its settings line, the register dump and its motion settings; "
+                          "with FILE.tvs, saves them there instead, as a settings file the window loads; with "
+                          "KEY words, those settings as KEY=VALUE lines."),
+           settingsGet},
+          set,
+          {QStringLiteral("diff"),
+           {Argument::file(QStringLiteral("A"), QStringLiteral("a settings file, board or board:SERIAL"), tvs),
+            Argument::file(QStringLiteral("B"), QStringLiteral("a settings file, board or board:SERIAL"), tvs)
+                .asOptional()},
+           {Option::flag({QStringLiteral("--json")}, QStringLiteral("The differences as one JSON line.")),
+            developerCurrents},
+           QStringLiteral("Compares two settings files, or a file and a board (\"board\": the one torvan60ctl "
+                          "uses, \"board:SERIAL\": that one), as the board holds them; with A alone, A against "
+                          "the board. One line per setting that differs; exit 0 when equal, 1 when not."),
+           settingsDiff}},
+         {{Exit::Failed, QStringLiteral("the board refused or did not take the settings, a board of a roll-out "
+                                        "did not, the file cannot be written, or diff found differences")},
+          {Exit::Usage, QStringLiteral("usage error, or a file that is not a settings file")}},
+         {{QStringLiteral("torvan60ctl --simulate settings get"), QStringLiteral("The settings of the board:")},
+          {QStringLiteral("torvan60ctl --simulate settings get bench.tvs"),
+           QStringLiteral("Saved as a settings file:")},
+          {QStringLiteral("torvan60ctl --simulate settings set bench.tvs --save"),
+           QStringLiteral("That file written to a board, kept over restarts:")},
+          {QStringLiteral("torvan60ctl --simulate settings set FullScaleCurrent=2.5 TemperatureLimit=70"),
+           QStringLiteral("Two settings changed, the others left alone:")},
+          {QStringLiteral("torvan60ctl --simulate settings diff bench.tvs"),
+           QStringLiteral("The file against the board (equal: exit 0):")},
+          {QStringLiteral("torvan60ctl --simulate-boards=3 settings set bench.tvs --all --dry-run"),
+           QStringLiteral("What the file would change on each of three boards:")}}},
+        {QStringLiteral("name"),
+         QStringLiteral("set the board's name"),
+         QStringLiteral("Sets the board's name and reads it back. The board keeps 32 bytes of it (UTF-8): a longer "
+                        "name is cut, with a warning."),
+         {{QString(),
+           {Argument::text(QStringLiteral("NEW"), QStringLiteral("the new name"))},
+           {Option::flag({save}, QStringLiteral("Keep the name over restarts: the board saves its settings."))},
+           QString(),
+           setName}},
+         {{Exit::Failed, QStringLiteral("the board refused the name")}},
+         {{QStringLiteral("torvan60ctl --simulate name \"Bench 7\""), QStringLiteral("Names the board:")},
+          {QStringLiteral("torvan60ctl --simulate name \"Line 4 axis X\" --save"),
+           QStringLiteral("And keeps the name over restarts:")}}},
+    };
 }
 
 } // namespace Cli

@@ -40,38 +40,33 @@ int watchStatus(Session &session, bool csv, qint64 count)
     return Exit::Ok;
 }
 
-} // namespace
-
-int cmdList(Session &session, CommandArgs &args)
+int list(Session &session, const CommandArgs &args)
 {
-    if (!args.done())
-        return argsError(args);
     const std::vector<Session::Board> boards = session.boards();
     if (boards.empty()) {
         Out::error(QStringLiteral("no board found"));
         return Exit::NoBoard;
     }
+    const bool serials = args.flag(QStringLiteral("--serials"));
     for (const Session::Board &board : boards) {
         const QString state = !board.held              ? QStringLiteral("free")
                               : board.holder.isEmpty() ? QStringLiteral("held")
                                                        : QStringLiteral("served by ") + board.holder;
-        Out::line(QStringLiteral("%1\t%2\t%3\t%4").arg(board.serial, board.product, board.path, state));
+        Out::line(serials ? board.serial
+                          : QStringLiteral("%1\t%2\t%3\t%4").arg(board.serial, board.product, board.path, state));
     }
     return Exit::Ok;
 }
 
-int cmdStatus(Session &session, CommandArgs &args)
+int status(Session &session, const CommandArgs &args)
 {
     const bool json = args.flag(QStringLiteral("--json"));
     const bool watch = args.flag(QStringLiteral("--watch"));
     const bool csv = args.flag(QStringLiteral("--csv"));
     qint64 count = 0;
-    if (!args.integer(QStringLiteral("--count"), 1, MaxInt32, count) || !args.done())
-        return argsError(args);
-    if ((csv || count) && !watch)
-        return usageError(QStringLiteral("--csv and --count go with --watch"));
+    args.integer(QStringLiteral("--count"), count);
     if (json && watch)
-        return usageError(QStringLiteral("--json takes one snapshot; it does not go with --watch"));
+        return usageError(args, QStringLiteral("--json takes one snapshot; it does not go with --watch"));
     if (const int code = session.connectBoard(Need::Identity))
         return code;
     QJsonObject identity;
@@ -105,6 +100,64 @@ int cmdStatus(Session &session, CommandArgs &args)
             Out::line(line);
     }
     return Exit::Ok;
+}
+
+} // namespace
+
+std::vector<Command> statusCommands()
+{
+    using CommandLine::Option;
+    const QStringList watch{QStringLiteral("--watch")};
+    return {
+        {QStringLiteral("list"),
+         QStringLiteral("the boards on the bus and those other programs serve"),
+         QStringLiteral(
+             "One line per board, its fields separated by tabs: the serial number, the product, the path "
+             "and its state: \"free\", \"held\" (held open by another program) or \"served by PROGRAM "
+             "(pid N)\", which torvan60ctl reaches through that program (a served board's product is the one "
+             "its holder names). Free boards come first, in bus order."),
+         {{QString(),
+           {},
+           {Option::flag({QStringLiteral("--serials")},
+                         QStringLiteral("Only the serial numbers, one a line, for scripts and the shell "
+                                        "completion."))},
+           QString(),
+           list}},
+         {{Exit::NoBoard, QStringLiteral("no board found")}},
+         {{QStringLiteral("torvan60ctl --simulate-boards=3 list"), QStringLiteral("Three simulated boards, all free:")},
+          {QStringLiteral("torvan60ctl --simulate=held --simulate-boards=2 list --serials"),
+           QStringLiteral("Only the serial numbers, the held board's too:")}}},
+        {QStringLiteral("status"),
+         QStringLiteral("identity, firmware and live data, once or as they come"),
+         QStringLiteral("Shows the board's identity (name, unique id, versions, firmware state) and one live "
+                        "snapshot: the filtered supply voltage and temperature, the current, the driver state and "
+                        "its text, the faults and their texts, the input pins, the operating mode, the position and "
+                        "the speed. A board in its boot loader sends no live data: it shows its identity only."),
+         {{QString(),
+           {},
+           {Option::flag({QStringLiteral("--json")},
+                         QStringLiteral("One JSON object holding the identity and the snapshot, with the keys of the "
+                                        "service's identity and status (docs/service.md).")),
+            Option::flag({QStringLiteral("--watch")},
+                         QStringLiteral("One line per live report until Ctrl-C or SIGTERM (exit 0, every line "
+                                        "written) or --count lines.")),
+            Option::flag({QStringLiteral("--csv")},
+                         QStringLiteral("With --watch: the header and rows of a recording of the window instead, "
+                                        "with its columns and units, RFC 4180, CR LF line ends, dot decimals in "
+                                        "any locale; the elapsed time counts from the start of watching."))
+                .with(watch),
+            Option::integer({QStringLiteral("--count")}, QStringLiteral("N"), 1, MaxInt32,
+                            QStringLiteral("With --watch: end after N lines, {min} to {max}."))
+                .with(watch)},
+           QString(),
+           status}},
+         {{Exit::Failed, QStringLiteral("the board refused or sent no live data, or --watch on a board in its boot "
+                                        "loader")}},
+         {{QStringLiteral("torvan60ctl --simulate status"), QStringLiteral("The simulated board, once:")},
+          {QStringLiteral("torvan60ctl --simulate status --json"), QStringLiteral("The same as one JSON object:")},
+          {QStringLiteral("torvan60ctl --simulate status --watch --csv --count 20 > live.csv"),
+           QStringLiteral("Twenty live reports into a file the window's Records page opens:")}}},
+    };
 }
 
 } // namespace Cli

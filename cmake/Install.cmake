@@ -12,6 +12,9 @@
 #                                              docs/ (the service, the MQTT
 #                                              bridge, the records), and the
 #                                              unit's example settings
+#   share/man/man1/torvan60.1.gz (and torvan60ctl.1.gz)  manual pages
+#   share/bash-completion/completions/torvan60ctl  its bash completion, where
+#                                              bash-completion looks
 # The window finds share/torvan60 from its own folder (ui/Pictures.cpp), so
 # the tree works under any prefix. Included last by the top-level list, after
 # every executable target is defined.
@@ -30,7 +33,11 @@ if(TARGET torvan60ctl)
                    \"${TORVAN_UNIT_OUT}\" @ONLY)")
   install(FILES ${TORVAN_UNIT_OUT} DESTINATION lib/systemd/system)
   install(FILES ${PROJECT_SOURCE_DIR}/scripts/systemd/serve.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)
+  install(FILES ${TORVAN_MANUAL_DIR}/torvan60ctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${TORVAN_MANUAL_DIR}/completions/torvan60ctl
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
+install(FILES ${TORVAN_MANUAL_DIR}/torvan60.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The documentation as the source tree has it, so that its links between
 # pages hold.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/torvan60)

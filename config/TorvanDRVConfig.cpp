@@ -3,6 +3,7 @@
 #include "config/DriverRegisterCodec.h"
 #include "config/SettingsFile.h"
 #include "device/TorvanDRV.h"
+#include "log/LogText.h"
 
 void TorvanDRV::DrvSettings2DriverRegisters()
 {
@@ -67,7 +68,8 @@ bool TorvanDRV::LoadSettingsFromFile(const QString &path, bool developerCurrents
         log(QStringLiteral("Not a settings file (%1), nothing loaded: %2").arg(result.refusal, path));
         return false;
     }
+    // The file's keys and values, as the file has them.
     for (const QString &line : result.adjustments)
-        log(line);
+        log(LogText::escaped(line, 200));
     return true;
 }

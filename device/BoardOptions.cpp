@@ -35,9 +35,38 @@ OptionRead takeValueOption(const QStringList &args, int &i, const QString &name,
     return OptionRead::Taken;
 }
 
+const CommandLine::Options &boardOptionDeclarations()
+{
+    using CommandLine::Option;
+    static const CommandLine::Options options = {
+        Option::serial({QStringLiteral("-d"), QStringLiteral("--serial")},
+                       QStringLiteral("Use the board with this USB serial number and leave every other board alone. "
+                                      "Given more than once, for the commands that work on several boards (settings "
+                                      "set): each of these boards."))
+            .repeated(),
+        Option::choice({QStringLiteral("--simulate")}, QStringLiteral("SCENARIO"), simulationScenarioNames(),
+                       QStringLiteral("Use simulated boards instead of the USB bus: an up-to-date board with live "
+                                      "data, driver settings, motion and PWM, fresh from the factory on every "
+                                      "start. With SCENARIO the first board plays a practice scenario: ") +
+                           simulationScenarioNames().join(QStringLiteral(", ")) + QLatin1Char('.'))
+            .attached(),
+        Option::integer({QStringLiteral("--simulate-boards")}, QStringLiteral("N"), 1, MaxSimulatedBoards,
+                        QStringLiteral("Put N simulated boards on the bus, {min} to {max}, with the serial numbers "
+                                       "SIM60-000001 and on; implies --simulate. The scenario applies to the first "
+                                       "board.")),
+        Option::file({QStringLiteral("--trace")}, QStringLiteral("FILE"), QString(),
+                     QStringLiteral("Append every HID write and every read that returned data to FILE: milliseconds "
+                                    "since the start, W or R, and the bytes in hexadecimal. Give a name that begins "
+                                    "with - as --trace=NAME.")),
+    };
+    return options;
+}
+
 OptionRead takeBoardOption(const QStringList &args, int &i, BoardOptions &options, QString &error)
 {
     const QString &arg = args.at(i);
+    if (!CommandLine::find(boardOptionDeclarations(), arg))
+        return OptionRead::Other;
     if (arg == QLatin1String("--simulate")) {
         options.simulate = true;
         return OptionRead::Taken;
@@ -81,8 +110,19 @@ OptionRead takeBoardOption(const QStringList &args, int &i, BoardOptions &option
     return takeValueOption(args, i, QStringLiteral("--trace"), QStringLiteral("a file name"), options.traceFile, error);
 }
 
+CommandLine::ManSection simulationManSection(const QString &intro)
+{
+    CommandLine::ManSection section(QStringLiteral("SIMULATED BOARDS"));
+    section.text = intro;
+    for (const SimulationScenario &scenario : simulationScenarios())
+        section.items.emplace_back(scenario.name, QStringLiteral("The first board %1.").arg(scenario.description));
+    return section;
+}
+
 QString boardOptionsUsage()
 {
-    return QStringLiteral("--simulate[=") + simulationScenarioNames().join(QLatin1Char('|')) +
-           QStringLiteral("] --simulate-boards=N --serial SERIAL --trace FILE");
+    QStringList usage;
+    for (const CommandLine::Option &option : boardOptionDeclarations())
+        usage << option.usage();
+    return usage.join(QLatin1Char(' '));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cmdline/ManPage.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -47,6 +49,14 @@ bool isOptionValue(const QString &arg, OptionValue kind);
 // names the value for the error. No value is empty.
 OptionRead takeValueOption(const QStringList &args, int &i, const QString &name, const QString &what, QString &out,
                            QString &error, OptionValue kind = OptionValue::Text);
+
+// The shared options as declared: only these are taken, and the help texts
+// and manual pages of every front end show them from here.
+const CommandLine::Options &boardOptionDeclarations();
+
+// The manual pages' section on the simulated boards: intro, then what each
+// scenario of --simulate does.
+CommandLine::ManSection simulationManSection(const QString &intro);
 
 // The shared options as one line for usage messages.
 QString boardOptionsUsage();

@@ -3,6 +3,7 @@
 #include "config/DriverRegisterCodec.h"
 #include "device/ByteOrder.h"
 #include "device/Scrambler.h"
+#include "log/LogText.h"
 #include "log/Logger.h"
 
 #include <QTimer>
@@ -27,6 +28,12 @@ SteadyClock &steadyClock()
 
 constexpr int EnumerationPeriodMs = 200;
 constexpr int DeviceInfoPollMs = 600;
+
+// A board as the log names it; its USB strings are the device's words.
+QString describeBoard(const QString &product, const QString &serial)
+{
+    return LogText::escaped(product) + QStringLiteral(" Serial: ") + LogText::escaped(serial);
+}
 
 } // namespace
 
@@ -162,7 +169,7 @@ void TorvanDRV::Connect()
         for (const HidDeviceEntry &entry : enumerationList) {
             if (Connected || !isMatchingBoard(entry))
                 continue;
-            const QString id = entry.product + QStringLiteral(" Serial: ") + entry.serialNumber;
+            const QString id = describeBoard(entry.product, entry.serialNumber);
             const bool retrying = failedOpenPaths.count(entry.path) > 0;
             if (!retrying)
                 log(QStringLiteral("Connecting to: ") + id + QStringLiteral("..."));
@@ -180,10 +187,11 @@ void TorvanDRV::Connect()
         if (chosen) {
             productString = chosen->product;
             serialString = chosen->serialNumber;
-            const QString id = productString + QStringLiteral(" Serial: ") + serialString;
+            const QString id = describeBoard(productString, serialString);
             transport->setNonblocking(handle, 1);
             Connected = true;
             Identified = false;
+            boardMotionKnown = false; // its record is read with its settings
             log(QStringLiteral("Connected to: ") + id);
             emit newDriverInfoAvailable();
             rxTimer->start(ReceivePeriodMs);
@@ -337,12 +345,17 @@ void TorvanDRV::dispatchInputReport()
         emit newDriverValuesAvailable();
         log(QStringLiteral("Values read from driver."));
         break;
-    case Report::RptOtherSettings:
+    case Report::RptOtherSettings: {
+        const TrajectoryDataRecord window = TrajectoryData;
+        const TrajectoryDataRecord configured = boardTrajectory;
         Buffer2OtherSettings();
+        takeReportedMotion(window, configured);
         emit newDriverValuesAvailable();
         break;
+    }
     case Report::RptRTData:
         Buffer2RTData();
+        putBackLentProfile();
         emit newRTDataAvailable();
         break;
     case Report::RptDriverName: {
@@ -353,7 +366,7 @@ void TorvanDRV::dispatchInputReport()
             if (InputReport[i] > 0x1F)
                 bytes.append(static_cast<char>(InputReport[i]));
         const QString name = QString::fromUtf8(bytes);
-        log(QStringLiteral("Device name: ") + name);
+        log(QStringLiteral("Device name: ") + LogText::escaped(name));
         DrvSettings.DriverName = name;
         boardSettings.DriverName = name;
         emit newDriverValuesAvailable();

@@ -124,6 +124,28 @@ public:
     void SendTrajectory(const TrajectoryDataRecord &trajectory, bool autoRun, bool binxButtons);
     QString SendDriverName(const QString &name);
 
+    // ---- Motion shared by several front ends ----
+    // A client's move or run with a speed profile of its own: the board has
+    // that profile only while this motion lasts. The board's settings (the
+    // record above) keep the configured profile, the one the last settings
+    // write gave it; once the motor rests at the target, the configured
+    // profile is put back on the board.
+    void LendTrajectory(const TrajectoryDataRecord &trajectory, bool autoRun, bool binxButtons);
+    // The stop of every front end (the window's Stop button and Escape key,
+    // the service's stop): the motor brakes with the configured deceleration
+    // (OnBoardTrajectory().MaxDecel), whatever a move asked for. When the
+    // board's motion record holds another profile, a trajectory command
+    // first puts the configured one back, aimed where the motor comes to
+    // rest at that deceleration (in speed mode: a requested speed of 0);
+    // otherwise only the stop command goes out.
+    void StopMotion();
+    // The position limits every front end keeps targets within
+    // (TrajectoryData.PosLimitLower to PosLimitUpper, both included): the
+    // service refuses a target outside them, the window's controls and jogs
+    // stop at the nearer one.
+    bool WithinPositionLimits(int64_t target) const;
+    int32_t ClampedToPositionLimits(int64_t target) const;
+
     // ---- Driver configuration ----
     void DrvSettings2DriverRegisters();
     void DriverRegisters2Buffer();
@@ -216,6 +238,20 @@ private:
     void logReportRead();
     void summariseReportsRead();
     void decodeDriverInfo();
+    // The trajectory command for a record, with these mode bits (bit 0 the
+    // external buttons, bit 1 speed mode); what the board's motion record
+    // holds from then on.
+    void sendTrajectory(const TrajectoryDataRecord &record, unsigned char modeBits);
+    // The board's settings after a trajectory command in these modes.
+    void keepSentTrajectory(const TrajectoryDataRecord &t, bool autoRun, bool binxButtons);
+    // The configured profile with the motion record the board holds.
+    TrajectoryDataRecord configuredOnBoard() const;
+    // The other-settings reply just decoded, over the working and the
+    // board's records as they were before it: the board's motion record
+    // noted, and a lent profile not taken for the configured one.
+    void takeReportedMotion(const TrajectoryDataRecord &window, const TrajectoryDataRecord &configured);
+    // A live report: a lent profile goes once its move has ended.
+    void putBackLentProfile();
     // One non-blocking read into the input record; the HID layer's count.
     int readReport();
     enum class PollResult { Reply, NoReply, ReadFailed };
@@ -253,6 +289,13 @@ private:
     int readLinesThisSecond = 0;
     int readsNotLogged = 0;
     int32_t liveModeBefore = 0; // operating mode of the previous live report
+    // The board's motion record as far as known: what the last trajectory
+    // command carried or the board reported since, a lent profile included.
+    TrajectoryDataRecord boardMotion;
+    bool boardMotionKnown = false;
+    // A client's profile is on the board, for its move to this target.
+    bool profileLent = false;
+    int32_t lentTarget = 0;
     double voltageHistory[5] = {0, 0, 0, 0, 0};
     double temperatureHistory[5] = {0, 0, 0, 0, 0};
 

@@ -5,6 +5,7 @@
 #include "config/SettingsFile.h"
 #include "device/ByteOrder.h"
 #include "device/TorvanDRV.h"
+#include "log/LogText.h"
 
 #include <QByteArray>
 #include <QTimer>
@@ -94,7 +95,7 @@ QString TorvanDRV::SendDriverName(const QString &name)
     std::memcpy(OutputReport + 3, bytes.constData(), static_cast<size_t>(bytes.size()));
     // The log holds the name as the board will keep it.
     const QString sent = QString::fromUtf8(bytes);
-    log(QStringLiteral("Changing device custom name to: ") + sent);
+    log(QStringLiteral("Changing device custom name to: ") + LogText::escaped(sent));
     SendReport();
     if (Connected)
         boardSettings.DriverName = sent;
@@ -223,9 +224,17 @@ void TorvanDRV::WriteTrajectory()
 
 void TorvanDRV::SendTrajectory(const TrajectoryDataRecord &t, bool autoRun, bool binxButtons)
 {
+    // A settings write: its profile is the configured one from now on.
+    profileLent = false;
+    sendTrajectory(t, static_cast<unsigned char>((autoRun ? 2 : 0) | (binxButtons ? 1 : 0)));
+    keepSentTrajectory(t, autoRun, binxButtons);
+}
+
+void TorvanDRV::sendTrajectory(const TrajectoryDataRecord &t, unsigned char modeBits)
+{
     unsigned char *out = OutputReport;
     out[2] = Report::CmdWriteTrajectory;
-    out[3] = static_cast<unsigned char>((autoRun ? 2 : 0) | (binxButtons ? 1 : 0));
+    out[3] = modeBits;
     putLE32(out + 21, t.FinalPosition);
     putLE32(out + 25, t.MaxSpeed);
     putLE32(out + 29, t.MaxAccel);
@@ -236,6 +245,12 @@ void TorvanDRV::SendTrajectory(const TrajectoryDataRecord &t, bool autoRun, bool
     putLE32(out + 45, t.BIN2Steps);
     putLE32(out + 49, t.RequestedSpeed);
     SendReport();
+    boardMotion = t;
+    boardMotionKnown = true;
+}
+
+void TorvanDRV::keepSentTrajectory(const TrajectoryDataRecord &t, bool autoRun, bool binxButtons)
+{
     if (!Connected)
         return;
     // The board keeps the motion settings, not the holder's own ones; it

@@ -1,6 +1,7 @@
 #include "mqtt/HaDiscovery.h"
 
 #include "device/StatusTexts.h"
+#include "mqtt/MqttConfig.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -150,7 +151,7 @@ QByteArray statusTopic(const QString &discoveryPrefix)
 std::vector<Config> configs(const QString &discoveryPrefix, const QString &topicPrefix, const Device &device,
                             const QSet<QString> &allowed)
 {
-    const QString base = topicPrefix + QLatin1Char('/') + device.serial + QLatin1Char('/');
+    const QString base = topicPrefix + QLatin1Char('/') + MqttTopics::level(device.serial) + QLatin1Char('/');
     const QString node = nodeId(device.serial);
     const QJsonObject deviceObject{
         {QStringLiteral("identifiers"), QJsonArray{device.serial}},

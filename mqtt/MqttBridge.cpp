@@ -2,6 +2,7 @@
 
 #include "device/StatusTexts.h"
 #include "device/TorvanDRV.h"
+#include "log/LogText.h"
 #include "log/Logger.h"
 #include "mqtt/HaDiscovery.h"
 #include "mqtt/MqttLink.h"
@@ -39,14 +40,17 @@ MqttMessage message(const QByteArray &topic, const QByteArray &payload, int qos,
 
 MqttBridge::MqttBridge(const MqttConfig &config, const QString &serial, BoardService &service, TorvanDRV &drv,
                        BoardPresence &presence, const WallClock &wallClock, Logger *logger, QObject *parent)
-    : QObject(parent), config(config), serial(serial), base((config.prefix + QLatin1Char('/') + serial).toUtf8() + '/'),
-      service(service), drv(drv), presence(presence), wallClock(wallClock), logger(logger)
+    : QObject(parent), config(config), serial(serial),
+      base((config.prefix + QLatin1Char('/') + MqttTopics::level(serial)).toUtf8() + '/'), service(service), drv(drv),
+      presence(presence), wallClock(wallClock), logger(logger)
 {
     program = QStringLiteral("MQTT ") + config.url;
     // Never empty, so that the service limits this client: with nothing
     // named, only hello (which the service always takes) is left.
     allowed = config.allowed;
     allowed.insert(QStringLiteral("hello"));
+    // Whoever speaks on the broker, the client is the broker connection.
+    renamable = false;
 
     const QByteArray clientId =
         QStringLiteral("torvan60ctl-%1-%2").arg(serial).arg(QCoreApplication::applicationPid()).toUtf8();
@@ -74,7 +78,7 @@ MqttBridge::MqttBridge(const MqttConfig &config, const QString &serial, BoardSer
             if (outage)
                 return;
             outage = true;
-            log(QString::fromLatin1(what).arg(this->config.url, reason));
+            log(QString::fromLatin1(what).arg(this->config.url, LogText::escaped(reason, 200)));
         };
     };
     connect(link.get(), &MqttLink::connectFailed, this,

@@ -255,3 +255,14 @@ QString checkCaFile(const QString &fileName, MqttConfig &config)
 }
 
 } // namespace MqttOptions
+
+QString MqttTopics::level(const QString &serial)
+{
+    QString level = serial.isEmpty() ? QStringLiteral("_") : serial;
+    for (int i = 0; i < level.size(); ++i) {
+        const ushort c = level.at(i).unicode();
+        if (c == '/' || c == '+' || c == '#' || c < 0x20 || (c >= 0x7f && c < 0xa0) || (i == 0 && c == '$'))
+            level[i] = QLatin1Char('_');
+    }
+    return level;
+}

@@ -59,3 +59,13 @@ QString parseDiscoveryPrefix(const QString &prefix, MqttConfig &config);
 QString parseSparkplug(const QString &text, MqttConfig &config, const QString &hostName);
 
 } // namespace MqttOptions
+
+namespace MqttTopics {
+
+// A board's serial as one topic level: the board names itself, so a "/", a
+// wildcard, a control character or a leading "$" (the broker's topics)
+// becomes "_", and an empty serial is "_". The payloads keep the serial as
+// the board tells it.
+QString level(const QString &serial);
+
+} // namespace MqttTopics

@@ -1,6 +1,7 @@
 #include "mqtt/SparkplugNode.h"
 
 #include "device/TorvanDRV.h"
+#include "log/LogText.h"
 #include "mqtt/MqttLink.h"
 #include "service/BoardPresence.h"
 #include "service/Rpc.h"
@@ -14,20 +15,6 @@ using namespace Sparkplug;
 namespace {
 
 constexpr qint64 RebirthAlias = 1;
-
-// Text that came from the broker, for the log: control characters shown as
-// escapes, and cut to a line's length.
-QString printable(const QString &text)
-{
-    QString out;
-    for (const QChar c : text.left(200)) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return text.size() > 200 ? out + QStringLiteral("...") : out;
-}
 
 Metric metric(const char *name, qint64 alias, DataType type, const QVariant &value)
 {
@@ -72,7 +59,7 @@ QByteArray SparkplugNode::topic(const char *type, bool device) const
     QString t =
         QStringLiteral("spBv1.0/%1/%2/%3").arg(config.sparkplugGroup, QLatin1String(type), config.sparkplugEdge);
     if (device)
-        t += QLatin1Char('/') + serial;
+        t += QLatin1Char('/') + MqttTopics::level(serial);
     return t.toUtf8();
 }
 
@@ -249,12 +236,13 @@ void SparkplugNode::onConnected()
 
 void SparkplugNode::refuse(const QString &what, const QString &why)
 {
-    hooks.log(QStringLiteral("Sparkplug command refused from %1: %2: %3").arg(config.url, what, printable(why)));
+    hooks.log(
+        QStringLiteral("Sparkplug command refused from %1: %2: %3").arg(config.url, what, LogText::escaped(why, 200)));
     hooks.event(QStringLiteral("command_failed"),
                 {{QStringLiteral("source"), QStringLiteral("sparkplug")},
                  {QStringLiteral("message_type"), what},
-                 {QStringLiteral("error"),
-                  QJsonObject{{QStringLiteral("code"), Rpc::Refused}, {QStringLiteral("message"), printable(why)}}}});
+                 {QStringLiteral("error"), QJsonObject{{QStringLiteral("code"), Rpc::Refused},
+                                                       {QStringLiteral("message"), LogText::escaped(why, 200)}}}});
 }
 
 void SparkplugNode::onReceived(const QByteArray &topicName, const QByteArray &payload)

@@ -3,8 +3,10 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, in build-fuzz/, and runs
 # each for the given number of seconds (default 60):
 #
-#     scripts/fuzz.sh [SECONDS] [TARGET...]      targets: reports settings_line settings_file options service recording
-#                                                         sparkplug_command
+#     scripts/fuzz.sh [SECONDS] [TARGET...]
+#
+# targets: reports settings_line settings_file options cli_options service
+# recording sparkplug_command (all when none is named).
 #
 # Each run starts from the seed corpus in tests/fuzz/corpus/<target>/ and
 # keeps what it finds in build-fuzz/corpus/<target>/. A crashing input is
@@ -16,7 +18,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(reports settings_line settings_file options service recording sparkplug_command)
+  targets=(reports settings_line settings_file options cli_options service recording sparkplug_command)
 fi
 
 "$here/scripts/setup.sh" --fuzz

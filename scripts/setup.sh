@@ -41,6 +41,12 @@ packages=(
   desktop-file-utils
   dpkg-dev
   file
+  # The manual pages and the bash completion the build makes: read by man
+  # (man-db, with groff-base) and bash-completion in the tests, as a user
+  # reads them after installing.
+  man-db
+  groff-base
+  bash-completion
   # The real HID library runs under test against an emulated device node.
   umockdev
   libumockdev-dev

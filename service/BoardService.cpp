@@ -3,6 +3,7 @@
 #include "device/Clock.h"
 #include "device/Records.h"
 #include "device/TorvanDRV.h"
+#include "log/LogText.h"
 #include "log/Logger.h"
 #include "record/WallClock.h"
 #include "service/StatusJson.h"
@@ -16,13 +17,16 @@ constexpr int DeadlineCheckMs = 20;
 // more are refused, so that a client cannot make the holder keep any
 // number of them.
 constexpr int MaxQueuedRequests = 64;
+// A command as the log and the window show it, at most.
+constexpr int MaxCommandChars = 160;
+// Why one was refused (an error message may quote what the client sent).
+constexpr int MaxReasonChars = 200;
 
 } // namespace
 
 BoardService::BoardService(TorvanDRV &drv, MonotonicClock &clock, const WallClock &wallClock, QObject *parent)
     : QObject(parent), drv(drv), clock(clock), wallClock(wallClock)
 {
-    wasConnected = drv.IsConnected();
     deadlineTimer.setInterval(DeadlineCheckMs);
     connect(&deadlineTimer, &QTimer::timeout, this, &BoardService::poll);
     connect(&drv, &TorvanDRV::newRTDataAvailable, this, &BoardService::onLiveReport);
@@ -30,7 +34,6 @@ BoardService::BoardService(TorvanDRV &drv, MonotonicClock &clock, const WallCloc
     connect(&drv, &TorvanDRV::newDriverInfoAvailable, this, [this] {
         if (!connected())
             boardLost();
-        wasConnected = connected();
     });
 }
 
@@ -132,12 +135,9 @@ void BoardService::detach(ServicePeer *peer)
     const auto found = peers.find(peer);
     if (found == peers.end())
         return;
-    if (found->second.busy)
-        found->second.busy->finished = true;
-    // Waits of its calls (a stop's among them) end unanswered.
-    for (Wait &wait : waits)
-        if (wait.call->peer == peer)
-            wait.call->finished = true;
+    // Its calls, the busy one, the waiting ones and a stop's among them,
+    // end unanswered wherever they are held.
+    *found->second.present = false;
     const bool announced = found->second.announced;
     peers.erase(found);
     if (announced)
@@ -170,23 +170,29 @@ void BoardService::receive(ServicePeer *peer, const QByteArray &line)
     }
     if (!peer->allowed.isEmpty() && !peer->allowed.contains(request.method) &&
         request.method != QLatin1String("hello")) {
-        log(QStringLiteral("Remote command refused from %1: %2 is not allowed").arg(peer->describe(), request.method));
+        const QString method = LogText::escaped(request.method);
+        log(QStringLiteral("Remote command refused from %1: %2 is not allowed").arg(peer->describe(), method));
+        emit remoteCommandRefused(peer->describe(), method, QStringLiteral("not allowed"));
         return refuse(Rpc::Refused, QStringLiteral("\"%1\" is not allowed here").arg(request.method));
     }
     // A stop acts at once, whatever the client's other requests wait for.
-    if (request.method == QLatin1String("stop")) {
-        auto call = std::make_shared<Call>();
-        call->peer = peer;
-        call->request = request;
-        dispatch(call);
-        return;
-    }
+    if (request.method == QLatin1String("stop"))
+        return dispatch(newCall(peer, request));
     if (int(state.queue.size()) >= MaxQueuedRequests)
         return refuse(Rpc::Refused, QStringLiteral("too many requests wait on this connection (at most %1); wait "
                                                    "for their answers")
                                         .arg(MaxQueuedRequests));
     state.queue.push_back(request);
     pump(peer);
+}
+
+BoardService::CallPtr BoardService::newCall(ServicePeer *peer, const Rpc::Request &request)
+{
+    auto call = std::make_shared<Call>();
+    call->peer = peer;
+    call->present = peers.at(peer).present;
+    call->request = request;
+    return call;
 }
 
 void BoardService::pump(ServicePeer *peer)
@@ -202,9 +208,7 @@ void BoardService::pump(ServicePeer *peer)
         PeerState &state = found->second;
         if (state.busy || state.queue.empty())
             break;
-        auto call = std::make_shared<Call>();
-        call->peer = peer;
-        call->request = state.queue.front();
+        const CallPtr call = newCall(peer, state.queue.front());
         state.queue.pop_front();
         state.busy = call;
         dispatch(call);
@@ -215,13 +219,8 @@ void BoardService::pump(ServicePeer *peer)
 void BoardService::dispatch(const CallPtr &call)
 {
     const Rpc::Request &request = call->request;
-    if (changesBoard(request.method)) {
-        const QString command = describeCommand(request);
-        log(QStringLiteral("Remote command from %1: %2").arg(call->peer->describe(), command));
-        emit remoteCommand(call->peer->describe(), command);
-    }
     if (!connected() && request.method != QLatin1String("hello"))
-        return fail(call, Rpc::BoardLost, QStringLiteral("board %1 was lost").arg(boardName()));
+        return fail(call, Rpc::BoardLost, lostMessage());
     static const QSet<QString> inBootLoader = {QStringLiteral("hello"),          QStringLiteral("identity"),
                                                QStringLiteral("subscribe"),      QStringLiteral("unsubscribe"),
                                                QStringLiteral("firmware.check"), QStringLiteral("firmware.update"),
@@ -234,6 +233,25 @@ void BoardService::dispatch(const CallPtr &call)
         return;
     Rpc::Params params(request.params);
     (this->*handlers().at(request.method))(call, params);
+    // A handler still at work has carried its command out.
+    if (!call->finished)
+        carryOut(call);
+}
+
+void BoardService::carryOut(const CallPtr &call)
+{
+    if (call->announced || !changesBoard(call->request.method))
+        return;
+    call->announced = true;
+    const QString command = describeCommand(call->request);
+    log(QStringLiteral("Remote command from %1: %2").arg(call->peer->describe(), command));
+    emit remoteCommand(call->peer->describe(), command);
+}
+
+void BoardService::announceRefusal(const QString &peer, const QString &command, const QString &reason)
+{
+    log(QStringLiteral("Remote command refused from %1: %2 (%3)").arg(peer, command, reason));
+    emit remoteCommandRefused(peer, command, reason);
 }
 
 QString BoardService::describeCommand(const Rpc::Request &request) const
@@ -252,16 +270,26 @@ QString BoardService::describeCommand(const Rpc::Request &request) const
         words << it.key() + QLatin1Char('=') +
                      (value.isObject() ? QStringLiteral("{...}") : value.toVariant().toString());
     }
-    return words.join(QLatin1Char(' '));
+    // The client's words: shown escaped, cut to what a log line holds.
+    return LogText::escaped(words.join(QLatin1Char(' ')), MaxCommandChars);
 }
 
 void BoardService::reply(const CallPtr &call, const QJsonObject &result)
 {
+    if (!call->finished)
+        carryOut(call);
     finish(call, [&] { return Rpc::result(call->request.id, result); });
 }
 
 void BoardService::fail(const CallPtr &call, int code, const QString &message)
 {
+    // A command refused before it was carried out is announced as refused;
+    // one that failed after is not announced again.
+    if (!call->finished && !call->announced && changesBoard(call->request.method)) {
+        call->announced = true;
+        announceRefusal(call->peer->describe(), describeCommand(call->request),
+                        LogText::escaped(message, MaxReasonChars));
+    }
     finish(call, [&] { return Rpc::error(call->request.id, code, message); });
 }
 
@@ -270,6 +298,8 @@ void BoardService::finish(const CallPtr &call, const std::function<QByteArray()>
     if (call->finished)
         return;
     call->finished = true;
+    if (!*call->present)
+        return; // its client left; another may have its address now
     ServicePeer *peer = call->peer;
     if (!call->request.notification)
         peer->send(answer());
@@ -345,6 +375,9 @@ void BoardService::announceClosing(const QString &detail)
 void BoardService::waitFor(const CallPtr &call, int reports, const std::function<bool()> &done, int timeoutMs,
                            const std::function<QString()> &timeoutMessage, const std::function<void()> &then)
 {
+    // The command that the wait follows may have lost the board.
+    if (!connected())
+        return fail(call, Rpc::BoardLost, lostMessage());
     if (reports <= 0 && done()) {
         then();
         return;
@@ -363,15 +396,18 @@ void BoardService::waitFor(const CallPtr &call, int reports, const std::function
 
 void BoardService::checkWaits(bool liveReport)
 {
-    if (waits.empty())
+    // A wait that ends runs its client's next request, which never leads
+    // here again but may lose the board (boardLost sees these waits too).
+    if (waits.empty() || checking)
         return;
     // Waits that end may start others: those are looked at next time.
     std::vector<Wait> current;
     current.swap(waits);
+    checking = &current;
     std::vector<Wait> kept;
     const qint64 now = clock.nowMs();
     for (Wait &wait : current) {
-        if (wait.call->finished)
+        if (wait.call->finished || !*wait.call->present)
             continue;
         if (liveReport && wait.reportsLeft > 0)
             --wait.reportsLeft;
@@ -383,6 +419,7 @@ void BoardService::checkWaits(bool liveReport)
             kept.push_back(std::move(wait));
         }
     }
+    checking = nullptr;
     for (Wait &wait : waits)
         kept.push_back(std::move(wait));
     waits.swap(kept);
@@ -402,7 +439,6 @@ void BoardService::onLiveReport()
         boardLost();
         return;
     }
-    wasConnected = true;
     checkWaits(true);
     bool anyone = false;
     for (const auto &entry : peers)
@@ -434,17 +470,32 @@ void BoardService::onDriverValues()
     checkWaits(false);
 }
 
+QString BoardService::lostMessage() const
+{
+    return QStringLiteral("board %1 was lost").arg(boardName());
+}
+
 void BoardService::boardLost()
 {
-    if (!wasConnected && waits.empty())
-        return;
-    wasConnected = false;
-    const QString message = QStringLiteral("board %1 was lost").arg(boardName());
-    std::vector<Wait> lost;
-    lost.swap(waits);
+    // Every call the board's answer was owed to fails: the waiting ones
+    // (also those being looked at, when a command of a wait that ended lost
+    // the board) and each client's busy one (its handler may be the one
+    // whose command lost the board). Their clients' next requests start as
+    // each fails, and find the board gone.
+    std::vector<CallPtr> lost;
+    for (const Wait &wait : waits)
+        lost.push_back(wait.call);
+    waits.clear();
     deadlineTimer.stop();
-    for (Wait &wait : lost)
-        fail(wait.call, Rpc::BoardLost, message);
+    if (checking)
+        for (const Wait &wait : *checking)
+            lost.push_back(wait.call);
+    for (const auto &entry : peers)
+        if (entry.second.busy)
+            lost.push_back(entry.second.busy);
+    const QString message = lostMessage();
+    for (const CallPtr &call : lost)
+        fail(call, Rpc::BoardLost, message);
 }
 
 // ---------------------------------------------------------------------------
@@ -455,9 +506,10 @@ void BoardService::hello(const CallPtr &call, Rpc::Params &params)
     const QString program = params.text(QStringLiteral("program"), QString());
     if (!paramsOk(call, params))
         return;
-    if (!program.isEmpty() && program != call->peer->program) {
-        call->peer->program = program.left(64);
-    }
+    // Kept one character longer than it is shown, so that the log shows a
+    // longer name as cut.
+    if (call->peer->renamable && !program.isEmpty())
+        call->peer->program = program.left(ServicePeer::MaxProgramChars + 1);
     reply(call, {{QStringLiteral("protocol"), Rpc::ProtocolVersion},
                  {QStringLiteral("program"), holderProgram},
                  {QStringLiteral("pid"), holderPid},

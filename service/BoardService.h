@@ -51,6 +51,8 @@ public:
     // One line the client sent, without its line end.
     void receive(ServicePeer *peer, const QByteArray &line);
     int peerCount() const { return int(peers.size()); }
+    // Whether the board is there to take commands.
+    bool boardConnected() const { return connected(); }
 
     // Ends the waits whose time is up; a timer does it while any wait.
     void poll();
@@ -83,8 +85,11 @@ signals:
     // (driver values, name, mode flags, motion settings): a front end shows
     // the device object's records again, sending nothing.
     void boardSettingsChanged();
-    // A client's command that changes the board, as "move 5000".
+    // A client's command that changes the board, as "move 5000", once it is
+    // carried out (sent to the board).
     void remoteCommand(const QString &peer, const QString &command);
+    // One refused before anything was sent, and why.
+    void remoteCommandRefused(const QString &peer, const QString &command, const QString &reason);
     // A question of the holder's opened or was answered.
     void questionChanged();
 
@@ -92,12 +97,16 @@ private:
     struct Call
     {
         ServicePeer *peer = nullptr;
+        // False once the peer left: nothing is sent to it any more.
+        std::shared_ptr<bool> present;
         Rpc::Request request;
         bool finished = false;
+        bool announced = false; // logged and shown as carried out or refused
     };
     using CallPtr = std::shared_ptr<Call>;
     struct PeerState
     {
+        std::shared_ptr<bool> present = std::make_shared<bool>(true);
         bool announced = false; // logged as connected
         std::deque<Rpc::Request> queue;
         CallPtr busy;
@@ -117,8 +126,14 @@ private:
     };
     using Handler = void (BoardService::*)(const CallPtr &, Rpc::Params &);
 
+    CallPtr newCall(ServicePeer *peer, const Rpc::Request &request);
     void pump(ServicePeer *peer);
     void dispatch(const CallPtr &call);
+    // A command that changes the board is logged and shown once: when it is
+    // carried out (its handler calls carryOut before it sends; answered or
+    // still at work counts too), or as refused when it fails before that.
+    void carryOut(const CallPtr &call);
+    void announceRefusal(const QString &peer, const QString &command, const QString &reason);
     void reply(const CallPtr &call, const QJsonObject &result = QJsonObject());
     void fail(const CallPtr &call, int code, const QString &message);
     // Sends the answer made by answer (unless the call asked for none), once,
@@ -141,6 +156,7 @@ private:
     void onLiveReport();
     void onDriverValues();
     void boardLost();
+    QString lostMessage() const;
     bool connected() const;
     QString boardName() const;
     void log(const QString &text) const;
@@ -191,8 +207,9 @@ private:
     qint64 holderPid = 0;
     std::map<ServicePeer *, PeerState> peers;
     std::vector<Wait> waits;
+    // The waits checkWaits looks at now, taken out of waits meanwhile.
+    std::vector<Wait> *checking = nullptr;
     QTimer deadlineTimer;
-    bool wasConnected = false;
     // Report types of settings replies seen since the last request for them.
     QSet<unsigned char> settingsSeen;
     QStringList questions; // open, outermost first

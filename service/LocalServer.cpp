@@ -1,5 +1,6 @@
 #include "service/LocalServer.h"
 
+#include "log/LogText.h"
 #include "log/Logger.h"
 #include "service/BoardService.h"
 #include "service/Rpc.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -261,11 +263,17 @@ QString LocalServer::freePath(const QString &serial)
 void LocalServer::close()
 {
     const bool hadClients = clientCount() > 0;
-    // What waits for a client (its last notification) goes out as far as
-    // its socket takes it now.
-    for (Client *client : clients)
+    // When the board is gone, what the clients sent up to now is answered
+    // first (with the lost-board error). What waits for a client (those
+    // answers, its last notification) goes out as far as its socket takes
+    // it now.
+    const bool boardGone = !service.boardConnected();
+    for (Client *client : clients) {
+        if (boardGone)
+            takeEverythingSent(client);
         if (!client->dropping)
             client->flush();
+    }
     std::vector<Client *> leaving;
     leaving.swap(clients);
     for (Client *client : leaving) {
@@ -324,7 +332,11 @@ void LocalServer::acceptClients()
         const QString program = programOf(peer.pid);
         if (clientCount() >= MaxClients) {
             const QString why = QStringLiteral("the holder serves at most %1 clients at once").arg(MaxClients);
-            refuse(fd, QStringLiteral("Remote client refused: %1 (pid %2): %3").arg(program).arg(peer.pid).arg(why),
+            refuse(fd,
+                   QStringLiteral("Remote client refused: %1 (pid %2): %3")
+                       .arg(LogText::escaped(program, ServicePeer::MaxProgramChars))
+                       .arg(peer.pid)
+                       .arg(why),
                    Rpc::error(Rpc::Id(), Rpc::Refused, why) + '\n');
             continue;
         }
@@ -346,7 +358,7 @@ void LocalServer::readFrom(Client *client)
     while (count < 0 && errno == EINTR);
     if (count > 0) {
         client->input.append(buffer, int(count));
-        takeLines(client);
+        takeLines(client, LinesPerTurn);
     } else if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
         // The client closed its side (or vanished): it left. What it sent
         // was obeyed; answers still to come are not sent.
@@ -354,7 +366,26 @@ void LocalServer::readFrom(Client *client)
     }
 }
 
-void LocalServer::takeLines(Client *client)
+void LocalServer::takeEverythingSent(Client *client)
+{
+    if (client->dropping || client->closing)
+        return;
+    // What the socket holds, up to a bound: a client that keeps writing
+    // does not keep the holder here.
+    char buffer[ReadChunkBytes];
+    for (int bytes = 0; bytes < MaxUnsentBytes;) {
+        const ssize_t count = ::recv(client->fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            break;
+        client->input.append(buffer, int(count));
+        bytes += int(count);
+    }
+    takeLines(client, std::numeric_limits<int>::max());
+}
+
+void LocalServer::takeLines(Client *client, int maxLines)
 {
     int start = 0;
     int taken = 0;
@@ -367,7 +398,7 @@ void LocalServer::takeLines(Client *client)
             overlong = client->input.size() - start > Rpc::MaxLineBytes + 1;
             break;
         }
-        if (taken == LinesPerTurn) {
+        if (taken == maxLines) {
             more = true;
             break;
         }
@@ -407,7 +438,7 @@ void LocalServer::takeLines(Client *client)
             this,
             [this, guard = QPointer<Client>(client)] {
                 if (guard && !guard->dropping && !guard->closing)
-                    takeLines(guard.data());
+                    takeLines(guard.data(), LinesPerTurn);
             },
             Qt::QueuedConnection);
 }

@@ -33,8 +33,10 @@ public:
     // not. A socket file nothing answers on (left by a holder that crashed)
     // is replaced; one a live holder answers on is left alone.
     QString listen(const QString &serial);
-    // Drops every client (what waits for it sent as far as its socket takes
-    // it) and removes the socket file.
+    // Drops every client and removes the socket file. When the board is
+    // gone, what the clients sent up to now is answered first (with the
+    // lost-board error), so that no request is left without its answer;
+    // what waits for a client goes out as far as its socket takes it.
     void close();
     bool isListening() const { return listenFd >= 0; }
     // Whether the last listen() was refused because a live holder answers
@@ -58,7 +60,11 @@ private:
     void acceptClients();
     void refuse(int fd, const QString &why, const QByteArray &answer = QByteArray());
     void readFrom(Client *client);
-    void takeLines(Client *client);
+    // Hands the client's whole lines to the service, at most maxLines of
+    // them this turn; the rest on a later turn.
+    void takeLines(Client *client, int maxLines);
+    // Everything the client sent that is still unread, taken in whole.
+    void takeEverythingSent(Client *client);
     // Ends a client from the event loop, never inside the service: it may
     // be sending to it right now. why (when not empty) is logged.
     void drop(Client *client, const QString &why);

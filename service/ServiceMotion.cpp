@@ -58,6 +58,7 @@ void BoardService::enable(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    carryOut(call);
     enableDriver(call, [this, call] { reply(call, {{QStringLiteral("motor_power_ok"), drv.RTData.MotorPowerOK}}); });
 }
 
@@ -74,6 +75,7 @@ void BoardService::sleep(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    carryOut(call);
     drv.SleepDriver();
     waitFor(
         call, 0, [this] { return !drv.RTData.InpSleep; }, VerifyTimeoutMs,
@@ -84,6 +86,7 @@ void BoardService::resetFaults(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    carryOut(call);
     drv.ResetFaults();
     // A fault that is still there is reported again at once: the board gets
     // a few reports after the command to show it.
@@ -107,6 +110,7 @@ void BoardService::prepareStepper(const CallPtr &call, const std::function<void(
 {
     if (drv.RTData.OperatingMode == 3 || drv.OnBoardSettings().PWMMode)
         return fail(call, Rpc::Refused, QStringLiteral("the board is in DC motor mode; leave it with pwm off"));
+    carryOut(call);
     if (drv.RTData.InpSleep)
         return then();
     // The motion goes out only once the driver is awake; a question the
@@ -123,16 +127,23 @@ void BoardService::move(const CallPtr &call, Rpc::Params &params)
     const Profile profile(params);
     if (!paramsOk(call, params))
         return;
+    if (!drv.WithinPositionLimits(target))
+        return fail(call, Rpc::InvalidParams,
+                    QStringLiteral("\"target\" %1 is outside the position limits %2 to %3")
+                        .arg(target)
+                        .arg(drv.TrajectoryData.PosLimitLower)
+                        .arg(drv.TrajectoryData.PosLimitUpper));
     const TrajectoryDataRecord t = profile.applied(drv.OnBoardTrajectory());
     if (t.MaxSpeed <= 0 || t.MaxAccel <= 0 || t.MaxDecel <= 0)
         return fail(call, Rpc::Refused,
                     QStringLiteral("the board's speed profile is empty; give max_speed, accel and decel"));
-    prepareStepper(call, [this, call, t, target] {
+    prepareStepper(call, [this, call, profile, target] {
         const int32_t from = drv.RTData.CurrentPosition;
-        TrajectoryDataRecord sent = t;
+        // The profile is lent to this move only.
+        TrajectoryDataRecord sent = profile.applied(drv.OnBoardTrajectory());
         sent.FinalPosition = int32_t(target);
         sent.RequestedSpeed = 0;
-        drv.SendTrajectory(sent, false, false);
+        drv.LendTrajectory(sent, false, false);
         emit boardSettingsChanged();
         reply(call, {{QStringLiteral("target"), target}, {QStringLiteral("from"), from}});
     });
@@ -150,14 +161,15 @@ void BoardService::run(const CallPtr &call, Rpc::Params &params)
                     QStringLiteral("speed %1 is above the maximum speed %2; raise it with max_speed")
                         .arg(speed)
                         .arg(t.MaxSpeed));
-    prepareStepper(call, [this, call, t, speed] {
+    prepareStepper(call, [this, call, profile, speed] {
         // Speed mode runs in the negative direction with the invert flag and
-        // a negative speed, as the window sends it.
-        TrajectoryDataRecord sent = t;
+        // a negative speed, as the window sends it. The profile is lent to
+        // this run only.
+        TrajectoryDataRecord sent = profile.applied(drv.OnBoardTrajectory());
         sent.AutoRunInvertDirection = speed < 0;
         sent.RequestedSpeed = int32_t(speed);
         sent.FinalPosition = drv.RTData.CurrentPosition;
-        drv.SendTrajectory(sent, true, false);
+        drv.LendTrajectory(sent, true, false);
         emit boardSettingsChanged();
         waitFor(
             call, 0, [this] { return drv.RTData.OperatingMode == 6; }, VerifyTimeoutMs,
@@ -169,7 +181,8 @@ void BoardService::stop(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
-    drv.StopTrajectory();
+    carryOut(call);
+    drv.StopMotion();
     if (drv.RTData.OperatingMode == 2)
         drv.SetStepFrequency(0); // the step generator stops only at rate 0
     waitFor(
@@ -184,6 +197,7 @@ void BoardService::home(const CallPtr &call, Rpc::Params &params)
 {
     if (!paramsOk(call, params))
         return;
+    carryOut(call);
     drv.SetHome();
     waitFor(
         call, 2, [this] { return drv.RTData.CurrentPosition == 0; }, VerifyTimeoutMs,
@@ -225,6 +239,7 @@ void BoardService::pwm(const CallPtr &call, Rpc::Params &params)
         return;
     if (action != QLatin1String("run") && action != QLatin1String("stop") && action != QLatin1String("off"))
         return fail(call, Rpc::InvalidParams, QStringLiteral("\"action\" must be \"run\", \"stop\" or \"off\""));
+    carryOut(call);
     auto send = [this](int frequency, int dutyA, int dutyB) {
         drv.PWMData.PWMFrequency = frequency;
         drv.PWMData.DutyA = dutyA;

@@ -1,6 +1,8 @@
 #include "service/ServicePaths.h"
 
+#include "log/LogText.h"
 #include "service/ServiceClient.h"
+#include "service/ServicePeer.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,8 +123,10 @@ bool probe(const QString &path, Served &served, int timeoutMs)
     served.serial = reply.result.value(QLatin1String("serial")).toString();
     if (served.serial.isEmpty())
         served.serial = QFileInfo(path).completeBaseName();
-    served.program = reply.result.value(QLatin1String("program")).toString();
-    served.product = reply.result.value(QLatin1String("product")).toString();
+    // Another program's words, shown in messages and the log.
+    served.program =
+        LogText::escaped(reply.result.value(QLatin1String("program")).toString(), ServicePeer::MaxProgramChars);
+    served.product = LogText::escaped(reply.result.value(QLatin1String("product")).toString());
     served.pid = qint64(reply.result.value(QLatin1String("pid")).toDouble());
     return true;
 }

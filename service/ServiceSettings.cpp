@@ -95,6 +95,7 @@ void BoardService::settingsSet(const CallPtr &call, Rpc::Params &params)
                     QStringLiteral("\"settings\" holds no settings: ") + (error.isEmpty() ? check.refusal : error));
     if (drv.RTData.CurrentSpeed != 0)
         return fail(call, Rpc::Refused, QStringLiteral("the motor is moving; stop it first"));
+    carryOut(call);
 
     BoardSettings::Parts parts;
     if (!wholeFile) {
@@ -157,6 +158,7 @@ void BoardService::name(const CallPtr &call, Rpc::Params &params)
         return fail(call, Rpc::InvalidParams, QStringLiteral("\"name\" must not be empty"));
     if (name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1F]"))))
         return fail(call, Rpc::InvalidParams, QStringLiteral("a name cannot hold control characters"));
+    carryOut(call);
     const QString expected = drv.SendDriverName(name); // as the board keeps it
     if (save)
         drv.SaveDriverValues();

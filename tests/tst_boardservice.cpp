@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <cstdlib>
+
 namespace {
 
 struct Peer : ServicePeer
@@ -46,6 +48,7 @@ struct ServiceRig : LinkRig
     {
         service.setHolder(QStringLiteral("torvan60"), 4242);
         service.setLogger(&logger);
+        drv.TrajectoryData.PosLimitUpper = 100000; // the holders' limits: 0 to 100000
         connectBoard();
         run(100);
         service.attach(&peer);
@@ -438,6 +441,217 @@ private slots:
         QCOMPARE(rig.drv.RTData.CurrentPosition, 2000);
         QVERIFY(rig.pane.texts().contains(
             QStringLiteral("Remote command from client (pid 77): move 2000 accel=20000 decel=20000 max_speed=4000")));
+    }
+
+    // A client's move or run with a deceleration of 1 step/s²: a stop from
+    // another client still brakes with the configured deceleration (the
+    // board's 2000 steps/s²), at rest within the time that needs.
+    void aStopBrakesWithTheConfiguredDeceleration_data()
+    {
+        QTest::addColumn<QByteArray>("motion");
+        QTest::newRow("move") << request(1, "move",
+                                         {{QStringLiteral("target"), 1000000},
+                                          {QStringLiteral("max_speed"), 5000},
+                                          {QStringLiteral("accel"), 5000},
+                                          {QStringLiteral("decel"), 1}});
+        QTest::newRow("run") << request(1, "run",
+                                        {{QStringLiteral("speed"), -5000},
+                                         {QStringLiteral("max_speed"), 5000},
+                                         {QStringLiteral("accel"), 5000},
+                                         {QStringLiteral("decel"), 1}});
+    }
+    void aStopBrakesWithTheConfiguredDeceleration()
+    {
+        QFETCH(QByteArray, motion);
+        ServiceRig rig;
+        rig.drv.TrajectoryData.PosLimitUpper = 2000000; // room for a long move
+        QCOMPARE(rig.drv.TrajectoryData.MaxDecel, 2000);
+        rig.service.receive(&rig.peer, motion);
+        rig.runUntil(rig.peer);
+        QVERIFY(rig.peer.take().contains(QLatin1String("result")));
+        rig.run(1500);
+        // A move that must brake at 1 step/s² by its target goes no faster
+        // than about 1400 steps/s.
+        const int speed = std::abs(rig.drv.RTData.CurrentSpeed);
+        QVERIFY2(speed > 1000, qPrintable(QString::number(speed)));
+        QCOMPARE(rig.board.model.settings.other.maxDecel, 1);
+
+        Peer other(QStringLiteral("other"));
+        rig.service.attach(&other);
+        const qint64 stoppedAt = rig.clock.nowMs();
+        rig.service.receive(&other, request(7, "stop"));
+        rig.runUntil(other);
+        const QJsonObject answer = other.take();
+        QVERIFY2(answer.contains(QLatin1String("result")), QJsonDocument(answer).toJson());
+        // At 2000 steps/s² (5000 steps/s take 2.5 s); the answer comes with
+        // the reports that show the motor at rest.
+        const qint64 took = rig.clock.nowMs() - stoppedAt;
+        QVERIFY2(took <= speed * 1000 / 2000 + 100, qPrintable(QString::number(took)));
+        QCOMPARE(rig.board.model.axis.speed(), 0.0);
+        rig.run(500);
+        QCOMPARE(rig.board.model.axis.speed(), 0.0);
+        // The configured profile is the board's again, and the holder's all
+        // along.
+        QCOMPARE(rig.board.model.settings.other.maxDecel, 2000);
+        QCOMPARE(rig.drv.TrajectoryData.MaxDecel, 2000);
+    }
+
+    // A target outside the configured limits is refused, naming them, and
+    // nothing moves; the limits themselves may be reached.
+    void targetsOutsideThePositionLimitsAreRefused_data()
+    {
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("below") << -5000 << true;
+        QTest::newRow("above") << 150000 << true;
+        QTest::newRow("one past the upper") << 100001 << true;
+        QTest::newRow("the lower") << 0 << false;
+        QTest::newRow("the upper") << 100000 << false;
+    }
+    void targetsOutsideThePositionLimitsAreRefused()
+    {
+        QFETCH(int, target);
+        QFETCH(bool, refused);
+        ServiceRig rig;
+        rig.board.received.clear();
+        rig.service.receive(&rig.peer, request(1, "move", {{QStringLiteral("target"), target}}));
+        rig.runUntil(rig.peer);
+        const QJsonObject answer = rig.peer.take();
+        if (!refused) {
+            QVERIFY2(answer.contains(QLatin1String("result")), QJsonDocument(answer).toJson());
+            return;
+        }
+        QCOMPARE(errorCode(answer), int(Rpc::InvalidParams));
+        QCOMPARE(answer.value(QLatin1String("error")).toObject().value(QLatin1String("message")).toString(),
+                 QStringLiteral("\"target\" %1 is outside the position limits 0 to 100000").arg(target));
+        rig.run(500);
+        QVERIFY(rig.board.received.empty());
+        QCOMPARE(rig.board.model.axis.position(), 0);
+    }
+
+    // What a client says reaches the log on one line of bounded length:
+    // control characters escaped, long names cut.
+    void outsideWordsAreLoggedOnOneLine_data()
+    {
+        QTest::addColumn<QString>("program"); // said in hello; empty: none
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("logged");
+        const QByteArray sleep = request(2, "sleep");
+        QTest::newRow("a forged line") << "evil\n2026.12.11. 06:00:00 Firmware update finished" << sleep
+                                       << "Remote command from evil\\n2026.12.11. 06:00:00 Firmware update finished "
+                                          "(pid 77): sleep";
+        QTest::newRow("terminal sequences") << "\x1b[2J\x1b]0;owned\x07\u2028" << sleep
+                                            << "Remote command from \\e[2J\\e]0;owned\\x07\\u{2028} (pid 77): sleep";
+        QTest::newRow("a long name") << QString(200, QLatin1Char('x')) << sleep
+                                     << "Remote command from " + QString(61, QLatin1Char('x')) + "... (pid 77): sleep";
+        QTest::newRow("a parameter's name")
+            << QString() << request(2, "home", {{QStringLiteral("a\nb"), 1}})
+            << "Remote command refused from client (pid 77): home a\\nb=1 (unknown parameter \"a\\nb\")";
+    }
+    void outsideWordsAreLoggedOnOneLine()
+    {
+        QFETCH(QString, program);
+        QFETCH(QByteArray, line);
+        QFETCH(QString, logged);
+        ServiceRig rig;
+        if (!program.isEmpty())
+            rig.service.receive(&rig.peer, request(1, "hello", {{QStringLiteral("program"), program}}));
+        rig.service.receive(&rig.peer, line);
+        rig.runUntil(rig.peer, program.isEmpty() ? 1 : 2);
+        const QStringList texts = rig.pane.texts();
+        QVERIFY2(texts.contains(logged), qPrintable(texts.join(QLatin1Char('\n'))));
+        for (const QString &text : texts)
+            QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f\\x{2028}]"))),
+                     qPrintable(text));
+    }
+
+    // Over MQTT the client is the broker connection: hello is answered but
+    // does not rename it.
+    void helloRenamesOnlyAClientOfItsOwn()
+    {
+        ServiceRig rig;
+        Peer broker(QStringLiteral("MQTT mqtt://broker"));
+        broker.pid = 0;
+        broker.renamable = false;
+        rig.service.attach(&broker);
+        rig.service.receive(&broker, request(1, "hello", {{QStringLiteral("program"), "operator"}}));
+        QVERIFY(broker.take().contains(QLatin1String("result")));
+        rig.service.receive(&broker, request(2, "sleep"));
+        rig.runUntil(broker);
+        QVERIFY(rig.pane.texts().contains(QStringLiteral("Remote command from MQTT mqtt://broker: sleep")));
+    }
+
+    // A command is announced (log, window) as carried out once it is sent
+    // to the board, and as refused, with the reason, when it is not.
+    void refusedCommandsAreAnnouncedAsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("carried out") << request(1, "home") << "Remote command from client (pid 77): home" << false;
+        QTest::newRow("outside the limits") << request(1, "move", {{QStringLiteral("target"), 150000}})
+                                            << "Remote command refused from client (pid 77): move 150000 "
+                                               "(\"target\" 150000 is outside the position limits 0 to 100000)"
+                                            << true;
+        QTest::newRow("a parameter of the wrong type")
+            << request(1, "move", {{QStringLiteral("target"), "far"}})
+            << "Remote command refused from client (pid 77): move far "
+               "(\"target\" must be a whole number from -2147483648 to 2147483647)"
+            << true;
+        QTest::newRow("an update") << request(1, "firmware.update")
+                                   << "Remote command refused from client (pid 77): firmware.update (a firmware update "
+                                      "runs only in the program that holds the board: torvan60 (pid 4242))"
+                                   << true;
+    }
+    void refusedCommandsAreAnnouncedAsRefused()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, logged);
+        QFETCH(bool, refused);
+        ServiceRig rig;
+        QSignalSpy done(&rig.service, &BoardService::remoteCommand);
+        QSignalSpy notDone(&rig.service, &BoardService::remoteCommandRefused);
+        rig.service.receive(&rig.peer, line);
+        rig.runUntil(rig.peer);
+        QCOMPARE(errorCode(rig.peer.take()) != 0, refused);
+        const QStringList texts = rig.pane.texts();
+        QVERIFY2(texts.contains(logged), qPrintable(texts.join(QLatin1Char('\n'))));
+        QCOMPARE(texts.filter(QStringLiteral("Remote command")).size(), 1);
+        QCOMPARE(done.size(), refused ? 0 : 1);
+        QCOMPARE(notDone.size(), refused ? 1 : 0);
+        if (refused)
+            QCOMPARE(QStringLiteral("Remote command refused from %1: %2 (%3)")
+                         .arg(notDone.at(0).at(0).toString(), notDone.at(0).at(1).toString(),
+                              notDone.at(0).at(2).toString()),
+                     logged);
+    }
+
+    // A move's own profile is the board's only while the move lasts: the
+    // holder's settings keep theirs, also when the board is read meanwhile,
+    // and the board has them back once the move is over.
+    void aMovesOwnProfileIsLentNotKept()
+    {
+        ServiceRig rig;
+        const TrajectoryDataRecord configured = rig.drv.TrajectoryData;
+        rig.service.receive(&rig.peer, request(1, "move",
+                                               {{QStringLiteral("target"), 3000},
+                                                {QStringLiteral("max_speed"), 3000},
+                                                {QStringLiteral("accel"), 30000},
+                                                {QStringLiteral("decel"), 40000}}));
+        rig.runUntil(rig.peer);
+        rig.run(300);
+        QCOMPARE(rig.board.model.settings.other.maxDecel, 40000);
+        rig.drv.GetDriverValues(); // a settings read while it moves
+        rig.run(100);
+        QCOMPARE(rig.drv.TrajectoryData.MaxSpeed, configured.MaxSpeed);
+        QCOMPARE(rig.drv.TrajectoryData.MaxAccel, configured.MaxAccel);
+        QCOMPARE(rig.drv.TrajectoryData.MaxDecel, configured.MaxDecel);
+        rig.run(2000);
+        QCOMPARE(rig.drv.RTData.CurrentPosition, 3000);
+        QCOMPARE(rig.board.model.settings.other.maxSpeed, configured.MaxSpeed);
+        QCOMPARE(rig.board.model.settings.other.maxAccel, configured.MaxAccel);
+        QCOMPARE(rig.board.model.settings.other.maxDecel, configured.MaxDecel);
+        QCOMPARE(rig.board.model.axis.position(), 3000);
     }
 };
 

@@ -9,6 +9,7 @@
 #include "record/LiveCsv.h"
 #include "support/CsvReader.h"
 #include "support/ManualClock.h"
+#include "support/ProcessRun.h"
 #include "support/TestLanes.h"
 #include "support/TextFiles.h"
 
@@ -26,13 +27,7 @@ namespace {
 
 constexpr int FinishMs = 90000;
 
-struct Result
-{
-    int code = -1;
-    QString out;
-    QString err;
-    QStringList lines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
-};
+using Result = ProcessResult;
 
 void start(QProcess &process, const QStringList &args, const QString &dir,
            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
@@ -46,16 +41,7 @@ void start(QProcess &process, const QStringList &args, const QString &dir,
 
 Result finish(QProcess &process)
 {
-    Result result;
-    if (!process.waitForFinished(FinishMs)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return finishProcess(process, FinishMs);
 }
 
 // The link key of the simulated board with this index.
@@ -163,6 +149,8 @@ private slots:
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("far")};
         QTest::newRow("target beyond 32 bits")
             << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("2147483648")};
+        QTest::newRow("target outside the position limits")
+            << QStringList{QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("150000")};
         QTest::newRow("duty beyond 100") << QStringList{QStringLiteral("--simulate"), QStringLiteral("pwm"),
                                                         QStringLiteral("--a"), QStringLiteral("101")};
         QTest::newRow("option value swallowed")
@@ -194,12 +182,11 @@ private slots:
 
     void helpAndVersionGoToStdout()
     {
+        // What the help says is tst_clihelp's.
         const Result help = run({QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
-        for (const char *command :
-             {"list", "status", "settings get", "settings set", "enable", "sleep", "reset-faults", "restart", "name",
-              "move", "run", "stop", "home", "pwm", "firmware check", "firmware update", "Exit codes"})
-            QVERIFY2(help.out.contains(QLatin1String(command)), command);
+        QVERIFY(help.out.startsWith(QLatin1String("Usage: torvan60ctl ")));
+        QCOMPARE(help.err, QString());
         const Result version = run({QStringLiteral("--version")});
         QCOMPARE(version.code, 0);
         QVERIFY(version.out.startsWith(QLatin1String("torvan60ctl 1.23")));
@@ -479,11 +466,11 @@ private slots:
 
     void moveReachesItsTarget()
     {
-        const Result result = run({QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("-3000"),
+        const Result result = run({QStringLiteral("--simulate"), QStringLiteral("move"), QStringLiteral("3000"),
                                    QStringLiteral("--max-speed"), QStringLiteral("50000"), QStringLiteral("--accel"),
                                    QStringLiteral("200000"), QStringLiteral("--decel"), QStringLiteral("200000")});
         QCOMPARE(result.code, 0);
-        QCOMPARE(result.out, QStringLiteral("position -3000 reached\n"));
+        QCOMPARE(result.out, QStringLiteral("position 3000 reached\n"));
     }
 
     void moveEndedByAFaultFailsAndStops()
@@ -519,7 +506,7 @@ private slots:
         QProcess moving;
         start(moving,
               {QStringLiteral("--simulate"), QStringLiteral("--trace"), trace, QStringLiteral("move"),
-               QStringLiteral("1000000"), QStringLiteral("--max-speed"), QStringLiteral("1000")},
+               QStringLiteral("100000"), QStringLiteral("--max-speed"), QStringLiteral("1000")},
               dir.path());
         QTRY_VERIFY_WITH_TIMEOUT(tracedCommands(trace, simulatedKey(0)).contains(Report::CmdWriteTrajectory), 30000);
         moving.terminate(); // as Ctrl-C
@@ -618,10 +605,10 @@ private slots:
             << QList<int>{Report::CmdWriteDriverValues, Report::CmdWriteTrajectory};
         QTest::newRow("out of range") << QStringList{"FullScaleCurrent=99"} << 2 << ""
                                       << "torvan60ctl: DriverSettings/FullScaleCurrent takes 0.0 to 6.0 A, not \"99\" "
-                                         "(see torvan60ctl --help)\n"
+                                         "(see torvan60ctl help settings)\n"
                                       << QList<int>{};
         QTest::newRow("unknown key") << QStringList{"FullScaleCurrent=2.5", "Speed=3"} << 2 << ""
-                                     << "torvan60ctl: unknown setting \"Speed\" (see torvan60ctl --help)\n"
+                                     << "torvan60ctl: unknown setting \"Speed\" (see torvan60ctl help settings)\n"
                                      << QList<int>{};
     }
 

@@ -1,3 +1,4 @@
+#include "log/LogText.h"
 #include "log/Logger.h"
 #include "support/CapturingPane.h"
 
@@ -173,6 +174,40 @@ private slots:
         QVERIFY(content.size() < 1000);
         // The pane keeps every line.
         QCOMPARE(pane.texts().filter(QRegularExpression(QStringLiteral("^(first|second)$"))).size(), 2);
+    }
+
+    // Text from outside, as the log shows it: on one line, the terminal's
+    // sequences harmless, cut to a bound without breaking an escape or a
+    // character.
+    void outsideTextEscapedAndCut_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxChars");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << "torvan60ctl" << 80 << "torvan60ctl";
+        QTest::newRow("accents and emoji kept") << QString::fromUtf8("Prüfstand β \xF0\x9F\x94\xA7") << 80
+                                                << QString::fromUtf8("Prüfstand β \xF0\x9F\x94\xA7");
+        QTest::newRow("line ends") << "a\nb\rc\td" << 80 << "a\\nb\\rc\\td";
+        QTest::newRow("escape sequence") << "\x1b[31mred\x1b[0m" << 80 << "\\e[31mred\\e[0m";
+        QTest::newRow("other controls") << QString::fromUtf8("\x01\x7f\xc2\x85\xc2\x9b") << 80
+                                        << "\\x01\\x7f\\x85\\x9b";
+        QTest::newRow("separators and reordering") << QString::fromUtf8("a\xe2\x80\xa8"
+                                                                        "b\xe2\x80\xae"
+                                                                        "c")
+                                                   << 80 << "a\\u{2028}b\\u{202e}c";
+        QTest::newRow("a lone surrogate") << QString(QChar(0xD800)) << 80 << "\\u{d800}";
+        QTest::newRow("a backslash") << "a\\n" << 80 << "a\\\\n";
+        QTest::newRow("at the bound") << QString(10, QLatin1Char('x')) << 10 << QString(10, QLatin1Char('x'));
+        QTest::newRow("past the bound") << QString(11, QLatin1Char('x')) << 10 << "xxxxxxx...";
+        QTest::newRow("an escape is not split") << "xxxxxx\nyyy" << 10 << "xxxxxx...";
+        QTest::newRow("a pair is not split") << QString::fromUtf8("xxxxxx\xF0\x9F\x94\xA7yyy") << 10 << "xxxxxx...";
+    }
+    void outsideTextEscapedAndCut()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, maxChars);
+        QFETCH(QString, shown);
+        QCOMPARE(LogText::escaped(text, maxChars), shown);
     }
 };
 

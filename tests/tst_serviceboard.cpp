@@ -1,12 +1,65 @@
 // The board's service through its socket, on the simulated board: what a
 // script sees of identity, live reports and motion, and the answers to
 // requests that are wrong in every way a line can be wrong.
+#include "service/ServiceHost.h"
 #include "service/ServicePaths.h"
 #include "support/ServiceRig.h"
 
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+
+namespace {
+
+// The board served as the holders serve it: the socket follows the board,
+// going when it is lost and coming back when it is found again.
+struct HostedRig
+{
+    QTemporaryDir runtime;
+    LinkRig link;
+    TestWallClock wallClock{link.clock, QDateTime(QDate(2026, 12, 10), QTime(14, 3, 7), Qt::UTC), 3600};
+    BoardService service{link.drv, link.clock, wallClock};
+    ServiceHost host{service, link.drv, &link.logger};
+
+    HostedRig()
+    {
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        service.setHolder(QStringLiteral("torvan60"), 4242);
+        service.setLogger(&link.logger);
+        link.drv.TrajectoryData.PosLimitUpper = 100000; // the holders' limits: 0 to 100000
+    }
+
+    // One report period of the board's time, the link looking for the
+    // board while it is away, and a turn of the holder's event loop.
+    void tick()
+    {
+        link.clock.advance(1000 / link.board.liveReportsPerSecond);
+        if (!link.drv.IsConnected())
+            link.enumerationTick();
+        for (int reads = 0; reads < 64 && link.drv.IsConnected(); ++reads) {
+            link.receiveTick();
+            if (link.board.readyReports() == 0)
+                break;
+        }
+        service.poll();
+        serveUntil([] { return true; });
+    }
+    // Ticks until done() holds, at most seconds of the board's time.
+    template <class Done> bool tickUntil(Done done, int seconds = 10)
+    {
+        for (int i = 0; i < seconds * link.board.liveReportsPerSecond && !done(); ++i)
+            tick();
+        return done();
+    }
+    int logged(const QString &start) const
+    {
+        const QStringList texts = link.pane.texts();
+        return int(std::count_if(texts.begin(), texts.end(), [&](const QString &t) { return t.startsWith(start); }));
+    }
+};
+
+} // namespace
 
 class TestServiceBoard : public QObject
 {
@@ -236,6 +289,78 @@ private slots:
         rig->tick(10);
         QCOMPARE(position(), stoppedAt);
         QVERIFY(rig->logged(QStringLiteral("Remote command from ")));
+    }
+
+    // A loose cable: the board leaves the bus as a move starts, while the
+    // client's next request waits its turn and its stop waits for the
+    // motor. Each is answered once, the ones the loss cut short with the
+    // lost-board error, before the connection ends; nothing is sent to the
+    // client after it is gone, and the board is served again once it is
+    // back.
+    void boardLostWithRequestsWaiting_data()
+    {
+        QTest::addColumn<QString>("queued");
+        // Awake, the move goes out as its line is taken: the board is lost
+        // before the lines after it are.
+        QTest::addColumn<bool>("awake");
+        QTest::newRow("enable") << "enable" << false;
+        QTest::newRow("home") << "home" << false;
+        QTest::newRow("sleep") << "sleep" << false;
+        QTest::newRow("enable, the driver awake") << "enable" << true;
+    }
+    void boardLostWithRequestsWaiting()
+    {
+        QFETCH(QString, queued);
+        QFETCH(bool, awake);
+        HostedRig hosted;
+        hosted.link.board.onCommand = [](SimulatedBoard &board, const ReceivedCommand &command) {
+            if (command.code() == Report::CmdWriteTrajectory)
+                board.leaveBusFor(1000);
+        };
+        hosted.link.connectBoard();
+        QVERIFY(hosted.tickUntil([&] { return hosted.host.server().isListening(); }));
+        if (awake) {
+            hosted.link.drv.EnableDriver();
+            QVERIFY(hosted.tickUntil([&] { return hosted.link.drv.RTData.InpSleep; }));
+        }
+        RawClient raw(hosted.host.server().path());
+        QVERIFY(raw.connected);
+        QVERIFY(raw.write(Rpc::request(1, "move", {{"target", 3000}}) + '\n' + Rpc::request(2, queued, {}) + '\n' +
+                          Rpc::request(3, "stop", {}) + '\n'));
+        QVERIFY(hosted.tickUntil([&] { return !raw.readAvailable(); }));
+
+        QMap<int, QJsonObject> answers;
+        for (const QByteArray &line : raw.input.split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QJsonObject answer = QJsonDocument::fromJson(line).object();
+            const int id = answer.value("id").toInt();
+            QVERIFY2(!answers.contains(id), line.constData());
+            answers.insert(id, answer);
+        }
+        QCOMPARE(answers.keys(), (QList<int>{1, 2, 3}));
+        // The move went out before the board left.
+        QCOMPARE(answers[1].value("result").toObject(), QJsonObject({{"target", 3000}, {"from", 0}}));
+        for (const int id : {2, 3}) {
+            QCOMPARE(errorCode(answers[id]), int(Rpc::BoardLost));
+            QCOMPARE(answers[id].value("error").toObject().value("message").toString(),
+                     QStringLiteral("board SIM60-000001 was lost"));
+        }
+
+        // Back on the bus: served again, and a new client is answered.
+        QVERIFY(hosted.tickUntil([&] { return hosted.logged(QStringLiteral("Serving board SIM60-000001")) == 2; }));
+        RawClient again(hosted.host.server().path());
+        QVERIFY(again.connected);
+        const int id = again.nextId++;
+        again.writeLine(Rpc::request(id, "stop", {}));
+        QJsonObject stopped;
+        QVERIFY(hosted.tickUntil([&] {
+            again.readAvailable();
+            if (again.input.contains('\n'))
+                stopped = QJsonDocument::fromJson(again.input.left(again.input.indexOf('\n'))).object();
+            return !stopped.isEmpty();
+        }));
+        QVERIFY2(stopped.contains("result"), QJsonDocument(stopped).toJson());
     }
 };
 

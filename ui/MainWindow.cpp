@@ -264,7 +264,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_Escape:
         if (device.RTData.OperatingMode == 4)
-            device.StopTrajectory();
+            device.StopMotion();
         break;
     default:
         break;
@@ -291,7 +291,7 @@ void MainWindow::stopMotor()
         device.SleepDriver();
         break;
     default:
-        device.StopTrajectory();
+        device.StopMotion(); // the one stop: brakes with the configured deceleration
         break;
     }
 }

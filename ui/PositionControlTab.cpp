@@ -47,10 +47,11 @@ void MainWindow::TrajDataChanged()
 
     ui->cbNCTypeEndSwitch->setEnabled(ui->cbEnableEndSwitch->isChecked());
 
-    // Read back through the box: a target outside the limits (a jog past
-    // one) becomes the nearer limit.
-    ui->sbFinPos->setValue(traj.FinalPosition);
-    ui->vsFinPos->setValue(traj.FinalPosition);
+    // A target outside the limits (a jog past one) becomes the nearer
+    // limit, by the rule every front end keeps; read back through the box.
+    const int32_t target = device.ClampedToPositionLimits(traj.FinalPosition);
+    ui->sbFinPos->setValue(target);
+    ui->vsFinPos->setValue(target);
     traj.FinalPosition = ui->sbFinPos->value();
 
     traj.EnableEndSwitch = ui->cbEnableEndSwitch->isChecked();
@@ -173,7 +174,7 @@ void MainWindow::on_btnWriteTraj_clicked()
 
 void MainWindow::on_btnStopTraj_clicked()
 {
-    device.StopTrajectory();
+    device.StopMotion();
 }
 
 void MainWindow::on_btnZeroCurPos_clicked()
@@ -262,7 +263,7 @@ void MainWindow::leaveAutoRun()
 {
     // The motor stops where it is and that becomes the zero. It becomes the
     // target as well, so the record that follows moves nothing.
-    device.StopTrajectory();
+    device.StopMotion();
     device.SetHome();
     device.TrajectoryData.FinalPosition = 0;
     // Values being shown (a file, a preset, the board's report) go on to

@@ -123,6 +123,11 @@ void MainWindow::attachService(BoardService &service)
         remoteBaseline.trajectory = device.OnBoardTrajectory();
         remoteBaseline.peer = peer;
     });
+    connect(&service, &BoardService::remoteCommandRefused, this,
+            [this](const QString &peer, const QString &command, const QString &reason) {
+                statusBar()->showMessage(
+                    QStringLiteral("Remote command refused from %1: %2 (%3)").arg(peer, command, reason), 5000);
+            });
     connect(&service, &BoardService::boardSettingsChanged, this, &MainWindow::showRemoteChanges);
 }
 

@@ -5,12 +5,38 @@
 
 #include <algorithm>
 
+const std::vector<SimulationScenario> &simulationScenarios()
+{
+    static const std::vector<SimulationScenario> scenarios = {
+        {QStringLiteral("outdated"), QStringLiteral("runs an older application (0x0122): an update is offered")},
+        {QStringLiteral("broken"), QStringLiteral("runs its boot loader over a broken application (no signature)")},
+        {QStringLiteral("bootloader"), QStringLiteral("runs its boot loader over a valid, current application")},
+        {QStringLiteral("held"), QStringLiteral("is held open by another program: present, but it cannot be opened")},
+        {QStringLiteral("stall"), QStringLiteral("shuts channel A down for overcurrent whenever a move starts")},
+        {QStringLiteral("glitch"), QStringLiteral("drops off the bus for a second whenever a move starts")},
+        {QStringLiteral("faults"),
+         QStringLiteral("trips a channel A over-current fault 30 seconds after it was last free of faults")},
+        {QStringLiteral("badchecksum"),
+         QStringLiteral("runs an older application; its update always reads back a wrong checksum for sector 5")},
+        {QStringLiteral("nochecksum"), QStringLiteral("runs its boot loader over a broken application and never "
+                                                      "answers the checksum request for sector 3")},
+        {QStringLiteral("unplugged"), QStringLiteral("runs its boot loader over a broken application and is pulled "
+                                                     "out halfway through the first upload, back two seconds later")},
+        {QStringLiteral("updatereset"), QStringLiteral("runs an older application with a tuned configuration saved, "
+                                                       "which the update to the carried application resets to the "
+                                                       "factory settings")},
+        {QStringLiteral("locked"), QStringLiteral("keeps its saved settings whatever is written (a board that "
+                                                  "refuses a new configuration)")},
+    };
+    return scenarios;
+}
+
 QStringList simulationScenarioNames()
 {
-    return {QStringLiteral("outdated"),  QStringLiteral("broken"),      QStringLiteral("bootloader"),
-            QStringLiteral("held"),      QStringLiteral("stall"),       QStringLiteral("glitch"),
-            QStringLiteral("faults"),    QStringLiteral("badchecksum"), QStringLiteral("nochecksum"),
-            QStringLiteral("unplugged"), QStringLiteral("updatereset"), QStringLiteral("locked")};
+    QStringList names;
+    for (const SimulationScenario &scenario : simulationScenarios())
+        names << scenario.name;
+    return names;
 }
 
 bool applySimulationScenario(SimulatedBoard &board, const QString &name)

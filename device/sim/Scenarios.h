@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 class SimulatedBoard;
 
 // Practice scenarios for the simulated board, chosen with --simulate=NAME:
@@ -27,6 +29,12 @@ class SimulatedBoard;
 // is left alone).
 bool applySimulationScenario(SimulatedBoard &board, const QString &name);
 
+// The scenarios by name, each with what the board does in it.
+struct SimulationScenario
+{
+    QString name, description;
+};
+const std::vector<SimulationScenario> &simulationScenarios();
 QStringList simulationScenarioNames();
 
 class SimulatedBus;

@@ -3,7 +3,7 @@
 moves to each position of a sequence and back home, and its position,
 current and temperature are printed at each stop.
 
-    bench_loop.py SERIAL... [--positions 1000,2500,-800] [--simulate-boards N]
+    bench_loop.py SERIAL... [--positions 1000,2500,800] [--simulate-boards N]
 """
 
 import argparse
@@ -12,7 +12,7 @@ import torvan60
 
 parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
 parser.add_argument("serials", nargs="+", help="the boards' serials")
-parser.add_argument("--positions", default="1000,2500,-800", help="positions in steps, comma separated")
+parser.add_argument("--positions", default="1000,2500,800", help="positions in steps, comma separated")
 parser.add_argument("--simulate-boards", type=int, help="N simulated boards instead of the USB bus")
 args = parser.parse_args()
 positions = [int(position) for position in args.positions.split(",")]

@@ -67,8 +67,8 @@ def test_driver_and_motion_commands(any_board):
     any_board.home()
     assert any_board.status()["position"] == 0
     # A move with a profile of its own, not waited for: it is under way.
-    assert any_board.move_to(-2000, wait=False, max_speed=50000, accel=200000, decel=200000) is None
-    assert any_board.stop() <= 0
+    assert any_board.move_to(2000, wait=False, max_speed=50000, accel=200000, decel=200000) is None
+    assert any_board.stop() >= 0
 
 
 def test_pwm_runs_in_dc_motor_mode_and_tells_the_change_of_mode(any_board):

@@ -62,6 +62,7 @@ def test_a_board_open_here_is_not_opened_again(board):
     "call, fragment",
     [
         (lambda board: board.move_to(2**31), '"target"'),
+        (lambda board: board.move_to(-5000), "outside the position limits 0 to 100000"),
         (lambda board: board.pwm(a=101), '"a"'),
         (lambda board: board.run(10, max_speed=0), '"max_speed"'),
         (lambda board: board.set_name(""), '"name"'),
@@ -91,7 +92,7 @@ def test_a_board_lost_during_the_move_is_stopped_when_it_comes_back(runtime_dir)
 
 def test_a_move_past_its_time_is_stopped(board):
     with pytest.raises(torvan60.Timeout, match="did not finish in time; stopped at position"):
-        board.move_to(1000000, max_speed=1000, timeout=1.0)
+        board.move_to(100000, max_speed=1000, timeout=1.0)
     assert board.status()["speed"] == 0
 
 

@@ -15,7 +15,7 @@ EXAMPLES = os.path.join(HERE, "..", "..", "examples", "python")
 def test_move_and_record_writes_the_whole_move(tmp_path):
     out = tmp_path / "move.csv"
     done = subprocess.run(
-        [sys.executable, os.path.join(EXAMPLES, "move_and_record.py"), "-1500", str(out), "--simulate"],
+        [sys.executable, os.path.join(EXAMPLES, "move_and_record.py"), "1500", str(out), "--simulate"],
         capture_output=True,
         text=True,
         timeout=120,
@@ -26,8 +26,8 @@ def test_move_and_record_writes_the_whole_move(tmp_path):
     times = [datetime.datetime.fromisoformat(row["time"]) for row in rows]
     positions = [int(row["position"]) for row in rows]
     assert times == sorted(times)
-    assert positions[0] == 0 and positions[-1] == -1500 and int(rows[-1]["speed"]) == 0
-    assert positions == sorted(positions, reverse=True)
+    assert positions[0] == 0 and positions[-1] == 1500 and int(rows[-1]["speed"]) == 0
+    assert positions == sorted(positions)
     assert f"{len(rows)} reports written" in done.stdout
 
 

@@ -339,7 +339,9 @@ class Board:
         position reached; a fault or the end switch ends the move (Refused,
         after a stop), and so does the timeout (Timeout, after a stop;
         None: twice the profile's time and 5 s more). Without wait, returns
-        None once the move is sent."""
+        None once the move is sent. A target outside the position limits of
+        the settings (PosLimitLower to PosLimitUpper) raises UsageError and
+        nothing moves; the profile given is this move's only."""
         params = _profile({"target": target}, max_speed, accel, decel)
         if not wait:
             self._call("move", params)

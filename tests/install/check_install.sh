@@ -11,7 +11,9 @@ source="$2"
 with_ctl="$3"
 python="${4:-none}"
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-need_tools desktop-file-validate
+need_tools desktop-file-validate man
+[ -r /usr/share/bash-completion/bash_completion ] ||
+    { echo "SKIP: bash-completion is not installed (scripts/setup.sh installs it)"; exit "$SKIP"; }
 
 work="$(realpath "$(mktemp -d)")"
 trap 'rm -rf "$work"' EXIT
@@ -60,6 +62,10 @@ if [ "$with_ctl" = 1 ]; then
     cmp -s "$source/scripts/systemd/serve.conf" "$prefix/share/doc/torvan60/serve.conf" ||
         fail "share/doc/torvan60/serve.conf not installed"
 fi
+
+# The manual pages and the completion, where man and bash-completion look
+# under this prefix.
+check_manual_and_completion "$prefix/share" "$with_ctl"
 
 mkdir -p "$work/home" "$work/elsewhere" "$work/own/release" "$work/state"
 

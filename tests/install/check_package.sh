@@ -10,7 +10,9 @@ qt="$2"
 with_ctl="$3"
 python="${4:-none}"
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-need_tools cpack dpkg-deb dpkg-shlibdeps file
+need_tools cpack dpkg-deb dpkg-shlibdeps file man
+[ -r /usr/share/bash-completion/bash_completion ] ||
+    { echo "SKIP: bash-completion is not installed (scripts/setup.sh installs it)"; exit "$SKIP"; }
 
 work="$(realpath "$(mktemp -d)")"
 trap 'rm -rf "$work"' EXIT
@@ -35,7 +37,7 @@ dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }' >"$work/
 for f in ./usr/bin/torvan60 ./usr/share/applications/torvan60.desktop \
     ./usr/share/icons/hicolor/16x16/apps/torvan60.png ./usr/share/icons/hicolor/48x48/apps/torvan60.png \
     ./usr/share/icons/hicolor/256x256/apps/torvan60.png \
-    ./usr/lib/udev/rules.d/70-torvan60.rules; do
+    ./usr/lib/udev/rules.d/70-torvan60.rules ./usr/share/man/man1/torvan60.1.gz; do
     grep -qxF "$f" "$work/files" || fail "$f not in the package: $(cat "$work/files")"
 done
 for f in "${PICTURES[@]}"; do
@@ -43,7 +45,8 @@ for f in "${PICTURES[@]}"; do
 done
 if [ "$with_ctl" = 1 ]; then
     grep -qxF ./usr/bin/torvan60ctl "$work/files" || fail "torvan60ctl is built but not in the package"
-    for f in ./usr/lib/systemd/system/torvan60-serve@.service ./usr/share/doc/torvan60/serve.conf; do
+    for f in ./usr/lib/systemd/system/torvan60-serve@.service ./usr/share/doc/torvan60/serve.conf \
+        ./usr/share/man/man1/torvan60ctl.1.gz ./usr/share/bash-completion/completions/torvan60ctl; do
         grep -qxF "$f" "$work/files" || fail "$f not in the package"
     done
 fi
@@ -86,6 +89,7 @@ if [ "$with_ctl" = 1 ]; then
     check_unit "$work/root/usr/lib/systemd/system/torvan60-serve@.service" /usr/bin/torvan60ctl
     grep -q "daemon-reload" "$work/control/postinst" || fail "postinst does not tell systemd about the unit"
 fi
+check_manual_and_completion "$work/root/usr/share" "$with_ctl"
 mkdir -p "$work/home" "$work/elsewhere"
 start_check "$work/elsewhere" "$work/root/usr/bin/torvan60" ||
     fail "--check failed: $(cat "$work/report" "$work/stderr")"

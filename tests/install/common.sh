@@ -120,6 +120,49 @@ run_unit_command() {
     wait "$pid" || fail "the unit's command did not end cleanly on SIGTERM: $(cat "$work/serve.err")"
 }
 
+# check_manual_and_completion SHARE WITH_CTL: the manual pages under
+# SHARE/man/man1, found and shown by man as "man NAME" shows them, and (with
+# the command-line companion) its bash completion where bash-completion looks
+# for it, loaded by bash-completion's own loader and completing a command.
+check_manual_and_completion() {
+    local share="$1" with_ctl="$2" pages=(torvan60) page where
+    [ "$with_ctl" = 1 ] && pages+=(torvan60ctl)
+    for page in "${pages[@]}"; do
+        [ -f "$share/man/man1/$page.1.gz" ] || fail "no manual page $share/man/man1/$page.1.gz"
+        where="$(MANPATH="$share/man" man -w "$page")" || fail "man does not find $page under $share/man"
+        [ "$where" = "$share/man/man1/$page.1.gz" ] || fail "man $page finds $where"
+        MANPATH="$share/man" MANWIDTH=100 man "$page" 2>"$work/man.err" >"$work/man.txt" || fail "man $page failed"
+        grep -q "^SYNOPSIS" "$work/man.txt" && [ ! -s "$work/man.err" ] ||
+            fail "man $page: $(head -c 500 "$work/man.txt" "$work/man.err")"
+    done
+    [ "$with_ctl" = 1 ] || return 0
+    grep -q "^ *serve \[--mqtt URL" "$work/man.txt" || fail "man torvan60ctl does not show serve"
+    # Every command the installed tool knows has its section in the page.
+    local commands command
+    commands="$("$share/../bin/torvan60ctl" help | sed -n '/^Commands:/,/^$/s/^  \([a-z-]\{1,\}\) .*/\1/p')"
+    [ "$(wc -w <<<"$commands")" -gt 10 ] || fail "torvan60ctl help lists no commands: $commands"
+    for command in $commands; do
+        grep -q "^   $command\$" "$work/man.txt" || fail "man torvan60ctl has no section for $command"
+    done
+    local completion="$share/bash-completion/completions/torvan60ctl"
+    [ -f "$completion" ] || fail "no bash completion $completion"
+    XDG_DATA_DIRS="$share" bash --norc -c '
+        . /usr/share/bash-completion/bash_completion
+        __load_completion torvan60ctl || exit 1
+        COMP_WORDS=(torvan60ctl firmw); COMP_CWORD=1
+        "$(complete -p torvan60ctl | sed "s/.* -F \([^ ]*\) .*/\1/")" torvan60ctl
+        echo "${COMPREPLY[*]}"
+        COMP_WORDS=(torvan60ctl ""); COMPREPLY=()
+        "$(complete -p torvan60ctl | sed "s/.* -F \([^ ]*\) .*/\1/")" torvan60ctl
+        printf "%s\n" "${COMPREPLY[@]}" | LC_ALL=C sort' >"$work/completion.out" 2>&1 ||
+        fail "bash-completion does not load $completion: $(cat "$work/completion.out")"
+    [ "$(head -n 1 "$work/completion.out")" = firmware ] ||
+        fail "the completion completes: $(cat "$work/completion.out")"
+    # The first word offers every command.
+    [ "$(tail -n +2 "$work/completion.out" | grep -v '^-')" = "$(LC_ALL=C sort <<<"$commands")" ] ||
+        fail "the completion offers $(tail -n +2 "$work/completion.out" | tr '\n' ' '), not every command"
+}
+
 # expect_docs SOURCE DOCDIR: the README and every page of docs/ in the
 # source tree are in DOCDIR as they are there (README.md, docs/NAME.md).
 expect_docs() {

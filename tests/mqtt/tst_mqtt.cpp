@@ -150,6 +150,14 @@ void TestMqtt::movesOnAnAllowedCommand()
     Serve serve(serveArgs(broker, QString(), {QStringLiteral("--mqtt-allow"), QStringLiteral("stop,move")}));
     QVERIFY(waitReady(watcher));
 
+    // Anyone on the broker may say hello; the client stays the broker
+    // connection, whatever name it gives.
+    QVERIFY(watcher.publish(
+        topic("cmd"),
+        request(R"("h1")", "hello", R"({"program":"rogue\n2026.12.11. 06:00:00 Firmware update finished"})")));
+    Message hello;
+    QVERIFY(hasReply(watcher, "\"h1\"", &hello));
+    QVERIFY(hello.json().contains("result"));
     // An id no double holds comes back digit for digit.
     const QByteArray id = "123456789012345678901234567890";
     QVERIFY(watcher.publish(topic("cmd"), request(id, "move", R"({"target":3000})")));
@@ -161,6 +169,7 @@ void TestMqtt::movesOnAnAllowedCommand()
     QVERIFY(hasEvent(watcher, QStringLiteral("command_done"), &done));
     QCOMPARE(done.json().value("method").toString(), QStringLiteral("move"));
     QVERIFY(serve.log().contains(QStringLiteral("Remote command from MQTT %1: move 3000").arg(broker.url())));
+    QVERIFY2(!serve.log().contains(QLatin1String("rogue")), qPrintable(serve.log()));
 }
 
 void TestMqtt::refusesAndChangesNothing_data()

@@ -2,9 +2,12 @@
 // the holder's thread and the network thread, and the options of
 // torvan60ctl serve --mqtt, read alone and through the tool.
 #include "MqttRig.h"
+#include "mqtt/HaDiscovery.h"
 #include "mqtt/MqttConfig.h"
 #include "mqtt/MqttOutbox.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -62,6 +65,8 @@ private slots:
     void credentialsNotTheUsersFile();
     void serveUsageErrors_data();
     void serveUsageErrors();
+    void serialsAsTopicLevels_data();
+    void serialsAsTopicLevels();
 };
 
 void TestMqttParts::outboxReplacesStateAndKeepsEvents()
@@ -391,6 +396,48 @@ void TestMqttParts::serveUsageErrors()
     const QString err = QString::fromUtf8(tool.readAllStandardError());
     QCOMPARE(tool.exitCode(), 2);
     QVERIFY2(err.contains(message), qPrintable(err));
+}
+
+// The board names itself: a serial with a separator or a wildcard must not
+// split its topics or make them wildcards, in the bridge's topics and in
+// the discovery configs that point at them.
+void TestMqttParts::serialsAsTopicLevels_data()
+{
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("level");
+    QTest::newRow("plain") << "SIM60-000001"
+                           << "SIM60-000001";
+    QTest::newRow("a separator") << "A/B"
+                                 << "A_B";
+    QTest::newRow("wildcards") << "+x#"
+                               << "_x_";
+    QTest::newRow("the broker's own") << "$SYS"
+                                      << "_SYS";
+    QTest::newRow("a dollar inside") << "a$b"
+                                     << "a$b";
+    QTest::newRow("control characters") << QStringLiteral("a\nb\u0085c") << "a_b_c";
+    QTest::newRow("empty") << QString() << "_";
+}
+
+void TestMqttParts::serialsAsTopicLevels()
+{
+    QFETCH(QString, serial);
+    QFETCH(QString, level);
+    QCOMPARE(MqttTopics::level(serial), level);
+
+    HaDiscovery::Device device;
+    device.serial = serial;
+    const QString base = QStringLiteral("lab/") + level + QLatin1Char('/');
+    const auto configs =
+        HaDiscovery::configs(QStringLiteral("homeassistant"), QStringLiteral("lab"), device, {QStringLiteral("stop")});
+    QVERIFY(!configs.empty());
+    for (const HaDiscovery::Config &config : configs) {
+        const QJsonObject json = QJsonDocument::fromJson(config.payload).object();
+        for (const QString &key : json.keys())
+            if (key.endsWith(QLatin1String("_topic")))
+                QVERIFY2(json.value(key).toString().startsWith(base), qPrintable(json.value(key).toString()));
+        QCOMPARE(json.value("device").toObject().value("serial_number").toString(), serial);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMqttParts)

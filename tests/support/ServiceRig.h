@@ -204,6 +204,7 @@ struct ServiceRig
         service.setHolder(QStringLiteral("torvan60"), 4242);
         service.setLogger(&link.logger);
         server.setLogger(&link.logger);
+        link.drv.TrajectoryData.PosLimitUpper = 100000; // the holders' limits: 0 to 100000
     }
 
     // Connects the board and serves it; false (with the reason) when not.

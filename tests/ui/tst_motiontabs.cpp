@@ -411,17 +411,30 @@ private slots:
         QVERIFY(plot->graph(1)->dataCount() > 100);
     }
 
+    // The window's stop brakes with the deceleration shown (2000 steps/s²),
+    // also when another program's move lent the board one of 1 step/s²;
+    // otherwise it is the stop command alone.
     void stoppingAMove_data()
     {
         QTest::addColumn<bool>("byEscape");
-        QTest::newRow("Escape key") << true;
-        QTest::newRow("Stop button") << false;
+        QTest::addColumn<int>("lentDecel"); // 0: none
+        QTest::newRow("Escape key") << true << 0;
+        QTest::newRow("Stop button") << false << 0;
+        QTest::newRow("Escape key, a lent deceleration") << true << 1;
+        QTest::newRow("Stop button, a lent deceleration") << false << 1;
     }
     void stoppingAMove()
     {
         QFETCH(bool, byEscape);
+        QFETCH(int, lentDecel);
         MotionRig rig;
         rig.w<QSpinBox>("sbFinPos")->setValue(100000);
+        if (lentDecel) {
+            // As the service sends a client's move with its own profile.
+            TrajectoryDataRecord lent = rig.drv.TrajectoryData;
+            lent.MaxDecel = lentDecel;
+            rig.drv.LendTrajectory(lent, false, false);
+        }
         rig.run(1000);
         QVERIFY(rig.liveSpeed() > 0);
         QCOMPARE(rig.drv.RTData.OperatingMode, 4);
@@ -431,7 +444,13 @@ private slots:
             QTest::keyClick(rig.window.get(), Qt::Key_Escape);
         else
             rig.w<QPushButton>("btnStopTraj")->click();
-        QCOMPARE(rig.board.receivedCodes(), std::vector<unsigned char>{Report::CmdStopTrajectory});
+        if (lentDecel) {
+            QCOMPARE(rig.board.receivedCodes(),
+                     (std::vector<unsigned char>{Report::CmdWriteTrajectory, Report::CmdStopTrajectory}));
+            QCOMPARE(rig.trajectoryField(33), QList<int>{2000});
+        } else {
+            QCOMPARE(rig.board.receivedCodes(), std::vector<unsigned char>{Report::CmdStopTrajectory});
+        }
         rig.run(2000);
         QCOMPARE(rig.liveSpeed(), 0);
         const int stoppedAt = rig.livePosition();

@@ -125,6 +125,13 @@ private slots:
         service.attach(&two);
         QCOMPARE(label->text(), QStringLiteral("2 remote clients connected"));
         answer(rig, service, one, R"({"jsonrpc":"2.0","id":1,"method":"home"})");
+        QCOMPARE(rig.window->statusBar()->currentMessage(),
+                 QStringLiteral("Remote command from torvan60ctl (pid 1234): home"));
+        // A refused command says so, and why.
+        answer(rig, service, one, R"({"jsonrpc":"2.0","id":2,"method":"move","params":{"target":150000}})");
+        const QString refused = QStringLiteral("Remote command refused from torvan60ctl (pid 1234): move 150000 "
+                                               "(\"target\" 150000 is outside the position limits 0 to 100000)");
+        QCOMPARE(rig.window->statusBar()->currentMessage(), refused);
         service.detach(&one);
         service.detach(&two);
         QVERIFY(label->isHidden());
@@ -135,6 +142,8 @@ private slots:
         };
         QVERIFY(logged(QStringLiteral("Remote client connected: torvan60ctl (pid 1234)")));
         QVERIFY(logged(QStringLiteral("Remote command from torvan60ctl (pid 1234): home")));
+        QVERIFY(logged(refused));
+        QVERIFY(!logged(QStringLiteral("Remote command from torvan60ctl (pid 1234): move 150000")));
         QVERIFY(logged(QStringLiteral("Remote client left: torvan60ctl (pid 1234)")));
     }
 
@@ -148,9 +157,13 @@ private slots:
         QTest::addColumn<QVariant>("shown");
         QTest::newRow("name") << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"name","params":{"name":"Bench 3"}})")
                               << "leDriverName" << QByteArray("text") << QVariant(QStringLiteral("Bench 3"));
-        QTest::newRow("move with its own speed")
+        // A move's own profile is lent to it: the window keeps its settings.
+        QTest::newRow("move with its own speed: the target")
             << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"move","params":{"target":2000,"max_speed":1234}})")
-            << "sbVmax" << QByteArray("value") << QVariant(1234);
+            << "sbFinPos" << QByteArray("value") << QVariant(2000);
+        QTest::newRow("move with its own speed: the window's speed")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"move","params":{"target":2000,"max_speed":1234}})")
+            << "sbVmax" << QByteArray("value") << QVariant(10000);
         QTest::newRow("settings")
             << QByteArray(R"({"jsonrpc":"2.0","id":1,"method":"settings.set","params":{"settings":)"
                           R"({"DriverSettings":{"FullScaleCurrent":1.5},"TrajectorySettings":{"MaxAccel":4321}}}})")
@@ -190,6 +203,7 @@ private slots:
             settle(plain, 200);
             TestWallClock wall(plain.clock, QDateTime::fromMSecsSinceEpoch(0, Qt::UTC), 0);
             BoardService service(plain.drv, plain.clock, wall);
+            plain.drv.TrajectoryData.PosLimitUpper = 100000; // as the window's
             CapturingPeer peer;
             service.attach(&peer);
             plain.board.received.clear();
