@@ -168,7 +168,7 @@ void TestMqtt::movesOnAnAllowedCommand()
     Message done;
     QVERIFY(hasEvent(watcher, QStringLiteral("command_done"), &done));
     QCOMPARE(done.json().value("method").toString(), QStringLiteral("move"));
-    QVERIFY(serve.log().contains(QStringLiteral("Remote command from MQTT %1: move 3000").arg(broker.url())));
+    QVERIFY(serve.waitForLog(QStringLiteral("Remote command from MQTT %1: move 3000").arg(broker.url())));
     QVERIFY2(!serve.log().contains(QLatin1String("rogue")), qPrintable(serve.log()));
 }
 
