@@ -44,7 +44,11 @@ CommandLine::ManPage windowManPage()
          QStringLiteral("The board is served on $XDG_RUNTIME_DIR/torvan60/SERIAL.sock when it is an absolute path, "
                         "else in torvan60-UID under the temporary folder ($TMPDIR or /tmp).")},
         {QStringLiteral("QT_QPA_PLATFORM"),
-         QStringLiteral("Qt's display platform: offscreen runs without a display (as --check does in scripts).")}};
+         QStringLiteral("Qt's display platform: offscreen runs without a display (as --check does in scripts).")},
+        {QStringLiteral("LANGUAGE, LC_ALL, LC_MESSAGES, LANG"),
+         QStringLiteral("The language of the window when --lang is not given: the first of these set names it "
+                        "(LANGUAGE may list several, in order of preference); English where there is no "
+                        "translation.")}};
     ManSection files(QStringLiteral("FILES"));
     files.items = {
         {QStringLiteral("log.txt"),

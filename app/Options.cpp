@@ -16,6 +16,12 @@ const CommandLine::Options &ownOptions()
                      QStringLiteral("Start with this recording or fault record shown on the Records page; the "
                                     "board connection works as usual beside it. A file that cannot be shown says "
                                     "why there.")),
+        Option::text({QStringLiteral("--lang")}, QStringLiteral("CODE"),
+                     QStringLiteral("Show the window in this language: de (German) or en (English). Without it the "
+                                    "window takes the language of the locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), "
+                                    "English where there is no translation. An unknown code starts it in English, "
+                                    "with a warning on stderr. The log, files and output for programs stay "
+                                    "English.")),
         Option::flag({QStringLiteral("--user-dir")},
                      QStringLiteral("Run in the per-user folder, $XDG_STATE_HOME/torvan60 or "
                                     "~/.local/state/torvan60, made when missing, so that the log and the fault "
@@ -23,8 +29,9 @@ const CommandLine::Options &ownOptions()
                                     "and writes, in the folder it was started in.")),
         Option::flag({QStringLiteral("--check")},
                      QStringLiteral("Start as usual (the log gets its start line), then print the file each picture "
-                                    "was loaded from and where the log is written, and exit instead of showing the "
-                                    "window: 0 when every picture loaded, 1 otherwise.")),
+                                    "was loaded from, where the log is written and the language of the window, and "
+                                    "exit instead of showing the window: 0 when every picture loaded, 1 "
+                                    "otherwise.")),
         Option::flag({QStringLiteral("--no-service")},
                      QStringLiteral("Do not serve the board to other programs on its local socket.")),
     };
@@ -47,6 +54,8 @@ Options parseOptions(const QStringList &args)
         }
         if (option->name() == QLatin1String("--open"))
             takeValueOption(args, i, option->name(), option->what(), options.openFile, options.error);
+        else if (option->name() == QLatin1String("--lang"))
+            takeValueOption(args, i, option->name(), option->what(), options.language, options.error);
         else if (option->name() == QLatin1String("--user-dir"))
             options.userDir = true;
         else if (option->name() == QLatin1String("--check"))

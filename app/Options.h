@@ -22,7 +22,10 @@ struct Options
     // --no-service: the board the window holds is not served to other
     // programs on its local socket.
     bool noService = false;
-    QString openFile;    // "--open FILE": the window starts with it on the Records page
+    QString openFile; // "--open FILE": the window starts with it on the Records page
+    // "--lang CODE": the language of the window ("de", "en"); empty: the
+    // person's language from the locale (ui/Language.h).
+    QString language;
     QStringList ignored; // anything else: started as if it were not there
     // Why the arguments cannot be followed, for the user; empty when they can.
     // The tool does not start then.

@@ -7,12 +7,14 @@
 #include "record/WallClock.h"
 #include "service/BoardService.h"
 #include "service/ServiceHost.h"
+#include "ui/Language.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxDialogs.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -68,9 +70,9 @@ static void quitOnSignals(QCoreApplication &app)
     sigaction(SIGINT, &action, nullptr);
 }
 
-// --check: where each picture came from and where the log goes. Succeeds
-// only when every picture loaded.
-static int reportStart(const MainWindow &window)
+// --check: where each picture came from, where the log goes and the
+// language the window is shown in. Succeeds only when every picture loaded.
+static int reportStart(const MainWindow &window, const QString &language)
 {
     QTextStream out(stdout);
     bool allLoaded = true;
@@ -81,6 +83,7 @@ static int reportStart(const MainWindow &window)
             << (loaded ? QFileInfo(picture.file).absoluteFilePath() : QStringLiteral("not loaded")) << "\n";
     }
     out << "log: " << QDir::current().absoluteFilePath(Logger::defaultFileName()) << "\n";
+    out << "language: " << language << "\n";
     return allLoaded ? 0 : 1;
 }
 
@@ -113,6 +116,18 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "Ignoring " << options.ignored.join(QLatin1Char(' ')) << " (" << usage << ")\n";
     if (options.userDir)
         enterUserFolder(options);
+    // Before the window is built: it takes its texts as it is built. A
+    // language without a translation is no reason not to start.
+    QString languageWarning;
+    const QString language = Language::choose(options.language, QLocale::system().uiLanguages(), &languageWarning);
+    if (!languageWarning.isEmpty())
+        QTextStream(stderr) << languageWarning << "\n";
+    QString shownLanguage = language;
+    if (!Language::install(language)) {
+        QTextStream(stderr) << "The translation \"" << language
+                            << "\" cannot be loaded; the window is shown in English.\n";
+        shownLanguage = QStringLiteral("en");
+    }
 
     SteadyClock clock;
     TransportChain chain(clock);
@@ -130,7 +145,7 @@ int main(int argc, char *argv[])
     // main, outlives the transports and the clock but no longer runs.
     MainWindow window(Torvan, clock);
     if (options.check)
-        return reportStart(window);
+        return reportStart(window, shownLanguage);
     // Other programs of the user reach the board through the window while it
     // holds it (torvan60ctl, scripts).
     SystemWallClock wallClock;

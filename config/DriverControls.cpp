@@ -1,5 +1,6 @@
 #include "config/DriverControls.h"
 
+#include <QCoreApplication>
 #include <QtGlobal>
 
 #include <cmath>
@@ -8,10 +9,15 @@ namespace DriverControls {
 
 const QStringList &StepModes()
 {
-    static const QStringList list = {
-        QStringLiteral("Full-step"), QStringLiteral("Half step"),  QStringLiteral("1/4 step"),
-        QStringLiteral("1/8 step"),  QStringLiteral("1/16 step"),  QStringLiteral("1/32 step"),
-        QStringLiteral("1/64 step"), QStringLiteral("1/128 step"), QStringLiteral("1/256 step")};
+    static const QStringList list = {QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "Full-step")),
+                                     QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "Half step")),
+                                     QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "1/4 step")),
+                                     QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "1/8 step")),
+                                     QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "1/16 step")),
+                                     QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "1/32 step")),
+                                     QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "1/64 step")),
+                                     QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "1/128 step")),
+                                     QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "1/256 step"))};
     return list;
 }
 
@@ -25,13 +31,16 @@ const QStringList &PredriverSpeeds()
 const QStringList &DecayModes()
 {
     static const QStringList list = {
-        QStringLiteral("0-Force slow decay at all times"),
-        QStringLiteral("1-Slow decay for increasing current, mixed decay for decreasing current (indexer mode only)"),
-        QStringLiteral("2-Force fast decay at all times"),
-        QStringLiteral("3-Use mixed decay at all times"),
-        QStringLiteral(
-            "4-Slow decay for increasing current, auto mixed decay for decreasing current (indexer mode only)"),
-        QStringLiteral("5-Use auto mixed decay at all times"),
+        QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "0-Force slow decay at all times")),
+        QStringLiteral(QT_TRANSLATE_NOOP(
+            "DriverControls",
+            "1-Slow decay for increasing current, mixed decay for decreasing current (indexer mode only)")),
+        QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "2-Force fast decay at all times")),
+        QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "3-Use mixed decay at all times")),
+        QStringLiteral(QT_TRANSLATE_NOOP(
+            "DriverControls",
+            "4-Slow decay for increasing current, auto mixed decay for decreasing current (indexer mode only)")),
+        QStringLiteral(QT_TRANSLATE_NOOP("DriverControls", "5-Use auto mixed decay at all times")),
     };
     return list;
 }
@@ -48,6 +57,14 @@ const QStringList &ModbusConfigs()
                                      QStringLiteral("BR: 9600; P: None"), QStringLiteral("BR: 19200; P: Even"),
                                      QStringLiteral("BR: 19200; P: Odd"), QStringLiteral("BR: 19200; P: None")};
     return list;
+}
+
+QStringList Translated(const QStringList &list)
+{
+    QStringList shown;
+    for (const QString &text : list)
+        shown << QCoreApplication::translate("DriverControls", text.toUtf8().constData());
+    return shown;
 }
 
 double ClampReal(double value, const RealRange &range)

@@ -46,6 +46,8 @@ const QStringList &PredriverSpeeds();
 const QStringList &DecayModes();
 const QStringList &AdaptiveBlankingModes();
 const QStringList &ModbusConfigs();
+// Step modes and decay modes as the window shows them, in its language.
+QStringList Translated(const QStringList &list);
 
 // A value as a real spin box of that range shows it: held within the range
 // and rounded to its decimals. NaN goes to the minimum.

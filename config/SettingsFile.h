@@ -17,7 +17,7 @@
 namespace SettingsFile {
 
 // What the file choosers offer.
-inline const QString DialogFilter = QStringLiteral("Torvan Setting Files (*.tvs)");
+inline const QString DialogFilter = QStringLiteral(QT_TRANSLATE_NOOP("SettingsFile", "Torvan Setting Files (*.tvs)"));
 
 // Writes the 30 keys in their order. Other keys an existing file holds are
 // kept. False when the file could not be written.

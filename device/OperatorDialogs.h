@@ -5,6 +5,10 @@
 
 // The questions and notices the link and the firmware check put to the
 // operator. The window supplies message boxes; tests answer by script.
+// A title is given in English, marked QT_TRANSLATE_NOOP("OperatorDialogs",
+// ...): it also names an open question to the service's clients, and the
+// window's boxes translate it. Texts, choices, captions and filters are given
+// as the operator is to read them (translated by whoever asks).
 class OperatorDialogs
 {
 public:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -7,16 +8,17 @@
 #include <cstdint>
 
 // The texts the tool shows for the board's live state: the driver state, the
-// six fault bits and the operating modes. Shared by every front end.
+// six fault bits and the operating modes. Shared by every front end, in
+// English; the window shows them translated (TranslatedStatusText).
 
 // Texts of the board's driver states, indexed by RTData.DriverState.
 inline const std::array<QString, 6> DriverStateTexts = {
-    QStringLiteral("No motor power available"),
-    QStringLiteral("Driver Disabled (Sleep)"),
-    QStringLiteral("Driver Active"),
-    QStringLiteral("Driver IDLE"),
-    QStringLiteral("Driver Overheated"),
-    QStringLiteral("Driver in PWM mode"),
+    QStringLiteral(QT_TRANSLATE_NOOP("StatusTexts", "No motor power available")),
+    QStringLiteral(QT_TRANSLATE_NOOP("StatusTexts", "Driver Disabled (Sleep)")),
+    QStringLiteral(QT_TRANSLATE_NOOP("StatusTexts", "Driver Active")),
+    QStringLiteral(QT_TRANSLATE_NOOP("StatusTexts", "Driver IDLE")),
+    QStringLiteral(QT_TRANSLATE_NOOP("StatusTexts", "Driver Overheated")),
+    QStringLiteral(QT_TRANSLATE_NOOP("StatusTexts", "Driver in PWM mode")),
 };
 
 // The text for a driver state; a state the table does not know shows blank.
@@ -29,12 +31,12 @@ inline QString DriverStateText(int32_t state)
 
 // One line per fault bit of RTData.FaultFlags, bit 0 first.
 inline const char *const FaultLines[6] = {
-    "Device has entered overtemperature shutdown.",
-    "Channel A overcurrent shutdown. Please check wireing or possible short circuit.",
-    "Channel B overcurrent shutdown. Please check wireing or possible short circuit.",
-    "Channel A predriver fault. Please check driver settings.",
-    "Channel B predriver fault. Please check driver settings.",
-    "Power supply voltage too low.",
+    QT_TRANSLATE_NOOP("StatusTexts", "Device has entered overtemperature shutdown."),
+    QT_TRANSLATE_NOOP("StatusTexts", "Channel A overcurrent shutdown. Please check wireing or possible short circuit."),
+    QT_TRANSLATE_NOOP("StatusTexts", "Channel B overcurrent shutdown. Please check wireing or possible short circuit."),
+    QT_TRANSLATE_NOOP("StatusTexts", "Channel A predriver fault. Please check driver settings."),
+    QT_TRANSLATE_NOOP("StatusTexts", "Channel B predriver fault. Please check driver settings."),
+    QT_TRANSLATE_NOOP("StatusTexts", "Power supply voltage too low."),
 };
 
 // The lines of the fault bits set in flags, bit 0 first.
@@ -45,6 +47,12 @@ inline QStringList FaultTexts(int flags)
         if (flags & (1 << bit))
             texts << QLatin1String(FaultLines[bit]);
     return texts;
+}
+
+// A text of the above as the window shows it, in its language.
+inline QString TranslatedStatusText(const QString &text)
+{
+    return QCoreApplication::translate("StatusTexts", text.toUtf8().constData());
 }
 
 // Captions of the operating modes 1 to 6 (RTData.OperatingMode); blank for

@@ -137,9 +137,9 @@ void TorvanDRV::USBEnumTimerHandler()
             Connect();
     } catch (...) {
         if (dialogs)
-            dialogs->notice(QStringLiteral("Error enumerating devices"),
-                            QStringLiteral("Unexpected error occured while enumerating HID devices. Please try "
-                                           "reconnecting device."));
+            dialogs->notice(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Error enumerating devices")),
+                            tr("Unexpected error occured while enumerating HID devices. Please try "
+                               "reconnecting device."));
         log(QStringLiteral("Unexpected error occured while enumerating HID devices."));
     }
 }
@@ -203,16 +203,16 @@ void TorvanDRV::Connect()
         }
     } catch (...) {
         reportException(
-            QStringLiteral("Error connecting Torvan device"),
-            QStringLiteral("Unexpected error occured while connecting to a device. Please try reconnecting device."));
+            QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Error connecting Torvan device")),
+            QT_TR_NOOP("Unexpected error occured while connecting to a device. Please try reconnecting device."));
     }
 }
 
-void TorvanDRV::reportException(const QString &title, const QString &text)
+void TorvanDRV::reportException(const QString &title, const char *text)
 {
     if (dialogs)
-        dialogs->notice(title, text);
-    log(text);
+        dialogs->notice(title, tr(text));
+    log(QString::fromUtf8(text));
 }
 
 void TorvanDRV::Disconnect()
@@ -285,9 +285,9 @@ void TorvanDRV::SendReport()
             Disconnect();
     } catch (...) {
         if (dialogs)
-            dialogs->notice(QStringLiteral("Error writing to HID device"),
-                            QStringLiteral("Unexpected error occured while ewriting to HID device. Please try "
-                                           "reconnecting device."));
+            dialogs->notice(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Error writing to HID device")),
+                            tr("Unexpected error occured while ewriting to HID device. Please try "
+                               "reconnecting device."));
         log(QStringLiteral("Unexpected error occured while ewriting to HID device."));
     }
 }
@@ -324,9 +324,8 @@ void TorvanDRV::USBRXTimerHandler()
     } catch (...) {
         rxTimer->stop();
         reportException(
-            QStringLiteral("Error reading Torvan device"),
-            QStringLiteral(
-                "Unexpected error occured while pull-reading from a device. Please try reconnecting device."));
+            QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Error reading Torvan device")),
+            QT_TR_NOOP("Unexpected error occured while pull-reading from a device. Please try reconnecting device."));
         BusyCode = 0;
     }
 }
@@ -496,9 +495,9 @@ void TorvanDRV::GetDeviceInfo()
     try {
         exchangeDeviceInfo();
     } catch (...) {
-        reportException(QStringLiteral("Error getting device info"),
-                        QStringLiteral("Unexpected error occurred while getting device info. Please try reconnecting "
-                                       "device."));
+        reportException(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Error getting device info")),
+                        QT_TR_NOOP("Unexpected error occurred while getting device info. Please try reconnecting "
+                                   "device."));
         if (Connected)
             rxTimer->start(ReceivePeriodMs);
         BusyCode = 0;

@@ -221,7 +221,9 @@ private:
     void log(const QString &text);
     // An exception caught at the top of an entry point: the operator's box,
     // its text logged.
-    void reportException(const QString &title, const QString &text);
+    // Tells the operator text (marked QT_TR_NOOP) translated, and the log it
+    // in English.
+    void reportException(const QString &title, const char *text);
     // GetDeviceInfo without its exception guard, for Connect, whose own
     // guard reports a failure there as a failed connection.
     void exchangeDeviceInfo();

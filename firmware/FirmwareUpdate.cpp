@@ -21,16 +21,24 @@ constexpr int ChecksumPollMs = 500;
 constexpr int ChecksumSectorByte = 16;
 constexpr int ApplicationSectors = FlashLayout::SectorCount - FlashLayout::FirstApplicationSector;
 
-const QString CorruptionTitle = QStringLiteral("Device firmware corruption detected.");
-const QString MismatchTitle = QStringLiteral("Device firmware mismatch detected.");
+const QString CorruptionTitle =
+    QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Device firmware corruption detected."));
+const QString MismatchTitle =
+    QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Device firmware mismatch detected."));
 
-QString mismatchText(const DriverInfoRecord &info, const char *action)
+// The question about a board whose firmware is not the carried one: in
+// English for the log, translated for the operator.
+QString mismatchText(const DriverInfoRecord &info, bool restart, bool translated)
 {
-    return QString::asprintf("Device firmware mismatch detected. Device FW version: 0x%02X%02X, update version: "
-                             "0x%02X%02X. Click OK to %s.",
-                             static_cast<unsigned>(info.APVersionHigh & 0xFF),
-                             static_cast<unsigned>(info.APVersionLow & 0xFF), unsigned(UpdateVersion[0]),
-                             unsigned(UpdateVersion[1]), action);
+    const char *text = restart ? QT_TRANSLATE_NOOP("TorvanDRV", "Device firmware mismatch detected. Device FW version: "
+                                                                "0x%1, update version: 0x%2. Click OK to restart "
+                                                                "device and update FW.")
+                               : QT_TRANSLATE_NOOP("TorvanDRV", "Device firmware mismatch detected. Device FW version: "
+                                                                "0x%1, update version: 0x%2. Click OK to update FW.");
+    return (translated ? TorvanDRV::tr(text) : QString::fromUtf8(text))
+        .arg(QString::asprintf("%02X%02X", static_cast<unsigned>(info.APVersionHigh & 0xFF),
+                               static_cast<unsigned>(info.APVersionLow & 0xFF)),
+             QString::asprintf("%02X%02X", unsigned(UpdateVersion[0]), unsigned(UpdateVersion[1])));
 }
 
 } // namespace
@@ -40,16 +48,17 @@ QString mismatchText(const DriverInfoRecord &info, const char *action)
 
 void TorvanDRV::CheckFirmware()
 {
-    // The question's text goes to the log whatever the answer; without a
-    // dialog provider every question is answered Cancel.
-    const auto ask = [this](const QString &title, const QString &text) {
+    // The question's text goes to the log (in English) whatever the answer;
+    // without a dialog provider every question is answered Cancel.
+    const auto ask = [this](const QString &title, const QString &text, const QString &shown) {
         log(text);
-        return dialogs && dialogs->ask(title, text);
+        return dialogs && dialogs->ask(title, shown);
     };
     const DriverInfoRecord &info = DriverInfo;
 
     if (info.BootloaderActive && !info.SignatureValid) {
-        if (ask(CorruptionTitle, QStringLiteral("Device firmware corruption detected. Click OK to update the FW.")))
+        const char *corrupt = QT_TR_NOOP("Device firmware corruption detected. Click OK to update the FW.");
+        if (ask(CorruptionTitle, QString::fromUtf8(corrupt), tr(corrupt)))
             FullUpdate();
         return;
     }
@@ -64,14 +73,14 @@ void TorvanDRV::CheckFirmware()
             PendingUpdateDevice.clear();
             return;
         }
-        if (ask(MismatchTitle, mismatchText(info, "update FW"))) {
+        if (ask(MismatchTitle, mismatchText(info, false, false), mismatchText(info, false, true))) {
             FullUpdate();
             PendingUpdateDevice.clear();
         }
         return;
     }
     const bool versionMatches = info.APVersionHigh == UpdateVersion[0] && info.APVersionLow == UpdateVersion[1];
-    if (!versionMatches && ask(MismatchTitle, mismatchText(info, "restart device and update FW"))) {
+    if (!versionMatches && ask(MismatchTitle, mismatchText(info, true, false), mismatchText(info, true, true))) {
         emit firmwareUpdateStarting();
         PendingUpdateDevice = info.UniqueIDText;
         RestartDevice();
@@ -96,9 +105,9 @@ void TorvanDRV::FullUpdate()
     } catch (...) {
         LastFullUpdate.outcome = Connected ? FullUpdateRecord::Outcome::Aborted : FullUpdateRecord::Outcome::Lost;
         // The receive tick stays stopped, as after every end of the update.
-        reportException(QStringLiteral("Error updating firmware"),
-                        QStringLiteral("Unexpected error occurred while updating firmware. Please try reconnecting "
-                                       "device."));
+        reportException(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Error updating firmware")),
+                        QT_TR_NOOP("Unexpected error occurred while updating firmware. Please try reconnecting "
+                                   "device."));
     }
 }
 

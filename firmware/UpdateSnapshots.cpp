@@ -155,9 +155,9 @@ QString UpdateSnapshots::takeSnapshot(const QString &serial)
             log(QStringLiteral("Settings snapshots cannot be written to %1.").arg(root));
         folderFailureTold = true;
         if (OperatorDialogs *dialogs = drv.Dialogs())
-            dialogs->notice(QStringLiteral("No settings snapshot"),
-                            QStringLiteral("The board's settings could not be saved to %1. The firmware update runs "
-                                           "without a snapshot of them.")
+            dialogs->notice(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "No settings snapshot")),
+                            tr("The board's settings could not be saved to %1. The firmware update runs "
+                               "without a snapshot of them.")
                                 .arg(root));
         return QString();
     }
@@ -227,12 +227,12 @@ void UpdateSnapshots::boardIdentified()
     bool restoring = onDifference == OnDifference::Restore;
     if (onDifference == OnDifference::Ask) {
         OperatorDialogs *dialogs = drv.Dialogs();
-        restoring = dialogs && dialogs->choose(QStringLiteral("Settings changed by the update"),
-                                               QStringLiteral("The firmware update changed %1 of the board's "
-                                                              "settings:\n%2\n\nRestore them from %3?")
-                                                   .arg(outcome.differences.size())
-                                                   .arg(lines.join(QLatin1Char('\n')), snapshot),
-                                               QStringLiteral("Restore"), QStringLiteral("Keep"));
+        restoring = dialogs &&
+                    dialogs->choose(
+                        QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Settings changed by the update")),
+                        tr("The firmware update changed %1 of the board's settings:\n%2\n\nRestore them from %3?")
+                            .arg(QString::number(outcome.differences.size()), lines.join(QLatin1Char('\n')), snapshot),
+                        tr("Restore"), tr("Keep"));
     }
     if (!restoring) {
         outcome.state = Outcome::State::Kept;

@@ -76,9 +76,9 @@ void RecordingLoader::read(QString path, bool keepRows)
     QFile file(path);
     const QString name = QDir::toNativeSeparators(path);
     if (QFileInfo(path).isDir()) {
-        info.error = QStringLiteral("Cannot read %1: it is a folder.").arg(name);
+        info.fail(QT_TRANSLATE_NOOP("RecordingInfo", "Cannot read %1: it is a folder."), {name});
     } else if (!file.open(QIODevice::ReadOnly)) {
-        info.error = QStringLiteral("Cannot read %1: %2.").arg(name, file.errorString());
+        info.fail(QT_TRANSLATE_NOOP("RecordingInfo", "Cannot read %1: %2."), {name, file.errorString()});
     } else {
         info.bytes = file.size();
         {
@@ -91,7 +91,7 @@ void RecordingLoader::read(QString path, bool keepRows)
         while (!cancelled && !parser.notOurs()) {
             const qint64 n = file.read(buffer.data(), ChunkBytes);
             if (n < 0) {
-                info.error = QStringLiteral("Cannot read %1: %2.").arg(name, file.errorString());
+                info.fail(QT_TRANSLATE_NOOP("RecordingInfo", "Cannot read %1: %2."), {name, file.errorString()});
                 break;
             }
             if (n == 0) {

@@ -3,6 +3,7 @@
 #include "record/FaultBlackBox.h"
 #include "record/LiveCsv.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -368,16 +369,44 @@ void RecordingInfo::take(const RecordingParser &parser)
     faults = parser.faults();
     const QString file = QDir::toNativeSeparators(path);
     if (parser.notOurs())
-        error = QStringLiteral("Not a recording of this tool: ") + where(parser.notOursReason());
+        fail(QT_TRANSLATE_NOOP("RecordingInfo", "Not a recording of this tool: %1"), {where(parser.notOursReason())});
     else if (parser.lines() == 0)
-        error = QStringLiteral("The file %1 is empty.").arg(file);
+        fail(QT_TRANSLATE_NOOP("RecordingInfo", "The file %1 is empty."), {file});
     else if (rows == 0 && skipped > 0)
-        error = QStringLiteral("No row of %1 could be read (%2 skipped). The first: %3")
-                    .arg(file)
-                    .arg(skipped)
-                    .arg(where(firstProblem));
+        fail(QT_TRANSLATE_NOOP("RecordingInfo", "No row of %1 could be read (%2 skipped). The first: %3"),
+             {file, QString::number(skipped), where(firstProblem)});
     else if (rows == 0 && !cancelled)
-        error = QStringLiteral("The file %1 holds no live reports.").arg(file);
+        fail(QT_TRANSLATE_NOOP("RecordingInfo", "The file %1 holds no live reports."), {file});
+}
+
+namespace {
+
+// A text with its %1, %2, %3 filled at once (a file name may hold a "%2").
+QString filled(const QString &text, const QStringList &args)
+{
+    switch (args.size()) {
+    case 1:
+        return text.arg(args[0]);
+    case 2:
+        return text.arg(args[0], args[1]);
+    case 3:
+        return text.arg(args[0], args[1], args[2]);
+    default:
+        return text;
+    }
+}
+
+QString shown(bool translated, const char *source)
+{
+    return translated ? QCoreApplication::translate("RecordingInfo", source) : QString::fromUtf8(source);
+}
+
+} // namespace
+
+void RecordingInfo::fail(const char *source, const QStringList &args)
+{
+    error = filled(QString::fromUtf8(source), args);
+    shownError = filled(shown(true, source), args);
 }
 
 QString RecordingInfo::where(const RecordingProblem &problem) const
@@ -415,18 +444,23 @@ int RecordingInfo::recordedFault() const
     return 0;
 }
 
-QString RecordingInfo::message() const
+QString RecordingInfo::message(bool translated) const
 {
     if (!error.isEmpty())
-        return error;
+        return translated && !shownError.isEmpty() ? shownError : error;
     const QString file = QDir::toNativeSeparators(path);
-    QString text = QStringLiteral("%1: %2 rows, %3").arg(file).arg(rows).arg(seconds(duration()));
+    QString text = filled(shown(translated, QT_TRANSLATE_NOOP("RecordingInfo", "%1: %2 rows, %3")),
+                          {file, QString::number(rows), seconds(duration())});
     if (cancelled)
-        text += QStringLiteral("; reading was cancelled, the rest of the file is not shown");
-    if (skipped > 0)
-        text += QStringLiteral("; %1 %2 could not be read and %3 skipped, the first: %4")
-                    .arg(skipped)
-                    .arg(skipped == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
-                         skipped == 1 ? QStringLiteral("was") : QStringLiteral("were"), where(firstProblem));
+        text += shown(translated,
+                      QT_TRANSLATE_NOOP("RecordingInfo", "; reading was cancelled, the rest of the file is not shown"));
+    if (skipped == 1)
+        text += filled(shown(translated, QT_TRANSLATE_NOOP("RecordingInfo", "; 1 row could not be read and was "
+                                                                            "skipped, the first: %1")),
+                       {where(firstProblem)});
+    else if (skipped > 1)
+        text += filled(shown(translated, QT_TRANSLATE_NOOP("RecordingInfo", "; %1 rows could not be read and were "
+                                                                            "skipped, the first: %2")),
+                       {QString::number(skipped), where(firstProblem)});
     return text;
 }

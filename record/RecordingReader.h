@@ -109,8 +109,10 @@ struct RecordingInfo
     QString path;
     qint64 bytes = 0;
     // Nothing of the file can be shown: why, naming the file (and the line
-    // and column where one is at fault).
+    // and column where one is at fault); in English, and as the window shows
+    // it (translated). Both set by fail().
     QString error;
+    QString shownError;
     bool cancelled = false;
     qint64 rows = 0, skipped = 0;
     RecordingProblem firstProblem;
@@ -133,9 +135,13 @@ struct RecordingInfo
     int recordedFault() const;
     // Seconds between the first and the last row.
     double duration() const { return lastElapsed - firstElapsed; }
+    // Sets error and shownError from source (marked with
+    // QT_TRANSLATE_NOOP("RecordingInfo", ...)) with its %1, %2, %3 filled.
+    void fail(const char *source, const QStringList &args);
     // One line for the operator: what was read, what was skipped and the
-    // first reason, or why nothing could be.
-    QString message() const;
+    // first reason, or why nothing could be; in English for the log, or
+    // translated for the window.
+    QString message(bool translated = false) const;
     // A problem as the operator is told of it: file, line, column (with its
     // name) and why.
     QString where(const RecordingProblem &problem) const;

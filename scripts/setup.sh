@@ -50,6 +50,12 @@ packages=(
   # The real HID library runs under test against an emulated device node.
   umockdev
   libumockdev-dev
+  # The window's translations: lupdate and lrelease with their CMake macros
+  # (Qt5LinguistTools), and Qt's own German for its dialogs (qtbase_de.qm:
+  # message box buttons, file dialog), loaded with the window's.
+  qttools5-dev
+  qttools5-dev-tools
+  qttranslations5-l10n
   # The Python package: its compiled module and its tests.
   python3-dev
   pybind11-dev
@@ -61,6 +67,9 @@ packages=(
 if [ "$qt" = 6 ]; then
   # The chart library's Qt 6 build comes with libqcustomplot-dev.
   packages+=(qt6-base-dev qt6-base-dev-tools libqcustomplot2.1-qt6)
+  # The translations on Qt 6: Qt6LinguistTools (qt6-tools-dev), the lupdate
+  # and lrelease it runs (qt6-l10n-tools), and Qt's own German.
+  packages+=(qt6-tools-dev qt6-l10n-tools qt6-translations-l10n)
 fi
 
 # Only scripts/fuzz.sh asks for these (setup.sh --fuzz): clang with its

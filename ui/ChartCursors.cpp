@@ -174,15 +174,15 @@ QString ChartCursors::readoutText() const
     if (!isOn())
         return QString();
     if (!placed[0] && !placed[1])
-        return QStringLiteral("No cursor placed: click the chart, or press 1 or 2 on it.");
+        return tr("No cursor placed: click the chart, or press 1 or 2 on it.");
     QStringList times;
     for (int c = 0; c < Count; ++c)
         if (placed[c])
-            times << QStringLiteral("Cursor %1: %2").arg(c + 1).arg(timeText(keys[c]));
+            times << tr("Cursor %1: %2").arg(c + 1).arg(timeText(keys[c]));
     const bool both = placed[0] && placed[1];
     if (both) {
         const double dt = keys[1] - keys[0];
-        times << QStringLiteral("Δt: %1 s").arg(QString::number(dt, 'f', 3));
+        times << tr("Δt: %1 s").arg(QString::number(dt, 'f', 3));
         times << QStringLiteral("1/Δt: %1")
                      .arg(dt != 0 ? QString::number(1 / dt, 'g', 4) + QStringLiteral(" Hz") : QStringLiteral("—"));
     }

@@ -2,6 +2,7 @@
 
 #include "device/TorvanDRV.h"
 #include "record/Csv.h"
+#include "ui/Language.h"
 #include "ui/LiveChart.h"
 #include "ui/SaveFileChoice.h"
 
@@ -45,10 +46,9 @@ ChartExport::ChartExport(LiveChart *chart, TorvanDRV &device, Logger *logger, QO
 QMenu *ChartExport::createMenu(QWidget *parent)
 {
     auto *menu = new QMenu(parent);
-    connect(menu->addAction(QStringLiteral("Save image…")), &QAction::triggered, this, [this] { askImage(1); });
-    connect(menu->addAction(QStringLiteral("Save image at double size…")), &QAction::triggered, this,
-            [this] { askImage(2); });
-    connect(menu->addAction(QStringLiteral("Save data…")), &QAction::triggered, this, &ChartExport::askData);
+    connect(menu->addAction(tr("Save image…")), &QAction::triggered, this, [this] { askImage(1); });
+    connect(menu->addAction(tr("Save image at double size…")), &QAction::triggered, this, [this] { askImage(2); });
+    connect(menu->addAction(tr("Save data…")), &QAction::triggered, this, &ChartExport::askData);
     return menu;
 }
 
@@ -61,27 +61,28 @@ void ChartExport::showMenu(const QPoint &pos)
 
 void ChartExport::askImage(double scale)
 {
-    const QString path =
-        chooseSaveFile(device.Dialogs(), QStringLiteral("Save chart image"),
-                       QStringLiteral("PNG image (*.png);;PDF document (*.pdf)"), QStringLiteral("png"));
+    const QString path = chooseSaveFile(device.Dialogs(), tr("Save chart image"),
+                                        tr("PNG image (*.png);;PDF document (*.pdf)"), QStringLiteral("png"));
     if (path.isEmpty())
         return;
     if (saveImage(path, scale))
         log(QStringLiteral("Chart image saved: ") + path);
     else
-        failed(QStringLiteral("Error saving image"), QStringLiteral("The chart image"), path);
+        failed(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Error saving image")),
+               tr("The chart image could not be saved to %1."), QStringLiteral("The chart image"), path);
 }
 
 void ChartExport::askData()
 {
-    const QString path = chooseSaveFile(device.Dialogs(), QStringLiteral("Save chart data"),
-                                        QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    const QString path =
+        chooseSaveFile(device.Dialogs(), tr("Save chart data"), tr("CSV files (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     if (saveData(path))
         log(QStringLiteral("Chart data saved: ") + path);
     else
-        failed(QStringLiteral("Error saving data"), QStringLiteral("The chart data"), path);
+        failed(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Error saving data")),
+               tr("The chart data could not be saved to %1."), QStringLiteral("The chart data"), path);
 }
 
 bool ChartExport::saveImage(const QString &path, double scale)
@@ -103,7 +104,8 @@ bool ChartExport::saveData(const QString &path)
     for (int g = 0; g < plot->graphCount(); ++g) {
         graphs << storedPoints(*chart, g);
         rows = std::max(rows, int(graphs.last().size()));
-        const QString name = plot->graph(g)->name();
+        // The file's header is English whatever the window shows.
+        const QString name = Language::english(plot->graph(g)->name());
         line.addText(name + QStringLiteral(": elapsed / s")).addText(name);
     }
     QSaveFile file(path);
@@ -123,12 +125,11 @@ bool ChartExport::saveData(const QString &path)
     return file.commit();
 }
 
-void ChartExport::failed(const QString &title, const QString &what, const QString &path)
+void ChartExport::failed(const QString &title, const QString &shown, const QString &what, const QString &path)
 {
     log(what + QStringLiteral(" could not be saved to ") + path);
     if (OperatorDialogs *dialogs = device.Dialogs())
-        dialogs->warning(title, what + QStringLiteral(" could not be saved to ") + QDir::toNativeSeparators(path) +
-                                    QLatin1Char('.'));
+        dialogs->warning(title, shown.arg(QDir::toNativeSeparators(path)));
 }
 
 void ChartExport::log(const QString &text)

@@ -41,7 +41,9 @@ private slots:
 private:
     void askImage(double scale);
     void askData();
-    void failed(const QString &title, const QString &what, const QString &path);
+    // Logs "<what> could not be saved to <path>" and warns with shown (the
+    // same, translated, with %1 for the path).
+    void failed(const QString &title, const QString &shown, const QString &what, const QString &path);
     void log(const QString &text);
 
     LiveChart *chart;

@@ -7,6 +7,8 @@
 
 #include <qcustomplot.h>
 
+#include <QCoreApplication>
+
 namespace {
 
 // A value axis whose ticks step by a fixed amount. Multiples of the step are
@@ -33,7 +35,7 @@ void setStartRanges(QCustomPlot *plot)
 
 void setUpCommonChart(QCustomPlot *plot, const QFont &windowFont)
 {
-    plot->xAxis->setLabel(QStringLiteral("time / mm:ss"));
+    plot->xAxis->setLabel(QCoreApplication::translate("Charts", "time / mm:ss"));
     plot->xAxis->setTicker(QSharedPointer<ElapsedTimeTicker>(new ElapsedTimeTicker));
     setStartRanges(plot);
     plot->yAxis2->setVisible(true);
@@ -51,20 +53,20 @@ void setUpTemperatureChart(LiveChart *chart, const QFont &windowFont)
 {
     QCustomPlot *temp = chart->plot();
     chart->addGraph();
-    temp->graph(0)->setName(QStringLiteral("Temperature"));
+    temp->graph(0)->setName(QCoreApplication::translate("Charts", "Temperature"));
     chart->addGraph(temp->xAxis, temp->yAxis2);
     temp->graph(1)->setPen(QPen(Qt::red));
-    temp->graph(1)->setName(QStringLiteral("Current"));
+    temp->graph(1)->setName(QCoreApplication::translate("Charts", "Current"));
     chart->addGraph();
     temp->graph(2)->setPen(QPen(Qt::green));
-    temp->graph(2)->setName(QStringLiteral("Voltage"));
+    temp->graph(2)->setName(QCoreApplication::translate("Charts", "Voltage"));
     // Readouts round as a recording keeps the values.
     chart->setDecimals(0, LiveDecimals::Temperature);
     chart->setDecimals(1, LiveDecimals::Current);
     chart->setDecimals(2, LiveDecimals::Voltage);
-    temp->yAxis->setLabel(QStringLiteral("temperature / °C, voltage / V"));
+    temp->yAxis->setLabel(QCoreApplication::translate("Charts", "temperature / °C, voltage / V"));
     temp->yAxis->setTicker(fixedStepTicker(10));
-    temp->yAxis2->setLabel(QStringLiteral("motor current / A"));
+    temp->yAxis2->setLabel(QCoreApplication::translate("Charts", "motor current / A"));
     temp->yAxis2->setTicker(fixedStepTicker(1));
     setUpCommonChart(temp, windowFont);
 }

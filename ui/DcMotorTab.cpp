@@ -21,8 +21,9 @@ void MainWindow::ConnectToPWMValueChanged(bool connect)
                                             },
                                             connect);
     if (!wired)
-        SignalWiring::reportFailure(device.Dialogs(), logger,
-                                    QStringLiteral("Unexpected error occured while connecting signals."));
+        SignalWiring::reportFailure(
+            device.Dialogs(), logger,
+            QT_TRANSLATE_NOOP("SignalWiring", "Unexpected error occured while connecting signals."));
 }
 
 void MainWindow::PWMValueChanged()
@@ -107,20 +108,21 @@ void MainWindow::on_gbPWMControl_toggled(bool checked)
     // refuse. The motor on the output terminals must match the new mode.
     // Until the switch-over is written, remote clients' changes wait: the
     // notice tells of a driver about to be stopped.
-    const QString title = checked ? QStringLiteral("PWM Information") : QStringLiteral("PWM warning");
+    const QString title = checked ? QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "PWM Information"))
+                                  : QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "PWM warning"));
     const AskingOperator asking(*this, title);
     OperatorDialogs *dialogs = device.Dialogs();
     if (checked) {
         if (dialogs)
-            dialogs->notice(title, QStringLiteral("Please make sure DC motor is connected to output terminals!!! "
-                                                  "Driver will be stopped."));
+            dialogs->notice(title, tr("Please make sure DC motor is connected to output terminals!!! "
+                                      "Driver will be stopped."));
         if (logger)
             logger->write(QStringLiteral("Enabling PWMs."));
     } else {
         if (dialogs)
-            dialogs->warning(title, QStringLiteral("Please make sure STEPPER MOTOR is now connected to output "
-                                                   "terminals. DC motor can suddenly move with fast speed. Driver "
-                                                   "will be stopped."));
+            dialogs->warning(title, tr("Please make sure STEPPER MOTOR is now connected to output "
+                                       "terminals. DC motor can suddenly move with fast speed. Driver "
+                                       "will be stopped."));
         if (logger)
             logger->write(QStringLiteral("Disabling PWMs."));
     }
@@ -130,7 +132,7 @@ void MainWindow::on_gbPWMControl_toggled(bool checked)
     enableMotionControls(!checked);
     ui->btnSetDefault->setEnabled(!checked);
 
-    ui->btnRunStop->setText(QStringLiteral("Run"));
+    ui->btnRunStop->setText(tr("Run"));
     device.SleepDriver();
     ControlValues2DrvSettings();
     device.WriteDriverValues();

@@ -17,6 +17,7 @@
 #include "ui/SettingsCompareDialog.h"
 #include "ui/SignalWiring.h"
 
+#include <QCoreApplication>
 #include <QSignalBlocker>
 
 #include <vector>
@@ -24,6 +25,12 @@
 using namespace DriverControls;
 
 namespace {
+
+// The settings files in the file dialogs, in the window's language.
+QString settingsFileFilter()
+{
+    return QCoreApplication::translate("SettingsFile", SettingsFile::DialogFilter.toUtf8().constData());
+}
 
 // Takes a by-name slot off its control for a while (a pair slot while the
 // partner of the pair sets that control, so a pair does not bounce) and puts
@@ -308,8 +315,9 @@ void MainWindow::ConnectToValueChanged(bool connect)
         wire(ui->cbEnableAutoRun, &QCheckBox::stateChanged);
         wire(ui->cbModbusConfig, comboChanged);
     } catch (...) {
-        SignalWiring::reportFailure(device.Dialogs(), logger,
-                                    QStringLiteral("Unexpected error occured while connecting signals."));
+        SignalWiring::reportFailure(
+            device.Dialogs(), logger,
+            QT_TRANSLATE_NOOP("SignalWiring", "Unexpected error occured while connecting signals."));
     }
 }
 
@@ -476,9 +484,8 @@ void MainWindow::StorePresetEntry(const QString &name)
 void MainWindow::on_pbSaveSettings_clicked()
 {
     OperatorDialogs *dialogs = device.Dialogs();
-    const QString path = dialogs ? dialogs->saveFileName(QStringLiteral("Save settings to file..."), QString(),
-                                                         SettingsFile::DialogFilter)
-                                 : QString();
+    const QString path =
+        dialogs ? dialogs->saveFileName(tr("Save settings to file..."), QString(), settingsFileFilter()) : QString();
     if (path.isEmpty()) {
         logger->write(QStringLiteral("Saving settings to file canceled."));
         return;
@@ -504,12 +511,12 @@ void MainWindow::on_pbSaveSettings_clicked()
 QString MainWindow::chooseSettingsFile(const QString &caption)
 {
     OperatorDialogs *dialogs = device.Dialogs();
-    return dialogs ? dialogs->openFileName(caption, QString(), SettingsFile::DialogFilter) : QString();
+    return dialogs ? dialogs->openFileName(caption, QString(), settingsFileFilter()) : QString();
 }
 
 void MainWindow::on_pbLoadSettings_clicked()
 {
-    const QString path = chooseSettingsFile(QStringLiteral("Load settings from file..."));
+    const QString path = chooseSettingsFile(tr("Load settings from file..."));
     if (path.isEmpty()) {
         logger->write(QStringLiteral("Loading settings from file canceled."));
         return;
@@ -529,7 +536,7 @@ void MainWindow::loadSettingsFile(const QString &path)
 
 void MainWindow::on_pbCompareSettings_clicked()
 {
-    const QString path = chooseSettingsFile(QStringLiteral("Compare settings with file..."));
+    const QString path = chooseSettingsFile(tr("Compare settings with file..."));
     if (path.isEmpty()) {
         logger->write(QStringLiteral("Comparing settings with a file canceled."));
         return;
@@ -551,13 +558,15 @@ SettingsCompareDialog *MainWindow::compareSettingsWith(const QString &path)
                                               : QStringLiteral("it is not a settings file (%1)").arg(refusal);
         logger->write(QStringLiteral("Settings not compared with %1: %2.").arg(path, why));
         if (dialogs)
-            dialogs->notice(QStringLiteral("Compare settings"),
-                            QStringLiteral("%1 cannot be compared: %2.").arg(path, why));
+            dialogs->notice(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Compare settings")),
+                            tr("%1 cannot be compared: %2.")
+                                .arg(path, refusal.isEmpty() ? tr("the board has not reported its settings")
+                                                             : tr("it is not a settings file (%1)").arg(refusal)));
         return nullptr;
     }
     const auto differences = SettingsDiff::compare(file, reported->side());
     logger->write(QStringLiteral("Settings compared with %1: %2 differ.").arg(path).arg(differences.size()));
-    auto *dialog = new SettingsCompareDialog(path, differences, QStringLiteral("Load file"), this);
+    auto *dialog = new SettingsCompareDialog(path, differences, tr("Load file"), this);
     connect(dialog, &QDialog::accepted, this, [this, path] { loadSettingsFile(path); });
     dialog->open();
     return dialog;

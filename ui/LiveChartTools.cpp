@@ -12,15 +12,15 @@
 
 void setUpCursorControls(QCheckBox *box, QLabel *readout, const QString &chartName)
 {
-    box->setText(QStringLiteral("Cursors"));
-    box->setToolTip(QStringLiteral("Two cursors on the %1: time, Δt, 1/Δt and the values at each. "
-                                   "Click or drag on the chart, or press 1, 2, Left, Right or Delete on it.")
-                        .arg(chartName.toLower()));
+    box->setText(LiveChartTools::tr("Cursors"));
+    box->setToolTip(LiveChartTools::tr("Two cursors on the %1: time, Δt, 1/Δt and the values at each. "
+                                       "Click or drag on the chart, or press 1, 2, Left, Right or Delete on it.")
+                        .arg(chartName));
     readout->setWordWrap(true);
     readout->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     readout->setFocusPolicy(Qt::StrongFocus);
     // Read out by its text, which changes; what it is for is its description.
-    readout->setAccessibleDescription(QStringLiteral("Cursor readout of the ") + chartName.toLower());
+    readout->setAccessibleDescription(LiveChartTools::tr("Cursor readout of the %1").arg(chartName));
 }
 
 LiveChartTools::LiveChartTools(LiveChart *chart, const QString &suffix, const QString &chartName, QBoxLayout *buttons,
@@ -61,8 +61,8 @@ LiveChartTools::LiveChartTools(LiveChart *chart, const QString &suffix, const QS
 
 void LiveChartTools::showPause(bool paused)
 {
-    pause->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
-    pause->setToolTip(paused ? QStringLiteral("The chart stands still while live data is still collected; "
-                                              "press to bring it up to date")
-                             : QStringLiteral("Hold the chart still to look at it; live data is still collected"));
+    pause->setText(paused ? tr("Resume") : tr("Pause"));
+    pause->setToolTip(paused ? tr("The chart stands still while live data is still collected; "
+                                  "press to bring it up to date")
+                             : tr("Hold the chart still to look at it; live data is still collected"));
 }

@@ -20,7 +20,8 @@ class LiveChartTools : public QObject
 public:
     // The button and the check box go into buttons at buttonsAt (side by
     // side in a column), the readout into readoutLayout at readoutAt.
-    // chartName is the chart's own name ("Position chart"), for theirs.
+    // chartName is the chart's own name, translated, as it reads within a
+    // sentence ("position chart"), for theirs.
     LiveChartTools(LiveChart *chart, const QString &suffix, const QString &chartName, QBoxLayout *buttons,
                    int buttonsAt, QBoxLayout *readoutLayout, int readoutAt, QObject *parent);
 
@@ -37,7 +38,7 @@ private:
     ChartCursors *chartCursors = nullptr;
 };
 
-// The "Cursors" check box of a chart (chartName, as "Position chart") and
+// The "Cursors" check box of a chart (chartName, as "position chart") and
 // the readout of its cursors: a label the keyboard reaches (its text can be
 // selected and read out) that wraps its lines.
 void setUpCursorControls(QCheckBox *box, QLabel *readout, const QString &chartName);

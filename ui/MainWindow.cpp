@@ -28,12 +28,15 @@
 
 namespace {
 
-const QString MakerLink = QStringLiteral(
-    "<html><head/><body><p align=\"center\">Visit us at: <a href=\"https://www.torvan-drives.example\"><span style=\" "
-    "text-decoration: underline; color:#0000ff;\">www.torvan-drives.example</span></a></p></body></html>");
-const QString PartnerLink = QStringLiteral(
-    "<html><head/><body><p align=\"center\">Visit us at: <a href=\"https://www.partner.example\"><span style=\" "
-    "text-decoration: underline; color:#0000ff;\">www.partner.example</span></a></p></body></html>");
+const QString MakerSite = QStringLiteral("www.torvan-drives.example");
+const QString PartnerSite = QStringLiteral("www.partner.example");
+
+QString visitUs(const QString &site)
+{
+    return QStringLiteral("<html><head/><body><p align=\"center\">%1 <a href=\"https://%2\"><span style=\" "
+                          "text-decoration: underline; color:#0000ff;\">%2</span></a></p></body></html>")
+        .arg(QCoreApplication::translate("MainWindow", "Visit us at:"), site);
+}
 
 // The partner's build of the pictures carries a logo of exactly this width.
 constexpr int PartnerLogoWidth = 2000;
@@ -114,7 +117,7 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
             writeMotion();
     });
 
-    setWindowTitle(AppVersion + QStringLiteral(" - No device connected"));
+    setWindowTitle(tr("%1 - No device connected").arg(AppVersion));
     ui->lcdTemperature->setEnabled(false);
     ui->lcdVoltage->setEnabled(false);
 
@@ -155,13 +158,13 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
     const QPixmap logo = loadPicture(QStringLiteral("release/Logo.png"));
     if (!logo.isNull())
         ui->lblLogo->setPixmap(logo);
-    ui->lblVisitUs->setText(logo.width() == PartnerLogoWidth ? PartnerLink : MakerLink);
+    ui->lblVisitUs->setText(visitUs(logo.width() == PartnerLogoWidth ? PartnerSite : MakerSite));
     ui->lblTimingPicture->setPixmap(loadPicture(QStringLiteral("release/Driver timing.png")));
 
     ui->cbStepMode->clear();
-    ui->cbStepMode->addItems(DriverControls::StepModes());
+    ui->cbStepMode->addItems(DriverControls::Translated(DriverControls::StepModes()));
     ui->cbDecayMode->clear();
-    ui->cbDecayMode->addItems(DriverControls::DecayModes());
+    ui->cbDecayMode->addItems(DriverControls::Translated(DriverControls::DecayModes()));
 
     initPresets();
 
@@ -179,10 +182,10 @@ MainWindow::MainWindow(TorvanDRV &device, const MonotonicClock &clock, QWidget *
 
     // Pause and cursors beside each live chart; the recorded data on the
     // Records page, where each new fault record and recording shows.
-    new LiveChartTools(tempChart, QStringLiteral("TempLog"), QStringLiteral("Temperature chart"),
-                       ui->logChartsButtonsLayout, 0, ui->logChartsLayout, 1, this);
-    new LiveChartTools(posChart, QStringLiteral("PosGraph"), QStringLiteral("Position chart"), ui->chartButtonsLayout,
-                       2, ui->positionControlLayout, 1, this);
+    new LiveChartTools(tempChart, QStringLiteral("TempLog"), tr("temperature chart"), ui->logChartsButtonsLayout, 0,
+                       ui->logChartsLayout, 1, this);
+    new LiveChartTools(posChart, QStringLiteral("PosGraph"), tr("position chart"), ui->chartButtonsLayout, 2,
+                       ui->positionControlLayout, 1, this);
     records = new RecordsTab(device, logger, *ui, this);
     connect(&recording->blackBox(), &FaultBlackBox::recordSaved, records, &RecordsTab::faultRecordSaved);
     connect(recording, &LiveRecording::stopped, records, &RecordsTab::addRecent);
@@ -304,16 +307,16 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     QStringList text;
     if (moving)
-        text << QStringLiteral("The motor is moving.");
+        text << tr("The motor is moving.");
     if (clients > 0)
-        text << (clients == 1
-                     ? QStringLiteral("1 remote client is connected; closing ends its connection.")
-                     : QStringLiteral("%1 remote clients are connected; closing ends their connections.").arg(clients));
-    const QStringList choices = moving
-                                    ? QStringList{QStringLiteral("Stop the motor and close"),
-                                                  QStringLiteral("Close and leave it moving"), QStringLiteral("Cancel")}
-                                    : QStringList{QStringLiteral("Close"), QStringLiteral("Cancel")};
-    const QString title = QStringLiteral("Close the window");
+        text << (clients == 1 ? tr("1 remote client is connected; closing ends its connection.")
+                              : tr("%1 remote clients are connected; closing ends their connections.").arg(clients));
+    const QStringList choices =
+        moving ? QStringList{tr("Stop the motor and close"), tr("Close and leave it moving"), tr("Cancel")}
+               : QStringList{tr("Close"), tr("Cancel")};
+    // The title, also what the service tells its clients, stays English
+    // until the dialogs show it.
+    const QString title = QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Close the window"));
     // A question about the board: the dialogs the window gave the device
     // object hold clients off meanwhile.
     const int choice = dialogs->chooseAmong(title, text.join(QLatin1Char(' ')), choices);
@@ -342,12 +345,12 @@ void MainWindow::on_btnRunStop_clicked()
 {
     // Provisional: the next live report shows the board's real state.
     if (!device.RTData.InpSleep) {
-        ui->btnRunStop->setText(QStringLiteral("Stop"));
+        ui->btnRunStop->setText(tr("Stop"));
         if (ui->cbAutoResetFaultsOnEnableToggle->isChecked())
             device.ResetFaults();
         device.EnableDriver();
     } else {
-        ui->btnRunStop->setText(QStringLiteral("Run"));
+        ui->btnRunStop->setText(tr("Run"));
         device.SleepDriver();
     }
 }
@@ -393,11 +396,11 @@ void MainWindow::DisplayRTData()
     // repaints the widget, and most of a report repeats the one before.
     setLcdText(ui->lcdVoltage, shown.voltage, lcdReading(rt.FilteredVoltage));
     setLcdText(ui->lcdTemperature, shown.temperature, lcdReading(rt.FilteredTemperature));
-    setText(ui->lblTrajCalcTickRate, QString::asprintf("TCT rate: %d", rt.TrajTickRate));
+    setText(ui->lblTrajCalcTickRate, tr("TCT rate: %1").arg(rt.TrajTickRate));
 
     setChecked(ui->cbInpBootloaderOverride, rt.InpBootloaderOverride);
     setChecked(ui->cbInpSleep, rt.InpSleep);
-    setText(ui->btnRunStop, rt.InpSleep ? QStringLiteral("Stop") : QStringLiteral("Run"));
+    setText(ui->btnRunStop, rt.InpSleep ? tr("Stop") : tr("Run"));
     setChecked(ui->cbInpStep, rt.InpStep);
     setChecked(ui->cbInpDir, rt.InpDir);
     setChecked(ui->cbInpBin1, rt.InpBin1);
@@ -406,10 +409,10 @@ void MainWindow::DisplayRTData()
 
     if (!rt.MotorPowerOK) {
         // Without motor power the last fault stays in the box and the lamp.
-        setText(ui->lblFaultsStatus, QStringLiteral("No motor power available."));
+        setText(ui->lblFaultsStatus, tr("No motor power available."));
         setText(ui->lblDriverStatus, QString());
     } else {
-        setText(ui->lblDriverStatus, DriverStateText(rt.DriverState));
+        setText(ui->lblDriverStatus, TranslatedStatusText(DriverStateText(rt.DriverState)));
         showFaults(rt.FaultFlags);
     }
 
@@ -464,11 +467,11 @@ void MainWindow::writeMotion()
 void MainWindow::showFaults(int flags)
 {
     if (flags == 0) {
-        setText(ui->lblFaultsStatus, QStringLiteral("Driver OK"));
+        setText(ui->lblFaultsStatus, tr("Driver OK"));
         if (!ui->frmStatus->isHidden())
             ui->frmStatus->hide();
     } else {
-        setText(ui->lblFaultsStatus, QString::asprintf("Fault no. 0x%0X detected", unsigned(flags)));
+        setText(ui->lblFaultsStatus, tr("Fault no. 0x%1 detected").arg(QString::number(unsigned(flags), 16).toUpper()));
         if (ui->frmStatus->isHidden())
             ui->frmStatus->show();
     }
@@ -479,9 +482,9 @@ void MainWindow::showFaults(int flags)
         return;
     ui->pteFaults->clear();
     if (flags == 0)
-        ui->pteFaults->appendPlainText(QStringLiteral("No faults detected!"));
+        ui->pteFaults->appendPlainText(tr("No faults detected!"));
     for (const QString &line : FaultTexts(flags))
-        ui->pteFaults->appendPlainText(line);
+        ui->pteFaults->appendPlainText(TranslatedStatusText(line));
     shown.faultFlags = flags;
     shown.faultsRevision = faults->revision();
 }
@@ -493,8 +496,7 @@ void MainWindow::UpdateMainWindowDriverInfo()
     remoteBaseline.set = false;
     const DriverInfoRecord &info = device.DriverInfo;
     if (device.IsConnected()) {
-        setWindowTitle(AppVersion + QStringLiteral(" - ") + device.ProductString() + QStringLiteral(". Serial: ") +
-                       device.SerialString() +
+        setWindowTitle(tr("%1 - %2. Serial: %3").arg(AppVersion, device.ProductString(), device.SerialString()) +
                        QString::asprintf("; BL: 0x%02X%02X, AP: 0x%02X%02X, %02X, %d", unsigned(info.BLVersionHigh),
                                          unsigned(info.BLVersionLow), unsigned(info.APVersionHigh),
                                          unsigned(info.APVersionLow), unsigned(info.DeviceMode),
@@ -505,7 +507,7 @@ void MainWindow::UpdateMainWindowDriverInfo()
     } else {
         // The displays keep the last readings, greyed; the update group
         // keeps its state.
-        setWindowTitle(AppVersion + QStringLiteral(" - No device connected"));
+        setWindowTitle(tr("%1 - No device connected").arg(AppVersion));
         ui->lcdTemperature->setEnabled(false);
         ui->lcdVoltage->setEnabled(false);
     }
@@ -513,14 +515,11 @@ void MainWindow::UpdateMainWindowDriverInfo()
     ui->pteFWLog->clear();
     ui->pteFWLog->appendPlainText(
         QString::asprintf("BLver: 0x%02X%02X", unsigned(info.BLVersionHigh), unsigned(info.BLVersionLow)));
-    if (info.FirmwareUpToDate)
-        ui->pteFWLog->appendPlainText(
-            QString::asprintf("AP: 0x%02X%02X, FW OK", unsigned(info.APVersionHigh), unsigned(info.APVersionLow)));
-    else
-        ui->pteFWLog->appendPlainText(QString::asprintf("AP: 0x%02X%02X - Update needed", unsigned(info.APVersionHigh),
-                                                        unsigned(info.APVersionLow)));
-    ui->pteFWLog->appendPlainText(QString::asprintf("Mode: %02X", unsigned(info.DeviceMode)));
-    ui->pteFWLog->appendPlainText(QString::asprintf("Sig: %d", info.SignatureValid ? 1 : 0));
+    const QString ap = QString::asprintf("%02X%02X", unsigned(info.APVersionHigh), unsigned(info.APVersionLow));
+    ui->pteFWLog->appendPlainText(info.FirmwareUpToDate ? tr("AP: 0x%1, FW OK").arg(ap)
+                                                        : tr("AP: 0x%1 - Update needed").arg(ap));
+    ui->pteFWLog->appendPlainText(tr("Mode: %1").arg(QString::asprintf("%02X", unsigned(info.DeviceMode))));
+    ui->pteFWLog->appendPlainText(tr("Sig: %1").arg(info.SignatureValid ? 1 : 0));
 }
 
 // ---------------------------------------------------------------------------
@@ -538,15 +537,15 @@ void MainWindow::InitCharts()
     QCustomPlot *pos = ui->PositionPlot;
     posChart = new LiveChart(pos, this);
     posChart->addGraph();
-    pos->graph(0)->setName(QStringLiteral("Required position"));
+    pos->graph(0)->setName(tr("Required position"));
     posChart->addGraph();
     pos->graph(1)->setPen(QPen(Qt::red));
-    pos->graph(1)->setName(QStringLiteral("Actual position"));
+    pos->graph(1)->setName(tr("Actual position"));
     posChart->addGraph(pos->xAxis, pos->yAxis2);
     pos->graph(2)->setPen(QPen(Qt::green));
-    pos->graph(2)->setName(QStringLiteral("Speed"));
-    pos->yAxis->setLabel(QStringLiteral("Position / steps"));
-    pos->yAxis2->setLabel(QStringLiteral("Speed / steps/s"));
+    pos->graph(2)->setName(tr("Speed"));
+    pos->yAxis->setLabel(tr("Position / steps"));
+    pos->yAxis2->setLabel(tr("Speed / steps/s"));
     setUpCommonChart(pos, font());
 }
 
@@ -568,7 +567,7 @@ void MainWindow::addPosChartPoint(bool speedMode, double required)
     QCPGraph *requiredGraph = pos->graph(0);
     // The required graph keeps its earlier points across a change of mode;
     // they are drawn against whichever axis it is on now.
-    requiredGraph->setName(speedMode ? QStringLiteral("Required speed") : QStringLiteral("Required position"));
+    requiredGraph->setName(speedMode ? tr("Required speed") : tr("Required position"));
     requiredGraph->setValueAxis(speedMode ? pos->yAxis2 : pos->yAxis);
 
     const RTDataRecord &rt = device.RTData;

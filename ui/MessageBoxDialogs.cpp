@@ -1,19 +1,28 @@
 #include "ui/MessageBoxDialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
+// A title comes in English (the service names the question open by it to
+// its clients, in English) marked QT_TRANSLATE_NOOP("OperatorDialogs", ...);
+// the box shows it translated. Texts and choices come translated.
+static QString shown(const QString &title)
+{
+    return QCoreApplication::translate("OperatorDialogs", title.toUtf8().constData());
+}
+
 bool MessageBoxDialogs::ask(const QString &title, const QString &text)
 {
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok | QMessageBox::Cancel);
+    QMessageBox box(QMessageBox::Information, shown(title), text, QMessageBox::Ok | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
 }
 
 bool MessageBoxDialogs::choose(const QString &title, const QString &text, const QString &accept, const QString &reject)
 {
-    QMessageBox box(QMessageBox::Question, title, text);
+    QMessageBox box(QMessageBox::Question, shown(title), text);
     QPushButton *yes = box.addButton(accept, QMessageBox::AcceptRole);
     box.addButton(reject, QMessageBox::RejectRole);
     box.setDefaultButton(yes);
@@ -23,19 +32,19 @@ bool MessageBoxDialogs::choose(const QString &title, const QString &text, const 
 
 void MessageBoxDialogs::notice(const QString &title, const QString &text)
 {
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, shown(title), text, QMessageBox::Ok);
     box.exec();
 }
 
 void MessageBoxDialogs::warning(const QString &title, const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, shown(title), text, QMessageBox::Ok);
     box.exec();
 }
 
 int MessageBoxDialogs::chooseAmong(const QString &title, const QString &text, const QStringList &choices)
 {
-    QMessageBox box(QMessageBox::Question, title, text);
+    QMessageBox box(QMessageBox::Question, shown(title), text);
     QList<QAbstractButton *> buttons;
     for (int i = 0; i < choices.size(); ++i)
         buttons << box.addButton(choices.at(i),

@@ -67,10 +67,8 @@ void MainWindow::TrajDataChanged()
     const int64_t magnitude = std::min<int64_t>(requested < 0 ? -requested : requested, std::max(traj.MaxSpeed, 0));
     traj.RequestedSpeed = static_cast<int32_t>(traj.AutoRunInvertDirection ? -magnitude : magnitude);
 
-    ui->lblAutoRunActualSpeed->setText(traj.RequestedSpeed == 0
-                                           ? QStringLiteral("AcSp: 0")
-                                           : QStringLiteral("AcSp: ") +
-                                                 QString::number(TorvanDRV::ProducedStepRate(traj.RequestedSpeed)));
+    ui->lblAutoRunActualSpeed->setText(
+        tr("AcSp: %1").arg(traj.RequestedSpeed == 0 ? 0 : TorvanDRV::ProducedStepRate(traj.RequestedSpeed)));
 
     device.DrvSettings.AutoRunMode = ui->cbEnableAutoRunPosCtrl->isChecked();
 
@@ -143,7 +141,8 @@ void MainWindow::ConnectToPositionValueChanged(bool connect)
     if (!wired)
         SignalWiring::reportFailure(
             device.Dialogs(), logger,
-            QStringLiteral("Unexpected error occured while connecting signals for position changed."));
+            QT_TRANSLATE_NOOP("SignalWiring",
+                              "Unexpected error occured while connecting signals for position changed."));
 }
 
 void MainWindow::on_vsFinPos_valueChanged()

@@ -8,12 +8,7 @@
 #include <QDir>
 #include <QPushButton>
 
-namespace {
-
-const QString RecordText = QStringLiteral("Record…");
-const QString RecordToolTip = QStringLiteral("Record the live data to a CSV file");
-
-} // namespace
+namespace {} // namespace
 
 LiveRecording::LiveRecording(TorvanDRV &device, const MonotonicClock &clock, Logger *logger,
                              QPushButton *logChartsButton, QBoxLayout *autoControlButtons, QObject *parent)
@@ -65,15 +60,16 @@ void LiveRecording::toggleRecording()
 
 void LiveRecording::startRecording()
 {
-    const QString path = chooseSaveFile(device.Dialogs(), QStringLiteral("Record live data"),
-                                        QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    const QString path =
+        chooseSaveFile(device.Dialogs(), tr("Record live data"), tr("CSV files (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     QString error;
     if (!liveRecorder.start(path, &error)) {
         log(QStringLiteral("Recording not started: cannot write ") + path + QStringLiteral(": ") + error);
-        const QString text = QStringLiteral("The file %1 cannot be written: %2.\nNothing is being recorded.");
-        warn(QStringLiteral("Recording not started"), text.arg(QDir::toNativeSeparators(path), error));
+        const QString text = tr("The file %1 cannot be written: %2.\nNothing is being recorded.");
+        warn(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Recording not started")),
+             text.arg(QDir::toNativeSeparators(path), error));
         return;
     }
     log(QStringLiteral("Recording started: ") + path);
@@ -94,8 +90,8 @@ void LiveRecording::recordingFailed(const QString &error)
     const QString path = liveRecorder.fileName();
     showState();
     log(QStringLiteral("Recording stopped: writing ") + path + QStringLiteral(" failed: ") + error);
-    warn(QStringLiteral("Recording stopped"),
-         QStringLiteral("Writing %1 failed: %2.\nThe recording has stopped; what was written before is kept.")
+    warn(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Recording stopped")),
+         tr("Writing %1 failed: %2.\nThe recording has stopped; what was written before is kept.")
              .arg(QDir::toNativeSeparators(path), error));
     emit stopped(path);
 }
@@ -104,9 +100,9 @@ void LiveRecording::showState()
 {
     shownAtMs = clock.nowMs();
     const bool on = liveRecorder.isRecording();
-    const QString text = on ? QStringLiteral("Stop recording (%1 rows)").arg(liveRecorder.rowCount()) : RecordText;
-    const QString tip =
-        on ? QStringLiteral("Recording to %1; press to stop").arg(liveRecorder.fileName()) : RecordToolTip;
+    const QString text = on ? tr("Stop recording (%1 rows)").arg(liveRecorder.rowCount()) : tr("Record…");
+    const QString tip = on ? tr("Recording to %1; press to stop").arg(liveRecorder.fileName())
+                           : tr("Record the live data to a CSV file");
     for (QPushButton *button : recordButtons) {
         button->setChecked(on);
         button->setText(text);

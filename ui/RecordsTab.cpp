@@ -19,6 +19,7 @@
 
 #include <qcustomplot.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -40,13 +41,19 @@ QString native(const QString &path)
 enum TempGraph { TempTemperature, TempCurrent, TempVoltage };
 enum PosGraph { PosPosition, PosSpeed };
 
-// How a fault shows in the list and the status line: its texts, or its bits
-// when the board set only ones without a text.
-QString faultText(int flags)
+// How a fault shows in the list and the status line (translated) or the
+// log: its texts, or its bits when the board set only ones without a text.
+QString faultText(int flags, bool translated = true)
 {
-    const QStringList texts = FaultTexts(flags);
-    return texts.isEmpty() ? QString::asprintf("fault flags 0x%02X", unsigned(flags))
-                           : texts.join(QStringLiteral("; "));
+    QStringList texts = FaultTexts(flags);
+    if (texts.isEmpty()) {
+        const QString bits = QString::asprintf("0x%02X", unsigned(flags));
+        return translated ? RecordsTab::tr("fault flags %1").arg(bits) : QStringLiteral("fault flags ") + bits;
+    }
+    if (translated)
+        for (QString &text : texts)
+            text = TranslatedStatusText(text);
+    return texts.join(QStringLiteral("; "));
 }
 
 // The time of day (seconds since local midnight) at the file's elapsed 0,
@@ -67,7 +74,7 @@ RecordsTab::RecordsTab(TorvanDRV &device, Logger *logger, Ui::RecordsPage &form,
     : QObject(parent), device(device), logger(logger), form(form)
 {
     setUpCharts();
-    setUpCursorControls(form.cbCursorsRecord, form.lblCursorsRecord, QStringLiteral("Recorded charts"));
+    setUpCursorControls(form.cbCursorsRecord, form.lblCursorsRecord, tr("recorded charts"));
     chartCursors = new ChartCursors({tempChart, posChart}, form.cbCursorsRecord, form.lblCursorsRecord, this);
 
     connect(form.btnOpenRecording, &QPushButton::clicked, this, &RecordsTab::chooseAndOpen);
@@ -110,19 +117,19 @@ void RecordsTab::setUpCharts()
     posChart = new LiveChart(pos, this);
     posChart->addGraph();
     pos->graph(PosPosition)->setPen(QPen(Qt::red));
-    pos->graph(PosPosition)->setName(QStringLiteral("Actual position"));
+    pos->graph(PosPosition)->setName(QCoreApplication::translate("MainWindow", "Actual position"));
     posChart->addGraph(pos->xAxis, pos->yAxis2);
     pos->graph(PosSpeed)->setPen(QPen(Qt::green));
-    pos->graph(PosSpeed)->setName(QStringLiteral("Speed"));
-    pos->yAxis->setLabel(QStringLiteral("Position / steps"));
-    pos->yAxis2->setLabel(QStringLiteral("Speed / steps/s"));
+    pos->graph(PosSpeed)->setName(QCoreApplication::translate("MainWindow", "Speed"));
+    pos->yAxis->setLabel(QCoreApplication::translate("MainWindow", "Position / steps"));
+    pos->yAxis2->setLabel(QCoreApplication::translate("MainWindow", "Speed / steps/s"));
     setUpCommonChart(pos, pos->font());
 
     for (LiveChart *chart : {tempChart, posChart}) {
         QCustomPlot *plot = chart->plot();
         new ChartExport(chart, device, logger, this);
         tickers << static_cast<ElapsedTimeTicker *>(plot->xAxis->ticker().data());
-        faultMarks << TimeMark::make(plot, QStringLiteral("Fault"), FaultColor, false);
+        faultMarks << TimeMark::make(plot, tr("Fault"), FaultColor, false);
         faultMarks.last().line->setPen(QPen(FaultColor, 2));
     }
     // One time axis: a zoom or a pan of either chart moves both, and their
@@ -175,7 +182,7 @@ void RecordsTab::open(const QString &path)
     for (LiveChart *chart : {tempChart, posChart})
         chart->plot()->axisRect()->setMinimumMargins(startMargins);
     firstBatch = true;
-    form.lblRecordStatus->setText(QStringLiteral("Reading %1…").arg(native(path)));
+    form.lblRecordStatus->setText(tr("Reading %1…").arg(native(path)));
     showLoading(true);
     fileLoader.start(path);
     for (LiveChart *chart : {tempChart, posChart})
@@ -187,8 +194,7 @@ void RecordsTab::chooseAndOpen()
     OperatorDialogs *dialogs = device.Dialogs();
     if (!dialogs)
         return;
-    open(dialogs->openFileName(QStringLiteral("Open recording"), QString(),
-                               QStringLiteral("CSV files (*.csv);;All files (*)")));
+    open(dialogs->openFileName(tr("Open recording"), QString(), tr("CSV files (*.csv);;All files (*)")));
 }
 
 void RecordsTab::rowsArrived()
@@ -229,14 +235,16 @@ void RecordsTab::loadFinished()
     const RecordingInfo &info = fileLoader.info();
     showLoading(false);
     if (!info.error.isEmpty()) {
-        form.lblRecordStatus->setText(info.error);
+        form.lblRecordStatus->setText(info.message(true));
         log(QStringLiteral("Recording not opened: ") + info.error);
         if (OperatorDialogs *dialogs = device.Dialogs())
-            dialogs->warning(QStringLiteral("Cannot open the recording"), info.error);
+            dialogs->warning(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Cannot open the recording")),
+                             info.message(true));
         return;
     }
     showTimes(info);
-    QString text = info.message();
+    QString text = info.message(true);
+    QString logged = info.message();
     const int fault = info.recordedFault();
     if (fault >= 0) {
         const RecordedFault &f = info.faults[size_t(fault)];
@@ -244,10 +252,11 @@ void RecordsTab::loadFinished()
         const QString at = std::isfinite(origin) ? ElapsedTimeTicker::timeOfDayLabel(origin + f.elapsed, 3)
                                                  : ElapsedTimeTicker::label(f.elapsed, 3);
         markFault(f.elapsed, faultText(f.flags));
-        text += QStringLiteral("; fault at %1: %2").arg(at, faultText(f.flags));
+        text += tr("; fault at %1: %2").arg(at, faultText(f.flags));
+        logged += QStringLiteral("; fault at %1: %2").arg(at, faultText(f.flags, false));
     }
     form.lblRecordStatus->setText(text);
-    log(QStringLiteral("Recording opened: ") + text);
+    log(QStringLiteral("Recording opened: ") + logged);
     fitAxes();
     tempChart->requestReplot();
     posChart->requestReplot();
@@ -297,7 +306,7 @@ void RecordsTab::markFault(double key, const QString &text)
     faultKey = key;
     for (TimeMark &mark : faultMarks) {
         mark.showAt(key);
-        mark.line->parentPlot()->setToolTip(std::isfinite(key) ? QStringLiteral("Fault: ") + text : QString());
+        mark.line->parentPlot()->setToolTip(std::isfinite(key) ? tr("Fault: %1").arg(text) : QString());
     }
 }
 
@@ -316,8 +325,8 @@ void RecordsTab::showTimes(const RecordingInfo &info)
     for (ElapsedTimeTicker *ticker : tickers)
         ticker->setTimeOfDay(origin);
     for (LiveChart *chart : {tempChart, posChart})
-        chart->plot()->xAxis->setLabel(ofDay ? QStringLiteral("time of day / hh:mm:ss")
-                                             : QStringLiteral("time / mm:ss"));
+        chart->plot()->xAxis->setLabel(ofDay ? tr("time of day / hh:mm:ss")
+                                             : QCoreApplication::translate("Charts", "time / mm:ss"));
     if (ofDay)
         chartCursors->setTimeText([origin](double key) { return ElapsedTimeTicker::timeOfDayLabel(origin + key, 3); });
     else
@@ -375,7 +384,7 @@ void RecordsTab::fillFaultList()
         item->setText(0, at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         item->setData(0, Qt::UserRole, path);
         const Summary summary = summaries.value(path);
-        item->setText(1, summary.read ? summary.faults : QStringLiteral("reading…"));
+        item->setText(1, summary.read ? summary.faults : tr("reading…"));
         item->setText(2, summary.duration);
         for (int column = 0; column < 3; ++column)
             item->setToolTip(column, summary.tip.isEmpty() ? native(path) : summary.tip);
@@ -398,13 +407,13 @@ void RecordsTab::summaryFinished()
         Summary summary;
         summary.read = true;
         if (!info.error.isEmpty()) {
-            summary.faults = QStringLiteral("cannot be read");
-            summary.tip = info.error;
+            summary.faults = tr("cannot be read");
+            summary.tip = info.message(true);
         } else {
             const int fault = info.recordedFault();
-            summary.faults = fault >= 0 ? faultText(info.faults[size_t(fault)].flags) : QStringLiteral("no fault");
-            summary.duration = QString::number(info.duration(), 'f', 1) + QStringLiteral(" s");
-            summary.tip = info.message();
+            summary.faults = fault >= 0 ? faultText(info.faults[size_t(fault)].flags) : tr("no fault");
+            summary.duration = tr("%1 s").arg(QString::number(info.duration(), 'f', 1));
+            summary.tip = info.message(true);
         }
         summaries.insert(info.path, summary);
         fillFaultList();
@@ -498,8 +507,7 @@ void RecordsTab::refreshSnapshots()
     const QString pending = snapshots ? snapshots->pending(device.SerialString()) : QString();
     for (const QString &path : snapshotPaths) {
         const QString name = QFileInfo(path).fileName();
-        auto *item =
-            new QListWidgetItem(path == pending ? name + QStringLiteral(" (before an unfinished update)") : name);
+        auto *item = new QListWidgetItem(path == pending ? tr("%1 (before an unfinished update)").arg(name) : name);
         item->setToolTip(path);
         form.lwSnapshots->addItem(item);
     }
@@ -525,12 +533,14 @@ void RecordsTab::compareSnapshot()
         const QString why = refusal.isEmpty() ? QStringLiteral("the board has not reported its settings") : refusal;
         log(QStringLiteral("Snapshot not compared: %1 (%2).").arg(path, why));
         if (dialogs)
-            dialogs->notice(QStringLiteral("Compare settings"),
-                            QStringLiteral("%1 cannot be compared: %2.").arg(path, why));
+            dialogs->notice(
+                QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Compare settings")),
+                tr("%1 cannot be compared: %2.")
+                    .arg(path, refusal.isEmpty() ? tr("the board has not reported its settings") : refusal));
         return;
     }
     const auto differences = SettingsDiff::compare(before, reported->side());
-    auto *dialog = new SettingsCompareDialog(path, differences, QStringLiteral("Restore"), form.lwSnapshots->window());
+    auto *dialog = new SettingsCompareDialog(path, differences, tr("Restore"), form.lwSnapshots->window());
     connect(dialog, &QDialog::accepted, this, &RecordsTab::restoreSnapshot);
     dialog->open();
 }
@@ -541,17 +551,15 @@ void RecordsTab::restoreSnapshot()
     OperatorDialogs *dialogs = device.Dialogs();
     if (path.isEmpty() || !snapshots || !dialogs)
         return;
-    const QString question = QStringLiteral("Write the settings of %1 to the board and save them there?").arg(path);
-    log(question);
-    if (!dialogs->ask(QStringLiteral("Restore settings"), question))
+    log(QStringLiteral("Write the settings of %1 to the board and save them there?").arg(path));
+    const QString title = QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Restore settings"));
+    if (!dialogs->ask(title, tr("Write the settings of %1 to the board and save them there?").arg(path)))
         return;
     std::vector<SettingsDiff::Difference> left;
     if (!snapshots->restore(path, left))
-        dialogs->notice(QStringLiteral("Restore settings"),
-                        QStringLiteral("The settings of %1 were not restored; the log says why.").arg(path));
+        dialogs->notice(title, tr("The settings of %1 were not restored; the log says why.").arg(path));
     else if (!left.empty())
-        dialogs->notice(QStringLiteral("Restore settings"),
-                        QStringLiteral("The board did not take %1 of the settings of %2; the log names them.")
-                            .arg(left.size())
-                            .arg(path));
+        dialogs->notice(
+            title,
+            tr("The board did not take %1 of the settings of %2; the log names them.").arg(left.size()).arg(path));
 }

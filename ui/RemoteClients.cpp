@@ -6,6 +6,7 @@
 #include "log/Logger.h"
 #include "service/BoardQuestionDialogs.h"
 #include "service/BoardService.h"
+#include "ui/Language.h"
 #include "ui/MainWindowForm.h"
 
 #include <QComboBox>
@@ -76,13 +77,13 @@ QString captionOf(const QWidget *window, const QWidget *control)
     return control->objectName();
 }
 
-// A value as its control words it.
+// A value as its control words it, in the window's language.
 QString wording(const QWidget *control, const QVariant &value)
 {
     if (const auto *list = qobject_cast<const QComboBox *>(control))
-        return value.toInt() < 0 ? QStringLiteral("none") : list->itemText(value.toInt());
+        return value.toInt() < 0 ? MainWindow::tr("none") : list->itemText(value.toInt());
     if (value.type() == QVariant::Bool)
-        return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
+        return value.toBool() ? MainWindow::tr("on") : MainWindow::tr("off");
     if (value.type() == QVariant::String)
         return QLatin1Char('"') + value.toString() + QLatin1Char('"');
     return value.toString();
@@ -105,18 +106,18 @@ void MainWindow::attachService(BoardService &service)
         remoteClientsLabel->setObjectName(QStringLiteral("lblRemoteClients"));
         // Read out by its text, which changes; what it is for is its
         // description.
-        remoteClientsLabel->setAccessibleDescription(QStringLiteral("Remote clients"));
+        remoteClientsLabel->setAccessibleDescription(tr("Remote clients"));
         statusBar()->addPermanentWidget(remoteClientsLabel);
         statusBar()->show();
         remoteClientsLabel->hide();
     }
     connect(&service, &BoardService::peersChanged, this, [this](int count) {
-        remoteClientsLabel->setText(count == 1 ? QStringLiteral("1 remote client connected")
-                                               : QStringLiteral("%1 remote clients connected").arg(count));
+        remoteClientsLabel->setText(count == 1 ? tr("1 remote client connected")
+                                               : tr("%1 remote clients connected").arg(count));
         remoteClientsLabel->setVisible(count > 0);
     });
     connect(&service, &BoardService::remoteCommand, this, [this](const QString &peer, const QString &command) {
-        statusBar()->showMessage(QStringLiteral("Remote command from %1: %2").arg(peer, command), 5000);
+        statusBar()->showMessage(tr("Remote command from %1: %2").arg(peer, command), 5000);
         remoteBaseline.set = true;
         remoteBaseline.settings = device.OnBoardSettings();
         remoteBaseline.trajectory = device.OnBoardTrajectory();
@@ -186,7 +187,7 @@ void MainWindow::takeRemoteChanges()
     // The holder's own settings (limits, jog steps) are not here: a client
     // changes them in the window's records themselves.
     QVariantMap taken = own;
-    QStringList replaced;
+    QStringList replaced, logged;
     for (const auto &[key, name] : ValueControls) {
         const QString k = QString::fromLatin1(key);
         if (now.value(k) == before.value(k))
@@ -194,9 +195,13 @@ void MainWindow::takeRemoteChanges()
         taken.insert(k, now.value(k));
         if (own.value(k) != before.value(k) && own.value(k) != now.value(k)) {
             const QWidget *control = findChild<QWidget *>(QString::fromLatin1(name));
-            replaced << QStringLiteral("%1 %2 → %3")
-                            .arg(captionOf(this, control), wording(control, own.value(k)),
-                                 wording(control, now.value(k)));
+            const QStringList parts = {captionOf(this, control), wording(control, own.value(k)),
+                                       wording(control, now.value(k))};
+            const QString line = QStringLiteral("%1 %2 → %3");
+            replaced << line.arg(parts[0], parts[1], parts[2]);
+            // The log names the control and its values as the English
+            // window does.
+            logged << line.arg(Language::english(parts[0]), Language::english(parts[1]), Language::english(parts[2]));
         }
     }
     SettingsFile::LoadRules rules;
@@ -209,11 +214,12 @@ void MainWindow::takeRemoteChanges()
     remoteBaseline.trajectory = device.OnBoardTrajectory();
     if (replaced.isEmpty())
         return;
-    const QString told = QStringLiteral("Remote change from %1 replaced values not yet written: %2")
-                             .arg(remoteBaseline.peer, replaced.join(QStringLiteral("; ")));
     if (logger)
-        logger->write(told);
-    statusBar()->showMessage(told, 30000);
+        logger->write(QStringLiteral("Remote change from %1 replaced values not yet written: %2")
+                          .arg(remoteBaseline.peer, logged.join(QStringLiteral("; "))));
+    statusBar()->showMessage(tr("Remote change from %1 replaced values not yet written: %2")
+                                 .arg(remoteBaseline.peer, replaced.join(QStringLiteral("; "))),
+                             30000);
 }
 
 void MainWindow::showPwmData()

@@ -1,5 +1,6 @@
 #include "ui/SettingsCompareDialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -10,9 +11,12 @@
 
 namespace {
 
-QString withUnit(const QVariant &value, const QString &unit)
+// A value with its unit, the unit's word ("steps/s²") in the window's
+// language.
+QString withUnit(const QVariant &value, QString unit)
 {
     const QString text = SettingsDiff::valueText(value);
+    unit.replace(QLatin1String("steps"), SettingsCompareDialog::tr("steps"));
     return unit.isEmpty() ? text : text + QLatin1Char(' ') + unit;
 }
 
@@ -24,28 +28,26 @@ SettingsCompareDialog::SettingsCompareDialog(const QString &file,
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("settingsCompareDialog"));
-    setWindowTitle(QStringLiteral("Compare settings"));
+    setWindowTitle(QCoreApplication::translate("OperatorDialogs", "Compare settings"));
     setAttribute(Qt::WA_DeleteOnClose);
     auto *layout = new QVBoxLayout(this);
 
     const QString name = QFileInfo(file).fileName();
     auto *summary = new QLabel(
         differences.empty()
-            ? QStringLiteral("%1 holds the board's settings.").arg(name)
-            : QStringLiteral("%1 setting(s) of %2 differ from the board's.").arg(differences.size()).arg(name),
+            ? tr("%1 holds the board's settings.").arg(name)
+            : tr("%1 setting(s) of %2 differ from the board's.").arg(QString::number(differences.size()), name),
         this);
     summary->setObjectName(QStringLiteral("lblCompareSummary"));
     summary->setToolTip(file);
-    summary->setAccessibleDescription(QStringLiteral("What the comparison found"));
+    summary->setAccessibleDescription(tr("What the comparison found"));
     layout->addWidget(summary);
 
     differencesTable = new QTableWidget(int(differences.size()), 3, this);
     differencesTable->setObjectName(QStringLiteral("twSettingsDifferences"));
-    differencesTable->setHorizontalHeaderLabels(
-        {QStringLiteral("Setting"), QStringLiteral("File"), QStringLiteral("Board")});
-    differencesTable->setAccessibleName(QStringLiteral("Settings that differ"));
-    differencesTable->setAccessibleDescription(
-        QStringLiteral("Each setting with its value in %1 and on the board").arg(name));
+    differencesTable->setHorizontalHeaderLabels({tr("Setting"), tr("File"), tr("Board")});
+    differencesTable->setAccessibleName(tr("Settings that differ"));
+    differencesTable->setAccessibleDescription(tr("Each setting with its value in %1 and on the board").arg(name));
     differencesTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     differencesTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     differencesTable->verticalHeader()->hide();

@@ -3,6 +3,7 @@
 #include "device/OperatorDialogs.h"
 #include "log/Logger.h"
 
+#include <QCoreApplication>
 #include <QObject>
 
 #include <initializer_list>
@@ -41,14 +42,17 @@ template <class Control> void setPartner(QObject *receiver, Control *partner, in
     QObject::connect(partner, SIGNAL(valueChanged(int)), receiver, partnerSlot, Qt::UniqueConnection);
 }
 
-// A wiring failure, as the operator and the log are told of it. Either may be
-// missing (no dialogs set; the logger is made later in construction).
-inline void reportFailure(OperatorDialogs *dialogs, Logger *logger, const QString &text)
+// A wiring failure, as the operator (translated) and the log (in English)
+// are told of it; text is marked QT_TRANSLATE_NOOP("SignalWiring", ...).
+// Either may be missing (no dialogs set; the logger is made later in
+// construction).
+inline void reportFailure(OperatorDialogs *dialogs, Logger *logger, const char *text)
 {
     if (dialogs)
-        dialogs->notice(QStringLiteral("Error connecting slot/signals"), text);
+        dialogs->notice(QStringLiteral(QT_TRANSLATE_NOOP("OperatorDialogs", "Error connecting slot/signals")),
+                        QCoreApplication::translate("SignalWiring", text));
     if (logger)
-        logger->write(text);
+        logger->write(QString::fromUtf8(text));
 }
 
 } // namespace SignalWiring

@@ -29,7 +29,7 @@ void MainWindow::on_btnSetFrequency_clicked()
     // The board steps at a whole fraction of its step clock: show what it
     // really produces, not what was asked for.
     const int32_t produced = device.SetStepFrequency(ui->hsStepSpeed->value());
-    ui->lblPR->setText(QStringLiteral("Actual speed: ") + QString::number(produced));
+    ui->lblPR->setText(tr("Actual speed: %1").arg(produced));
 }
 
 void MainWindow::on_hsStepSpeed_sliderReleased()
