@@ -82,9 +82,9 @@ QString wording(const QWidget *control, const QVariant &value)
 {
     if (const auto *list = qobject_cast<const QComboBox *>(control))
         return value.toInt() < 0 ? MainWindow::tr("none") : list->itemText(value.toInt());
-    if (value.type() == QVariant::Bool)
+    if (value.userType() == QMetaType::Bool)
         return value.toBool() ? MainWindow::tr("on") : MainWindow::tr("off");
-    if (value.type() == QVariant::String)
+    if (value.userType() == QMetaType::QString)
         return QLatin1Char('"') + value.toString() + QLatin1Char('"');
     return value.toString();
 }
