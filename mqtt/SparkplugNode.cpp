@@ -30,8 +30,8 @@ Metric metric(const char *name, qint64 alias, DataType type, const QVariant &val
 
 SparkplugNode::SparkplugNode(const MqttConfig &config, const QString &serial, TorvanDRV &drv, BoardPresence &presence,
                              const WallClock &wallClock, Hooks hooks, QObject *parent)
-    : QObject(parent), config(config), serial(serial), drv(drv), presence(presence), wallClock(wallClock),
-      hooks(std::move(hooks)), bdSeq(config.sparkplugGroup, config.sparkplugEdge)
+    : QObject(parent), config(config), deviceId(MqttTopics::level(serial)), drv(drv), presence(presence),
+      wallClock(wallClock), hooks(std::move(hooks)), bdSeq(config.sparkplugGroup, config.sparkplugEdge)
 {}
 
 SparkplugNode::~SparkplugNode()
@@ -59,14 +59,14 @@ QByteArray SparkplugNode::topic(const char *type, bool device) const
     QString t =
         QStringLiteral("spBv1.0/%1/%2/%3").arg(config.sparkplugGroup, QLatin1String(type), config.sparkplugEdge);
     if (device)
-        t += QLatin1Char('/') + MqttTopics::level(serial);
+        t += QLatin1Char('/') + deviceId;
     return t.toUtf8();
 }
 
 void SparkplugNode::start()
 {
     const QByteArray clientId =
-        QStringLiteral("torvan60ctl-spb-%1-%2").arg(serial).arg(QCoreApplication::applicationPid()).toUtf8();
+        QStringLiteral("torvan60ctl-spb-%1-%2").arg(deviceId).arg(QCoreApplication::applicationPid()).toUtf8();
     link = std::make_unique<MqttLink>(config, clientId, nodeDeath(bdSeq.next()),
                                       QList<QByteArray>{topic("NCMD", false), topic("DCMD", true)});
     link->setWillPerConnection([this] { return nodeDeath(bdSeq.next()); }, [this] { bdSeq.used(); });

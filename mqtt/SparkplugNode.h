@@ -77,7 +77,7 @@ private:
     void put(MqttMessage message);
 
     const MqttConfig config;
-    const QString serial;
+    const QString deviceId; // the board's serial as one topic level
     TorvanDRV &drv;
     BoardPresence &presence;
     const WallClock &wallClock;

@@ -28,8 +28,11 @@ public:
     {
         const QString translated = inner.translate(context, sourceText, disambiguation, n);
         if (!translated.isEmpty()) {
+            // The live readouts ask again and again: a text already noted
+            // costs a lookup, not a copy.
             const QMutexLocker lock(&mutex);
-            sources.insert(translated, QString::fromUtf8(sourceText));
+            if (!sources.contains(translated))
+                sources.insert(translated, QString::fromUtf8(sourceText));
         }
         return translated;
     }
