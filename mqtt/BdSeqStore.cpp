@@ -1,5 +1,7 @@
 #include "mqtt/BdSeqStore.h"
 
+#include "log/UserFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,10 +33,10 @@ BdSeqStore::~BdSeqStore()
 
 QString BdSeqStore::defaultPath(const QString &group, const QString &edge)
 {
-    QString base = QFile::decodeName(qgetenv("XDG_STATE_HOME"));
-    // Relative paths are to be ignored, as for every XDG variable.
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
+    // The user folder; without a usable HOME, the one Qt finds for it.
+    QString base = userFolder();
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/state/torvan60");
     // The names are topic levels: no "/" in them, but "." and ".." would
     // still climb.
     auto safe = [](QString name) {
@@ -42,7 +44,7 @@ QString BdSeqStore::defaultPath(const QString &group, const QString &edge)
             name.replace(QLatin1Char('.'), QLatin1Char('_'));
         return name;
     };
-    return QStringLiteral("%1/torvan60/sparkplug/%2/%3.bdseq").arg(base, safe(group), safe(edge));
+    return QStringLiteral("%1/sparkplug/%2/%3.bdseq").arg(base, safe(group), safe(edge));
 }
 
 bool BdSeqStore::open(QString &error, QString &note)
